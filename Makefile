@@ -1,0 +1,58 @@
+# Quick start: `make run` builds and starts the program, `make test` builds and runs every test.
+# Both install what they need from Debian's packages first (as root, or through sudo).
+
+BUILD ?= build
+CMAKE_FLAGS ?=
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+PAQUETS_CONSTRUCTION := build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools \
+	qt6-translations-l10n libxcb1-dev libgl-dev libglib2.0-dev
+PAQUETS_TESTS := xvfb xauth x11-utils xdotool trayer imagemagick
+PAQUETS_BENCH := hyperfine feh xwallpaper strace
+
+.PHONY: all run test bench deps deps-test deps-bench build clean install format-check
+
+all: build
+
+# apt runs only when a package is missing, so repeated runs cost a dpkg query.
+define installer
+	@manquants=$$(for p in $(1); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
+	if [ -n "$$manquants" ]; then \
+		echo "Installing:" $$manquants; \
+		$(SUDO) apt-get update -qq && \
+		DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$manquants; \
+	fi
+endef
+
+deps:
+	$(call installer,$(PAQUETS_CONSTRUCTION))
+
+deps-test: deps
+	$(call installer,$(PAQUETS_TESTS))
+
+deps-bench: deps-test
+	$(call installer,$(PAQUETS_BENCH))
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD)
+
+run: build
+	./$(BUILD)/src/app/papirol2
+
+test: deps-test build
+	ctest --test-dir $(BUILD) --output-on-failure -j2
+
+bench: deps-bench build
+	bench/tout.sh $(BUILD)
+
+install: build
+	cmake --install $(BUILD)
+
+format-check:
+	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,51 @@
+#include "bureau.h"
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <time.h>
+#endif
+
+Q_LOGGING_CATEGORY(lcBureau, "papirol2.bureau", QtCriticalMsg)
+
+namespace {
+std::unique_ptr<Bureau> &instance()
+{
+    static std::unique_ptr<Bureau> courant;
+    return courant;
+}
+} // namespace
+
+Bureau::~Bureau() = default;
+
+quint32 Bureau::compteur() const
+{
+    return compteurPlateforme();
+}
+
+Bureau &bureau()
+{
+    auto &courant = instance();
+    if (!courant)
+        courant = creerBureau();
+    return *courant;
+}
+
+void installerBureau(std::unique_ptr<Bureau> nouveau)
+{
+    instance() = std::move(nouveau);
+}
+
+quint32 compteurPlateforme()
+{
+#ifdef Q_OS_WIN
+    LARGE_INTEGER valeur;
+    QueryPerformanceCounter(&valeur);
+    return static_cast<quint32>(valeur.QuadPart);
+#else
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<quint32>(static_cast<quint64>(ts.tv_sec) * 1000000000ull
+                                + static_cast<quint64>(ts.tv_nsec));
+#endif
+}

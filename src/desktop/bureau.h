@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QLoggingCategory>
+#include <QString>
+
+#include <memory>
+
+Q_DECLARE_LOGGING_CATEGORY(lcBureau)
+
+/**
+ * The desktop the wallpaper is shown on: one final subclass per desktop family.
+ * Implementations never block the GUI thread on the desktop; failures are logged
+ * (category "papirol2.bureau", off by default) and otherwise silent.
+ */
+class Bureau
+{
+public:
+    virtual ~Bureau();
+
+    /** Short backend name, as accepted by PAPIROL2_BUREAU. */
+    virtual QString nom() const = 0;
+    /** Shows the picture at a native path as the wallpaper; returns at once. */
+    virtual void appliquerFondEcran(const QString &chemin) = 0;
+    /** The layout the desktop has now: 1 centred .. 5 filled, 0 when unknown. */
+    virtual int lirePosition() = 0;
+    /** Stores layout 1..5 and shows the current picture in it at once; other numbers change nothing. */
+    virtual void enregistrerPosition(int position) = 0;
+    /** A fast-changing counter the random draw is taken from. */
+    virtual quint32 compteur() const;
+};
+
+/** Picks the backend for this session: PAPIROL2_BUREAU first, then what the session says it is. */
+std::unique_ptr<Bureau> creerBureau();
+
+/** The process-wide desktop, created by creerBureau() on first use. */
+Bureau &bureau();
+
+/** Replaces the process-wide desktop (the previous one is destroyed). */
+void installerBureau(std::unique_ptr<Bureau> nouveau);
+
+/** The platform's high-resolution counter, low 32 bits. */
+quint32 compteurPlateforme();

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "bureau.h"
+
+/** The Windows desktop: SystemParametersInfoW and the user's desktop registry key. */
+class BureauWindows final : public Bureau
+{
+public:
+    QString nom() const override;
+    void appliquerFondEcran(const QString &chemin) override;
+    int lirePosition() override;
+    void enregistrerPosition(int position) override;
+};

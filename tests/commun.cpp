@@ -1,0 +1,77 @@
+#include "commun.h"
+
+#include <QDir>
+#include <QPainter>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
+DossierDeTravail::DossierDeTravail()
+    : precedent(QDir::currentPath())
+{
+    QDir::setCurrent(dossier.path());
+}
+
+DossierDeTravail::~DossierDeTravail()
+{
+    QDir::setCurrent(precedent);
+}
+
+QString DossierDeTravail::chemin(const QString &nom) const
+{
+    return nom.isEmpty() ? dossier.path() : dossier.filePath(nom);
+}
+
+QImage imageQuadrants(int largeur, int hauteur)
+{
+    QImage image(largeur, hauteur, QImage::Format_RGB32);
+    QPainter p(&image);
+    const int mx = largeur / 2, my = hauteur / 2;
+    p.fillRect(0, 0, mx, my, Qt::red);
+    p.fillRect(mx, 0, largeur - mx, my, Qt::green);
+    p.fillRect(0, my, mx, hauteur - my, Qt::blue);
+    p.fillRect(mx, my, largeur - mx, hauteur - my, Qt::yellow);
+    return image;
+}
+
+bool ecrireImage(const QString &chemin, const QImage &image, const char *format)
+{
+    return image.save(chemin, format, 95);
+}
+
+QImage captureRacine()
+{
+    xcb_connection_t *c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c)) {
+        xcb_disconnect(c);
+        return {};
+    }
+    xcb_screen_t *ecran = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    QImage resultat(ecran->width_in_pixels, ecran->height_in_pixels, QImage::Format_RGB32);
+    // Row strips keep each reply under the server's request size limit.
+    const int bande = 64;
+    for (int y = 0; y < ecran->height_in_pixels; y += bande) {
+        const int h = qMin(bande, ecran->height_in_pixels - y);
+        xcb_get_image_reply_t *r = xcb_get_image_reply(
+            c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, ecran->root, 0, y, ecran->width_in_pixels, h, ~0u),
+            nullptr);
+        if (!r) {
+            xcb_disconnect(c);
+            return {};
+        }
+        const uint8_t *donnees = xcb_get_image_data(r);
+        const int ligne = xcb_get_image_data_length(r) / h;
+        for (int i = 0; i < h; ++i)
+            memcpy(resultat.scanLine(y + i), donnees + i * ligne, size_t(ecran->width_in_pixels) * 4);
+        free(r);
+    }
+    xcb_disconnect(c);
+    return resultat;
+}
+
+bool procheDe(QColor a, QColor b, int tolerance)
+{
+    return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance
+        && qAbs(a.blue() - b.blue()) <= tolerance;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "desktop/bureau.h"
+
+#include <QColor>
+#include <QImage>
+#include <QStringList>
+#include <QTemporaryDir>
+
+/** Stand-in desktop for tests of the draw alone: records what would be shown, shows nothing. */
+class BureauEnregistreur final : public Bureau
+{
+public:
+    QString nom() const override { return QStringLiteral("enregistreur"); }
+    void appliquerFondEcran(const QString &chemin) override { appliques.append(chemin); }
+    int lirePosition() override { return position; }
+    void enregistrerPosition(int p) override { position = p; }
+
+    QStringList appliques;
+    int position = 0;
+};
+
+/** A temporary working folder made current for the test's lifetime, so "Papirol2.ini" lands in it. */
+class DossierDeTravail
+{
+public:
+    DossierDeTravail();
+    ~DossierDeTravail();
+    QString chemin(const QString &nom = QString()) const;
+    QString ini() const { return chemin(QStringLiteral("Papirol2.ini")); }
+
+private:
+    QTemporaryDir dossier;
+    QString precedent;
+};
+
+/** A picture whose four quadrants are red, green, blue and yellow (top-left, top-right, bottom-left, bottom-right). */
+QImage imageQuadrants(int largeur, int hauteur);
+
+/** A plain picture of one colour, saved in the given format; returns false on failure. */
+bool ecrireImage(const QString &chemin, const QImage &image, const char *format = nullptr);
+
+/** The root window of $DISPLAY as the X server draws it (its background included). */
+QImage captureRacine();
+
+/** True when two colours differ by at most tolerance on each channel (JPEG and scaling blur). */
+bool procheDe(QColor a, QColor b, int tolerance = 40);
