@@ -1,0 +1,80 @@
+#include "intervalleperso.h"
+
+#include "ajustement.h"
+
+#include <QCoreApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <QPushButton>
+
+namespace {
+// The interval ends up in milliseconds in an int timer: 2147483 s is the most that still fits.
+constexpr int intervalleMaximum = 2147483;
+} // namespace
+
+IntervallePerso::IntervallePerso(QWidget *parent)
+    : QDialog(parent, Qt::WindowFlags())
+{
+    if (objectName().isEmpty())
+        setObjectName(QStringLiteral("intervallePersoClass"));
+    setWindowModality(Qt::ApplicationModal);
+    resize(260, 113);
+    setModal(true);
+
+    label = new QLabel(this);
+    label->setObjectName(QStringLiteral("label"));
+    label->setGeometry(QRect(10, 10, 251, 31));
+    label->setWordWrap(true);
+
+    label_2 = new QLabel(this);
+    label_2->setObjectName(QStringLiteral("label_2"));
+    label_2->setGeometry(QRect(180, 50, 61, 20));
+
+    intervalle = new QLineEdit(this);
+    intervalle->setObjectName(QStringLiteral("intervalle"));
+    intervalle->setGeometry(QRect(20, 50, 151, 20));
+
+    OK = new QPushButton(this);
+    OK->setObjectName(QStringLiteral("OK"));
+    OK->setGeometry(QRect(80, 80, 100, 23));
+
+    setWindowTitle(
+        QCoreApplication::translate("intervallePersoClass", "Définition de l'intervalle personnalisé"));
+    label->setText(
+        QCoreApplication::translate("intervallePersoClass",
+                                    "Veuillez saisir la durée de l'intervalle que vous désirez entre "
+                                    "deux changements de fond d'écran :"));
+    label_2->setText(QCoreApplication::translate("intervallePersoClass", "seconde(s)"));
+    OK->setText(QCoreApplication::translate("intervallePersoClass", "OK"));
+
+    QMetaObject::connectSlotsByName(this);
+    // Sized for the fonts the form was drawn with; larger ones would clip the prompt.
+    ajusterAuTexte(this, label, label_2);
+
+    setWindowIcon(QIcon(QStringLiteral(":/Papirol2.png")));
+    // Hiding rather than accepting: the caller reads the value however the dialog was left.
+    connect(OK, &QPushButton::clicked, this, &QWidget::hide);
+}
+
+void IntervallePerso::setIntervalle(int secondes)
+{
+    intervalle->setText(QString::number(secondes, 10));
+}
+
+int IntervallePerso::getIntervalle() const
+{
+    // The caller decides what 0 means.
+    return intervalle->text().toInt(nullptr, 10);
+}
+
+bool IntervallePerso::lireIntervalle(int *secondes) const
+{
+    bool ok = false;
+    const int valeur = intervalle->text().toInt(&ok, 10);
+    if (!ok || valeur < 1 || valeur > intervalleMaximum)
+        return false;
+    *secondes = valeur;
+    return true;
+}

@@ -1,0 +1,149 @@
+#include "papirol2.h"
+
+#include "filtre.h"
+#include "intervalleperso.h"
+#include "locations/listeemplacements.h"
+#include "rotation/rotator.h"
+#include "settings/configuration.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QItemSelectionModel>
+#include <QLoggingCategory>
+#include <QMenu>
+#include <QStandardPaths>
+
+Q_LOGGING_CATEGORY(lcInterface, "papirol2.interface", QtCriticalMsg)
+
+Papirol2::Papirol2(QWidget *parent)
+    : QWidget(parent)
+{
+    ui.setupUi(this);
+    emplacements = new ListeEmplacements;
+    emplacements->charger();
+    ui.tableView->setModel(emplacements);
+
+    const QIcon icone(QStringLiteral(":/Papirol2.png"));
+    setWindowIcon(icone);
+    setWindowFlags(Qt::Dialog);
+
+    trayIcon = new QSystemTrayIcon(this);
+    trayIcon->setIcon(icone);
+    connect(trayIcon, &QSystemTrayIcon::activated, this, &Papirol2::on_trayIconAction);
+    // Without a tray the program still rotates; the icon shows once a tray appears.
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        qCWarning(lcInterface) << "no system tray yet: the icon will show when one appears";
+    trayIcon->setVisible(true);
+
+    rotator = new Rotator;
+    rotator->chargerFichiers(emplacements);
+
+    menu = nullptr;
+    construireMenu();
+
+    connect(ui.boutonAjouter, &QPushButton::clicked, this, &Papirol2::on_ajouterEmplacement);
+    connect(ui.boutonSupprimer, &QPushButton::clicked, this, &Papirol2::on_supprimerEmplacement);
+}
+
+Papirol2::~Papirol2()
+{
+    delete emplacements;
+    delete rotator;
+    delete trayIcon;
+    delete menu;
+}
+
+void Papirol2::closeEvent(QCloseEvent *event)
+{
+    setVisible(false);
+    event->ignore();
+}
+
+void Papirol2::on_trayIconAction(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason == QSystemTrayIcon::Trigger)
+        rotator->changerWallpaper();
+}
+
+void Papirol2::on_activer(bool activer)
+{
+    enregistrerActif(activer);
+    if (activer)
+        rotator->demarrer();
+    else
+        rotator->arreter();
+}
+
+void Papirol2::on_changerIntervalle(QAction *action)
+{
+    int secondes = action->property("timer").toInt();
+    if (action->property("perso").toBool()) {
+        IntervallePerso dialogue;
+        dialogue.setIntervalle(secondes);
+        dialogue.exec();
+        // A typo must not become a 0 s interval: anything but 1 .. 2,147,483 s keeps the old one.
+        if (!dialogue.lireIntervalle(&secondes)) {
+            qCInfo(lcInterface) << "custom interval refused:" << dialogue.getIntervalle();
+            return;
+        }
+        action->setProperty("timer", secondes);
+    }
+    rotator->changerIntervalle(secondes);
+}
+
+void Papirol2::on_changerStyle(QAction *action)
+{
+    enregistrerPosition(action->property("position").toInt());
+}
+
+void Papirol2::on_changerEmplacement(QAction *action)
+{
+    const int i = action->property("index").toInt();
+    if (i < 0 || i >= emplacements->rowCount())
+        return;
+    emplacements->setSelectionne(i, action->isChecked());
+    enregistrerEmplacement(i, emplacements->cheminEmplacement(i), emplacements->filtreEmplacement(i),
+                           emplacements->estSelectionne(i));
+    rotator->chargerFichiers(emplacements);
+}
+
+void Papirol2::on_ajouterEmplacement()
+{
+    const QString depart = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QFileDialog choix(this, QStringLiteral("Sélectionnez un répertoire"), depart, QString());
+    choix.setFileMode(QFileDialog::Directory);
+    choix.setOption(QFileDialog::ShowDirsOnly, true);
+    if (choix.exec() != QDialog::Accepted)
+        return;
+    const QString chemin = choix.directory().path();
+
+    Filtre filtre;
+    filtre.exec();
+
+    const int avant = emplacements->rowCount();
+    emplacements->ajouterEmplacement(chemin, filtre.getFiltre());
+    if (emplacements->rowCount() > avant)
+        enregistrerEmplacement(emplacements->rowCount() - 1, chemin, filtre.getFiltre(), false);
+    if (emplacements->rowCount() > 0)
+        ui.boutonSupprimer->setEnabled(true);
+    construireMenu();
+}
+
+void Papirol2::on_supprimerEmplacement()
+{
+    const int r = ui.tableView->selectionModel()->currentIndex().row();
+    if (r >= 0 && r < emplacements->rowCount()) {
+        const bool selectionne = emplacements->estSelectionne(r);
+        emplacements->supprimerEmplacement(r);
+        supprimerEmplacementConfig(emplacements->rowCount());
+        for (int i = r; i < emplacements->rowCount(); ++i)
+            enregistrerEmplacement(i, emplacements->cheminEmplacement(i), emplacements->filtreEmplacement(i),
+                                   emplacements->estSelectionne(i));
+        // A removed folder must stop showing up on the desktop now, not at some later rebuild.
+        if (selectionne)
+            rotator->chargerFichiers(emplacements);
+    }
+    if (emplacements->rowCount() == 0)
+        ui.boutonSupprimer->setEnabled(false);
+    construireMenu();
+}

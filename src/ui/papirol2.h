@@ -1,0 +1,44 @@
+#pragma once
+
+#include "formulairepapirol2.h"
+
+#include <QSystemTrayIcon>
+#include <QWidget>
+
+class QAction;
+class QMenu;
+class ListeEmplacements;
+class Rotator;
+
+/** The program: tray icon and menu, the location list window, and what ties them to the rotation. */
+class Papirol2 final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Papirol2(QWidget *parent = nullptr);
+    ~Papirol2() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void on_trayIconAction(QSystemTrayIcon::ActivationReason reason);
+    void on_changerIntervalle(QAction *action);
+    void on_changerStyle(QAction *action);
+    void on_changerEmplacement(QAction *action);
+    void on_ajouterEmplacement();
+    void on_supprimerEmplacement();
+    void on_activer(bool activer);
+
+private:
+    void construireMenu();
+
+    Ui::Papirol2Class ui;
+    QMenu *menu = nullptr;
+    QSystemTrayIcon *trayIcon = nullptr;
+    ListeEmplacements *emplacements = nullptr;
+    Rotator *rotator = nullptr;
+
+    friend class TestPapirol2;
+};
