@@ -9,6 +9,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTableView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSettings>
@@ -96,6 +101,52 @@ private:
         return dossier;
     }
     QMenu *menuDe(Papirol2 &p) { return p.menu; }
+    QPushButton *supprimer(Papirol2 &p) { return p.ui.boutonSupprimer; }
+    QByteArray contenuIni() const
+    {
+        QFile f(travail->ini());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // Adds a location through the real dialogs; an empty folder cancels the folder dialog.
+    void ajouter(Papirol2 &p, const QString &dossier, const QString &filtre = QString(), bool parTitre = false)
+    {
+        bool filtreVu = false;
+        QString legende, depart;
+        quandDialogue("QFileDialog", [&](QWidget *w) {
+            auto *choix = static_cast<QFileDialog *>(w);
+            legende = choix->windowTitle();
+            depart = choix->directory().path();
+            if (dossier.isEmpty()) {
+                choix->reject();
+                return;
+            }
+            choix->setDirectory(QFileInfo(dossier).path());
+            choix->selectFile(dossier);
+            quandDialogue("Filtre", [&](QWidget *d) {
+                filtreVu = true;
+                if (!filtre.isNull())
+                    d->findChild<QLineEdit *>(QStringLiteral("filtre"))->setText(filtre);
+                if (parTitre)
+                    d->close();
+                else
+                    QTest::keyClick(d->findChild<QLineEdit *>(QStringLiteral("filtre")), Qt::Key_Return);
+            });
+            static_cast<QDialog *>(choix)->accept();
+        });
+        QTest::mouseClick(p.ui.boutonAjouter, Qt::LeftButton);
+        QCOMPARE(legende, QStringLiteral("Sélectionnez un répertoire"));
+        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (QDir(documents).exists())
+            QCOMPARE(QDir(depart), QDir(documents));
+        QCOMPARE(filtreVu, !dossier.isEmpty());
+    }
+    void supprimerLigne(Papirol2 &p, int ligne)
+    {
+        if (ligne >= 0)
+            p.ui.tableView->selectionModel()->setCurrentIndex(p.emplacements->index(ligne, 0),
+                                                              QItemSelectionModel::ClearAndSelect);
+        QTest::mouseClick(p.ui.boutonSupprimer, Qt::LeftButton);
+    }
     Rotator *rotatorDe(Papirol2 &p) { return p.rotator; }
 
 private slots:
@@ -303,6 +354,107 @@ private slots:
         QCOMPARE(enregistreur->position, 1);
         QVERIFY(enregistreur->appliques.isEmpty());
         QVERIFY(!QFile::exists(travail->ini()));
+    }
+
+    void ajouterUnEmplacement()
+    {
+        const QString a = dossierImages(QStringLiteral("a"), 2);
+        Papirol2 p;
+        ajouter(p, QString());
+        QCOMPARE(p.emplacements->rowCount(), 0);
+        QVERIFY(!QFile::exists(travail->ini()));
+
+        ajouter(p, a, QString(), true);
+        QCOMPARE(p.emplacements->rowCount(), 1);
+        QCOMPARE(lireChemin(0), a);
+        QCOMPARE(lireFiltre(0), QStringLiteral("*.jpg"));
+        QCOMPARE(lireSelection(0), false);
+        QVERIFY(supprimer(p)->isEnabled());
+        QMenu *me = sousMenu(menuDe(p), QStringLiteral("Emplacements"));
+        QCOMPARE(me->actions().first()->text(), QStringLiteral("*.jpg dans ") + a);
+        QVERIFY(!me->actions().first()->isChecked());
+
+        const QByteArray avant = contenuIni();
+        ajouter(p, a, QStringLiteral("*.jpg"));
+        QCOMPARE(p.emplacements->rowCount(), 1);
+        QCOMPARE(contenuIni(), avant);
+
+        ajouter(p, a, QStringLiteral("*.png"));
+        QCOMPARE(p.emplacements->rowCount(), 2);
+        QCOMPARE(lireFiltre(1), QStringLiteral("*.png"));
+        QCOMPARE(lireSelection(1), false);
+        // A new location starts unselected: no picture of it is drawn, nothing is shown.
+        QCOMPARE(rotatorDe(p)->candidats().size(), 0);
+        QVERIFY(enregistreur->appliques.isEmpty());
+    }
+
+    void supprimerRenumeroteSansTrou()
+    {
+        QByteArray ini;
+        const QStringList dossiers = {dossierImages(QStringLiteral("a"), 2), dossierImages(QStringLiteral("b"), 2),
+                                      dossierImages(QStringLiteral("c"), 2)};
+        for (int i = 0; i < 3; ++i)
+            ini += QStringLiteral("[Emplacement_%1]\npath=%2\nfiltre=*.jpg\nselected=%3\n")
+                       .arg(i)
+                       .arg(dossiers[i], i == 1 ? QStringLiteral("false") : QStringLiteral("true"))
+                       .toUtf8();
+        ecrireIni(ini);
+        Papirol2 p;
+        QCOMPARE(rotatorDe(p)->candidats().size(), 4);
+        supprimerLigne(p, 1);
+        ouvrirConfiguration();
+        QCOMPARE(lireChemin(0), dossiers[0]);
+        QCOMPARE(lireSelection(0), true);
+        QCOMPARE(lireChemin(1), dossiers[2]);
+        QCOMPARE(lireSelection(1), true);
+        QVERIFY(!contenuIni().contains("Emplacement_2"));
+        QCOMPARE(sousMenu(menuDe(p), QStringLiteral("Emplacements"))->actions().size(), 4);
+
+        // A removed selected folder leaves the rotation at once.
+        supprimerLigne(p, 1);
+        QCOMPARE(rotatorDe(p)->candidats().size(), 2);
+        for (const QString &c : rotatorDe(p)->candidats())
+            QVERIFY(c.startsWith(dossiers[0]));
+        supprimerLigne(p, 0);
+        QVERIFY(!contenuIni().contains("Emplacement_"));
+        QVERIFY(!supprimer(p)->isEnabled());
+        QCOMPARE(rotatorDe(p)->candidats().size(), 0);
+        ajouter(p, dossiers[1]);
+        QVERIFY(supprimer(p)->isEnabled());
+    }
+
+    void supprimerSansLigneCouranteNeRetireRien()
+    {
+        Papirol2 p;
+        QVERIFY(supprimer(p)->isEnabled());
+        supprimerLigne(p, -1);
+        QVERIFY(!supprimer(p)->isEnabled());
+        QVERIFY(!QFile::exists(travail->ini()));
+
+        const QString a = dossierImages(QStringLiteral("a"), 2);
+        ecrireIni(QStringLiteral("[Emplacement_0]\npath=%1\nfiltre=*.jpg\nselected=true\n").arg(a).toUtf8());
+        Papirol2 q;
+        const QByteArray avant = contenuIni();
+        supprimerLigne(q, -1);
+        QCOMPARE(q.emplacements->rowCount(), 1);
+        QCOMPARE(contenuIni(), avant);
+        QVERIFY(supprimer(q)->isEnabled());
+    }
+
+    void chaqueReconstructionDuMenuChangeLImageQuandLaRotationTourne()
+    {
+        const QString a = dossierImages(QStringLiteral("a"), 3);
+        ecrireIni(QStringLiteral("[Options]\nactive=true\ntimer=600\n"
+                                 "[Emplacement_0]\npath=%1\nfiltre=*.jpg\nselected=true\n")
+                      .arg(a)
+                      .toUtf8());
+        Papirol2 p;
+        QCOMPARE(enregistreur->appliques.size(), 1);
+        ajouter(p, a, QStringLiteral("*.png"));
+        QCOMPARE(enregistreur->appliques.size(), 2);
+        supprimerLigne(p, 1);
+        QCOMPARE(enregistreur->appliques.size(), 3);
+        QVERIFY(rotatorDe(p)->estActif());
     }
 
     void seulUnClicSimpleSurLIconeChange_data()

@@ -7,6 +7,7 @@
 #include "settings/configuration.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QItemSelectionModel>
 #include <QLoggingCategory>
@@ -115,7 +116,9 @@ void Papirol2::on_ajouterEmplacement()
     choix.setOption(QFileDialog::ShowDirsOnly, true);
     if (choix.exec() != QDialog::Accepted)
         return;
-    const QString chemin = choix.directory().path();
+    // The folder the user picked, not the one the dialog was browsing when they picked it.
+    const QStringList choisis = choix.selectedFiles();
+    const QString chemin = choisis.isEmpty() ? choix.directory().path() : QDir(choisis.first()).path();
 
     Filtre filtre;
     filtre.exec();
