@@ -1,0 +1,24 @@
+// Shows one picture through the bare-X11 backend and exits once it is on the screen.
+#include "desktop/bureaux11.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    bool nombre = true;
+    const int position = arguments.size() > 2 ? arguments.at(2).toInt(&nombre) : 0;
+    if (arguments.size() < 2 || arguments.size() > 3 || !nombre) {
+        QTextStream(stderr) << "usage: appliquerx11 <picture> [position 1..5]\n";
+        return 2;
+    }
+    BureauX11 bureau;
+    if (position == 0)
+        bureau.appliquerFondEcran(arguments.at(1));
+    else
+        bureau.appliquerFondEcran(arguments.at(1), position);
+    bureau.attendre();
+    return 0;
+}

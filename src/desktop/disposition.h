@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+/** The layouts by their stored numbers. */
+enum PositionFond : int { Centre = 1, Mosaique = 2, Etire = 3, Ajuste = 4, Rempli = 5 };
+
+/** What a decoder has to produce for one layout, and where it goes on the screen. */
+struct PlanDecodage
+{
+    /** The part of the picture that shows, in the picture's own pixels. */
+    QRect source;
+    /** The size that part is decoded at: the area it covers on the screen. */
+    QSize sortie;
+    /** Where the decoded part's top-left corner lands on the screen. */
+    QPoint destination;
+    /** The tile step when the picture repeats, invalid otherwise. */
+    QSize pas;
+    /** The whole picture's size once scaled for the layout. */
+    QSize echelle;
+    /** The part that shows, in the scaled picture's coordinates (for decoders that scale as they decode). */
+    QRect decoupeEchelle;
+
+    bool estVide() const { return source.isEmpty() || sortie.isEmpty(); }
+};
+
+/** The layout drawn for a stored number: anything outside 1..5 means filled. */
+PositionFond positionEffective(int position);
+
+/** Where the picture, scaled for the layout, lies on the screen (it may overflow); tiled gives the first
+ * tile. */
+QRect placement(int position, QSize image, QSize ecran);
+
+/** The decoding work for a picture of that size in that layout; empty when nothing can show. */
+PlanDecodage planDecodage(int position, QSize image, QSize ecran);
+
+/** Brings a whole decoded picture down to what the plan asks of a decoder. */
+QImage reduire(const QImage &image, const PlanDecodage &plan);
+
+/** An uninitialised picture whose memory the kernel may back with huge pages (null if out of memory). */
+QImage nouvelleImage(QSize taille, QImage::Format format);
+
+/** The screen-sized RGB32 picture: the decoded part laid on black as the plan says. */
+QImage composer(const QImage &decodee, const PlanDecodage &plan, QSize ecran);
