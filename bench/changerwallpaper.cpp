@@ -34,7 +34,8 @@ int main(int argc, char *argv[])
         ListeEmplacements modele;
         for (int m = 0; m < cas.motifs; ++m) {
             const QString motif = cas.fichiers == 10 ? QStringLiteral("p?.jpg")
-                                                     : QString(m + 1, QLatin1Char('*')) + QStringLiteral(".jpg");
+                                                     : QStringLiteral("[p") + QString(m, QLatin1Char('a'))
+                                                           + QStringLiteral("]*.jpg");
             modele.ajouterEmplacement(dossier, motif);
             modele.setSelectionne(m, true);
         }

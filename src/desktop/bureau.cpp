@@ -23,6 +23,11 @@ quint32 Bureau::compteur() const
     return compteurPlateforme();
 }
 
+bool Bureau::attendre(int)
+{
+    return true;
+}
+
 Bureau &bureau()
 {
     auto &courant = instance();

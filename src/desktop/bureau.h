@@ -27,6 +27,8 @@ public:
     virtual void enregistrerPosition(int position) = 0;
     /** A fast-changing counter the random draw is taken from. */
     virtual quint32 compteur() const;
+    /** Waits up to msecs (-1: no limit) for what was asked of the desktop to be done; false on time-out. */
+    virtual bool attendre(int msecs = -1);
 };
 
 /** Picks the backend for this session: PAPIROL2_BUREAU first, then what the session says it is. */

@@ -4,29 +4,80 @@
 #if defined(Q_OS_WIN)
 #include "bureauwindows.h"
 #elif defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+#include "bureausway.h"
 #include "bureaux11.h"
+#include "detection.h"
+#ifdef PAPIROL2_AVEC_GIO
+#include "bureaugsettings.h"
+#endif
+#ifdef PAPIROL2_AVEC_DBUS
+#include "bureaukde.h"
+#include "bureaulxqt.h"
+#include "bureauxfce.h"
+#endif
 #endif
 
 #include <QByteArray>
 
+namespace {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+// Null when this build lacks what the backend needs.
+std::unique_ptr<Bureau> construire(const QString &nom)
+{
+    if (nom == QLatin1String("x11"))
+        return std::make_unique<BureauX11>();
+    if (nom == QLatin1String("sway"))
+        return std::make_unique<BureauSway>();
+#ifdef PAPIROL2_AVEC_GIO
+    if (nom == QLatin1String("gnome"))
+        return std::make_unique<BureauGSettings>(BureauGSettings::Famille::Gnome);
+    if (nom == QLatin1String("cinnamon"))
+        return std::make_unique<BureauGSettings>(BureauGSettings::Famille::Cinnamon);
+    if (nom == QLatin1String("mate"))
+        return std::make_unique<BureauGSettings>(BureauGSettings::Famille::Mate);
+#endif
+#ifdef PAPIROL2_AVEC_DBUS
+    if (nom == QLatin1String("xfce"))
+        return std::make_unique<BureauXfce>();
+    if (nom == QLatin1String("kde"))
+        return std::make_unique<BureauKde>();
+    if (nom == QLatin1String("lxqt"))
+        return std::make_unique<BureauLxqt>();
+#endif
+    return nullptr;
+}
+#endif
+} // namespace
+
 std::unique_ptr<Bureau> creerBureau()
 {
-    const QString force = QString::fromLocal8Bit(qgetenv("PAPIROL2_BUREAU")).trimmed().toLower();
     std::unique_ptr<Bureau> choisi;
 #if defined(Q_OS_WIN)
+    const QString force = QString::fromLocal8Bit(qgetenv("PAPIROL2_BUREAU")).trimmed().toLower();
+    const bool voulu = force == QLatin1String("nul");
+    const QString raison = voulu ? QStringLiteral("PAPIROL2_BUREAU=nul")
+                                 : QStringLiteral("PAPIROL2_BUREAU=%1 names no backend here").arg(force);
     if (force.isEmpty() || force == QLatin1String("windows"))
         choisi = std::make_unique<BureauWindows>();
 #elif defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-    if (force == QLatin1String("x11") || (force.isEmpty() && !qEnvironmentVariableIsEmpty("DISPLAY")))
-        choisi = std::make_unique<BureauX11>();
+    const ChoixBureau choix = detecterBureau(QProcessEnvironment::systemEnvironment());
+    QString raison = choix.raison;
+    if (choix.nom != QLatin1String("nul")) {
+        choisi = construire(choix.nom);
+        if (!choisi)
+            raison = QStringLiteral("this build has no %1 backend (%2)").arg(choix.nom, choix.raison);
+    }
+    const bool voulu = choix.raison == QLatin1String("PAPIROL2_BUREAU=nul");
+#else
+    const QString raison = QStringLiteral("no supported desktop was found in this session");
+    const bool voulu = false;
 #endif
     if (!choisi) {
-        const QString raison = force.isEmpty() ? QStringLiteral("no supported desktop was found in this session")
-                                               : QStringLiteral("PAPIROL2_BUREAU=%1 names no backend here").arg(force);
-        if (force != QLatin1String("nul"))
+        if (!voulu)
             qCWarning(lcBureau) << raison;
-        choisi = std::make_unique<BureauNul>(force == QLatin1String("nul") ? QStringLiteral("PAPIROL2_BUREAU=nul")
-                                                                            : raison);
+        choisi = std::make_unique<BureauNul>(raison);
+    } else {
+        qCInfo(lcBureau) << "chosen because" << raison;
     }
     qCInfo(lcBureau) << "desktop backend:" << choisi->nom();
     return choisi;

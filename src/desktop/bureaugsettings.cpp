@@ -1,0 +1,163 @@
+#include "bureaugsettings.h"
+
+#include <QFileInfo>
+#include <QUrl>
+
+// GIO names a struct member after a word Qt defines as a keyword.
+#undef signals
+#include <gio/gio.h>
+
+namespace {
+struct Description
+{
+    const char *nom;
+    const char *schema;
+    const char *cleImage;
+    const char *cleImageSombre;
+    bool uri;
+};
+
+const Description &description(BureauGSettings::Famille famille)
+{
+    static const Description gnome {"gnome", "org.gnome.desktop.background", "picture-uri",
+                                    "picture-uri-dark", true};
+    static const Description cinnamon {"cinnamon", "org.cinnamon.desktop.background", "picture-uri", nullptr,
+                                       true};
+    static const Description mate {"mate", "org.mate.background", "picture-filename", nullptr, false};
+    switch (famille) {
+    case BureauGSettings::Famille::Cinnamon:
+        return cinnamon;
+    case BureauGSettings::Famille::Mate:
+        return mate;
+    case BureauGSettings::Famille::Gnome:
+        break;
+    }
+    return gnome;
+}
+
+const char *const cleOptions = "picture-options";
+// Index = layout number; the nicks every one of the three schemas accepts.
+const char *const nicks[] = {nullptr, "centered", "wallpaper", "stretched", "scaled", "zoom"};
+} // namespace
+
+BureauGSettings::BureauGSettings(Famille famille)
+    : famille(famille)
+{
+    const Description &d = description(famille);
+    // g_settings_new() aborts the process on a schema that is not installed, hence the lookup.
+    GSettingsSchemaSource *source = g_settings_schema_source_get_default();
+    schema = source ? g_settings_schema_source_lookup(source, d.schema, TRUE) : nullptr;
+    if (!schema) {
+        qCWarning(lcBureau) << "GSettings schema" << d.schema
+                            << "is not installed; the wallpaper stays as it is";
+        return;
+    }
+    // A relocatable schema of that name has no settings of its own to change, and GIO aborts on it too.
+    if (!g_settings_schema_get_path(schema)) {
+        qCWarning(lcBureau) << "GSettings schema" << d.schema << "has no path; the wallpaper stays as it is";
+        g_settings_schema_unref(schema);
+        schema = nullptr;
+        return;
+    }
+    reglages = g_settings_new_full(schema, nullptr, nullptr);
+    // Picture and dark picture reach the desktop together, so it redraws once.
+    g_settings_delay(reglages);
+    for (const char *cle : {d.cleImage, cleOptions}) {
+        if (!possede(cle))
+            qCWarning(lcBureau) << "GSettings schema" << d.schema << "has no key" << cle;
+    }
+}
+
+BureauGSettings::~BureauGSettings()
+{
+    if (reglages) {
+        valider();
+        g_settings_sync();
+        g_object_unref(reglages);
+    }
+    if (schema)
+        g_settings_schema_unref(schema);
+}
+
+QString BureauGSettings::nom() const
+{
+    return QString::fromLatin1(description(famille).nom);
+}
+
+bool BureauGSettings::possede(const char *cle) const
+{
+    return schema && cle && g_settings_schema_has_key(schema, cle);
+}
+
+bool BureauGSettings::ecrire(const char *cle, const QString &valeur)
+{
+    if (!reglages || !possede(cle))
+        return false;
+    GSettingsSchemaKey *k = g_settings_schema_get_key(schema, cle);
+    GVariant *v = g_variant_ref_sink(g_variant_new_string(valeur.toUtf8().constData()));
+    // A schema of another shape would make GIO complain on the terminal; check it ourselves.
+    const bool accepte = g_variant_is_of_type(v, g_settings_schema_key_get_value_type(k))
+        && g_settings_schema_key_range_check(k, v);
+    const bool ecrit = accepte && g_settings_set_value(reglages, cle, v);
+    if (!ecrit)
+        qCWarning(lcBureau) << "GSettings key" << cle << "refused" << valeur;
+    g_variant_unref(v);
+    g_settings_schema_key_unref(k);
+    return ecrit;
+}
+
+void BureauGSettings::valider()
+{
+    if (reglages)
+        g_settings_apply(reglages);
+}
+
+void BureauGSettings::appliquerFondEcran(const QString &chemin)
+{
+    const Description &d = description(famille);
+    const QString absolu = QFileInfo(chemin).absoluteFilePath();
+    if (!possede(d.cleImage)) {
+        qCWarning(lcBureau) << "wallpaper not changed to" << chemin << ": no GSettings key for it";
+        return;
+    }
+    const QString valeur = d.uri ? QUrl::fromLocalFile(absolu).toString(QUrl::FullyEncoded) : absolu;
+    ecrire(d.cleImage, valeur);
+    if (possede(d.cleImageSombre))
+        ecrire(d.cleImageSombre, valeur);
+    valider();
+}
+
+int BureauGSettings::lirePosition()
+{
+    if (!reglages || !possede(cleOptions))
+        return 0;
+    GVariant *v = g_settings_get_value(reglages, cleOptions);
+    const QByteArray nick
+        = g_variant_is_of_type(v, G_VARIANT_TYPE_STRING) ? g_variant_get_string(v, nullptr) : "";
+    g_variant_unref(v);
+    for (int position = 1; position <= 5; ++position) {
+        if (nick == nicks[position])
+            return position;
+    }
+    return 0;
+}
+
+void BureauGSettings::enregistrerPosition(int position)
+{
+    if (position < 1 || position > 5)
+        return;
+    if (!possede(cleOptions)) {
+        qCWarning(lcBureau) << "layout" << position << "not applied: no GSettings key for it";
+        return;
+    }
+    ecrire(cleOptions, QString::fromLatin1(nicks[position]));
+    valider();
+}
+
+bool BureauGSettings::attendre(int)
+{
+    // GIO flushes with no time limit of its own; the writes are local, so this is short.
+    valider();
+    g_settings_sync();
+    return true;
+}

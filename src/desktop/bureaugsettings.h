@@ -1,0 +1,37 @@
+#pragma once
+
+#include "bureau.h"
+
+struct _GSettings;
+struct _GSettingsSchema;
+
+/**
+ * Desktops whose background lives in GSettings: GNOME and the sessions built on it, Cinnamon and
+ * MATE, each with its own schema. Writes go through GIO to the desktop's settings store, which the
+ * desktop watches; a schema or key that is not installed is logged and left alone.
+ */
+class BureauGSettings final : public Bureau
+{
+public:
+    enum class Famille { Gnome, Cinnamon, Mate };
+
+    explicit BureauGSettings(Famille famille);
+    ~BureauGSettings() override;
+    BureauGSettings(const BureauGSettings &) = delete;
+    BureauGSettings &operator=(const BureauGSettings &) = delete;
+
+    QString nom() const override;
+    void appliquerFondEcran(const QString &chemin) override;
+    int lirePosition() override;
+    void enregistrerPosition(int position) override;
+    bool attendre(int msecs = -1) override;
+
+private:
+    bool possede(const char *cle) const;
+    bool ecrire(const char *cle, const QString &valeur);
+    void valider();
+
+    const Famille famille;
+    _GSettingsSchema *schema = nullptr;
+    _GSettings *reglages = nullptr;
+};

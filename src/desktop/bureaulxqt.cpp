@@ -1,0 +1,73 @@
+#include "bureaulxqt.h"
+
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QFileInfo>
+#include <QProcess>
+
+namespace {
+// Index = layout number: centred, tiled, stretched, fitted, filled.
+const char *const modes[] = {nullptr, "center", "tile", "stretch", "fit", "zoom"};
+} // namespace
+
+BureauLxqt::BureauLxqt()
+    : magasin(QStringLiteral("lxqt"))
+{
+}
+
+QString BureauLxqt::nom() const
+{
+    return QStringLiteral("lxqt");
+}
+
+void BureauLxqt::appliquerFondEcran(const QString &chemin)
+{
+    const QString absolu = QFileInfo(chemin).absoluteFilePath();
+    magasin.enregistrerImage(absolu);
+    const int position = magasin.lirePosition();
+    envoyer(absolu, position ? position : 5);
+}
+
+int BureauLxqt::lirePosition()
+{
+    return magasin.lirePosition();
+}
+
+void BureauLxqt::enregistrerPosition(int position)
+{
+    if (position < 1 || position > 5)
+        return;
+    magasin.enregistrerPosition(position);
+    const QString image = magasin.lireImage();
+    if (!image.isEmpty())
+        envoyer(image, position);
+}
+
+bool BureauLxqt::attendre(int msecs)
+{
+    return attente.attendre(msecs);
+}
+
+void BureauLxqt::envoyer(const QString &chemin, int position)
+{
+    const QString mode = QString::fromLatin1(modes[position]);
+    auto appel = QDBusMessage::createMethodCall(
+        QStringLiteral("org.pcmanfm.PCManFM"), QStringLiteral("/Application"),
+        QStringLiteral("org.pcmanfm.Application"), QStringLiteral("setWallpaper"));
+    appel << chemin << mode;
+    attente.appelerDBus(appel, [chemin, mode](const QDBusMessage &reponse) {
+        if (reponse.type() == QDBusMessage::ReplyMessage)
+            return;
+        const QString erreur = reponse.errorName();
+        if (erreur != QDBusError::errorString(QDBusError::ServiceUnknown)
+            && erreur != QDBusError::errorString(QDBusError::Disconnected)) {
+            qCWarning(lcBureau) << "pcmanfm-qt refused the wallpaper:" << reponse.errorMessage();
+            return;
+        }
+        // The path is one argument of its own: no shell ever sees it.
+        const QStringList arguments {QStringLiteral("--set-wallpaper"), chemin,
+                                     QStringLiteral("--wallpaper-mode"), mode};
+        if (!QProcess::startDetached(QStringLiteral("pcmanfm-qt"), arguments))
+            qCWarning(lcBureau) << "pcmanfm-qt is neither on D-Bus nor runnable:" << reponse.errorMessage();
+    });
+}

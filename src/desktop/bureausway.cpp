@@ -1,0 +1,181 @@
+#include "bureausway.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocalSocket>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+const char magie[] = "i3-ipc";
+constexpr int tailleEntete = 6 + 2 * sizeof(qint32);
+constexpr qint32 runCommand = 0;
+constexpr int delaiMs = 5000;
+const char *const modes[] = {nullptr, "center", "tile", "stretch", "fit", "fill"};
+
+// sway hands the path to wordexp(), which runs $(...) and expands $VAR, globs and quotes: every byte
+// that could mean something there is escaped. '$' goes in single quotes, since sway's own variable
+// substitution looks behind a backslash but not into quotes.
+QByteArray echapperPourWordexp(const QByteArray &octets)
+{
+    QByteArray sortie;
+    for (const char c : octets) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+            || c == '/' || c == '.' || c == '_' || c == '-') {
+            sortie += c;
+        } else if (c == '$') {
+            sortie += "'$'";
+        } else {
+            sortie += '\\';
+            sortie += c;
+        }
+    }
+    return sortie;
+}
+
+QByteArray message(const QByteArray &charge)
+{
+    QByteArray m(magie, 6);
+    const qint32 longueur = charge.size();
+    m.append(reinterpret_cast<const char *>(&longueur), sizeof longueur);
+    m.append(reinterpret_cast<const char *>(&runCommand), sizeof runCommand);
+    return m + charge;
+}
+
+void journaliserReponse(const QByteArray &json)
+{
+    const QJsonArray resultats = QJsonDocument::fromJson(json).array();
+    for (const QJsonValue &r : resultats) {
+        if (!r.toObject().value(QLatin1String("success")).toBool())
+            qCWarning(lcBureau) << "sway refused the wallpaper:"
+                                << r.toObject().value(QLatin1String("error"));
+    }
+}
+
+// The command that shows the picture in that layout; empty when sway's parser cannot carry the path.
+QByteArray commande(const QString &chemin, int position)
+{
+    // sway turns every line of a message into a command of its own: no quoting can carry a newline.
+    if (position < 1 || position > 5 || chemin.contains(QLatin1Char('\n')))
+        return {};
+    // The escaped path keeps every '"' and '\' paired, so it is one word for sway's quote-aware split.
+    return "output * bg \"" + echapperPourWordexp(QFile::encodeName(chemin)) + "\" " + modes[position];
+}
+
+} // namespace
+
+BureauSway::BureauSway()
+    : socket(qEnvironmentVariable("SWAYSOCK"))
+    , magasin(QStringLiteral("sway"))
+{
+    if (socket.isEmpty())
+        qCWarning(lcBureau) << "SWAYSOCK is not set: sway's wallpaper cannot be changed";
+}
+
+QString BureauSway::nom() const
+{
+    return QStringLiteral("sway");
+}
+
+void BureauSway::appliquerFondEcran(const QString &chemin)
+{
+    const int position = lirePosition();
+    envoyer(chemin, position ? position : 5);
+}
+
+int BureauSway::lirePosition()
+{
+    return magasin.lirePosition();
+}
+
+void BureauSway::enregistrerPosition(int position)
+{
+    if (position < 1 || position > 5)
+        return;
+    magasin.enregistrerPosition(position);
+    const QString image = magasin.lireImage();
+    if (!image.isEmpty())
+        envoyer(image, position);
+}
+
+bool BureauSway::attendre(int msecs)
+{
+    return attente.attendre(msecs);
+}
+
+void BureauSway::envoyer(const QString &chemin, int position)
+{
+    const QString absolu = QFileInfo(chemin).absoluteFilePath();
+    // sway takes a missing or broken file without a word and shows nothing in its place.
+    if (!QImageReader(absolu).canRead()) {
+        qCWarning(lcBureau) << "wallpaper not changed:" << absolu << "is not a readable picture";
+        return;
+    }
+    const QByteArray texte = commande(absolu, position);
+    if (texte.isEmpty()) {
+        qCWarning(lcBureau) << "wallpaper not changed: sway cannot be given the path" << absolu;
+        return;
+    }
+    if (socket.isEmpty()) {
+        qCWarning(lcBureau) << "wallpaper not changed to" << absolu << ": SWAYSOCK is not set";
+        return;
+    }
+    magasin.enregistrerImage(absolu);
+    if (enVol) {
+        suivante = message(texte);
+        return;
+    }
+    attente.commencer();
+    lancer(message(texte));
+}
+
+void BureauSway::lancer(const QByteArray &envoi)
+{
+    enVol = true;
+    auto *client = new QLocalSocket(&attente);
+    auto *delai = new QTimer(client);
+    auto recu = std::make_shared<QByteArray>();
+    auto termine = std::make_shared<bool>(false);
+    const auto finir = [this, client, termine](const QString &probleme) {
+        if (*termine)
+            return;
+        *termine = true;
+        if (!probleme.isEmpty())
+            qCWarning(lcBureau) << "sway IPC at" << socket << ":" << probleme;
+        client->abort();
+        client->deleteLater();
+        enVol = false;
+        if (suivante) {
+            const QByteArray prochaine = *suivante;
+            suivante.reset();
+            lancer(prochaine);
+        } else {
+            attente.terminer();
+        }
+    };
+    QObject::connect(client, &QLocalSocket::connected, client, [client, envoi] { client->write(envoi); });
+    QObject::connect(client, &QLocalSocket::readyRead, client, [client, recu, finir] {
+        recu->append(client->readAll());
+        if (recu->size() < tailleEntete)
+            return;
+        qint32 longueur = 0;
+        memcpy(&longueur, recu->constData() + 6, sizeof longueur);
+        if (!recu->startsWith(magie) || longueur < 0)
+            return finir(QStringLiteral("unexpected reply"));
+        if (recu->size() < tailleEntete + longueur)
+            return;
+        journaliserReponse(recu->mid(tailleEntete, longueur));
+        finir(QString());
+    });
+    QObject::connect(client, &QLocalSocket::errorOccurred, client,
+                     [client, finir](QLocalSocket::LocalSocketError) { finir(client->errorString()); });
+    QObject::connect(delai, &QTimer::timeout, client, [finir] { finir(QStringLiteral("no reply in time")); });
+    delai->start(delaiMs);
+    client->connectToServer(socket);
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+/** The backend a session calls for, and what in the environment said so (or why none fits). */
+struct ChoixBureau
+{
+    QString nom;
+    QString raison;
+};
+
+/** The backend names PAPIROL2_BUREAU accepts on this kind of system. */
+QStringList nomsBureaux();
+
+/** Picks the backend name from the environment alone: PAPIROL2_BUREAU, XDG_CURRENT_DESKTOP, SWAYSOCK,
+ * DISPLAY. */
+ChoixBureau detecterBureau(const QProcessEnvironment &environnement);

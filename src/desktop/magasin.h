@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+/**
+ * The layout and last picture kept by us for desktops that cannot be asked for them, one small
+ * file per backend under the user's configuration folder.
+ */
+class Magasin final
+{
+public:
+    explicit Magasin(const QString &nomBureau);
+
+    /** The file the values live in. */
+    QString chemin() const { return fichier; }
+    /** The stored layout 1..5, or 0. */
+    int lirePosition() const;
+    /** Stores layout 1..5; other numbers change nothing. */
+    void enregistrerPosition(int position);
+    /** The last picture shown, or an empty string. */
+    QString lireImage() const;
+    /** Stores the last picture shown. */
+    void enregistrerImage(const QString &chemin);
+
+private:
+    QString fichier;
+};

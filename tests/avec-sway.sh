@@ -1,0 +1,51 @@
+#!/bin/bash
+# Runs one test beside a headless sway of its own, then stops it. sway refuses to run as root: as
+# root, sway and the test both run as an unprivileged user made for the purpose.
+set -u
+utilisateur=papirol2-test
+racine=$(mktemp -d "${TMPDIR:-/tmp}/papirol2-sway.XXXXXX") || exit 1
+chmod 755 "$racine"
+mkdir -p "$racine/run" "$racine/config" "$racine/home"
+chmod 700 "$racine/run"
+comme=()
+if [ "$(id -u)" = 0 ]; then
+    id -u "$utilisateur" >/dev/null 2>&1 || useradd -m "$utilisateur" || id -u "$utilisateur" >/dev/null || exit 1
+    chown "$utilisateur:" "$racine/run" "$racine/config" "$racine/home"
+    # setpriv leaves the environment as it is given, unlike runuser.
+    comme=(setpriv --reuid="$utilisateur" --regid="$utilisateur" --init-groups --)
+fi
+if ! "${comme[@]}" test -x "$1"; then
+    echo "$1 cannot be run by $(id -un "${utilisateur}" 2>/dev/null || id -un): check the build folder's permissions" >&2
+    rm -rf "$racine"
+    exit 1
+fi
+printf 'output * bg #203040 solid_color\noutput * mode 640x480\n' >"$racine/sway.conf"
+sway="" socket=""
+finir() {
+    [ -n "$sway" ] && kill "$sway" 2>/dev/null && wait "$sway" 2>/dev/null
+    rm -rf "$racine"
+}
+trap finir EXIT
+trap 'exit 143' TERM INT
+
+environnement=(PATH="$PATH" HOME="$racine/home" XDG_RUNTIME_DIR="$racine/run" XDG_CONFIG_HOME="$racine/config")
+(cd "$racine" && exec env -i "${environnement[@]}" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
+    WLR_RENDERER=pixman "${comme[@]}" sway -c "$racine/sway.conf" >"$racine/sway.log" 2>&1) &
+sway=$!
+wayland=""
+for _ in $(seq 200); do
+    socket=$(ls "$racine"/run/sway-ipc.*.sock 2>/dev/null | head -n1)
+    wayland=$(cd "$racine/run" && ls wayland-? 2>/dev/null | head -n1)
+    [ -n "$socket" ] && [ -n "$wayland" ] && break
+    sleep 0.05
+done
+rc=1
+if [ -z "$socket" ] || [ -z "$wayland" ]; then
+    echo "sway did not start:" >&2
+    cat "$racine/sway.log" >&2
+else
+    env -i "${environnement[@]}" SWAYSOCK="$socket" WAYLAND_DISPLAY="$wayland" QT_QPA_PLATFORM=offscreen \
+        ${QT_LOGGING_RULES:+QT_LOGGING_RULES="$QT_LOGGING_RULES"} "${comme[@]}" "$@"
+    rc=$?
+fi
+exit $rc
