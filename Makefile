@@ -7,7 +7,8 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 PAQUETS_CONSTRUCTION := build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools \
 	qt6-translations-l10n libxcb1-dev libgl-dev libglib2.0-dev
-PAQUETS_TESTS := xvfb xauth x11-utils xdotool trayer imagemagick
+PAQUETS_TESTS := xvfb xauth x11-utils xdotool trayer imagemagick \
+	libglib2.0-bin gsettings-desktop-schemas cinnamon-desktop-data mate-desktop-common xfconf dbus sway swaybg grim nodejs
 PAQUETS_BENCH := hyperfine feh xwallpaper strace
 
 .PHONY: all run test bench deps deps-test deps-bench build clean install format-check
@@ -56,3 +57,16 @@ format-check:
 
 clean:
 	rm -rf $(BUILD)
+
+# Real desktops (MATE, XFCE, KDE, GNOME) under Xvfb, each driven through its backend. Large installs (~400 MB
+# downloaded), and root: the suite makes namespaces and a user of its own. Never part of `make test`.
+BUILD_BUREAUX ?= build-bureaux
+PAQUETS_BUREAUX := caja mate-desktop-common xfdesktop4 xfconf plasma-desktop qdbus-qt6 gnome-shell \
+	libglib2.0-bin libgl1-mesa-dri dbus-daemon xvfb xauth xdotool imagemagick
+
+.PHONY: test-bureaux
+test-bureaux: deps
+	$(call installer,$(PAQUETS_BUREAUX))
+	cmake -S . -B $(BUILD_BUREAUX) -G Ninja -DPAPIROL2_TESTS_BUREAUX=ON -DPAPIROL2_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(BUILD_BUREAUX) --target appliquer reconnaitre
+	$(SUDO) tests/bureaux-reels/tout.sh $(BUILD_BUREAUX)
