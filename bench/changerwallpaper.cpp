@@ -30,12 +30,12 @@ int main(int argc, char *argv[])
         int fichiers;
         int motifs;
     };
-    for (const Cas cas : {Cas{10, 1}, Cas{10000, 1}, Cas{10000, 100}}) {
+    for (const Cas cas : {Cas {10, 1}, Cas {10000, 1}, Cas {10000, 100}}) {
         ListeEmplacements modele;
         for (int m = 0; m < cas.motifs; ++m) {
-            const QString motif = cas.fichiers == 10 ? QStringLiteral("p?.jpg")
-                                                     : QStringLiteral("[p") + QString(m, QLatin1Char('a'))
-                                                           + QStringLiteral("]*.jpg");
+            const QString motif = cas.fichiers == 10
+                ? QStringLiteral("p?.jpg")
+                : QStringLiteral("[p") + QString(m, QLatin1Char('a')) + QStringLiteral("]*.jpg");
             modele.ajouterEmplacement(dossier, motif);
             modele.setSelectionne(m, true);
         }

@@ -56,8 +56,9 @@ int main(int argc, char *argv[])
         chrono.restart();
         QProcess p;
         p.setStandardOutputFile(QProcess::nullDevice());
-        p.start(QStringLiteral("find"), {dossier, QStringLiteral("-maxdepth"), QStringLiteral("1"),
-                                         QStringLiteral("-name"), QStringLiteral("*.jpg")});
+        p.start(QStringLiteral("find"),
+                {dossier, QStringLiteral("-maxdepth"), QStringLiteral("1"), QStringLiteral("-name"),
+                 QStringLiteral("*.jpg")});
         p.waitForFinished(-1);
         find.push_back(chrono.nsecsElapsed() / 1e6);
     }

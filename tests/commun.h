@@ -34,7 +34,8 @@ private:
     QString precedent;
 };
 
-/** A picture whose four quadrants are red, green, blue and yellow (top-left, top-right, bottom-left, bottom-right). */
+/** A picture whose four quadrants are red, green, blue and yellow (top-left, top-right, bottom-left,
+ * bottom-right). */
 QImage imageQuadrants(int largeur, int hauteur);
 
 /** A plain picture of one colour, saved in the given format; returns false on failure. */

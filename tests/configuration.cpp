@@ -1,6 +1,6 @@
+#include "settings/configuration.h"
 #include "commun.h"
 #include "locations/listeemplacements.h"
-#include "settings/configuration.h"
 
 #include <QFile>
 #include <QSettings>
@@ -66,8 +66,10 @@ private slots:
         QTest::addColumn<QString>("chemin");
         QTest::addColumn<QString>("filtre");
         QTest::newRow("simple") << QStringLiteral("/home/u/Images") << QStringLiteral("*.jpg");
-        QTest::newRow("espaces et guillemets") << QStringLiteral("/a b/\"c\" 'd'") << QStringLiteral("* x.png");
-        QTest::newRow("pour-cent, dièse, point-virgule") << QStringLiteral("/p%20#q;r=s") << QStringLiteral("#;*.jpg");
+        QTest::newRow("espaces et guillemets")
+            << QStringLiteral("/a b/\"c\" 'd'") << QStringLiteral("* x.png");
+        QTest::newRow("pour-cent, dièse, point-virgule")
+            << QStringLiteral("/p%20#q;r=s") << QStringLiteral("#;*.jpg");
         QTest::newRow("saut de ligne") << QStringLiteral("/a\nb") << QStringLiteral("*\n.jpg");
         QTest::newRow("non ASCII") << QStringLiteral("/Фото/日本/ç") << QStringLiteral("*.jpég");
         QTest::newRow("barre oblique inverse") << QStringLiteral("/a\\b") << QStringLiteral("\\*.jpg");
@@ -107,14 +109,18 @@ private slots:
         QTest::addColumn<bool>("actif");
         QTest::addColumn<int>("timer");
         QTest::addColumn<bool>("selection");
-        QTest::newRow("1 et 0") << QByteArray("[Options]\nactive=1\ntimer=45\n[Emplacement_0]\npath=/a\nselected=1\n")
+        QTest::newRow("1 et 0") << QByteArray(
+            "[Options]\nactive=1\ntimer=45\n[Emplacement_0]\npath=/a\nselected=1\n")
                                 << true << 45 << true;
-        QTest::newRow("false, 0") << QByteArray("[Options]\nactive=false\n[Emplacement_0]\npath=/a\nselected=0\n")
+        QTest::newRow("false, 0") << QByteArray(
+            "[Options]\nactive=false\n[Emplacement_0]\npath=/a\nselected=0\n")
                                   << false << 0 << false;
-        QTest::newRow("casse") << QByteArray("[Options]\nactive=TRUE\n[Emplacement_0]\npath=/a\nselected=FALSE\n")
+        QTest::newRow("casse") << QByteArray(
+            "[Options]\nactive=TRUE\n[Emplacement_0]\npath=/a\nselected=FALSE\n")
                                << true << 0 << false;
         QTest::newRow("intervalle non numérique")
-            << QByteArray("[Options]\ntimer=abc\n[Emplacement_0]\npath=/a\nselected=oui\n") << false << 0 << true;
+            << QByteArray("[Options]\ntimer=abc\n[Emplacement_0]\npath=/a\nselected=oui\n") << false << 0
+            << true;
         QTest::newRow("intervalle négatif") << QByteArray("[Options]\ntimer=-10\n") << false << -10 << false;
     }
     void valeursEditeesALaMain()
@@ -143,7 +149,8 @@ private slots:
         QCOMPARE(lireTimer(), 30);
         QSettings relu(travail->ini(), QSettings::IniFormat);
         QCOMPARE(relu.value(QStringLiteral("Options/timer")).toInt(), 30);
-        if (relu.status() == QSettings::NoError && !QFile::exists(travail->ini() + QStringLiteral(".illisible")))
+        if (relu.status() == QSettings::NoError
+            && !QFile::exists(travail->ini() + QStringLiteral(".illisible")))
             return; // Qt parsed it after all: nothing was lost that it could read
         QFile copie(travail->ini() + QStringLiteral(".illisible"));
         QVERIFY(copie.open(QIODevice::ReadOnly));

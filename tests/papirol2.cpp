@@ -1,9 +1,9 @@
+#include "ui/papirol2.h"
 #include "commun.h"
 #include "locations/listeemplacements.h"
 #include "rotation/rotator.h"
 #include "settings/configuration.h"
 #include "ui/intervalleperso.h"
-#include "ui/papirol2.h"
 
 #include <QAction>
 #include <QApplication>
@@ -11,12 +11,12 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QPushButton>
-#include <QStandardPaths>
-#include <QTableView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QSettings>
+#include <QStandardPaths>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 
@@ -108,7 +108,8 @@ private:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     // Adds a location through the real dialogs; an empty folder cancels the folder dialog.
-    void ajouter(Papirol2 &p, const QString &dossier, const QString &filtre = QString(), bool parTitre = false)
+    void ajouter(Papirol2 &p, const QString &dossier, const QString &filtre = QString(),
+                 bool parTitre = false)
     {
         bool filtreVu = false;
         QString legende, depart;
@@ -172,14 +173,14 @@ private slots:
         QTest::addColumn<int>("timerPerso");
         QTest::addColumn<QString>("disposition");
         QTest::newRow("ini vide") << QByteArray() << 0 << QStringLiteral("Personnalisé") << 0 << QString();
-        QTest::newRow("30 s") << QByteArray("[Options]\ntimer=30\n") << 3 << QStringLiteral("30 secondes") << 30
-                              << QStringLiteral("Étirer");
-        QTest::newRow("45 s") << QByteArray("[Options]\ntimer=45\n") << 2 << QStringLiteral("Personnalisé") << 45
-                              << QStringLiteral("Mosaïque");
-        QTest::newRow("300 s") << QByteArray("[Options]\ntimer=300\n") << 5 << QStringLiteral("5 minutes") << 300
-                               << QStringLiteral("Remplissage");
-        QTest::newRow("disposition inconnue") << QByteArray("[Options]\ntimer=600\n") << 42
-                                              << QStringLiteral("10 minutes") << 600 << QString();
+        QTest::newRow("30 s") << QByteArray("[Options]\ntimer=30\n") << 3 << QStringLiteral("30 secondes")
+                              << 30 << QStringLiteral("Étirer");
+        QTest::newRow("45 s") << QByteArray("[Options]\ntimer=45\n") << 2 << QStringLiteral("Personnalisé")
+                              << 45 << QStringLiteral("Mosaïque");
+        QTest::newRow("300 s") << QByteArray("[Options]\ntimer=300\n") << 5 << QStringLiteral("5 minutes")
+                               << 300 << QStringLiteral("Remplissage");
+        QTest::newRow("disposition inconnue")
+            << QByteArray("[Options]\ntimer=600\n") << 42 << QStringLiteral("10 minutes") << 600 << QString();
     }
     void leMenuRelitCeQuiEstStocke()
     {
@@ -193,27 +194,30 @@ private slots:
         Papirol2 p;
         QVERIFY(!p.isVisible());
         QMenu *menu = menuDe(p);
-        QCOMPARE(textes(menu), (QStringList{QStringLiteral("Changer"), QStringLiteral("Activer"), QStringLiteral("—"),
-                                            QStringLiteral("Intervalle"), QStringLiteral("Position"),
-                                            QStringLiteral("Emplacements"), QStringLiteral("—"),
-                                            QStringLiteral("Quitter")}));
+        QCOMPARE(
+            textes(menu),
+            (QStringList {QStringLiteral("Changer"), QStringLiteral("Activer"), QStringLiteral("—"),
+                          QStringLiteral("Intervalle"), QStringLiteral("Position"),
+                          QStringLiteral("Emplacements"), QStringLiteral("—"), QStringLiteral("Quitter")}));
         QVERIFY(entree(menu, QStringLiteral("Activer"))->isCheckable());
         QVERIFY(!entree(menu, QStringLiteral("Activer"))->isChecked());
         QMenu *mi = sousMenu(menu, QStringLiteral("Intervalle"));
-        QCOMPARE(textes(mi), (QStringList{QStringLiteral("30 secondes"), QStringLiteral("1 minute"),
-                                          QStringLiteral("2 minutes"), QStringLiteral("5 minutes"),
-                                          QStringLiteral("10 minutes"), QStringLiteral("Personnalisé")}));
+        QCOMPARE(textes(mi),
+                 (QStringList {QStringLiteral("30 secondes"), QStringLiteral("1 minute"),
+                               QStringLiteral("2 minutes"), QStringLiteral("5 minutes"),
+                               QStringLiteral("10 minutes"), QStringLiteral("Personnalisé")}));
         QCOMPARE(coches(mi), intervalle);
         QCOMPARE(entree(mi, QStringLiteral("Personnalisé"))->property("timer").toInt(), timerPerso);
         QVERIFY(entree(mi, QStringLiteral("Personnalisé"))->property("perso").toBool());
         QCOMPARE(entree(mi, QStringLiteral("2 minutes"))->property("timer").toInt(), 120);
         QMenu *mp = sousMenu(menu, QStringLiteral("Position"));
-        QCOMPARE(textes(mp), (QStringList{QStringLiteral("Étirer"), QStringLiteral("Mosaïque"),
-                                          QStringLiteral("Centrer"), QStringLiteral("Ajuster"),
-                                          QStringLiteral("Remplissage")}));
+        QCOMPARE(
+            textes(mp),
+            (QStringList {QStringLiteral("Étirer"), QStringLiteral("Mosaïque"), QStringLiteral("Centrer"),
+                          QStringLiteral("Ajuster"), QStringLiteral("Remplissage")}));
         QCOMPARE(coches(mp), disposition);
         QMenu *me = sousMenu(menu, QStringLiteral("Emplacements"));
-        QCOMPARE(textes(me), (QStringList{QStringLiteral("—"), QStringLiteral("Modifier la liste")}));
+        QCOMPARE(textes(me), (QStringList {QStringLiteral("—"), QStringLiteral("Modifier la liste")}));
         QVERIFY(enregistreur->appliques.isEmpty());
     }
 
@@ -228,9 +232,10 @@ private slots:
         QMenu *me = sousMenu(menuDe(p), QStringLiteral("Emplacements"));
         QString echappe = a;
         echappe.replace(QLatin1Char('&'), QStringLiteral("&&"));
-        QCOMPARE(textes(me), (QStringList{QStringLiteral("*.jpg dans ") + echappe,
-                                          QStringLiteral("*.png dans ") + echappe, QStringLiteral("—"),
-                                          QStringLiteral("Modifier la liste")}));
+        QCOMPARE(
+            textes(me),
+            (QStringList {QStringLiteral("*.jpg dans ") + echappe, QStringLiteral("*.png dans ") + echappe,
+                          QStringLiteral("—"), QStringLiteral("Modifier la liste")}));
         QCOMPARE(me->actions().at(0)->property("index").toInt(), 0);
         QCOMPARE(me->actions().at(1)->property("index").toInt(), 1);
         QVERIFY(me->actions().at(0)->isChecked());
@@ -256,9 +261,10 @@ private slots:
     void activerDemarreEtArrete()
     {
         const QString a = dossierImages(QStringLiteral("a"), 3);
-        ecrireIni(QStringLiteral("[Options]\ntimer=120\n[Emplacement_0]\npath=%1\nfiltre=*.jpg\nselected=true\n")
-                      .arg(a)
-                      .toUtf8());
+        ecrireIni(
+            QStringLiteral("[Options]\ntimer=120\n[Emplacement_0]\npath=%1\nfiltre=*.jpg\nselected=true\n")
+                .arg(a)
+                .toUtf8());
         Papirol2 p;
         QAction *activer = entree(menuDe(p), QStringLiteral("Activer"));
         activer->trigger();
@@ -290,8 +296,10 @@ private slots:
     {
         Papirol2 p;
         QMenu *mi = sousMenu(menuDe(p), QStringLiteral("Intervalle"));
-        const QList<QPair<QString, int>> cas = {{QStringLiteral("30 secondes"), 30}, {QStringLiteral("1 minute"), 60},
-                                                {QStringLiteral("2 minutes"), 120}, {QStringLiteral("5 minutes"), 300},
+        const QList<QPair<QString, int>> cas = {{QStringLiteral("30 secondes"), 30},
+                                                {QStringLiteral("1 minute"), 60},
+                                                {QStringLiteral("2 minutes"), 120},
+                                                {QStringLiteral("5 minutes"), 300},
                                                 {QStringLiteral("10 minutes"), 600}};
         for (const auto &c : cas) {
             entree(mi, c.first)->trigger();
@@ -324,7 +332,8 @@ private slots:
         QFETCH(int, attendu);
         ecrireIni("[Options]\ntimer=200\n");
         Papirol2 p;
-        QAction *perso = entree(sousMenu(menuDe(p), QStringLiteral("Intervalle")), QStringLiteral("Personnalisé"));
+        QAction *perso
+            = entree(sousMenu(menuDe(p), QStringLiteral("Intervalle")), QStringLiteral("Personnalisé"));
         const int avant = rotatorDe(p)->intervalleMs();
         QString ouvertAvec;
         quandDialogue("IntervallePerso", [&](QWidget *d) {
@@ -391,8 +400,9 @@ private slots:
     void supprimerRenumeroteSansTrou()
     {
         QByteArray ini;
-        const QStringList dossiers = {dossierImages(QStringLiteral("a"), 2), dossierImages(QStringLiteral("b"), 2),
-                                      dossierImages(QStringLiteral("c"), 2)};
+        const QStringList dossiers
+            = {dossierImages(QStringLiteral("a"), 2), dossierImages(QStringLiteral("b"), 2),
+               dossierImages(QStringLiteral("c"), 2)};
         for (int i = 0; i < 3; ++i)
             ini += QStringLiteral("[Emplacement_%1]\npath=%2\nfiltre=*.jpg\nselected=%3\n")
                        .arg(i)

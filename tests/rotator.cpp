@@ -1,6 +1,6 @@
+#include "rotation/rotator.h"
 #include "commun.h"
 #include "locations/listeemplacements.h"
-#include "rotation/rotator.h"
 #include "settings/configuration.h"
 
 #include <QDir>
@@ -114,8 +114,9 @@ private slots:
     {
         QTest::addColumn<QStringList>("fichiers");
         QTest::newRow("aucun") << QStringList();
-        QTest::newRow("un") << QStringList{QStringLiteral("seul.jpg")};
-        QTest::newRow("un et d'autres motifs") << QStringList{QStringLiteral("seul.jpg"), QStringLiteral("a.png")};
+        QTest::newRow("un") << QStringList {QStringLiteral("seul.jpg")};
+        QTest::newRow("un et d'autres motifs")
+            << QStringList {QStringLiteral("seul.jpg"), QStringLiteral("a.png")};
     }
     void moinsDeDeuxCandidatsNeChangentRien()
     {
@@ -137,20 +138,23 @@ private slots:
         QTest::addColumn<QString>("filtre");
         QTest::addColumn<QStringList>("attendus");
         QTest::newRow("casse de l'extension")
-            << QStringList{QStringLiteral("a.jpg"), QStringLiteral("B.JPG"), QStringLiteral("c.png")}
-            << QStringLiteral("*.jpg") << QStringList{QStringLiteral("a.jpg"), QStringLiteral("B.JPG")};
+            << QStringList {QStringLiteral("a.jpg"), QStringLiteral("B.JPG"), QStringLiteral("c.png")}
+            << QStringLiteral("*.jpg") << QStringList {QStringLiteral("a.jpg"), QStringLiteral("B.JPG")};
         QTest::newRow("un seul motif, séparateur compris")
-            << QStringList{QStringLiteral("a.jpg"), QStringLiteral("b.png"), QStringLiteral("x.jpg;y.png")}
-            << QStringLiteral("*.jpg;*.png") << QStringList{QStringLiteral("x.jpg;y.png")};
+            << QStringList {QStringLiteral("a.jpg"), QStringLiteral("b.png"), QStringLiteral("x.jpg;y.png")}
+            << QStringLiteral("*.jpg;*.png") << QStringList {QStringLiteral("x.jpg;y.png")};
         QTest::newRow("noms hostiles")
-            << QStringList{QStringLiteral("a b.jpg"), QStringLiteral("\"q'.jpg"), QStringLiteral("l\nn.jpg"),
-                           QStringLiteral("%20#.jpg"), QStringLiteral("été.jpg"), QStringLiteral("a\\b.jpg")}
+            << QStringList {QStringLiteral("a b.jpg"),  QStringLiteral("\"q'.jpg"),
+                            QStringLiteral("l\nn.jpg"), QStringLiteral("%20#.jpg"),
+                            QStringLiteral("été.jpg"),  QStringLiteral("a\\b.jpg")}
             << QStringLiteral("*.jpg")
-            << QStringList{QStringLiteral("a b.jpg"), QStringLiteral("\"q'.jpg"), QStringLiteral("l\nn.jpg"),
-                           QStringLiteral("%20#.jpg"), QStringLiteral("été.jpg"), QStringLiteral("a\\b.jpg")};
+            << QStringList {QStringLiteral("a b.jpg"),  QStringLiteral("\"q'.jpg"),
+                            QStringLiteral("l\nn.jpg"), QStringLiteral("%20#.jpg"),
+                            QStringLiteral("été.jpg"),  QStringLiteral("a\\b.jpg")};
         QTest::newRow("fichiers cachés exclus")
-            << QStringList{QStringLiteral(".cache.jpg"), QStringLiteral("vu.jpg"), QStringLiteral("aussi.jpg")}
-            << QStringLiteral("*.jpg") << QStringList{QStringLiteral("vu.jpg"), QStringLiteral("aussi.jpg")};
+            << QStringList {QStringLiteral(".cache.jpg"), QStringLiteral("vu.jpg"),
+                            QStringLiteral("aussi.jpg")}
+            << QStringLiteral("*.jpg") << QStringList {QStringLiteral("vu.jpg"), QStringLiteral("aussi.jpg")};
     }
     void quiEstCandidat()
     {
@@ -195,7 +199,9 @@ private slots:
         for (const QString &c : rotator.candidats())
             noms << c.section(QLatin1Char('/'), -1);
         noms.sort();
-        QCOMPARE(noms, (QStringList{QStringLiteral("img0.jpg"), QStringLiteral("img1.jpg"), QStringLiteral("lien.jpg")}));
+        QCOMPARE(noms,
+                 (QStringList {QStringLiteral("img0.jpg"), QStringLiteral("img1.jpg"),
+                               QStringLiteral("lien.jpg")}));
     }
 
     void lesEmplacementsNonSelectionnesEtLesDoublons()

@@ -18,7 +18,8 @@ QString cheminVerrou()
     QString dossier = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (dossier.isEmpty())
         dossier = QDir::tempPath();
-    const QString empreinte = QString::fromLatin1(QCryptographicHash::hash(ini, QCryptographicHash::Sha1).toHex());
+    const QString empreinte
+        = QString::fromLatin1(QCryptographicHash::hash(ini, QCryptographicHash::Sha1).toHex());
     return dossier + QStringLiteral("/papirol2-") + empreinte + QStringLiteral(".lock");
 }
 } // namespace

@@ -48,7 +48,7 @@ quint32 compteurPlateforme()
     QueryPerformanceCounter(&valeur);
     return static_cast<quint32>(valeur.QuadPart);
 #else
-    timespec ts{};
+    timespec ts {};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<quint32>(static_cast<quint64>(ts.tv_sec) * 1000000000ull
                                 + static_cast<quint64>(ts.tv_nsec));

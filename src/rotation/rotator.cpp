@@ -67,7 +67,7 @@ void Rotator::chargerFichiers(ListeEmplacements *modele)
             continue;
         const QString dossier = modele->cheminEmplacement(ligne);
         // Files only: a matching sub-folder is no picture. Hidden entries stay out, as in a file manager.
-        QDirIterator it(dossier, QStringList{modele->filtreEmplacement(ligne)}, QDir::Files);
+        QDirIterator it(dossier, QStringList {modele->filtreEmplacement(ligne)}, QDir::Files);
         const int avant = int(fichiers.size());
         while (it.hasNext())
             fichiers.append(it.next());
