@@ -205,7 +205,7 @@ void TestBureauX11::dispositions_data()
         << 2 << imageQuadrants(200, 100) << "png"
         << Echantillons {{{0, 0}, r},     {{110, 10}, v},  {{10, 60}, b},  {{210, 10}, r},
                          {{610, 410}, r}, {{150, 460}, j}, {{639, 479}, b}};
-    QTest::newRow("tiled, larger: top-left part")
+    QTest::newRow("tiled, larger: top-left corner")
         << 2 << imageQuadrants(1000, 800) << "png"
         << Echantillons {{{0, 0}, r},     {{499, 399}, r}, {{500, 399}, v},
                          {{499, 400}, b}, {{500, 400}, j}, {{639, 479}, j}};

@@ -11,17 +11,17 @@ enum PositionFond : int { Centre = 1, Mosaique = 2, Etire = 3, Ajuste = 4, Rempl
 /** What a decoder has to produce for one layout, and where it goes on the screen. */
 struct PlanDecodage
 {
-    /** The part of the picture that shows, in the picture's own pixels. */
+    /** The area of the picture that shows, in the picture's own pixels. */
     QRect source;
-    /** The size that part is decoded at: the area it covers on the screen. */
+    /** The size that area is decoded at: what it covers on the screen. */
     QSize sortie;
-    /** Where the decoded part's top-left corner lands on the screen. */
+    /** Where the decoded area's top-left corner lands on the screen. */
     QPoint destination;
     /** The tile step when the picture repeats, invalid otherwise. */
     QSize pas;
     /** The whole picture's size once scaled for the layout. */
     QSize echelle;
-    /** The part that shows, in the scaled picture's coordinates (for decoders that scale as they decode). */
+    /** The area that shows, in the scaled picture's coordinates (for decoders that scale as they decode). */
     QRect decoupeEchelle;
 
     bool estVide() const { return source.isEmpty() || sortie.isEmpty(); }
@@ -43,5 +43,5 @@ QImage reduire(const QImage &image, const PlanDecodage &plan);
 /** An uninitialised picture whose memory the kernel may back with huge pages (null if out of memory). */
 QImage nouvelleImage(QSize taille, QImage::Format format);
 
-/** The screen-sized RGB32 picture: the decoded part laid on black as the plan says. */
+/** The screen-sized RGB32 picture: the decoded area laid on black as the plan says. */
 QImage composer(const QImage &decodee, const PlanDecodage &plan, QSize ecran);
