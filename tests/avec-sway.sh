@@ -15,9 +15,9 @@ if [ "$(id -u)" = 0 ]; then
     comme=(setpriv --reuid="$utilisateur" --regid="$utilisateur" --init-groups --)
 fi
 if ! "${comme[@]}" test -x "$1"; then
-    echo "$1 cannot be run by $(id -un "${utilisateur}" 2>/dev/null || id -un): check the build folder's permissions" >&2
-    rm -rf "$racine"
-    exit 1
+    # A build folder the test user cannot enter (under /root, say): run a copy of the test instead.
+    cp "$1" "$racine/test" && chmod 755 "$racine/test" || { rm -rf "$racine"; exit 1; }
+    set -- "$racine/test" "${@:2}"
 fi
 printf 'output * bg #203040 solid_color\noutput * mode 640x480\n' >"$racine/sway.conf"
 sway="" socket=""
