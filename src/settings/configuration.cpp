@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QSettings>
 
@@ -36,11 +37,12 @@ void ecrire()
         qCWarning(lcConfiguration) << "could not write" << config().fileName() << config().status();
 }
 
-// Qt rewrites the whole file on the first write; a file it could not parse is kept aside first,
+// Qt rewrites the whole file on the first write; a file it could not make sense of is kept aside first,
 // so that what the user had is never lost.
 void sauverSiIllisible(const QSettings &s)
 {
-    if (s.status() != QSettings::FormatError)
+    const bool rienLu = s.allKeys().isEmpty() && QFileInfo(s.fileName()).size() > 0;
+    if (s.status() != QSettings::FormatError && !rienLu)
         return;
     const QString copie = s.fileName() + QLatin1String(".illisible");
     QFile::remove(copie);
