@@ -66,6 +66,8 @@ private slots:
     void position();
     void lectureDuBureau_data();
     void lectureDuBureau();
+    void fichierInutilisable_data();
+    void fichierInutilisable();
     void schemaAbsent_data();
     void schemaAbsent();
 };
@@ -108,6 +110,7 @@ void TestBureauGSettings::image()
     // Relative to the current folder: the desktop must get the absolute path.
     DossierDeTravail dossier;
     const QString attendu = QDir(dossier.chemin()).absoluteFilePath(nom);
+    QVERIFY(creerImage(attendu));
     {
         BureauGSettings bureau(famille);
         bureau.appliquerFondEcran(nom);
@@ -188,6 +191,41 @@ void TestBureauGSettings::lectureDuBureau()
                  {QStringLiteral("set"), schemaDe(famille), QStringLiteral("picture-options"), nick}),
              0);
     QTRY_COMPARE_WITH_TIMEOUT(bureau.lirePosition(), attendu, 10000);
+}
+
+void TestBureauGSettings::fichierInutilisable_data()
+{
+    QTest::addColumn<Famille>("famille");
+    QTest::addColumn<QString>("cle");
+    QTest::addColumn<QString>("nom");
+    const QList<QPair<Famille, QString>> cles {{Famille::Gnome, QStringLiteral("picture-uri")},
+                                               {Famille::Cinnamon, QStringLiteral("picture-uri")},
+                                               {Famille::Mate, QStringLiteral("picture-filename")}};
+    for (const auto &[famille, cle] : cles) {
+        QTest::addRow("%s absent", familles[int(famille)]) << famille << cle << QStringLiteral("absent.png");
+        QTest::addRow("%s dossier", familles[int(famille)])
+            << famille << cle << QStringLiteral("dossier.png");
+    }
+}
+
+// A desktop shows a path that is no file as a blank background: the picture it had must stay.
+void TestBureauGSettings::fichierInutilisable()
+{
+    QFETCH(Famille, famille);
+    QFETCH(QString, cle);
+    QFETCH(QString, nom);
+    DossierDeTravail dossier;
+    QVERIFY(creerImage(dossier.chemin(QStringLiteral("bonne.png"))));
+    QDir(dossier.chemin()).mkdir(QStringLiteral("dossier.png"));
+    {
+        BureauGSettings bureau(famille);
+        bureau.appliquerFondEcran(dossier.chemin(QStringLiteral("bonne.png")));
+        bureau.appliquerFondEcran(dossier.chemin(nom));
+        QVERIFY(bureau.attendre(10000));
+    }
+    const Lecture lue = lireAilleurs(schemaDe(famille), cle);
+    QVERIFY2(lue.erreur.isEmpty(), qPrintable(lue.erreur));
+    QVERIFY2(lue.valeur.endsWith(QLatin1String("/bonne.png")), qPrintable(lue.valeur));
 }
 
 void TestBureauGSettings::schemaAbsent_data()

@@ -1,4 +1,5 @@
 #include "desktop/bureaulxqt.h"
+#include "commun.h"
 
 #include <QDBusConnection>
 #include <QtTest>
@@ -101,12 +102,14 @@ void TestBureauLxqt::envoi()
     QFile::remove(trace);
     pcmanfm.recus.clear();
 
+    DossierDeTravail dossier;
     const QString relatif = QStringLiteral("sous dossier/") + nom;
     const QString absolu = QDir::current().absoluteFilePath(relatif);
     const int suivante = position % 5 + 1;
     const auto attendu = [&](int p) {
         return QStringList {absolu, QString::fromLatin1(modes[p])};
     };
+    QVERIFY(creerImage(absolu));
     BureauLxqt bureau;
     bureau.enregistrerPosition(position);
     bureau.appliquerFondEcran(relatif);

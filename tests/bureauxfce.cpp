@@ -1,4 +1,5 @@
 #include "desktop/bureauxfce.h"
+#include "commun.h"
 
 #include <QGuiApplication>
 #include <QProcess>
@@ -90,9 +91,10 @@ void TestBureauXfce::appliquer_data()
     QTest::addColumn<QStringList>("attendus");
     QTest::addColumn<QString>("chemin");
 
-    const QStringList chemins {QStringLiteral("/images/simple.png"),
-                               QStringLiteral("/images/ligne\net \"guillemets\" 'apostrophes' \\ %41 #?.png"),
-                               QStringLiteral("/images/non-ASCII é漢字 🙂.jpg")};
+    const QStringList chemins {dossierImages() + QStringLiteral("simple.png"),
+                               dossierImages()
+                                   + QStringLiteral("ligne\net \"guillemets\" 'apostrophes' \\ %41 #?.png"),
+                               dossierImages() + QStringLiteral("non-ASCII é漢字 🙂.jpg")};
     lignesParCas([&](const char *cas, const QStringList &avant, const QStringList &attendus) {
         for (int i = 0; i < chemins.size(); ++i)
             QTest::addRow("%s, nom %d", cas, i) << avant << attendus << chemins.at(i);
@@ -106,6 +108,7 @@ void TestBureauXfce::appliquer()
     QFETCH(QString, chemin);
 
     QVERIFY(preparer(avant));
+    QVERIFY(creerImage(chemin));
     BureauXfce bureau;
     bureau.appliquerFondEcran(chemin);
     QVERIFY(bureau.attendre(10000));
@@ -137,7 +140,8 @@ void TestBureauXfce::position()
     QFETCH(QString, style);
 
     QVERIFY(preparer(avant));
-    const QString image = QStringLiteral("/images/courante.png");
+    const QString image = dossierImages() + QStringLiteral("courante.png");
+    QVERIFY(creerImage(image));
     {
         BureauXfce bureau;
         bureau.appliquerFondEcran(image);
@@ -192,7 +196,7 @@ int main(int argc, char **argv)
     if (argc > 1 && qstrcmp(argv[1], "--enfant") == 0) {
         // Without a bus: everything is asked, nothing can be done, the program carries on.
         BureauXfce bureau;
-        bureau.appliquerFondEcran(QStringLiteral("/images/sans-bus.png"));
+        bureau.appliquerFondEcran(dossierImages() + QStringLiteral("sans-bus.png"));
         bureau.enregistrerPosition(3);
         bureau.attendre(10000);
         printf("%d\n", bureau.lirePosition());

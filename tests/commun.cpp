@@ -1,6 +1,7 @@
 #include "commun.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QPainter>
 
 #include <xcb/xcb.h>
@@ -38,6 +39,18 @@ QImage imageQuadrants(int largeur, int hauteur)
 bool ecrireImage(const QString &chemin, const QImage &image, const char *format)
 {
     return image.save(chemin, format, 95);
+}
+
+bool creerImage(const QString &chemin)
+{
+    QDir().mkpath(QFileInfo(chemin).path());
+    return imageQuadrants(4, 4).save(chemin, "PNG");
+}
+
+QString dossierImages()
+{
+    static QTemporaryDir dossier;
+    return dossier.path() + QLatin1Char('/');
 }
 
 QImage captureRacine()

@@ -41,6 +41,12 @@ QImage imageQuadrants(int largeur, int hauteur);
 /** A plain picture of one colour, saved in the given format; returns false on failure. */
 bool ecrireImage(const QString &chemin, const QImage &image, const char *format = nullptr);
 
+/** Writes a small real picture at that path, making its folders; false on failure. */
+bool creerImage(const QString &chemin);
+
+/** A folder for the whole test run, with a trailing "/": where absolute picture paths of data rows live. */
+QString dossierImages();
+
 /** The root window of $DISPLAY as the X server draws it (its background included). */
 QImage captureRacine();
 

@@ -1,3 +1,4 @@
+#include "commun.h"
 #include "desktop/bureaukde.h"
 
 #include <QDBusConnection>
@@ -153,7 +154,9 @@ void TestScriptPlasma::image()
 {
     QFETCH(QString, nom);
 
+    DossierDeTravail dossier;
     const QString absolu = QDir::current().absoluteFilePath(nom);
+    QVERIFY(creerImage(absolu));
     BureauKde bureau;
     bureau.appliquerFondEcran(nom);
     QVERIFY(bureau.attendre(30000));

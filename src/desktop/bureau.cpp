@@ -1,5 +1,7 @@
 #include "bureau.h"
 
+#include <QFileInfo>
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
@@ -39,6 +41,16 @@ Bureau &bureau()
 void installerBureau(std::unique_ptr<Bureau> nouveau)
 {
     instance() = std::move(nouveau);
+}
+
+bool fichierLisible(const QString &chemin)
+{
+    const QFileInfo fichier(chemin);
+    if (fichier.isFile() && fichier.isReadable())
+        return true;
+    qCWarning(lcBureau) << "wallpaper not changed:" << chemin
+                        << (fichier.exists() ? "is not a readable file" : "does not exist");
+    return false;
 }
 
 quint32 compteurPlateforme()

@@ -40,5 +40,8 @@ Bureau &bureau();
 /** Replaces the process-wide desktop (the previous one is destroyed). */
 void installerBureau(std::unique_ptr<Bureau> nouveau);
 
+/** Whether a path names a readable regular file; says why in the log when not. */
+bool fichierLisible(const QString &chemin);
+
 /** The platform's high-resolution counter, low 32 bits. */
 quint32 compteurPlateforme();

@@ -114,6 +114,9 @@ void BureauGSettings::valider()
 
 void BureauGSettings::appliquerFondEcran(const QString &chemin)
 {
+    // The desktop would show a missing file as a blank background: keep the picture it has.
+    if (!fichierLisible(chemin))
+        return;
     const Description &d = description(famille);
     const QString absolu = QFileInfo(chemin).absoluteFilePath();
     if (!possede(d.cleImage)) {

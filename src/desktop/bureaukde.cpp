@@ -67,6 +67,9 @@ int BureauKde::positionDeRemplissage(int fillMode)
 
 void BureauKde::appliquerFondEcran(const QString &chemin)
 {
+    // The desktop would show a missing file as a blank background: keep the picture it has.
+    if (!fichierLisible(chemin))
+        return;
     const QString uri
         = QUrl::fromLocalFile(QFileInfo(chemin).absoluteFilePath()).toString(QUrl::FullyEncoded);
     evaluer(scriptEcriture(QStringLiteral("Image"), uri), [](bool, const QString &) {});

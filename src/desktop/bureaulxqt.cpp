@@ -22,6 +22,9 @@ QString BureauLxqt::nom() const
 
 void BureauLxqt::appliquerFondEcran(const QString &chemin)
 {
+    // The desktop would show a missing file as a blank background: keep the picture it has.
+    if (!fichierLisible(chemin))
+        return;
     const QString absolu = QFileInfo(chemin).absoluteFilePath();
     magasin.enregistrerImage(absolu);
     const int position = magasin.lirePosition();

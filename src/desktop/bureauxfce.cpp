@@ -64,6 +64,9 @@ QString BureauXfce::nom() const
 
 void BureauXfce::appliquerFondEcran(const QString &chemin)
 {
+    // The desktop would show a missing file as a blank background: keep the picture it has.
+    if (!fichierLisible(chemin))
+        return;
     Ecriture ecriture {{feuilleImage, QFileInfo(chemin).absoluteFilePath()}};
     if (position)
         ecriture.append({feuilleStyle, position});
