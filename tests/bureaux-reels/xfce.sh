@@ -1,0 +1,24 @@
+#!/bin/bash
+# XFCE: xfdesktop draws the desktop from the xfce4-desktop channel of xfconf. Xvfb's output is named "screen".
+# With no window manager xfdesktop's own window stays unmapped (and without -D it waits for one): what shows is
+# the root window it paints, and only from the first change on.
+set -u
+FAMILLE=xfce
+COMMANDES=(xfdesktop xfconf-query)
+PROPRIETE=/backdrop/screen0/monitorscreen/workspace0/last-image
+
+bureau_avant() {
+    # Icons would cover the picture; they are not what is tested.
+    xfconf-query -c xfce4-desktop -p /desktop-icons/style -n -t int -s 0
+    # Its default picture is not installed, and a change made while it was failing to load that one
+    # has crashed xfdesktop 4.18 here ("corrupted double-linked list"): start it on a picture that loads.
+    natif_appliquer "$TRAVAIL/quadrants.png"
+}
+bureau_demarrer() { lancer bureau xfdesktop --sm-client-disable --disable-wm-check; }
+# It fills in the rest of the channel once started.
+bureau_pret() { xfconf-query -c xfce4-desktop -p "${PROPRIETE%/*}/image-style" >/dev/null 2>&1; }
+natif_appliquer() { xfconf-query -c xfce4-desktop -p "$PROPRIETE" -n -t string -s "$1"; }
+natif_lire() { xfconf-query -c xfce4-desktop -p "$PROPRIETE"; }
+
+. "$(dirname "$(realpath "$0")")/commun.sh"
+executer "$@"
