@@ -5,7 +5,8 @@ build="$1"
 tableau="$build/tests/bureaux-reels/tableau.tsv"
 rm -f "$tableau"
 debut=$SECONDS
-ctest --test-dir "$build" -L bureaux-reels --output-on-failure
+# A desktop that fails to come up once right after its install gets a second start; a fault in us fails both.
+ctest --test-dir "$build" -L bureaux-reels --output-on-failure --repeat until-pass:2
 rc=$?
 
 ligne() { printf '%-7s %-12s %-9s %-9s %-9s %9s %9s %9s\n' "$@"; }
