@@ -20,6 +20,7 @@ public:
     void enregistrerPosition(int position) override;
     bool attendre(int msecs = -1) override;
 
+private:
     /** The JavaScript literal for a JSON value; a string stays one string whatever it holds. */
     static QString litteralJavaScript(const QJsonValue &valeur);
     /** The script that sets one key of the image wallpaper on every desktop. */
@@ -28,8 +29,6 @@ public:
     static QString scriptLecture();
     /** Our layout for a Plasma FillMode, 0 when it has none. */
     static int positionDeRemplissage(int fillMode);
-
-private:
     void evaluer(const QString &script, std::function<void(bool, const QString &)> apres);
     void rafraichir();
 
