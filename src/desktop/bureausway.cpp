@@ -113,6 +113,9 @@ void BureauSway::envoyer(const QString &chemin, int position)
 {
     const QString absolu = QFileInfo(chemin).absoluteFilePath();
     // sway takes a missing or broken file without a word and shows nothing in its place.
+    // Only a regular file is opened here: opening a named pipe would wait for a writer.
+    if (!fichierLisible(absolu))
+        return;
     if (!QImageReader(absolu).canRead()) {
         qCWarning(lcBureau) << "wallpaper not changed:" << absolu << "is not a readable picture";
         return;
