@@ -2,7 +2,7 @@
 # Times setting a filled 3840x2160 JPEG on a private 1920x1080 Xvfb: appliquerx11 against two common setters.
 # Usage: bench/bench-x11.sh [build dir]   (the build dir must hold bench/appliquerx11)
 set -eu
-construction="${1:-/work/main/build}"
+construction="${1:-$(dirname "$0")/../build}"
 appli="$construction/bench/appliquerx11"
 if [ ! -x "$appli" ]; then
     echo "no $appli: build the appliquerx11 target first" >&2
