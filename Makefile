@@ -62,7 +62,7 @@ clean:
 # Real desktops (MATE, XFCE, KDE, GNOME) under Xvfb, each driven through its backend. Large installs (~400 MB
 # downloaded), and root: the suite makes namespaces and a user of its own. Never part of `make test`.
 BUILD_BUREAUX ?= build-bureaux
-PAQUETS_BUREAUX := caja mate-desktop-common xfdesktop4 xfconf plasma-desktop qdbus-qt6 gnome-shell \
+PAQUETS_BUREAUX := caja mate-desktop-common xfdesktop4 xfconf plasma-desktop qdbus-qt6 gnome-shell pcmanfm-qt \
 	libglib2.0-bin libgl1-mesa-dri dbus-daemon xvfb xauth xdotool imagemagick
 
 .PHONY: test-bureaux

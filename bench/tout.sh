@@ -19,6 +19,7 @@ lancer() {
 lancer chargerfichiers "$construction/bench/chargerfichiers"
 lancer changerwallpaper "$construction/bench/changerwallpaper"
 lancer bench-x11.sh bash "$ici/bench-x11.sh" "$construction"
+lancer bench-sway.sh bash "$ici/bench-sway.sh" "$construction"
 lancer demarrage.sh bash "$ici/demarrage.sh" "$construction"
 lancer veille.sh bash "$ici/veille.sh" "$construction"
 
