@@ -26,7 +26,6 @@ void BureauLxqt::appliquerFondEcran(const QString &chemin)
     if (!fichierLisible(chemin))
         return;
     const QString absolu = QFileInfo(chemin).absoluteFilePath();
-    magasin.enregistrerImage(absolu);
     const int position = magasin.lirePosition();
     envoyer(absolu, position ? position : 5);
 }
@@ -41,9 +40,8 @@ void BureauLxqt::enregistrerPosition(int position)
     if (position < 1 || position > 5)
         return;
     magasin.enregistrerPosition(position);
-    const QString image = magasin.lireImage();
-    if (!image.isEmpty())
-        envoyer(image, position);
+    // An empty path changes the mode alone: a picture the user set since in pcmanfm-qt stays.
+    envoyer(QString(), position);
 }
 
 bool BureauLxqt::attendre(int msecs)
@@ -68,8 +66,9 @@ void BureauLxqt::envoyer(const QString &chemin, int position)
             return;
         }
         // The path is one argument of its own: no shell ever sees it.
-        const QStringList arguments {QStringLiteral("--set-wallpaper"), chemin,
-                                     QStringLiteral("--wallpaper-mode"), mode};
+        QStringList arguments {QStringLiteral("--wallpaper-mode"), mode};
+        if (!chemin.isEmpty())
+            arguments << QStringLiteral("--set-wallpaper") << chemin;
         if (!QProcess::startDetached(QStringLiteral("pcmanfm-qt"), arguments))
             qCWarning(lcBureau) << "pcmanfm-qt is neither on D-Bus nor runnable:" << reponse.errorMessage();
     });
