@@ -1,11 +1,8 @@
 #include "bureaux11.h"
 #include "disposition.h"
-#include "styleposition.h"
 
 #include <QFileInfo>
 #include <QImageReader>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QtEndian>
 
 #include <xcb/xcb.h>
@@ -14,9 +11,6 @@
 #include <vector>
 
 namespace {
-const QString cleStyle = QStringLiteral("WallpaperStyle");
-const QString cleTuile = QStringLiteral("TileWallpaper");
-const QString cleImage = QStringLiteral("Wallpaper");
 
 // Enough for an 8K screen and for the full decode of formats that cannot scale while decoding.
 constexpr int limiteAllocationMo = 256;
@@ -271,9 +265,10 @@ bool afficher(const QString &chemin, int position)
 } // namespace
 
 BureauX11::BureauX11()
+    : magasin(QStringLiteral("x11"))
 {
     ouvrier.setMaxThreadCount(1);
-    courant = QSettings(cheminMagasin(), QSettings::IniFormat).value(cleImage).toString();
+    courant = magasin.lireImage();
 }
 
 BureauX11::~BureauX11()
@@ -288,8 +283,7 @@ QString BureauX11::nom() const
 
 QString BureauX11::cheminMagasin()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/papirol2/bureau-x11.ini");
+    return Magasin(QStringLiteral("x11")).chemin();
 }
 
 void BureauX11::appliquerFondEcran(const QString &chemin)
@@ -309,25 +303,14 @@ void BureauX11::appliquerFondEcran(const QString &chemin, int position)
 
 int BureauX11::lirePosition()
 {
-    const QSettings magasin(cheminMagasin(), QSettings::IniFormat);
-    if (magasin.status() != QSettings::NoError) {
-        qCWarning(lcBureau) << "cannot read" << magasin.fileName() << magasin.status();
-        return 0;
-    }
-    return positionDeStyle(magasin.value(cleStyle).toString(), magasin.value(cleTuile).toString());
+    return magasin.lirePosition();
 }
 
 void BureauX11::enregistrerPosition(int position)
 {
-    StylePapierPeint style;
-    if (!styleDePosition(position, &style))
+    if (position < 1 || position > 5)
         return;
-    QSettings magasin(cheminMagasin(), QSettings::IniFormat);
-    magasin.setValue(cleStyle, style.style);
-    magasin.setValue(cleTuile, style.tuile);
-    magasin.sync();
-    if (magasin.status() != QSettings::NoError)
-        qCWarning(lcBureau) << "cannot write" << magasin.fileName() << magasin.status();
+    magasin.enregistrerPosition(position);
     if (!courant.isEmpty())
         planifier({courant, position});
 }
@@ -360,11 +343,7 @@ void BureauX11::traiterFile()
             demande = std::move(*enAttente);
             enAttente.reset();
         }
-        if (afficher(demande.chemin, demande.position)) {
-            QSettings magasin(cheminMagasin(), QSettings::IniFormat);
-            // Writing the store syncs it to disk: not worth it when the same picture is shown again.
-            if (magasin.value(cleImage).toString() != demande.chemin)
-                magasin.setValue(cleImage, demande.chemin);
-        }
+        if (afficher(demande.chemin, demande.position))
+            magasin.enregistrerImage(demande.chemin);
     }
 }

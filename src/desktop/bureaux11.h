@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bureau.h"
+#include "magasin.h"
 
 #include <QMutex>
 #include <QThreadPool>
@@ -41,6 +42,7 @@ private:
     void planifier(const Demande &demande);
     void traiterFile();
 
+    Magasin magasin;
     QString courant;
     QMutex verrou;
     std::optional<Demande> enAttente;

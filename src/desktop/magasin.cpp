@@ -1,12 +1,15 @@
 #include "magasin.h"
 #include "bureau.h"
+#include "styleposition.h"
 
 #include <QSettings>
 #include <QStandardPaths>
 
 namespace {
-const QString clePosition = QStringLiteral("Position");
-const QString cleImage = QStringLiteral("Image");
+// The layout is kept as the pair of strings that stands for it on Windows, as everywhere else.
+const QString cleStyle = QStringLiteral("WallpaperStyle");
+const QString cleTuile = QStringLiteral("TileWallpaper");
+const QString cleImage = QStringLiteral("Wallpaper");
 
 void signalerErreur(const QSettings &magasin, const char *action)
 {
@@ -24,17 +27,21 @@ Magasin::Magasin(const QString &nomBureau)
 int Magasin::lirePosition() const
 {
     const QSettings magasin(fichier, QSettings::IniFormat);
-    signalerErreur(magasin, "read");
-    const int position = magasin.value(clePosition).toInt();
-    return position >= 1 && position <= 5 ? position : 0;
+    if (magasin.status() != QSettings::NoError) {
+        signalerErreur(magasin, "read");
+        return 0;
+    }
+    return positionDeStyle(magasin.value(cleStyle).toString(), magasin.value(cleTuile).toString());
 }
 
 void Magasin::enregistrerPosition(int position)
 {
-    if (position < 1 || position > 5)
+    StylePapierPeint style;
+    if (!styleDePosition(position, &style))
         return;
     QSettings magasin(fichier, QSettings::IniFormat);
-    magasin.setValue(clePosition, position);
+    magasin.setValue(cleStyle, style.style);
+    magasin.setValue(cleTuile, style.tuile);
     magasin.sync();
     signalerErreur(magasin, "write");
 }
@@ -49,6 +56,9 @@ QString Magasin::lireImage() const
 void Magasin::enregistrerImage(const QString &chemin)
 {
     QSettings magasin(fichier, QSettings::IniFormat);
+    // Writing syncs the file to disk: not worth it when the same picture is shown again.
+    if (magasin.value(cleImage).toString() == chemin)
+        return;
     magasin.setValue(cleImage, chemin);
     magasin.sync();
     signalerErreur(magasin, "write");

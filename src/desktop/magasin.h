@@ -4,7 +4,7 @@
 
 /**
  * The layout and last picture kept by us for desktops that cannot be asked for them, one small
- * file per backend under the user's configuration folder.
+ * file per backend under the user's configuration folder. Safe to use from any thread.
  */
 class Magasin final
 {
