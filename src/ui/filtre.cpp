@@ -1,22 +1,16 @@
 #include "filtre.h"
 
-#include "ajustement.h"
+#include "saisie.h"
 
 #include <QCoreApplication>
-#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMetaObject>
 #include <QPushButton>
 
 Filtre::Filtre(QWidget *parent)
     : QDialog(parent, Qt::WindowFlags())
 {
-    if (objectName().isEmpty())
-        setObjectName(QStringLiteral("filtreClass"));
-    setWindowModality(Qt::ApplicationModal);
-    resize(260, 113);
-    setModal(true);
+    preparerSaisie(this, "filtreClass");
 
     label = new QLabel(this);
     label->setObjectName(QStringLiteral("label"));
@@ -38,13 +32,7 @@ Filtre::Filtre(QWidget *parent)
     filtre->setText(QCoreApplication::translate("filtreClass", "*.jpg"));
     OK->setText(QCoreApplication::translate("filtreClass", "OK"));
 
-    QMetaObject::connectSlotsByName(this);
-    // Sized for the fonts the form was drawn with; larger ones would clip the prompt.
-    ajusterAuTexte(this, label);
-
-    setWindowIcon(QIcon(QStringLiteral(":/Papirol2.png")));
-    // Hiding rather than accepting: the caller reads the text however the dialog was left.
-    connect(OK, &QPushButton::clicked, this, &QWidget::hide);
+    terminerSaisie(this, label, OK);
 }
 
 QString Filtre::getFiltre() const

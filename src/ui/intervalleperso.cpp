@@ -1,12 +1,10 @@
 #include "intervalleperso.h"
 
-#include "ajustement.h"
+#include "saisie.h"
 
 #include <QCoreApplication>
-#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMetaObject>
 #include <QPushButton>
 
 namespace {
@@ -17,11 +15,7 @@ constexpr int intervalleMaximum = 2147483;
 IntervallePerso::IntervallePerso(QWidget *parent)
     : QDialog(parent, Qt::WindowFlags())
 {
-    if (objectName().isEmpty())
-        setObjectName(QStringLiteral("intervallePersoClass"));
-    setWindowModality(Qt::ApplicationModal);
-    resize(260, 113);
-    setModal(true);
+    preparerSaisie(this, "intervallePersoClass");
 
     label = new QLabel(this);
     label->setObjectName(QStringLiteral("label"));
@@ -49,13 +43,7 @@ IntervallePerso::IntervallePerso(QWidget *parent)
     label_2->setText(QCoreApplication::translate("intervallePersoClass", "seconde(s)"));
     OK->setText(QCoreApplication::translate("intervallePersoClass", "OK"));
 
-    QMetaObject::connectSlotsByName(this);
-    // Sized for the fonts the form was drawn with; larger ones would clip the prompt.
-    ajusterAuTexte(this, label, label_2);
-
-    setWindowIcon(QIcon(QStringLiteral(":/Papirol2.png")));
-    // Hiding rather than accepting: the caller reads the value however the dialog was left.
-    connect(OK, &QPushButton::clicked, this, &QWidget::hide);
+    terminerSaisie(this, label, OK, label_2);
 }
 
 void IntervallePerso::setIntervalle(int secondes)

@@ -1,0 +1,42 @@
+#include "saisie.h"
+
+#include <QDialog>
+#include <QIcon>
+#include <QLabel>
+#include <QMetaObject>
+#include <QPushButton>
+
+void preparerSaisie(QDialog *dialogue, const char *nom)
+{
+    if (dialogue->objectName().isEmpty())
+        dialogue->setObjectName(QLatin1String(nom));
+    dialogue->setWindowModality(Qt::ApplicationModal);
+    dialogue->resize(260, 113);
+    dialogue->setModal(true);
+}
+
+void terminerSaisie(QDialog *dialogue, QLabel *invite, QPushButton *ok, QLabel *unite)
+{
+    QMetaObject::connectSlotsByName(dialogue);
+    // Sized for the fonts the form was drawn with; larger ones would clip the prompt.
+    ajusterAuTexte(dialogue, invite, unite);
+    dialogue->setWindowIcon(QIcon(QStringLiteral(":/Papirol2.png")));
+    // Hiding rather than accepting: the caller reads the field however the dialog was left.
+    QObject::connect(ok, &QPushButton::clicked, dialogue, &QWidget::hide);
+}
+
+void ajusterAuTexte(QWidget *dialogue, QLabel *invite, QLabel *unite)
+{
+    const int manque = invite->heightForWidth(invite->width()) - invite->height();
+    if (manque > 0) {
+        const int bas = invite->geometry().bottom();
+        for (QWidget *w : dialogue->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (w != invite && w->y() > bas)
+                w->move(w->x(), w->y() + manque);
+        }
+        invite->resize(invite->width(), invite->height() + manque);
+        dialogue->resize(dialogue->width(), dialogue->height() + manque);
+    }
+    if (unite && unite->sizeHint().width() > unite->width())
+        unite->resize(unite->sizeHint().width(), unite->height());
+}
