@@ -1,8 +1,6 @@
 #include "bureaux11.h"
-#include "disposition.h"
+#include "rendu.h"
 
-#include <QFileInfo>
-#include <QImageReader>
 #include <QtEndian>
 
 #include <xcb/xcb.h>
@@ -12,10 +10,6 @@
 
 namespace {
 
-// Enough for an 8K screen and for the full decode of formats that cannot scale while decoding.
-constexpr int limiteAllocationMo = 256;
-// Above this a picture is taken for a decompression bomb, whatever its format can do.
-constexpr qint64 pixelsMax = qint64(1) << 28;
 constexpr size_t octetsParBande = size_t(1) << 20;
 
 struct Racine
@@ -109,52 +103,6 @@ bool decrireRacine(Connexion &x, Racine *racine)
     return true;
 }
 
-QImage lireImage(const QString &chemin, int position, QSize ecran)
-{
-    QImageReader lecteur(chemin);
-    lecteur.setAllocationLimit(limiteAllocationMo);
-    const QSize taille = lecteur.size();
-    if (!taille.isValid()) {
-        // Some decoders only know the size once they have decoded everything.
-        const QImage entiere = lecteur.read();
-        if (entiere.isNull()) {
-            qCWarning(lcBureau) << "cannot decode" << chemin << lecteur.errorString();
-            return {};
-        }
-        const PlanDecodage plan = planDecodage(position, entiere.size(), ecran);
-        return composer(reduire(entiere, plan), plan, ecran);
-    }
-    if (qint64(taille.width()) * taille.height() > pixelsMax) {
-        qCWarning(lcBureau) << "picture too large:" << chemin << taille;
-        return {};
-    }
-    const PlanDecodage plan = planDecodage(position, taille, ecran);
-    if (plan.estVide()) {
-        qCWarning(lcBureau) << "nothing of" << chemin << "would show";
-        return {};
-    }
-    const qint64 aireEchelle = qint64(plan.echelle.width()) * plan.echelle.height();
-    if (plan.echelle != taille && lecteur.format() == "jpeg"
-        && aireEchelle <= 4 * qint64(ecran.width()) * ecran.height()) {
-        // JPEG scales by eighths while decoding, but only by halves once clipped: scale first, crop after.
-        lecteur.setScaledSize(plan.echelle);
-        if (plan.decoupeEchelle != QRect(QPoint(0, 0), plan.echelle))
-            lecteur.setScaledClipRect(plan.decoupeEchelle);
-    } else {
-        if (plan.source != QRect(QPoint(0, 0), taille))
-            lecteur.setClipRect(plan.source);
-        if (plan.source.size() != plan.sortie)
-            lecteur.setScaledSize(plan.sortie);
-    }
-    // Decoders that fill a picture of the right size and format in place take this one.
-    QImage partie = nouvelleImage(plan.sortie, QImage::Format_RGB32);
-    if (!lecteur.read(&partie)) {
-        qCWarning(lcBureau) << "cannot decode" << chemin << lecteur.errorString();
-        return {};
-    }
-    return composer(partie, plan, ecran);
-}
-
 bool televerser(Connexion &x, const Racine &racine, const QImage &image, xcb_pixmap_t pixmap)
 {
     xcb_create_pixmap(x.c, racine.profondeur, pixmap, racine.fenetre, uint16_t(image.width()),
@@ -239,19 +187,13 @@ bool publier(Connexion &x, const Racine &racine, xcb_pixmap_t pixmap)
 
 bool afficher(const QString &chemin, int position)
 {
-    const QFileInfo fichier(chemin);
-    // Anything but a regular file (a pipe, a device) could block the decoder forever.
-    if (!fichier.isFile()) {
-        qCWarning(lcBureau) << "not a readable picture file:" << chemin;
-        return false;
-    }
     Connexion x;
     Racine racine;
     if (x.enErreur() || !decrireRacine(x, &racine)) {
         qCWarning(lcBureau) << "cannot draw on this X display:" << chemin;
         return false;
     }
-    const QImage image = lireImage(chemin, position, racine.taille);
+    const QImage image = rendrePourEcran(chemin, position, racine.taille);
     if (image.isNull())
         return false;
     const xcb_pixmap_t pixmap = xcb_generate_id(x.c);
@@ -267,13 +209,7 @@ bool afficher(const QString &chemin, int position)
 BureauX11::BureauX11()
     : magasin(QStringLiteral("x11"))
 {
-    ouvrier.setMaxThreadCount(1);
     courant = magasin.lireImage();
-}
-
-BureauX11::~BureauX11()
-{
-    ouvrier.waitForDone();
 }
 
 QString BureauX11::nom() const
@@ -298,7 +234,7 @@ void BureauX11::appliquerFondEcran(const QString &chemin, int position)
         return;
     }
     courant = chemin;
-    planifier({chemin, position});
+    planifier(chemin, position);
 }
 
 int BureauX11::lirePosition()
@@ -312,38 +248,18 @@ void BureauX11::enregistrerPosition(int position)
         return;
     magasin.enregistrerPosition(position);
     if (!courant.isEmpty())
-        planifier({courant, position});
+        planifier(courant, position);
 }
 
 bool BureauX11::attendre(int msecs)
 {
-    return ouvrier.waitForDone(msecs);
+    return ouvrier.attendre(msecs);
 }
 
-void BureauX11::planifier(const Demande &demande)
+void BureauX11::planifier(const QString &chemin, int position)
 {
-    QMutexLocker garde(&verrou);
-    enAttente = demande;
-    if (tacheLancee)
-        return;
-    tacheLancee = true;
-    ouvrier.start([this] { traiterFile(); });
-}
-
-void BureauX11::traiterFile()
-{
-    for (;;) {
-        Demande demande;
-        {
-            QMutexLocker garde(&verrou);
-            if (!enAttente) {
-                tacheLancee = false;
-                return;
-            }
-            demande = std::move(*enAttente);
-            enAttente.reset();
-        }
-        if (afficher(demande.chemin, demande.position))
-            magasin.enregistrerImage(demande.chemin);
-    }
+    ouvrier.planifier([this, chemin, position] {
+        if (afficher(chemin, position))
+            magasin.enregistrerImage(chemin);
+    });
 }

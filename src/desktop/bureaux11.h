@@ -2,11 +2,7 @@
 
 #include "bureau.h"
 #include "magasin.h"
-
-#include <QMutex>
-#include <QThreadPool>
-
-#include <optional>
+#include "ouvrier.h"
 
 /**
  * A bare X server, where no desktop program owns the background (i3, openbox…): draws the picture
@@ -17,7 +13,6 @@ class BureauX11 final : public Bureau
 {
 public:
     BureauX11();
-    ~BureauX11() override;
 
     QString nom() const override;
     void appliquerFondEcran(const QString &chemin) override;
@@ -33,20 +28,10 @@ public:
     static QString cheminMagasin();
 
 private:
-    struct Demande
-    {
-        QString chemin;
-        int position = 0;
-    };
-
-    void planifier(const Demande &demande);
-    void traiterFile();
+    void planifier(const QString &chemin, int position);
 
     Magasin magasin;
     QString courant;
-    QMutex verrou;
-    std::optional<Demande> enAttente;
-    bool tacheLancee = false;
     // Last member: destroyed first, so the work in flight finishes while the rest still exists.
-    QThreadPool ouvrier;
+    Ouvrier ouvrier;
 };

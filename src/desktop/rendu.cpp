@@ -1,0 +1,64 @@
+#include "rendu.h"
+#include "bureau.h"
+#include "disposition.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+
+namespace {
+// Enough for an 8K screen and for the full decode of formats that cannot scale while decoding.
+constexpr int limiteAllocationMo = 256;
+// Above this a picture is taken for a decompression bomb, whatever its format can do.
+constexpr qint64 pixelsMax = qint64(1) << 28;
+} // namespace
+
+QImage rendrePourEcran(const QString &chemin, int position, QSize ecran)
+{
+    // Anything but a regular file (a pipe, a device) could block the decoder forever.
+    if (!QFileInfo(chemin).isFile()) {
+        qCWarning(lcBureau) << "not a readable picture file:" << chemin;
+        return {};
+    }
+    QImageReader lecteur(chemin);
+    lecteur.setAllocationLimit(limiteAllocationMo);
+    const QSize taille = lecteur.size();
+    if (!taille.isValid()) {
+        // Some decoders only know the size once they have decoded everything.
+        const QImage entiere = lecteur.read();
+        if (entiere.isNull()) {
+            qCWarning(lcBureau) << "cannot decode" << chemin << lecteur.errorString();
+            return {};
+        }
+        const PlanDecodage plan = planDecodage(position, entiere.size(), ecran);
+        return composer(reduire(entiere, plan), plan, ecran);
+    }
+    if (qint64(taille.width()) * taille.height() > pixelsMax) {
+        qCWarning(lcBureau) << "picture too large:" << chemin << taille;
+        return {};
+    }
+    const PlanDecodage plan = planDecodage(position, taille, ecran);
+    if (plan.estVide()) {
+        qCWarning(lcBureau) << "nothing of" << chemin << "would show";
+        return {};
+    }
+    const qint64 aireEchelle = qint64(plan.echelle.width()) * plan.echelle.height();
+    if (plan.echelle != taille && lecteur.format() == "jpeg"
+        && aireEchelle <= 4 * qint64(ecran.width()) * ecran.height()) {
+        // JPEG scales by eighths while decoding, but only by halves once clipped: scale first, crop after.
+        lecteur.setScaledSize(plan.echelle);
+        if (plan.decoupeEchelle != QRect(QPoint(0, 0), plan.echelle))
+            lecteur.setScaledClipRect(plan.decoupeEchelle);
+    } else {
+        if (plan.source != QRect(QPoint(0, 0), taille))
+            lecteur.setClipRect(plan.source);
+        if (plan.source.size() != plan.sortie)
+            lecteur.setScaledSize(plan.sortie);
+    }
+    // Decoders that fill a picture of the right size and format in place take this one.
+    QImage partie = nouvelleImage(plan.sortie, QImage::Format_RGB32);
+    if (!lecteur.read(&partie)) {
+        qCWarning(lcBureau) << "cannot decode" << chemin << lecteur.errorString();
+        return {};
+    }
+    return composer(partie, plan, ecran);
+}
