@@ -1,13 +1,104 @@
 #include "bureaulxqt.h"
+#include "rendu.h"
 
 #include <QDBusError>
 #include <QDBusMessage>
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QImageWriter>
 #include <QProcess>
+#include <QSaveFile>
+#include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
 
 namespace {
-// Index = layout number: centred, tiled, stretched, fitted, filled.
-const char *const modes[] = {nullptr, "center", "tile", "stretch", "fit", "zoom"};
+const QString prefixe = QStringLiteral("lxqt-");
+
+// What pcmanfm-qt paints the picture on: every screen of the virtual desktop, in device pixels.
+QSize tailleBureau()
+{
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return {};
+    const QScreen *principal = QGuiApplication::primaryScreen();
+    if (!principal)
+        return {};
+    QRect zone;
+    for (const QScreen *ecran : principal->virtualSiblings())
+        zone |= QRect(ecran->geometry().topLeft(), ecran->size() * ecran->devicePixelRatio());
+    return zone.size();
+}
+
+// The picture pcmanfm-qt shows now, unless it is one drawn here: its most recently saved profile says.
+QString imageDuBureau(const QString &rendus)
+{
+    const QDir profils(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                       + QStringLiteral("/pcmanfm-qt"));
+    QFileInfo recent;
+    for (const QString &profil : profils.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QFileInfo reglages(profils.filePath(profil + QStringLiteral("/settings.conf")));
+        if (reglages.isFile() && (!recent.exists() || reglages.lastModified() > recent.lastModified()))
+            recent = reglages;
+    }
+    if (!recent.exists())
+        return {};
+    const QString image = QSettings(recent.filePath(), QSettings::IniFormat)
+                              .value(QStringLiteral("Desktop/Wallpaper"))
+                              .toString();
+    if (image.isEmpty() || QFileInfo(image).absolutePath() == rendus)
+        return {};
+    return image;
+}
+
+// A name never used before: pcmanfm-qt ignores a path equal to the one it has.
+QString nouveauRendu(const QDir &dossier, const QString &extension)
+{
+    for (qint64 n = QDateTime::currentMSecsSinceEpoch();; ++n) {
+        const QString nom = prefixe + QString::number(n) + extension;
+        if (!dossier.exists(nom))
+            return dossier.filePath(nom);
+    }
+}
+
+// Keeps the new picture and the one before it, which pcmanfm-qt may still be reading.
+void oublierAnciensRendus(const QDir &dossier)
+{
+    const QFileInfoList rendus = dossier.entryInfoList({prefixe + QLatin1Char('*')}, QDir::Files, QDir::Time);
+    for (qsizetype i = 2; i < rendus.size(); ++i)
+        QFile::remove(rendus.at(i).filePath());
+}
+
+QString dessiner(const QString &chemin, int position, QSize taille, const QString &rendus)
+{
+    const QImage image = rendrePourEcran(chemin, position, taille);
+    if (image.isNull())
+        return {};
+    QDir dossier(rendus);
+    if (!dossier.mkpath(QStringLiteral("."))) {
+        qCWarning(lcBureau) << "cannot make" << rendus;
+        return {};
+    }
+    // A photograph stays a JPEG, close to lossless; anything else a PNG, compressed fast: written once, read
+    // once.
+    const bool photo = QImageReader::imageFormat(chemin) == "jpeg";
+    const QString fichier = nouveauRendu(dossier, photo ? QStringLiteral(".jpg") : QStringLiteral(".png"));
+    QSaveFile sortie(fichier);
+    QImageWriter ecrivain(&sortie, photo ? "jpeg" : "png");
+    if (photo)
+        ecrivain.setQuality(95);
+    else
+        ecrivain.setCompression(1);
+    if (!sortie.open(QIODevice::WriteOnly) || !ecrivain.write(image) || !sortie.commit()) {
+        qCWarning(lcBureau) << "cannot write" << fichier << ecrivain.errorString() << sortie.errorString();
+        return {};
+    }
+    oublierAnciensRendus(dossier);
+    return fichier;
+}
 } // namespace
 
 BureauLxqt::BureauLxqt()
@@ -15,9 +106,20 @@ BureauLxqt::BureauLxqt()
 {
 }
 
+BureauLxqt::~BureauLxqt()
+{
+    attendre(2000);
+}
+
 QString BureauLxqt::nom() const
 {
     return QStringLiteral("lxqt");
+}
+
+QString BureauLxqt::dossierRendus()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+        + QStringLiteral("/papirol2");
 }
 
 void BureauLxqt::appliquerFondEcran(const QString &chemin)
@@ -25,9 +127,7 @@ void BureauLxqt::appliquerFondEcran(const QString &chemin)
     // The desktop would show a missing file as a blank background: keep the picture it has.
     if (!fichierLisible(chemin))
         return;
-    const QString absolu = QFileInfo(chemin).absoluteFilePath();
-    const int position = magasin.lirePosition();
-    envoyer(absolu, position ? position : 5);
+    planifier(QFileInfo(chemin).absoluteFilePath(), magasin.lirePosition());
 }
 
 int BureauLxqt::lirePosition()
@@ -40,23 +140,54 @@ void BureauLxqt::enregistrerPosition(int position)
     if (position < 1 || position > 5)
         return;
     magasin.enregistrerPosition(position);
-    // An empty path changes the mode alone: a picture the user set since in pcmanfm-qt stays.
-    envoyer(QString(), position);
+    planifier(QString(), position);
 }
 
 bool BureauLxqt::attendre(int msecs)
 {
-    return attente.attendre(msecs);
+    const QDeadlineTimer limite(msecs < 0 ? QDeadlineTimer::Forever : QDeadlineTimer(msecs));
+    if (!ouvrier.attendre(msecs))
+        return false;
+    // The drawn picture is handed over from this thread: let those hand-overs start.
+    QCoreApplication::sendPostedEvents(&attente, QEvent::MetaCall);
+    return attente.attendre(limite.isForever() ? -1 : int(limite.remainingTime()));
 }
 
-void BureauLxqt::envoyer(const QString &chemin, int position)
+void BureauLxqt::planifier(const QString &chemin, int position)
 {
-    const QString mode = QString::fromLatin1(modes[position]);
+    const QSize taille = tailleBureau();
+    if (taille.isEmpty()) {
+        qCWarning(lcBureau) << "no screen to draw the LXQt wallpaper for";
+        return;
+    }
+    ouvrier.planifier([this, chemin, position, taille] {
+        const QString rendus = dossierRendus();
+        // A layout change redraws what the desktop shows: a picture set in pcmanfm-qt since, or ours.
+        const QString image = chemin.isEmpty() ? imageDuBureau(rendus) : chemin;
+        const QString source = image.isEmpty() ? magasin.lireImage() : image;
+        if (source.isEmpty()) {
+            qCInfo(lcBureau) << "layout stored; no picture to redraw yet";
+            return;
+        }
+        const QString rendu = dessiner(source, position, taille, rendus);
+        if (rendu.isEmpty())
+            return;
+        if (!chemin.isEmpty())
+            magasin.enregistrerImage(chemin);
+        QMetaObject::invokeMethod(
+            &attente, [this, rendu] { envoyer(rendu); }, Qt::QueuedConnection);
+    });
+}
+
+void BureauLxqt::envoyer(const QString &rendu)
+{
+    // The drawn picture has the desktop's size, so any mode shows it alike; stretch is pcmanfm-qt's default.
+    const QString mode = QStringLiteral("stretch");
     auto appel = QDBusMessage::createMethodCall(
         QStringLiteral("org.pcmanfm.PCManFM"), QStringLiteral("/Application"),
         QStringLiteral("org.pcmanfm.Application"), QStringLiteral("setWallpaper"));
-    appel << chemin << mode;
-    attente.appelerDBus(appel, [chemin, mode](const QDBusMessage &reponse) {
+    appel << rendu << mode;
+    attente.appelerDBus(appel, [rendu, mode](const QDBusMessage &reponse) {
         if (reponse.type() == QDBusMessage::ReplyMessage)
             return;
         const QString erreur = reponse.errorName();
@@ -65,10 +196,8 @@ void BureauLxqt::envoyer(const QString &chemin, int position)
             qCWarning(lcBureau) << "pcmanfm-qt refused the wallpaper:" << reponse.errorMessage();
             return;
         }
-        // The path is one argument of its own: no shell ever sees it.
-        QStringList arguments {QStringLiteral("--wallpaper-mode"), mode};
-        if (!chemin.isEmpty())
-            arguments << QStringLiteral("--set-wallpaper") << chemin;
+        const QStringList arguments {QStringLiteral("--wallpaper-mode"), mode,
+                                     QStringLiteral("--set-wallpaper"), rendu};
         if (!QProcess::startDetached(QStringLiteral("pcmanfm-qt"), arguments))
             qCWarning(lcBureau) << "pcmanfm-qt is neither on D-Bus nor runnable:" << reponse.errorMessage();
     });

@@ -4,21 +4,22 @@
 set -u
 FAMILLE=lxqt
 COMMANDES=(pcmanfm-qt gdbus)
+# Our backend hands pcmanfm-qt a picture it drew, for a layout change too.
+DISPOSITION_AVEC_IMAGE=1
 
 reglages() { printf '%s' "$XDG_CONFIG_HOME/pcmanfm-qt/default/settings.conf"; }
 
 bureau_avant() {
     mkdir -p "$(dirname "$(reglages)")"
     # Icons and shortcuts would cover the picture; they are not what is tested. Only a plain path is
-    # written here: QSettings would read its own escapes into anything else.
-    # pcmanfm-qt 1.2 never goes back to the mode it started in once left, and its setWallpaper ignores
-    # zoom: starting in zoom leaves that one layout failing, rather than also every return to another one.
+    # written here: QSettings would read its own escapes into anything else. Stretch is pcmanfm-qt's
+    # default, and the mode it would never return to once left.
     cat >"$(reglages)" <<EOF
 [Desktop]
 HideItems=true
 DesktopShortcuts=
 BgColor=#000000
-WallpaperMode=zoom
+WallpaperMode=stretch
 Wallpaper=$1
 EOF
 }
@@ -29,10 +30,6 @@ bureau_pret() {
         --method org.freedesktop.DBus.NameHasOwner org.pcmanfm.PCManFM 2>/dev/null)" = "(true,)" ]
 }
 natif_appliquer() { QT_QPA_PLATFORM=xcb pcmanfm-qt --set-wallpaper "$1"; }
-natif_disposition() {
-    local -a modes=(center tile stretch fit zoom)
-    QT_QPA_PLATFORM=xcb pcmanfm-qt --wallpaper-mode "${modes[$1 - 1]}"
-}
 natif_lire() { sed -n 's/^Wallpaper=//p' "$(reglages)"; }
 
 . "$(dirname "$(realpath "$0")")/commun.sh"
