@@ -1,5 +1,6 @@
 #include "desktop/disposition.h"
 #include "commun.h"
+#include "desktop/rendu.h"
 
 #include <QtTest>
 
@@ -14,6 +15,8 @@ private slots:
     void planNeDecodeQueLeVisible();
     void compositionSurNoir_data();
     void compositionSurNoir();
+    void orientationDeLAppareil_data();
+    void orientationDeLAppareil();
 };
 
 void TestDisposition::placementSelonPosition_data()
@@ -136,6 +139,77 @@ void TestDisposition::compositionSurNoir()
                                 .arg(point.x())
                                 .arg(point.y())
                                 .arg(resultat.pixelColor(point).name(), couleur.name())));
+}
+
+namespace {
+// A JPEG as a camera stores it: the pixels as the sensor saw them, and an Exif orientation tag (1..8).
+QByteArray jpegAvecOrientation(const QImage &stockee, quint8 orientation)
+{
+    QBuffer tampon;
+    tampon.open(QIODevice::WriteOnly);
+    stockee.save(&tampon, "JPEG", 95);
+    // Big-endian TIFF header, one IFD entry: Orientation (0x0112), SHORT, 1 value.
+    QByteArray exif("Exif\0\0MM\0\x2a\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\0\0\0\0\0\0\0", 32);
+    exif[25] = char(orientation);
+    const int longueur = exif.size() + 2;
+    QByteArray segment("\xff\xe1", 2);
+    segment.append(char(longueur >> 8)).append(char(longueur & 0xff)).append(exif);
+    QByteArray jpeg = tampon.data();
+    return jpeg.insert(2, segment);
+}
+} // namespace
+
+void TestDisposition::orientationDeLAppareil_data()
+{
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QSize>("droite");
+
+    // Larger than the screen, so that JPEG scales while decoding; and smaller, so that it does not.
+    for (const int orientation : {3, 6, 8}) {
+        for (const int position : {1, 3, 4, 5}) {
+            for (const QSize droite : {QSize(600, 900), QSize(60, 90)})
+                QTest::addRow("orientation %d, layout %d, %dx%d", orientation, position, droite.width(),
+                              droite.height())
+                    << orientation << position << droite;
+        }
+    }
+}
+
+void TestDisposition::orientationDeLAppareil()
+{
+    QFETCH(int, orientation);
+    QFETCH(int, position);
+    QFETCH(QSize, droite);
+
+    const QImage debout = imageQuadrants(droite.width(), droite.height());
+    // What the sensor stored: the upright picture turned back.
+    const int angle = orientation == 3 ? 180 : orientation == 6 ? -90 : 90;
+    const QImage stockee = debout.transformed(QTransform().rotate(angle));
+    QTemporaryDir dossier;
+    QFile fichier(dossier.filePath(QStringLiteral("photo.jpg")));
+    QVERIFY(fichier.open(QIODevice::WriteOnly));
+    fichier.write(jpegAvecOrientation(stockee, quint8(orientation)));
+    fichier.close();
+    const QString reference = dossier.filePath(QStringLiteral("debout.png"));
+    QVERIFY(debout.save(reference));
+
+    const QSize ecran(320, 240);
+    const QImage vu = rendrePourEcran(fichier.fileName(), position, ecran);
+    const QImage attendu = rendrePourEcran(reference, position, ecran);
+    QCOMPARE(vu.size(), ecran);
+    QStringList ecarts;
+    // Away from the quadrants' edges, where JPEG and scaling blur.
+    for (int y = 12; y < ecran.height(); y += 24) {
+        for (int x = 16; x < ecran.width(); x += 32) {
+            if (!procheDe(vu.pixelColor(x, y), attendu.pixelColor(x, y)))
+                ecarts << QStringLiteral("(%1,%2) %3 instead of %4")
+                              .arg(x)
+                              .arg(y)
+                              .arg(vu.pixelColor(x, y).name(), attendu.pixelColor(x, y).name());
+        }
+    }
+    QVERIFY2(ecarts.isEmpty(), qPrintable(ecarts.join(QStringLiteral("; "))));
 }
 
 QTEST_GUILESS_MAIN(TestDisposition)

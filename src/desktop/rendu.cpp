@@ -10,6 +10,37 @@ namespace {
 constexpr int limiteAllocationMo = 256;
 // Above this a picture is taken for a decompression bomb, whatever its format can do.
 constexpr qint64 pixelsMax = qint64(1) << 28;
+
+// JPEG scales by eighths while decoding; worth it unless the scaled picture is much larger than the screen.
+bool echelleAuDecodage(QImageReader &lecteur, const PlanDecodage &plan, QSize ecran)
+{
+    const qint64 aireEchelle = qint64(plan.echelle.width()) * plan.echelle.height();
+    return lecteur.format() == "jpeg" && aireEchelle <= 4 * qint64(ecran.width()) * ecran.height();
+}
+
+// Clip rectangles would be in the stored, unturned frame: decode it all (scaled where the format can) and lay
+// out the picture once turned.
+QImage rendreTourne(QImageReader &lecteur, QImageIOHandler::Transformations sens, int position, QSize ecran)
+{
+    const bool quart = sens & QImageIOHandler::TransformationRotate90;
+    const QSize droite = quart ? lecteur.size().transposed() : lecteur.size();
+    const PlanDecodage plan = planDecodage(position, droite, ecran);
+    if (plan.estVide()) {
+        qCWarning(lcBureau) << "nothing of" << lecteur.fileName() << "would show";
+        return {};
+    }
+    const bool echelle = plan.echelle != droite && echelleAuDecodage(lecteur, plan, ecran);
+    if (echelle)
+        lecteur.setScaledSize(quart ? plan.echelle.transposed() : plan.echelle);
+    const QImage entiere = lecteur.read();
+    if (entiere.isNull()) {
+        qCWarning(lcBureau) << "cannot decode" << lecteur.fileName() << lecteur.errorString();
+        return {};
+    }
+    const QImage partie = echelle && entiere.size() == plan.echelle ? entiere.copy(plan.decoupeEchelle)
+                                                                    : reduire(entiere, plan);
+    return composer(partie, plan, ecran);
+}
 } // namespace
 
 QImage rendrePourEcran(const QString &chemin, int position, QSize ecran)
@@ -21,6 +52,8 @@ QImage rendrePourEcran(const QString &chemin, int position, QSize ecran)
     }
     QImageReader lecteur(chemin);
     lecteur.setAllocationLimit(limiteAllocationMo);
+    // A phone photograph taken upright is stored sideways, with its orientation beside it.
+    lecteur.setAutoTransform(true);
     const QSize taille = lecteur.size();
     if (!taille.isValid()) {
         // Some decoders only know the size once they have decoded everything.
@@ -36,14 +69,15 @@ QImage rendrePourEcran(const QString &chemin, int position, QSize ecran)
         qCWarning(lcBureau) << "picture too large:" << chemin << taille;
         return {};
     }
+    const QImageIOHandler::Transformations sens = lecteur.transformation();
+    if (sens != QImageIOHandler::TransformationNone)
+        return rendreTourne(lecteur, sens, position, ecran);
     const PlanDecodage plan = planDecodage(position, taille, ecran);
     if (plan.estVide()) {
         qCWarning(lcBureau) << "nothing of" << chemin << "would show";
         return {};
     }
-    const qint64 aireEchelle = qint64(plan.echelle.width()) * plan.echelle.height();
-    if (plan.echelle != taille && lecteur.format() == "jpeg"
-        && aireEchelle <= 4 * qint64(ecran.width()) * ecran.height()) {
+    if (plan.echelle != taille && echelleAuDecodage(lecteur, plan, ecran)) {
         // JPEG scales by eighths while decoding, but only by halves once clipped: scale first, crop after.
         lecteur.setScaledSize(plan.echelle);
         if (plan.decoupeEchelle != QRect(QPoint(0, 0), plan.echelle))
