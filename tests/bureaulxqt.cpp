@@ -22,6 +22,7 @@ public slots:
 };
 
 constexpr int delaiMax = 10000;
+const QString service = QStringLiteral("org.pcmanfm.PCManFM");
 } // namespace
 
 class TestBureauLxqt final : public QObject
@@ -33,14 +34,12 @@ private slots:
     void envoi_data();
     void envoi();
     void changementDePositionRedessineLImageDuBureau();
-    void fichierAbsentOuSansImageNEnvoieRien();
 
 private:
-    QStringList recusEnLigneDeCommande() const;
     /** What pcmanfm-qt got as its n-th request, over D-Bus or on its command line, as {path, mode}. */
     QStringList recu(bool parDBus, int rang);
-    /** Empty when the file handed over is the picture drawn for the whole screen in that layout. */
-    static QString ecartAuRendu(const QString &rendu, const QString &source, int position);
+    /** Empty when what was received is the picture drawn for the whole screen in that layout, stretched. */
+    static QString ecartAuRendu(const QStringList &recu, const QString &source, int position);
 
     QTemporaryDir outils;
     QString trace;
@@ -63,7 +62,6 @@ void TestBureauLxqt::initTestCase()
     script.close();
     QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     qputenv("PATH", QFile::encodeName(outils.path()) + ':' + qgetenv("PATH"));
-    QVERIFY(!QGuiApplication::primaryScreen()->size().isEmpty());
 }
 
 void TestBureauLxqt::init()
@@ -74,40 +72,35 @@ void TestBureauLxqt::init()
     qputenv("XDG_DATA_HOME", QFile::encodeName(configuration->filePath(QStringLiteral("data"))));
     QFile::remove(trace);
     pcmanfm.recus.clear();
-}
-
-QStringList TestBureauLxqt::recusEnLigneDeCommande() const
-{
-    QFile f(trace);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QStringList arguments;
-    const QList<QByteArray> morceaux = f.readAll().split('\0');
-    for (int i = 0; i + 1 < morceaux.size(); ++i)
-        arguments.append(QFile::decodeName(morceaux.at(i)));
-    return arguments;
+    QVERIFY(bus.registerService(service));
 }
 
 QStringList TestBureauLxqt::recu(bool parDBus, int rang)
 {
-    if (parDBus) {
-        if (!QTest::qWaitFor([&] { return pcmanfm.recus.size() > rang; }, delaiMax))
-            return {};
-        return pcmanfm.recus.at(rang);
-    }
     // Each request waits for the one before it, so that detached command lines cannot cross.
+    QFile ligne(trace);
+    if (!QTest::qWaitFor(
+            [&] { return parDBus ? pcmanfm.recus.size() > rang : ligne.open(QIODevice::ReadOnly); },
+            delaiMax))
+        return {QStringLiteral("nothing received")};
+    if (parDBus)
+        return pcmanfm.recus.at(rang);
     QStringList arguments;
-    if (!QTest::qWaitFor([&] { return !(arguments = recusEnLigneDeCommande()).isEmpty(); }, delaiMax))
-        return {QStringLiteral("no command line")};
-    QFile::remove(trace);
+    for (const QByteArray &argument : ligne.readAll().chopped(1).split('\0'))
+        arguments.append(QFile::decodeName(argument));
+    ligne.remove();
     if (arguments.size() != 4 || arguments.at(0) != QLatin1String("--wallpaper-mode")
         || arguments.at(2) != QLatin1String("--set-wallpaper"))
         return {QStringLiteral("unexpected command line: ") + arguments.join(QLatin1Char(' '))};
     return {arguments.at(3), arguments.at(1)};
 }
 
-QString TestBureauLxqt::ecartAuRendu(const QString &rendu, const QString &source, int position)
+QString TestBureauLxqt::ecartAuRendu(const QStringList &recu, const QString &source, int position)
 {
+    // The drawing fills the screen, so stretching is the mode that cannot distort it.
+    if (recu.value(1) != QLatin1String("stretch"))
+        return recu.join(QLatin1Char(' '));
+    const QString rendu = recu.value(0);
     if (QFileInfo(rendu).absolutePath() != BureauLxqt::dossierRendus())
         return rendu + QStringLiteral(" is not among our drawn pictures");
     const QImage vu = QImage(rendu).convertToFormat(QImage::Format_RGB32);
@@ -120,55 +113,46 @@ QString TestBureauLxqt::ecartAuRendu(const QString &rendu, const QString &source
 void TestBureauLxqt::envoi_data()
 {
     QTest::addColumn<bool>("parDBus");
-    QTest::addColumn<QString>("nom");
     QTest::addColumn<int>("position");
-
-    const QStringList noms {
-        QStringLiteral("simple.png"), QStringLiteral("-commence par un tiret.png"),
-        QStringLiteral("ligne\n\"guillemets\" 'apostrophes' \\ $(touch x) `y` $HOME *.png"),
-        QStringLiteral("é漢字 🙂 %41 #?;&|.png"), QStringLiteral("  espaces  .png")};
-    for (const bool parDBus : {true, false}) {
-        for (int i = 0; i < noms.size(); ++i)
-            QTest::addRow("%s, nom %d", parDBus ? "D-Bus" : "ligne de commande", i)
-                << parDBus << noms.at(i) << i % 5 + 1;
-    }
+    QTest::newRow("D-Bus") << true << 3;
+    QTest::newRow("ligne de commande") << false << 5;
 }
 
 void TestBureauLxqt::envoi()
 {
     QFETCH(bool, parDBus);
-    QFETCH(QString, nom);
     QFETCH(int, position);
-
-    const QString service = QStringLiteral("org.pcmanfm.PCManFM");
-    if (parDBus)
-        QVERIFY(bus.registerService(service));
-    else
+    if (!parDBus)
         bus.unregisterService(service);
 
+    // Read from where it is, however named; what is handed over is a file of ours.
     DossierDeTravail dossier;
-    const QString relatif = QStringLiteral("sous dossier/") + nom;
+    const QString relatif = QStringLiteral(
+        "sous dossier/-ligne\n\"guillemets\" 'a' \\ $(touch x) `y` $HOME * é漢字 🙂 %41 #?;&|.png");
     const QString absolu = QDir::current().absoluteFilePath(relatif);
     QDir().mkpath(QFileInfo(absolu).path());
     QVERIFY(imageQuadrants(200, 100).save(absolu, "PNG"));
     const int suivante = position % 5 + 1;
-    const QString stretch = QStringLiteral("stretch");
+
+    QVERIFY(QFile(QStringLiteral("pas une image.png")).open(QIODevice::WriteOnly));
 
     BureauLxqt bureau;
+    // No picture yet, then none that can be drawn: nothing is sent until the first good one.
     bureau.enregistrerPosition(position);
+    for (const QString &inutilisable :
+         {QStringLiteral("absente.png"), QStringLiteral("pas une image.png"), QStringLiteral(".")})
+        bureau.appliquerFondEcran(inutilisable);
     bureau.appliquerFondEcran(relatif);
     QVERIFY(bureau.attendre(delaiMax));
     const QStringList premier = recu(parDBus, 0);
-    QCOMPARE(premier.value(1), stretch);
-    QCOMPARE(ecartAuRendu(premier.value(0), absolu, position), QString());
+    QCOMPARE(ecartAuRendu(premier, absolu, position), QString());
 
     // A new layout redraws the same picture, under a new name: pcmanfm-qt ignores a path it already has.
     bureau.enregistrerPosition(suivante);
     QVERIFY(bureau.attendre(delaiMax));
     const QStringList second = recu(parDBus, 1);
-    QCOMPARE(second.value(1), stretch);
+    QCOMPARE(ecartAuRendu(second, absolu, suivante), QString());
     QVERIFY(second.value(0) != premier.value(0));
-    QCOMPARE(ecartAuRendu(second.value(0), absolu, suivante), QString());
     QCOMPARE(BureauLxqt().lirePosition(), suivante);
 
     // Only what the desktop may still be reading is kept.
@@ -177,8 +161,7 @@ void TestBureauLxqt::envoi()
         QVERIFY(bureau.attendre(delaiMax));
         recu(parDBus, 2 + i);
     }
-    const QStringList restants = QDir(BureauLxqt::dossierRendus()).entryList(QDir::Files);
-    QCOMPARE(restants.size(), 2);
+    QCOMPARE(QDir(BureauLxqt::dossierRendus()).entryList(QDir::Files).size(), 2);
     if (parDBus) {
         QCOMPARE(pcmanfm.recus.size(), 5);
         QVERIFY2(!QFile::exists(trace), "no command line while pcmanfm-qt answers on D-Bus");
@@ -187,7 +170,6 @@ void TestBureauLxqt::envoi()
 
 void TestBureauLxqt::changementDePositionRedessineLImageDuBureau()
 {
-    QVERIFY(bus.registerService(QStringLiteral("org.pcmanfm.PCManFM")));
     DossierDeTravail dossier;
     const QString notre = dossier.chemin(QStringLiteral("nôtre.png"));
     const QString sienne = dossier.chemin(QStringLiteral("choisie dans pcmanfm-qt.png"));
@@ -197,40 +179,20 @@ void TestBureauLxqt::changementDePositionRedessineLImageDuBureau()
     BureauLxqt bureau;
     bureau.appliquerFondEcran(notre);
     QVERIFY(bureau.attendre(delaiMax));
-    const QString rendu = recu(true, 0).value(0);
-    QCOMPARE(ecartAuRendu(rendu, notre, 5), QString());
+    const QStringList premier = recu(true, 0);
 
     // pcmanfm-qt saves what it shows: our drawing first, then a picture the user picked there.
     const QString reglages = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
         + QStringLiteral("/pcmanfm-qt/default/settings.conf");
-    QSettings(reglages, QSettings::IniFormat).setValue(QStringLiteral("Desktop/Wallpaper"), rendu);
+    QSettings(reglages, QSettings::IniFormat).setValue(QStringLiteral("Desktop/Wallpaper"), premier.value(0));
     bureau.enregistrerPosition(1);
     QVERIFY(bureau.attendre(delaiMax));
-    QCOMPARE(ecartAuRendu(recu(true, 1).value(0), notre, 1), QString());
+    QCOMPARE(ecartAuRendu(recu(true, 1), notre, 1), QString());
 
     QSettings(reglages, QSettings::IniFormat).setValue(QStringLiteral("Desktop/Wallpaper"), sienne);
     bureau.enregistrerPosition(2);
     QVERIFY(bureau.attendre(delaiMax));
-    QCOMPARE(ecartAuRendu(recu(true, 2).value(0), sienne, 2), QString());
-}
-
-void TestBureauLxqt::fichierAbsentOuSansImageNEnvoieRien()
-{
-    QVERIFY(bus.registerService(QStringLiteral("org.pcmanfm.PCManFM")));
-    DossierDeTravail dossier;
-    QVERIFY(QFile(dossier.chemin(QStringLiteral("pas une image.png"))).open(QIODevice::WriteOnly));
-    BureauLxqt bureau;
-    // No picture yet: the layout is kept for the first one.
-    bureau.enregistrerPosition(3);
-    bureau.appliquerFondEcran(dossier.chemin(QStringLiteral("absente.png")));
-    bureau.appliquerFondEcran(dossier.chemin(QStringLiteral("pas une image.png")));
-    bureau.appliquerFondEcran(dossier.chemin());
-    QVERIFY(bureau.attendre(delaiMax));
-    QTest::qWait(200);
-    QCOMPARE(pcmanfm.recus, QList<QStringList>());
-    QCOMPARE(bureau.lirePosition(), 3);
-    QVERIFY(!QDir(BureauLxqt::dossierRendus()).exists()
-            || QDir(BureauLxqt::dossierRendus()).isEmpty(QDir::Files));
+    QCOMPARE(ecartAuRendu(recu(true, 2), sienne, 2), QString());
 }
 
 QTEST_MAIN(TestBureauLxqt)
