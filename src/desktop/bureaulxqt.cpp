@@ -49,7 +49,8 @@ QString imageDuBureau(const QString &rendus)
     const QString image = QSettings(recent.filePath(), QSettings::IniFormat)
                               .value(QStringLiteral("Desktop/Wallpaper"))
                               .toString();
-    if (image.isEmpty() || QFileInfo(image).absolutePath() == rendus)
+    // Ours, or gone since: our own last picture is redrawn instead.
+    if (image.isEmpty() || QFileInfo(image).absolutePath() == rendus || !QFileInfo(image).isFile())
         return {};
     return image;
 }
