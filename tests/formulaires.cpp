@@ -118,38 +118,6 @@ private slots:
         else
             QCOMPARE(static_cast<IntervallePerso *>(dialogue.get())->getIntervalle(), 120);
     }
-
-    void intervalleLu_data()
-    {
-        QTest::addColumn<QString>("tape");
-        QTest::addColumn<int>("entier");
-        QTest::addColumn<bool>("valable");
-        QTest::newRow("45") << QStringLiteral("45") << 45 << true;
-        QTest::newRow("vide") << QString() << 0 << false;
-        QTest::newRow("lettres") << QStringLiteral("abc") << 0 << false;
-        QTest::newRow("décimal") << QStringLiteral("1.5") << 0 << false;
-        QTest::newRow("négatif") << QStringLiteral("-10") << -10 << false;
-        QTest::newRow("trop grand pour un int") << QStringLiteral("99999999999") << 0 << false;
-        QTest::newRow("zéro") << QStringLiteral("0") << 0 << false;
-        QTest::newRow("maximum") << QStringLiteral("2147483") << 2147483 << true;
-        QTest::newRow("déborde en millisecondes") << QStringLiteral("2147484") << 2147484 << false;
-    }
-    void intervalleLu()
-    {
-        QFETCH(QString, tape);
-        QFETCH(int, entier);
-        QFETCH(bool, valable);
-        IntervallePerso dialogue;
-        dialogue.setIntervalle(7);
-        QLineEdit *saisie = dialogue.findChild<QLineEdit *>();
-        saisie->selectAll();
-        QTest::keyClick(saisie, Qt::Key_Delete);
-        QTest::keyClicks(saisie, tape);
-        QCOMPARE(dialogue.getIntervalle(), entier);
-        int secondes = -7;
-        QCOMPARE(dialogue.lireIntervalle(&secondes), valable);
-        QCOMPARE(secondes, valable ? entier : -7);
-    }
 };
 
 QTEST_MAIN(TestFormulaires)
