@@ -73,7 +73,8 @@ test-bureaux: deps
 	$(SUDO) tests/bureaux-reels/tout.sh $(BUILD_BUREAUX)
 
 # Debian has no Qt for Windows, so no Windows build can be made here. Every file a Windows build compiles is at
-# least compiled for Windows, syntax only, by MinGW against Qt's headers (they follow the target's macros).
+# least compiled for Windows, syntax only, by MinGW against Qt's headers (they follow the target's macros), and
+# the version resource by windres.
 SOURCES_WINDOWS = $(filter-out src/desktop/%,$(shell git ls-files 'src/*.cpp')) \
 	$(addprefix src/desktop/,bureau.cpp bureaunul.cpp choixbureau.cpp styleposition.cpp bureauwindows.cpp)
 verifier-windows: deps
@@ -84,3 +85,4 @@ verifier-windows: deps
 			-DQT_NO_FOREACH -DQT_NO_URL_CAST_FROM_STRING -Isrc -isystem $$qt -isystem $$qt/QtCore \
 			-isystem $$qt/QtGui -isystem $$qt/QtWidgets $$f || exit 1; \
 	done; echo "$(words $(SOURCES_WINDOWS)) files compile for Windows"
+	cd src/app && x86_64-w64-mingw32-windres papirol2.rc -O coff -o /dev/null && echo "papirol2.rc compiles"
