@@ -7,6 +7,7 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <memory>
 
 DossierDeTravail::DossierDeTravail()
     : precedent(QDir::currentPath())
@@ -87,4 +88,12 @@ bool procheDe(QColor a, QColor b, int tolerance)
 {
     return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance
         && qAbs(a.blue() - b.blue()) <= tolerance;
+}
+
+BureauEnregistreur *installerEnregistreur()
+{
+    auto bureau = std::make_unique<BureauEnregistreur>();
+    BureauEnregistreur *enregistreur = bureau.get();
+    installerBureau(std::move(bureau));
+    return enregistreur;
 }

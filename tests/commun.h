@@ -20,6 +20,9 @@ public:
     int position = 0;
 };
 
+/** Installs a recording desktop as the program's desktop; the pointer stays valid until the next install. */
+BureauEnregistreur *installerEnregistreur();
+
 /** A temporary working folder made current for the test's lifetime, so "Papirol2.ini" lands in it. */
 class DossierDeTravail
 {

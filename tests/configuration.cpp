@@ -165,9 +165,7 @@ private slots:
 
     void laPositionHorsDe1A5NeChangeRien()
     {
-        auto enregistreur = std::make_unique<BureauEnregistreur>();
-        BureauEnregistreur *b = enregistreur.get();
-        installerBureau(std::move(enregistreur));
+        BureauEnregistreur *b = installerEnregistreur();
         enregistrerPosition(5);
         for (int p : {0, 6}) {
             enregistrerPosition(p);

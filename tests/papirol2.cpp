@@ -121,9 +121,7 @@ private slots:
     {
         travail = std::make_unique<DossierDeTravail>();
         ouvrirConfiguration();
-        auto b = std::make_unique<BureauEnregistreur>();
-        enregistreur = b.get();
-        installerBureau(std::move(b));
+        enregistreur = installerEnregistreur();
     }
     void cleanup()
     {

@@ -48,9 +48,7 @@ private slots:
     {
         travail = std::make_unique<DossierDeTravail>();
         ouvrirConfiguration();
-        auto b = std::make_unique<BureauEnregistreur>();
-        enregistreur = b.get();
-        installerBureau(std::move(b));
+        enregistreur = installerEnregistreur();
         modele = std::make_unique<ListeEmplacements>();
         rotator = std::make_unique<Rotator>();
     }

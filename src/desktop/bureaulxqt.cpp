@@ -138,9 +138,8 @@ int BureauLxqt::lirePosition()
 
 void BureauLxqt::enregistrerPosition(int position)
 {
-    if (position < 1 || position > 5)
+    if (!magasin.enregistrerPosition(position))
         return;
-    magasin.enregistrerPosition(position);
     planifier(QString(), position);
 }
 

@@ -96,9 +96,8 @@ int BureauSway::lirePosition()
 
 void BureauSway::enregistrerPosition(int position)
 {
-    if (position < 1 || position > 5)
+    if (!magasin.enregistrerPosition(position))
         return;
-    magasin.enregistrerPosition(position);
     const QString image = magasin.lireImage();
     if (!image.isEmpty())
         envoyer(image, position);

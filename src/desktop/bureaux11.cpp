@@ -244,9 +244,8 @@ int BureauX11::lirePosition()
 
 void BureauX11::enregistrerPosition(int position)
 {
-    if (position < 1 || position > 5)
+    if (!magasin.enregistrerPosition(position))
         return;
-    magasin.enregistrerPosition(position);
     if (!courant.isEmpty())
         planifier(courant, position);
 }

@@ -34,16 +34,17 @@ int Magasin::lirePosition() const
     return positionDeStyle(magasin.value(cleStyle).toString(), magasin.value(cleTuile).toString());
 }
 
-void Magasin::enregistrerPosition(int position)
+bool Magasin::enregistrerPosition(int position)
 {
     StylePapierPeint style;
     if (!styleDePosition(position, &style))
-        return;
+        return false;
     QSettings magasin(fichier, QSettings::IniFormat);
     magasin.setValue(cleStyle, style.style);
     magasin.setValue(cleTuile, style.tuile);
     magasin.sync();
     signalerErreur(magasin, "write");
+    return true;
 }
 
 QString Magasin::lireImage() const

@@ -15,8 +15,8 @@ public:
     QString chemin() const { return fichier; }
     /** The stored layout 1..5, or 0. */
     int lirePosition() const;
-    /** Stores layout 1..5; other numbers change nothing. */
-    void enregistrerPosition(int position);
+    /** Stores layout 1..5; other numbers change nothing and give false. */
+    bool enregistrerPosition(int position);
     /** The last picture shown, or an empty string. */
     QString lireImage() const;
     /** Stores the last picture shown. */
