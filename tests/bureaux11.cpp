@@ -1,8 +1,10 @@
 #include "desktop/bureaux11.h"
 #include "commun.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPainter>
+#include <QProcess>
 #include <QtEndian>
 #include <QtTest>
 
@@ -10,26 +12,15 @@
 
 #include <sys/stat.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <memory>
-
-using Echantillons = QList<QPair<QPoint, QColor>>;
+#include <optional>
 
 namespace {
 // Generous bound so that a hang fails the test instead of the whole run.
 constexpr int delaiMax = 60000;
-
-/** Quadrants in the middle half along the longer side, white in the outer quarters: cropping drops the white.
- */
-QImage imageBandes(int largeur, int hauteur)
-{
-    QImage image(largeur, hauteur, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    const bool large = largeur >= hauteur;
-    QPainter(&image).drawImage(large ? largeur / 4 : 0, large ? 0 : hauteur / 4,
-                               imageQuadrants(large ? largeur / 2 : largeur, large ? hauteur : hauteur / 2));
-    return image;
-}
 
 QImage imageUnie(QColor couleur)
 {
@@ -43,6 +34,158 @@ QString ecrire(const QString &nom, const QImage &image, const char *format = nul
     const QString chemin = dossierImages() + nom;
     return ecrireImage(chemin, image, format) ? chemin : QString();
 }
+
+// A picture of 4x4 cells, each of its own colour: a wrong crop, scale or place shows as a wrong cell.
+QColor cellule(double u, double v)
+{
+    const int i = std::clamp(int(u * 4), 0, 3), j = std::clamp(int(v * 4), 0, 3);
+    return QColor::fromHsv((j * 4 + i) * 22, 255, (i + j) % 2 ? 150 : 255);
+}
+
+QImage imageCellules(QSize taille)
+{
+    QImage image(taille, QImage::Format_RGB32);
+    QPainter peintre(&image);
+    const int w = taille.width(), h = taille.height();
+    for (int j = 0; j < 4; ++j)
+        for (int i = 0; i < 4; ++i)
+            peintre.fillRect(
+                QRect(QPoint(w * i / 4, h * j / 4), QPoint(w * (i + 1) / 4 - 1, h * (j + 1) / 4 - 1)),
+                cellule((i + 0.5) / 4, (j + 0.5) / 4));
+    return image;
+}
+
+/** What a screen shows at a point, given its size. */
+using Vue = std::function<QColor(QSize, QPointF)>;
+
+/** The layouts as a user expects them on each screen, for a picture of cells of that size. */
+Vue vueCellules(int position, QSize image)
+{
+    return [position, image](QSize ecran, QPointF p) {
+        const double iw = image.width(), ih = image.height(), w = ecran.width(), h = ecran.height();
+        QRectF cadre(0, 0, w, h);
+        if (position == 1) {
+            cadre = QRectF((w - iw) / 2, (h - ih) / 2, iw, ih);
+        } else if (position == 2) {
+            cadre = QRectF(0, 0, iw, ih);
+            p = QPointF(std::fmod(p.x(), iw), std::fmod(p.y(), ih));
+        } else if (position != 3) {
+            const double e = position == 4 ? std::min(w / iw, h / ih) : std::max(w / iw, h / ih);
+            cadre = QRectF((w - iw * e) / 2, (h - ih * e) / 2, iw * e, ih * e);
+        }
+        if (!cadre.contains(p))
+            return QColor(Qt::black);
+        return cellule((p.x() - cadre.x()) / cadre.width(), (p.y() - cadre.y()) / cadre.height());
+    };
+}
+
+/** Empty when the root shows each screen's view on it, and black off them unless rienAilleurs; else the first
+ * wrong pixel. */
+QString ecart(const QImage &capture, const QList<QPair<QRect, Vue>> &ecrans, int tolerance,
+              bool rienAilleurs = false)
+{
+    if (capture.isNull())
+        return QStringLiteral("no capture");
+    // Rounding may go either way near an edge (of a cell, the picture or a screen): such points are skipped.
+    const QPoint coins[] = {{-5, -5}, {5, -5}, {-5, 5}, {5, 5}};
+    for (int y = 2; y < capture.height(); y += 7) {
+        for (int x = 2; x < capture.width(); x += 7) {
+            const QPoint p(x, y);
+            std::optional<QColor> attendu;
+            if (!rienAilleurs)
+                attendu = QColor(Qt::black);
+            bool net = true;
+            for (const auto &[ecran, vue] : ecrans) {
+                const auto vuEn = [&, &ecran = ecran, &vue = vue](QPoint q) {
+                    return ecran.contains(q)
+                        ? vue(ecran.size(), QPointF(q - ecran.topLeft()) + QPointF(0.5, 0.5))
+                        : QColor();
+                };
+                const QColor ici = vuEn(p);
+                for (const QPoint &d : coins)
+                    net = net && vuEn(p + d) == ici;
+                if (ici.isValid())
+                    attendu = ici;
+            }
+            if (!net)
+                attendu.reset();
+            if (attendu && !procheDe(capture.pixelColor(p), *attendu, tolerance))
+                return QStringLiteral("%1,%2 shows %3 instead of %4")
+                    .arg(x)
+                    .arg(y)
+                    .arg(capture.pixelColor(p).name(), attendu->name());
+        }
+    }
+    return {};
+}
+
+bool xrandr(const QStringList &arguments)
+{
+    QProcess commande;
+    commande.start(QStringLiteral("xrandr"), arguments);
+    return commande.waitForFinished() && commande.exitStatus() == QProcess::NormalExit
+        && commande.exitCode() == 0;
+}
+
+/** Sets monitor m<rang>: the first one takes the server's only output, the others none. */
+QStringList moniteur(int rang, QRect r)
+{
+    return {QStringLiteral("--setmonitor"), QStringLiteral("m%1").arg(rang),
+            QStringLiteral("%1/%2x%3/%4+%5+%6")
+                .arg(r.width())
+                .arg(r.width() / 4)
+                .arg(r.height())
+                .arg(r.height() / 4)
+                .arg(r.x())
+                .arg(r.y()),
+            rang == 0 ? QStringLiteral("screen") : QStringLiteral("none")};
+}
+
+/** Replaces the monitors set so far by these; none leaves the whole root one monitor. */
+bool reglerEcrans(const QList<QRect> &ecrans)
+{
+    for (int i = 3; i >= 0; --i)
+        xrandr({QStringLiteral("--delmonitor"), QStringLiteral("m%1").arg(i)});
+    for (int i = 0; i < ecrans.size(); ++i)
+        if (!xrandr(moniteur(i, ecrans.at(i))))
+            return false;
+    return true;
+}
+
+/** A nested X server with Xinerama heads of these sizes side by side and no RandR, the display while it
+ * lives. */
+class Xinerama final
+{
+public:
+    explicit Xinerama(const QList<QRect> &tetes)
+        : hote(qgetenv("DISPLAY"))
+    {
+        QStringList arguments {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                               QStringLiteral("+xinerama"),  QStringLiteral("-extension"),
+                               QStringLiteral("RANDR"),      QStringLiteral("-nolisten"),
+                               QStringLiteral("tcp")};
+        for (const QRect &tete : tetes)
+            arguments << QStringLiteral("-screen")
+                      << QStringLiteral("%1x%2").arg(tete.width()).arg(tete.height());
+        serveur.start(QStringLiteral("Xephyr"), arguments);
+        QByteArray numero;
+        while (!numero.endsWith('\n') && serveur.waitForReadyRead(10000))
+            numero += serveur.readAllStandardOutput();
+        if (!numero.trimmed().isEmpty())
+            qputenv("DISPLAY", ':' + numero.trimmed());
+    }
+    ~Xinerama()
+    {
+        qputenv("DISPLAY", hote);
+        serveur.terminate();
+        serveur.waitForFinished();
+    }
+    bool pret() const { return qgetenv("DISPLAY") != hote; }
+
+private:
+    QByteArray hote;
+    QProcess serveur;
+};
 
 // Our own connection, to read back what the backend published.
 xcb_connection_t *const x = xcb_connect(nullptr, nullptr);
@@ -113,8 +256,10 @@ class TestBureauX11 final : public QObject
 private slots:
     void initTestCase();
     void init() { QFile::remove(BureauX11::cheminMagasin()); }
-    void dispositions_data();
-    void dispositions();
+    void cleanup() { reglerEcrans({}); }
+    void ecrans_data();
+    void ecrans();
+    void changementDEcrans();
     void magasin_data();
     void magasin();
     void magasinIllisibleDonneZero();
@@ -129,61 +274,92 @@ void TestBureauX11::initTestCase()
     QCOMPARE(captureRacine().size(), QSize(640, 480));
 }
 
-void TestBureauX11::dispositions_data()
+void TestBureauX11::ecrans_data()
 {
+    QTest::addColumn<QList<QRect>>("ecrans");
+    QTest::addColumn<bool>("xinerama");
     QTest::addColumn<int>("position");
-    QTest::addColumn<QImage>("image");
+    QTest::addColumn<QSize>("image");
     QTest::addColumn<QString>("format");
-    QTest::addColumn<Echantillons>("echantillons");
 
-    const QColor n(Qt::black), r(Qt::red), v(Qt::green), b(Qt::blue), j(Qt::yellow), w(Qt::white);
-    const Echantillons quarts {{{8, 8}, r},     {{631, 8}, v},   {{8, 471}, b},   {{631, 471}, j},
-                               {{312, 232}, r}, {{327, 232}, v}, {{312, 247}, b}, {{327, 247}, j}};
-    // Stretching keeps the white sides that filling would crop.
-    const Echantillons etire {{{5, 240}, w}, {{634, 240}, w}, {{200, 100}, r}, {{440, 380}, j}};
-
-    QTest::newRow("centred, smaller: black around")
-        << 1 << imageQuadrants(200, 100) << "png"
-        << Echantillons {{{219, 240}, n}, {{420, 240}, n}, {{320, 189}, n},
-                         {{320, 290}, n}, {{220, 190}, r}, {{419, 289}, j}};
-    QTest::newRow("centred, larger: middle crop") << 1 << imageQuadrants(1000, 800) << "png" << quarts;
-    QTest::newRow("tiled, smaller: repeats from the corner")
-        << 2 << imageQuadrants(200, 100) << "png"
-        << Echantillons {{{0, 0}, r}, {{110, 10}, v}, {{10, 60}, b}, {{210, 10}, r}, {{150, 460}, j}};
-    QTest::newRow("tiled, larger: top-left corner")
-        << 2 << imageQuadrants(1000, 800) << "png"
-        << Echantillons {{{499, 399}, r}, {{500, 399}, v}, {{499, 400}, b}, {{639, 479}, j}};
-    QTest::newRow("stretched, smaller") << 3 << imageBandes(400, 100) << "png" << etire;
-    QTest::newRow("stretched, larger jpeg") << 3 << imageBandes(1600, 1000) << "jpg" << etire;
-    QTest::newRow("fitted, wide: bars above and below")
-        << 4 << imageQuadrants(400, 100) << "png"
-        << Echantillons {{{320, 159}, n}, {{0, 160}, r}, {{639, 319}, j}, {{320, 320}, n}};
-    QTest::newRow("fitted, tall larger jpeg: side bars")
-        << 4 << imageQuadrants(500, 2000) << "jpg"
-        << Echantillons {{{255, 240}, n}, {{385, 240}, n}, {{268, 8}, r}, {{371, 471}, j}};
-    QTest::newRow("filled, wide: sides cropped") << 5 << imageBandes(400, 100) << "png" << quarts;
-    QTest::newRow("filled, tall larger jpeg") << 5 << imageBandes(600, 2400) << "jpg" << quarts;
-    QTest::newRow("nothing stored means filled") << 0 << imageBandes(400, 100) << "png" << quarts;
+    const QList<QRect> cote {QRect(0, 0, 400, 300), QRect(400, 0, 240, 480)};
+    const QList<std::tuple<const char *, QList<QRect>, bool, QSize, const char *>> cas {
+        {"whole root", {}, false, QSize(160, 120), "png"},
+        {"side by side, of different shapes", cote, false, QSize(160, 120), "png"},
+        {"two alike above a wider one",
+         {QRect(0, 0, 320, 200), QRect(320, 0, 320, 200), QRect(0, 200, 400, 280)},
+         false,
+         QSize(160, 120),
+         "png"},
+        {"Xinerama heads, no RandR", cote, true, QSize(160, 120), "png"},
+        {"side by side, larger jpeg", cote, false, QSize(1200, 900), "jpg"},
+    };
+    for (const auto &[nom, ecrans, xinerama, image, format] : cas)
+        for (int position = 1; position <= 5; ++position)
+            QTest::addRow("%s, layout %d", nom, position)
+                << ecrans << xinerama << position << image << QString::fromLatin1(format);
 }
 
-void TestBureauX11::dispositions()
+void TestBureauX11::ecrans()
 {
+    QFETCH(QList<QRect>, ecrans);
+    QFETCH(bool, xinerama);
     QFETCH(int, position);
-    QFETCH(QImage, image);
+    QFETCH(QSize, image);
     QFETCH(QString, format);
-    QFETCH(Echantillons, echantillons);
 
-    const QString chemin = ecrire(QStringLiteral("disposition.") + format, image);
-    QVERIFY(!chemin.isEmpty());
+    std::unique_ptr<Xinerama> tetes;
+    if (xinerama) {
+        tetes = std::make_unique<Xinerama>(ecrans);
+        QVERIFY2(tetes->pret(), "Xephyr did not start");
+    } else {
+        QVERIFY(reglerEcrans(ecrans));
+    }
+    const QString chemin = ecrire(QStringLiteral("ecrans.") + format, imageCellules(image));
     BureauX11 bureau;
     bureau.enregistrerPosition(position);
-    QCOMPARE(BureauX11().lirePosition(), position);
     bureau.appliquerFondEcran(chemin);
     QVERIFY(bureau.attendre(delaiMax));
     const QImage capture = captureRacine();
-    for (const auto &[point, couleur] : echantillons)
-        QVERIFY2(procheDe(capture.pixelColor(point), couleur, format == QLatin1String("png") ? 8 : 40),
-                 qPrintable(QStringLiteral("%1,%2").arg(point.x()).arg(point.y())));
+    QList<QPair<QRect, Vue>> attendus;
+    for (const QRect &ecran : ecrans.isEmpty() ? QList<QRect> {capture.rect()} : ecrans)
+        attendus.append({ecran, vueCellules(position, image)});
+    // Off the heads, a Xinerama root shows no framebuffer at all.
+    const QString erreur = ecart(capture, attendus, format == QLatin1String("png") ? 8 : 40, xinerama);
+    QVERIFY2(erreur.isEmpty(), qPrintable(erreur));
+}
+
+void TestBureauX11::changementDEcrans()
+{
+    const QRect gauche(0, 0, 320, 240), dessous(320, 240, 320, 240), large(0, 240, 640, 240);
+    QVERIFY(reglerEcrans({gauche, QRect(320, 0, 320, 240)}));
+    const QString chemin = ecrire(QStringLiteral("changement.png"), imageCellules({160, 120}));
+    BureauX11 bureau;
+    bureau.appliquerFondEcran(chemin, 3);
+    QVERIFY(bureau.attendre(delaiMax));
+    // The file now holds another picture: only a screen of a size not drawn yet may show it.
+    QVERIFY(ecrireImage(chemin, imageUnie(Qt::white), "png"));
+    const Vue cellules = vueCellules(3, {160, 120});
+    const Vue blanc = [](QSize, QPointF) {
+        return QColor(Qt::white);
+    };
+    const QStringList retirer {QStringLiteral("--delmonitor"), QStringLiteral("m1")};
+    const QList<std::tuple<const char *, QList<QStringList>, QList<QPair<QRect, Vue>>>> etapes {
+        {"moved", {retirer, moniteur(1, dessous)}, {{gauche, cellules}, {dessous, cellules}}},
+        {"removed", {retirer}, {{gauche, cellules}}},
+        {"added, of a new size", {moniteur(1, large)}, {{gauche, cellules}, {large, blanc}}},
+    };
+    for (const auto &[quoi, commandes, attendus] : etapes) {
+        for (const QStringList &commande : commandes)
+            QVERIFY(xrandr(commande));
+        QElapsedTimer chrono;
+        chrono.start();
+        QString erreur;
+        QVERIFY2(
+            QTest::qWaitFor([&] { return (erreur = ecart(captureRacine(), attendus, 8)).isEmpty(); }, 5000),
+            qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(quoi), erreur)));
+        qInfo("monitor %s: redrawn within %lld ms", quoi, chrono.elapsed());
+    }
 }
 
 void TestBureauX11::magasin_data()

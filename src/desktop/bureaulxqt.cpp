@@ -19,18 +19,24 @@
 namespace {
 const QString prefixe = QStringLiteral("lxqt-");
 
-// What pcmanfm-qt paints the picture on: every screen of the virtual desktop, in device pixels.
-QSize tailleBureau()
+// What pcmanfm-qt stretches the picture over: the virtual desktop, in device pixels, and each screen on it.
+QList<QRect> ecransBureau(QSize *bureau)
 {
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         return {};
     const QScreen *principal = QGuiApplication::primaryScreen();
     if (!principal)
         return {};
+    QList<QRect> ecrans;
     QRect zone;
-    for (const QScreen *ecran : principal->virtualSiblings())
-        zone |= QRect(ecran->geometry().topLeft(), ecran->size() * ecran->devicePixelRatio());
-    return zone.size();
+    for (const QScreen *ecran : principal->virtualSiblings()) {
+        ecrans.append(QRect(ecran->geometry().topLeft(), ecran->size() * ecran->devicePixelRatio()));
+        zone |= ecrans.last();
+    }
+    for (QRect &ecran : ecrans)
+        ecran.translate(-zone.topLeft());
+    *bureau = zone.size();
+    return ecrans;
 }
 
 // The picture pcmanfm-qt shows now, unless it is one drawn here: its most recently saved profile says.
@@ -73,11 +79,8 @@ void oublierAnciensRendus(const QDir &dossier)
         QFile::remove(rendus.at(i).filePath());
 }
 
-QString dessiner(const QString &chemin, int position, QSize taille, const QString &rendus)
+QString dessiner(const QString &chemin, const QImage &image, const QString &rendus)
 {
-    const QImage image = rendrePourEcran(chemin, position, taille);
-    if (image.isNull())
-        return {};
     QDir dossier(rendus);
     if (!dossier.mkpath(QStringLiteral("."))) {
         qCWarning(lcBureau) << "cannot make" << rendus;
@@ -105,6 +108,23 @@ QString dessiner(const QString &chemin, int position, QSize taille, const QStrin
 BureauLxqt::BureauLxqt()
     : magasin(QStringLiteral("lxqt"))
 {
+    auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
+    if (!application)
+        return;
+    // Queued: when a screen goes, the list of screens changes after the signal.
+    const auto suivre = [this](QScreen *ecran) {
+        QObject::connect(
+            ecran, &QScreen::geometryChanged, &attente, [this] { on_ecransChanges(); }, Qt::QueuedConnection);
+    };
+    for (QScreen *ecran : QGuiApplication::screens())
+        suivre(ecran);
+    QObject::connect(application, &QGuiApplication::screenAdded, &attente, [this, suivre](QScreen *ecran) {
+        suivre(ecran);
+        on_ecransChanges();
+    });
+    QObject::connect(
+        application, &QGuiApplication::screenRemoved, &attente, [this] { on_ecransChanges(); },
+        Qt::QueuedConnection);
 }
 
 BureauLxqt::~BureauLxqt()
@@ -153,14 +173,26 @@ bool BureauLxqt::attendre(int msecs)
     return attente.attendre(limite.isForever() ? -1 : int(limite.remainingTime()));
 }
 
-void BureauLxqt::planifier(const QString &chemin, int position)
+void BureauLxqt::on_ecransChanges()
 {
-    const QSize taille = tailleBureau();
-    if (taille.isEmpty()) {
+    if (actif)
+        planifier(QString(), magasin.lirePosition(), true);
+}
+
+void BureauLxqt::planifier(const QString &chemin, int position, bool ecransSeulement)
+{
+    QSize bureau;
+    const QList<QRect> ecrans = ecransBureau(&bureau);
+    if (bureau.isEmpty()) {
         qCWarning(lcBureau) << "no screen to draw the LXQt wallpaper for";
         return;
     }
-    ouvrier.planifier([this, chemin, position, taille] {
+    if (ecransSeulement && bureau == bureauDessine && ecrans == ecransDessines)
+        return;
+    actif = true;
+    bureauDessine = bureau;
+    ecransDessines = ecrans;
+    ouvrier.planifier([this, chemin, position, bureau, ecrans] {
         const QString rendus = dossierRendus();
         // A layout change redraws what the desktop shows: a picture set in pcmanfm-qt since, or ours.
         const QString image = chemin.isEmpty() ? imageDuBureau(rendus) : chemin;
@@ -169,7 +201,12 @@ void BureauLxqt::planifier(const QString &chemin, int position)
             qCInfo(lcBureau) << "layout stored; no picture to redraw yet";
             return;
         }
-        const QString rendu = dessiner(source, position, taille, rendus);
+        // A new picture is read again, even under a name drawn before: its file may have changed.
+        if (!chemin.isEmpty())
+            images.oublier();
+        if (!images.preparer(source, position, ecrans))
+            return;
+        const QString rendu = dessiner(source, assembler(bureau, ecrans, images.images()), rendus);
         if (rendu.isEmpty())
             return;
         if (!chemin.isEmpty())

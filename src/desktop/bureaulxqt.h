@@ -4,13 +4,18 @@
 #include "bureau.h"
 #include "magasin.h"
 #include "ouvrier.h"
+#include "rendu.h"
+
+#include <QList>
+#include <QRect>
 
 /**
  * LXQt, whose desktop is drawn by pcmanfm-qt: asked over D-Bus, or through its command line when the
  * running instance does not answer there. pcmanfm-qt 1.2 ignores "zoom" and, once another mode was set,
- * never returns to the one it started in; so the picture is drawn here, at the desktop's size, in the
- * layout asked for, and handed over as a file that shows the same in every mode. The layout lives in a
- * store of ours, pcmanfm-qt's own settings being per profile and rewritten by it.
+ * never returns to the one it started in; so the picture is drawn here, on each screen in the layout asked
+ * for, and handed over as a file of the desktop's size that shows the same in every mode. A change of screens
+ * draws it again. The layout lives in a store of ours, pcmanfm-qt's own settings being per profile and
+ * rewritten by it.
  */
 class BureauLxqt final : public Bureau
 {
@@ -29,10 +34,18 @@ public:
     static QString dossierRendus();
 
 private:
-    void planifier(const QString &chemin, int position);
+    /** Draws the picture for the screens as they are now; with ecransSeulement, only if they changed. */
+    void planifier(const QString &chemin, int position, bool ecransSeulement = false);
     void envoyer(const QString &rendu);
+    void on_ecransChanges();
 
     Magasin magasin;
+    // This thread: the screens last drawn for, and whether anything was drawn by this process.
+    QSize bureauDessine;
+    QList<QRect> ecransDessines;
+    bool actif = false;
+    // Worker thread only.
+    RenduEcrans images;
     Attente attente;
     // Last member: destroyed first, so the picture being drawn is finished and handed over.
     Ouvrier ouvrier;

@@ -1,9 +1,14 @@
 #include "bureaux11.h"
 #include "rendu.h"
 
+#include <QCoreApplication>
+#include <QRegion>
+#include <QSocketNotifier>
 #include <QtEndian>
 
+#include <xcb/randr.h>
 #include <xcb/xcb.h>
+#include <xcb/xinerama.h>
 
 #include <cstdlib>
 #include <vector>
@@ -103,18 +108,14 @@ bool decrireRacine(Connexion &x, Racine *racine)
     return true;
 }
 
-bool televerser(Connexion &x, const Racine &racine, const QImage &image, xcb_pixmap_t pixmap)
+// Sends the picture into the pixmap at that place, in strips the server takes one request each.
+bool televerser(Connexion &x, const Racine &racine, const QImage &image, xcb_pixmap_t pixmap,
+                xcb_gcontext_t gc, QPoint origine)
 {
-    xcb_create_pixmap(x.c, racine.profondeur, pixmap, racine.fenetre, uint16_t(image.width()),
-                      uint16_t(image.height()));
-    const xcb_gcontext_t gc = xcb_generate_id(x.c);
-    xcb_create_gc(x.c, gc, pixmap, 0, nullptr);
-
     const size_t ligne = size_t(image.width()) * 4;
     const size_t place = size_t(xcb_get_maximum_request_length(x.c)) * 4 - sizeof(xcb_put_image_request_t);
     if (place < ligne) {
         qCWarning(lcBureau) << "one row does not fit in an X request";
-        xcb_free_gc(x.c, gc);
         return false;
     }
     // About a megabyte a strip: the server copies one while the next is on its way.
@@ -133,11 +134,123 @@ bool televerser(Connexion &x, const Racine &racine, const QImage &image, xcb_pix
             }
             donnees = reinterpret_cast<const uchar *>(tampon.data());
         }
-        xcb_put_image(x.c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, uint16_t(image.width()), uint16_t(n), 0,
-                      int16_t(y), 0, racine.profondeur, uint32_t(ligne * size_t(n)), donnees);
+        xcb_put_image(x.c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, uint16_t(image.width()), uint16_t(n),
+                      int16_t(origine.x()), int16_t(origine.y() + y), 0, racine.profondeur,
+                      uint32_t(ligne * size_t(n)), donnees);
+    }
+    return true;
+}
+
+// The root's pixmap: each size's picture sent once, then copied by the server onto the other monitors of that
+// size; black where no monitor shows.
+bool dessinerRacine(Connexion &x, const Racine &racine, const QList<QRect> &ecrans,
+                    const ImagesParTaille &images, xcb_pixmap_t pixmap)
+{
+    xcb_create_pixmap(x.c, racine.profondeur, pixmap, racine.fenetre, uint16_t(racine.taille.width()),
+                      uint16_t(racine.taille.height()));
+    const xcb_gcontext_t gc = xcb_generate_id(x.c);
+    const uint32_t valeurs[] = {0, 0};
+    xcb_create_gc(x.c, gc, pixmap, XCB_GC_FOREGROUND | XCB_GC_GRAPHICS_EXPOSURES, valeurs);
+    QRegion nu(QRect(QPoint(0, 0), racine.taille));
+    for (const QRect &ecran : ecrans)
+        nu -= ecran;
+    std::vector<xcb_rectangle_t> noirs;
+    for (const QRect &r : nu)
+        noirs.push_back({int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height())});
+    if (!noirs.empty())
+        xcb_poly_fill_rectangle(x.c, pixmap, gc, uint32_t(noirs.size()), noirs.data());
+    bool ok = true;
+    for (const auto &[taille, image] : images) {
+        const QRect *premier = nullptr;
+        for (const QRect &ecran : ecrans) {
+            if (ecran.size() != taille)
+                continue;
+            if (!premier) {
+                premier = &ecran;
+                ok = ok && televerser(x, racine, image, pixmap, gc, ecran.topLeft());
+            } else {
+                xcb_copy_area(x.c, pixmap, pixmap, gc, int16_t(premier->x()), int16_t(premier->y()),
+                              int16_t(ecran.x()), int16_t(ecran.y()), uint16_t(taille.width()),
+                              uint16_t(taille.height()));
+            }
+        }
     }
     xcb_free_gc(x.c, gc);
-    return x.synchroniser("uploading the picture");
+    return x.synchroniser("drawing the root pixmap") && ok;
+}
+
+bool extensionPresente(xcb_connection_t *c, xcb_extension_t *extension)
+{
+    const xcb_query_extension_reply_t *donnees = xcb_get_extension_data(c, extension);
+    return donnees && donnees->present;
+}
+
+// RandR 1.5 knows monitors as the user arranged them; Xinerama only its heads; otherwise the root is one
+// screen.
+QList<QRect> lireEcrans(xcb_connection_t *c, const Racine &racine)
+{
+    const QRect tout(QPoint(0, 0), racine.taille);
+    QList<QRect> ecrans;
+    const auto garder = [&](QRect ecran) {
+        ecran &= tout;
+        if (!ecran.isEmpty() && !ecrans.contains(ecran))
+            ecrans.append(ecran);
+    };
+    if (extensionPresente(c, &xcb_randr_id)) {
+        xcb_randr_query_version_reply_t *version
+            = xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 5), nullptr);
+        const bool moniteurs = version && (version->major_version > 1 || version->minor_version >= 5);
+        free(version);
+        xcb_randr_get_monitors_reply_t *reponse = moniteurs
+            ? xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, racine.fenetre, 1), nullptr)
+            : nullptr;
+        if (reponse) {
+            for (auto m = xcb_randr_get_monitors_monitors_iterator(reponse); m.rem;
+                 xcb_randr_monitor_info_next(&m))
+                garder(QRect(m.data->x, m.data->y, m.data->width, m.data->height));
+            free(reponse);
+        }
+    }
+    if (ecrans.isEmpty() && extensionPresente(c, &xcb_xinerama_id)) {
+        xcb_xinerama_is_active_reply_t *actif
+            = xcb_xinerama_is_active_reply(c, xcb_xinerama_is_active(c), nullptr);
+        xcb_xinerama_query_screens_reply_t *tetes = actif && actif->state
+            ? xcb_xinerama_query_screens_reply(c, xcb_xinerama_query_screens(c), nullptr)
+            : nullptr;
+        free(actif);
+        if (tetes) {
+            for (auto t = xcb_xinerama_query_screens_screen_info_iterator(tetes); t.rem;
+                 xcb_xinerama_screen_info_next(&t))
+                garder(QRect(t.data->x_org, t.data->y_org, t.data->width, t.data->height));
+            free(tetes);
+        }
+    }
+    if (ecrans.isEmpty())
+        ecrans.append(tout);
+    qCDebug(lcBureau) << "screens on the root:" << ecrans;
+    return ecrans;
+}
+
+// A connection that gets the events by which monitors change: RandR's, and the root's ConfigureNotify that
+// the server sends when a monitor is set or deleted.
+xcb_connection_t *ouvrirVeille()
+{
+    xcb_connection_t *c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c)) {
+        xcb_disconnect(c);
+        return nullptr;
+    }
+    const xcb_window_t racine = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const uint32_t masque = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(c, racine, XCB_CW_EVENT_MASK, &masque);
+    if (extensionPresente(c, &xcb_randr_id)) {
+        free(xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 5), nullptr));
+        xcb_randr_select_input(c, racine,
+                               XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE
+                                   | XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
+    }
+    xcb_flush(c);
+    return c;
 }
 
 xcb_atom_t atome(xcb_connection_t *c, xcb_intern_atom_cookie_t cookie)
@@ -185,32 +298,16 @@ bool publier(Connexion &x, const Racine &racine, xcb_pixmap_t pixmap)
     return !x.enErreur();
 }
 
-bool afficher(const QString &chemin, int position)
-{
-    Connexion x;
-    Racine racine;
-    if (x.enErreur() || !decrireRacine(x, &racine)) {
-        qCWarning(lcBureau) << "cannot draw on this X display:" << chemin;
-        return false;
-    }
-    const QImage image = rendrePourEcran(chemin, position, racine.taille);
-    if (image.isNull())
-        return false;
-    const xcb_pixmap_t pixmap = xcb_generate_id(x.c);
-    if (!televerser(x, racine, image, pixmap)) {
-        xcb_free_pixmap(x.c, pixmap);
-        xcb_flush(x.c);
-        return false;
-    }
-    return publier(x, racine, pixmap);
-}
 } // namespace
 
 BureauX11::BureauX11()
     : magasin(QStringLiteral("x11"))
+    , veille(nullptr, xcb_disconnect)
 {
     courant = magasin.lireImage();
 }
+
+BureauX11::~BureauX11() = default;
 
 QString BureauX11::nom() const
 {
@@ -234,7 +331,7 @@ void BureauX11::appliquerFondEcran(const QString &chemin, int position)
         return;
     }
     courant = chemin;
-    planifier(chemin, position);
+    planifier(chemin, position, Motif::Image);
 }
 
 int BureauX11::lirePosition()
@@ -247,7 +344,7 @@ void BureauX11::enregistrerPosition(int position)
     if (!magasin.enregistrerPosition(position))
         return;
     if (!courant.isEmpty())
-        planifier(courant, position);
+        planifier(courant, position, Motif::Disposition);
 }
 
 bool BureauX11::attendre(int msecs)
@@ -255,10 +352,73 @@ bool BureauX11::attendre(int msecs)
     return ouvrier.attendre(msecs);
 }
 
-void BureauX11::planifier(const QString &chemin, int position)
+void BureauX11::planifier(const QString &chemin, int position, Motif motif)
 {
-    ouvrier.planifier([this, chemin, position] {
-        if (afficher(chemin, position))
+    ouvrier.planifier([this, chemin, position, motif] {
+        if (afficher(chemin, position, motif) && motif == Motif::Image)
             magasin.enregistrerImage(chemin);
     });
+}
+
+bool BureauX11::afficher(const QString &chemin, int position, Motif motif)
+{
+    Connexion x;
+    Racine racine;
+    if (x.enErreur() || !decrireRacine(x, &racine)) {
+        qCWarning(lcBureau) << "cannot draw on this X display:" << chemin;
+        return false;
+    }
+    // Listening starts before the monitors are read, so that no change is missed between the two.
+    if (!veille && QCoreApplication::instance()) {
+        veille.reset(ouvrirVeille());
+        if (veille)
+            QMetaObject::invokeMethod(
+                &contexte, [this] { surveillerEcrans(); }, Qt::QueuedConnection);
+    }
+    const QList<QRect> ecrans = lireEcrans(x.c, racine);
+    // A picture that cannot be drawn leaves what is shown, and what it was drawn from, as they were.
+    RenduEcrans nouveau;
+    RenduEcrans &rendu = motif == Motif::Ecrans ? rendus : nouveau;
+    if (motif == Motif::Ecrans
+        && (rendus.chemin().isEmpty() || (racine.taille == racineAffichee && ecrans == ecransAffiches)))
+        return true;
+    if (!rendu.preparer(motif == Motif::Ecrans ? rendus.chemin() : chemin,
+                        motif == Motif::Ecrans ? rendus.position() : position, ecrans))
+        return false;
+    const xcb_pixmap_t pixmap = xcb_generate_id(x.c);
+    if (!dessinerRacine(x, racine, ecrans, rendu.images(), pixmap)) {
+        xcb_free_pixmap(x.c, pixmap);
+        xcb_flush(x.c);
+        return false;
+    }
+    if (!publier(x, racine, pixmap))
+        return false;
+    racineAffichee = racine.taille;
+    ecransAffiches = ecrans;
+    if (motif != Motif::Ecrans)
+        rendus = std::move(nouveau);
+    return true;
+}
+
+void BureauX11::surveillerEcrans()
+{
+    notificateur
+        = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(veille.get()), QSocketNotifier::Read);
+    QObject::connect(notificateur.get(), &QSocketNotifier::activated, &contexte,
+                     [this] { on_ecransChanges(); });
+    // Events read in while the connection was set up would not wake the notifier.
+    on_ecransChanges();
+}
+
+void BureauX11::on_ecransChanges()
+{
+    bool change = false;
+    while (xcb_generic_event_t *evenement = xcb_poll_for_event(veille.get())) {
+        change = true;
+        free(evenement);
+    }
+    if (xcb_connection_has_error(veille.get()))
+        notificateur->setEnabled(false);
+    else if (change)
+        planifier(QString(), 0, Motif::Ecrans);
 }

@@ -3,16 +3,28 @@
 #include "bureau.h"
 #include "magasin.h"
 #include "ouvrier.h"
+#include "rendu.h"
+
+#include <QList>
+#include <QObject>
+#include <QRect>
+
+#include <memory>
+
+class QSocketNotifier;
+struct xcb_connection_t;
 
 /**
- * A bare X server, where no desktop program owns the background (i3, openbox…): draws the picture
- * into a root pixmap of its own, published the way X11 setters do. The layout lives in a small
- * store of ours, since such a session has no desktop setting for it.
+ * A bare X server, where no desktop program owns the background (i3, openbox…): draws the picture on each
+ * monitor in the layout, into one root pixmap of its own, published the way X11 setters do, and draws it
+ * again when the monitors change. The layout lives in a small store of ours, since such a session has no
+ * desktop setting for it.
  */
 class BureauX11 final : public Bureau
 {
 public:
     BureauX11();
+    ~BureauX11() override;
 
     QString nom() const override;
     void appliquerFondEcran(const QString &chemin) override;
@@ -28,10 +40,22 @@ public:
     static QString cheminMagasin();
 
 private:
-    void planifier(const QString &chemin, int position);
+    enum class Motif { Image, Disposition, Ecrans };
+    void planifier(const QString &chemin, int position, Motif motif);
+    bool afficher(const QString &chemin, int position, Motif motif);
+    void surveillerEcrans();
+    void on_ecransChanges();
 
     Magasin magasin;
     QString courant;
+    // Worker thread only: what the root shows, and the pictures drawn for it.
+    RenduEcrans rendus;
+    QSize racineAffichee;
+    QList<QRect> ecransAffiches;
+    // A connection of its own that hears of monitor changes; opened by the worker, then read on this thread.
+    std::unique_ptr<xcb_connection_t, void (*)(xcb_connection_t *)> veille;
+    std::unique_ptr<QSocketNotifier> notificateur;
+    QObject contexte;
     // Last member: destroyed first, so the work in flight finishes while the rest still exists.
     Ouvrier ouvrier;
 };

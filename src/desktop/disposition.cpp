@@ -147,3 +147,38 @@ QImage composer(const QImage &decodee, const PlanDecodage &plan, QSize ecran)
         repeter(&resultat, plan.pas);
     return resultat;
 }
+
+QList<QSize> taillesDistinctes(const QList<QRect> &ecrans)
+{
+    QList<QSize> tailles;
+    for (const QRect &ecran : ecrans)
+        if (!tailles.contains(ecran.size()))
+            tailles.append(ecran.size());
+    return tailles;
+}
+
+QImage assembler(QSize bureau, const QList<QRect> &ecrans, const ImagesParTaille &images)
+{
+    const auto imagePour = [&images](QSize taille) {
+        for (const auto &[t, image] : images)
+            if (t == taille)
+                return image;
+        return QImage();
+    };
+    // One screen over the whole desktop: its picture is the desktop's, no copy.
+    if (ecrans.size() == 1 && ecrans.first() == QRect(QPoint(0, 0), bureau))
+        return imagePour(bureau);
+    QImage resultat = nouvelleImage(bureau, QImage::Format_RGB32);
+    if (resultat.isNull())
+        return {};
+    resultat.fill(Qt::black);
+    QPainter peintre(&resultat);
+    peintre.setCompositionMode(QPainter::CompositionMode_Source);
+    for (const QRect &ecran : ecrans) {
+        const QImage image = imagePour(ecran.size());
+        if (image.isNull())
+            return {};
+        peintre.drawImage(ecran.topLeft(), image);
+    }
+    return resultat;
+}

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QImage>
+#include <QList>
+#include <QPair>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -45,3 +47,13 @@ QImage nouvelleImage(QSize taille, QImage::Format format);
 
 /** The screen-sized RGB32 picture: the decoded area laid on black as the plan says. */
 QImage composer(const QImage &decodee, const PlanDecodage &plan, QSize ecran);
+
+/** Pictures drawn for screens, one per screen size. */
+using ImagesParTaille = QList<QPair<QSize, QImage>>;
+
+/** The sizes among these screens, each once, in the order they first appear. */
+QList<QSize> taillesDistinctes(const QList<QRect> &ecrans);
+
+/** The desktop as one RGB32 picture: each screen's picture (found by its size) at its place, black where no
+ * screen shows; null if one is missing. */
+QImage assembler(QSize bureau, const QList<QRect> &ecrans, const ImagesParTaille &images);

@@ -96,3 +96,34 @@ QImage rendrePourEcran(const QString &chemin, int position, QSize ecran)
     }
     return composer(partie, plan, ecran);
 }
+
+bool RenduEcrans::preparer(const QString &chemin, int position, const QList<QRect> &ecrans)
+{
+    if (chemin != cheminImage || position != positionImage) {
+        oublier();
+        cheminImage = chemin;
+        positionImage = position;
+    }
+    const QList<QSize> tailles = taillesDistinctes(ecrans);
+    ImagesParTaille gardees;
+    for (const QSize taille : tailles) {
+        QImage image;
+        for (const auto &[t, deja] : std::as_const(parTaille))
+            if (t == taille)
+                image = deja;
+        if (image.isNull())
+            image = rendrePourEcran(cheminImage, positionImage, taille);
+        if (image.isNull())
+            return false;
+        gardees.append({taille, image});
+    }
+    // Sizes no screen has any more are dropped: a few screen-sized pictures at most stay in memory.
+    parTaille = gardees;
+    return true;
+}
+
+void RenduEcrans::oublier()
+{
+    parTaille.clear();
+    cheminImage.clear();
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "disposition.h"
+
 #include <QImage>
 #include <QString>
 
@@ -10,3 +12,28 @@
  * decoded. Safe to call from any thread.
  */
 QImage rendrePourEcran(const QString &chemin, int position, QSize ecran);
+
+/**
+ * One picture drawn for several screens: decoded once per distinct screen size, and kept until another
+ * picture or layout is asked for, so that screens that move or go away are redrawn without decoding again.
+ * For one thread at a time.
+ */
+class RenduEcrans final
+{
+public:
+    /** Draws the picture for these screens, decoding only for the sizes not drawn yet; false when it cannot
+     * be drawn. */
+    bool preparer(const QString &chemin, int position, const QList<QRect> &ecrans);
+    /** Forgets what was drawn, so that the next preparation reads the file again. */
+    void oublier();
+    /** What is drawn for screens of each size. */
+    const ImagesParTaille &images() const { return parTaille; }
+    /** The picture drawn, empty before any. */
+    QString chemin() const { return cheminImage; }
+    int position() const { return positionImage; }
+
+private:
+    QString cheminImage;
+    int positionImage = 0;
+    ImagesParTaille parTaille;
+};
