@@ -3,6 +3,9 @@
 #include "desktop/rendu.h"
 
 #include <QDBusConnection>
+#include <QElapsedTimer>
+#include <QPainter>
+#include <QScreen>
 #include <QSettings>
 #include <QtTest>
 
@@ -34,11 +37,12 @@ private slots:
     void envoi_data();
     void envoi();
     void changementDePositionRedessineLImageDuBureau();
+    void changementDEcrans();
 
 private:
     /** What pcmanfm-qt got as its n-th request, over D-Bus or on its command line, as {path, mode}. */
     QStringList recu(bool parDBus, int rang);
-    /** Empty when what was received is the picture drawn for the whole screen in that layout, stretched. */
+    /** Empty when what was received is the picture drawn for each screen in that layout, stretched. */
     static QString ecartAuRendu(const QStringList &recu, const QString &source, int position);
 
     QTemporaryDir outils;
@@ -52,6 +56,9 @@ private:
 void TestBureauLxqt::initTestCase()
 {
     QVERIFY2(bus.isConnected(), "run through avec-dbus.sh");
+    // Two screens of different shapes, side by side.
+    QVERIFY(reglerEcrans({QRect(0, 0, 400, 300), QRect(400, 0, 240, 480)}));
+    QTRY_COMPARE(QGuiApplication::screens().size(), 2);
     QVERIFY(bus.registerObject(QStringLiteral("/Application"), &pcmanfm, QDBusConnection::ExportAllSlots));
     // A pcmanfm-qt program that writes down its arguments, NUL-separated, found first on PATH.
     trace = outils.filePath(QStringLiteral("arguments"));
@@ -104,10 +111,19 @@ QString TestBureauLxqt::ecartAuRendu(const QStringList &recu, const QString &sou
     if (QFileInfo(rendu).absolutePath() != BureauLxqt::dossierRendus())
         return rendu + QStringLiteral(" is not among our drawn pictures");
     const QImage vu = QImage(rendu).convertToFormat(QImage::Format_RGB32);
-    const QImage attendu = rendrePourEcran(source, position, QGuiApplication::primaryScreen()->size());
-    if (vu.size() != attendu.size())
+    // pcmanfm-qt stretches the drawing over the virtual desktop: each screen must find its own picture there.
+    const QRect bureau = QGuiApplication::primaryScreen()->virtualGeometry();
+    if (vu.size() != bureau.size())
         return QStringLiteral("drawn at %1x%2").arg(vu.width()).arg(vu.height());
-    return vu == attendu ? QString() : QStringLiteral("not the picture in layout %1").arg(position);
+    QImage attendu(bureau.size(), QImage::Format_RGB32);
+    attendu.fill(Qt::black);
+    QPainter peintre(&attendu);
+    for (const QScreen *ecran : QGuiApplication::screens())
+        peintre.drawImage(ecran->geometry().topLeft() - bureau.topLeft(),
+                          rendrePourEcran(source, position, ecran->size()));
+    peintre.end();
+    return vu == attendu ? QString()
+                         : QStringLiteral("not the picture in layout %1 on each screen").arg(position);
 }
 
 void TestBureauLxqt::envoi_data()
@@ -193,6 +209,31 @@ void TestBureauLxqt::changementDePositionRedessineLImageDuBureau()
     bureau.enregistrerPosition(2);
     QVERIFY(bureau.attendre(delaiMax));
     QCOMPARE(ecartAuRendu(recu(true, 2), sienne, 2), QString());
+}
+
+void TestBureauLxqt::changementDEcrans()
+{
+    DossierDeTravail dossier;
+    const QString image = dossier.chemin(QStringLiteral("écrans.png"));
+    QVERIFY(imageQuadrants(200, 100).save(image, "PNG"));
+    BureauLxqt bureau;
+    bureau.enregistrerPosition(4);
+    bureau.appliquerFondEcran(image);
+    QVERIFY(bureau.attendre(delaiMax));
+    QCOMPARE(ecartAuRendu(recu(true, 0), image, 4), QString());
+
+    // A screen goes, another comes: each time the desktop gets a new drawing, unasked.
+    const QList<QStringList> changements {{QStringLiteral("--delmonitor"), QStringLiteral("m1")},
+                                          moniteur(1, QRect(400, 0, 240, 200))};
+    for (int i = 0; i < changements.size(); ++i) {
+        QElapsedTimer chrono;
+        chrono.start();
+        QVERIFY(xrandr(changements.at(i)));
+        QTRY_COMPARE(QGuiApplication::screens().size(), 1 + i);
+        const QStringList nouveau = recu(true, 1 + i);
+        qInfo("screens changed: a new drawing handed over within %lld ms", chrono.elapsed());
+        QCOMPARE(ecartAuRendu(nouveau, image, 4), QString());
+    }
 }
 
 QTEST_MAIN(TestBureauLxqt)

@@ -119,39 +119,6 @@ QString ecart(const QImage &capture, const QList<QPair<QRect, Vue>> &ecrans, int
     return {};
 }
 
-bool xrandr(const QStringList &arguments)
-{
-    QProcess commande;
-    commande.start(QStringLiteral("xrandr"), arguments);
-    return commande.waitForFinished() && commande.exitStatus() == QProcess::NormalExit
-        && commande.exitCode() == 0;
-}
-
-/** Sets monitor m<rang>: the first one takes the server's only output, the others none. */
-QStringList moniteur(int rang, QRect r)
-{
-    return {QStringLiteral("--setmonitor"), QStringLiteral("m%1").arg(rang),
-            QStringLiteral("%1/%2x%3/%4+%5+%6")
-                .arg(r.width())
-                .arg(r.width() / 4)
-                .arg(r.height())
-                .arg(r.height() / 4)
-                .arg(r.x())
-                .arg(r.y()),
-            rang == 0 ? QStringLiteral("screen") : QStringLiteral("none")};
-}
-
-/** Replaces the monitors set so far by these; none leaves the whole root one monitor. */
-bool reglerEcrans(const QList<QRect> &ecrans)
-{
-    for (int i = 3; i >= 0; --i)
-        xrandr({QStringLiteral("--delmonitor"), QStringLiteral("m%1").arg(i)});
-    for (int i = 0; i < ecrans.size(); ++i)
-        if (!xrandr(moniteur(i, ecrans.at(i))))
-            return false;
-    return true;
-}
-
 /** A nested X server with Xinerama heads of these sizes side by side and no RandR, the display while it
  * lives. */
 class Xinerama final

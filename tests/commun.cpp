@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
+#include <QProcess>
 
 #include <xcb/xcb.h>
 
@@ -96,4 +97,35 @@ BureauEnregistreur *installerEnregistreur()
     BureauEnregistreur *enregistreur = bureau.get();
     installerBureau(std::move(bureau));
     return enregistreur;
+}
+
+bool xrandr(const QStringList &arguments)
+{
+    QProcess commande;
+    commande.start(QStringLiteral("xrandr"), arguments);
+    return commande.waitForFinished() && commande.exitStatus() == QProcess::NormalExit
+        && commande.exitCode() == 0;
+}
+
+QStringList moniteur(int rang, QRect r)
+{
+    return {QStringLiteral("--setmonitor"), QStringLiteral("m%1").arg(rang),
+            QStringLiteral("%1/%2x%3/%4+%5+%6")
+                .arg(r.width())
+                .arg(r.width() / 4)
+                .arg(r.height())
+                .arg(r.height() / 4)
+                .arg(r.x())
+                .arg(r.y()),
+            rang == 0 ? QStringLiteral("screen") : QStringLiteral("none")};
+}
+
+bool reglerEcrans(const QList<QRect> &ecrans)
+{
+    for (int i = 3; i >= 0; --i)
+        xrandr({QStringLiteral("--delmonitor"), QStringLiteral("m%1").arg(i)});
+    for (int i = 0; i < ecrans.size(); ++i)
+        if (!xrandr(moniteur(i, ecrans.at(i))))
+            return false;
+    return true;
 }

@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QRect>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -55,3 +56,13 @@ QImage captureRacine();
 
 /** True when two colours differ by at most tolerance on each channel (JPEG and scaling blur). */
 bool procheDe(QColor a, QColor b, int tolerance = 40);
+
+/** Runs xrandr on $DISPLAY; true when it succeeded. */
+bool xrandr(const QStringList &arguments);
+
+/** xrandr's arguments that set RandR monitor m<rang> there: the first takes the server's only output, others
+ * none (the server refuses them before it). */
+QStringList moniteur(int rang, QRect zone);
+
+/** Replaces the monitors m0..m3 by these; none leaves the whole root one monitor. */
+bool reglerEcrans(const QList<QRect> &ecrans);
