@@ -327,6 +327,22 @@ void TestBureauX11::changementDEcrans()
             qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(quoi), erreur)));
         qInfo("monitor %s: redrawn within %lld ms", quoi, chrono.elapsed());
     }
+
+    // A picture asked for while another is drawn is not dropped for a redraw when the screens change then.
+    const QString lente = ecrire(QStringLiteral("lente.png"), imageCellules({3000, 2000}));
+    const QString cyan = ecrire(QStringLiteral("cyan.png"), imageUnie(Qt::cyan));
+    QVERIFY(xrandr(retirer));
+    bureau.appliquerFondEcran(lente, 3);
+    bureau.appliquerFondEcran(cyan, 3);
+    QCoreApplication::processEvents();
+    QVERIFY(bureau.attendre(delaiMax));
+    const QString erreur = ecart(captureRacine(),
+                                 {{gauche,
+                                   [](QSize, QPointF) {
+                                       return QColor(Qt::cyan);
+                                   }}},
+                                 8);
+    QVERIFY2(erreur.isEmpty(), qPrintable(erreur));
 }
 
 void TestBureauX11::magasin_data()

@@ -189,31 +189,48 @@ void BureauLxqt::planifier(const QString &chemin, int position, bool ecransSeule
     }
     if (ecransSeulement && bureau == bureauDessine && ecrans == ecransDessines)
         return;
-    actif = true;
     bureauDessine = bureau;
     ecransDessines = ecrans;
-    ouvrier.planifier([this, chemin, position, bureau, ecrans] {
-        const QString rendus = dossierRendus();
-        // A layout change redraws what the desktop shows: a picture set in pcmanfm-qt since, or ours.
-        const QString image = chemin.isEmpty() ? imageDuBureau(rendus) : chemin;
-        const QString source = image.isEmpty() ? magasin.lireImage() : image;
-        if (source.isEmpty()) {
-            qCInfo(lcBureau) << "layout stored; no picture to redraw yet";
-            return;
+    actif = true;
+    {
+        QMutexLocker garde(&verrou);
+        // A new picture still waiting must not give way to a redraw of the old one.
+        const QString image = chemin.isEmpty() && demande ? demande->chemin : chemin;
+        demande = Demande {image, position, bureau, ecrans};
+    }
+    ouvrier.planifier([this] {
+        std::optional<Demande> d;
+        {
+            QMutexLocker garde(&verrou);
+            d.swap(demande);
         }
-        // A new picture is read again, even under a name drawn before: its file may have changed.
-        if (!chemin.isEmpty())
-            images.oublier();
-        if (!images.preparer(source, position, ecrans))
-            return;
-        const QString rendu = dessiner(source, assembler(bureau, ecrans, images.images()), rendus);
-        if (rendu.isEmpty())
-            return;
-        if (!chemin.isEmpty())
-            magasin.enregistrerImage(chemin);
-        QMetaObject::invokeMethod(
-            &attente, [this, rendu] { envoyer(rendu); }, Qt::QueuedConnection);
+        if (d)
+            dessinerEtEnvoyer(*d);
     });
+}
+
+void BureauLxqt::dessinerEtEnvoyer(const Demande &d)
+{
+    const QString rendus = dossierRendus();
+    // A layout change redraws what the desktop shows: a picture set in pcmanfm-qt since, or ours.
+    const QString image = d.chemin.isEmpty() ? imageDuBureau(rendus) : d.chemin;
+    const QString source = image.isEmpty() ? magasin.lireImage() : image;
+    if (source.isEmpty()) {
+        qCInfo(lcBureau) << "layout stored; no picture to redraw yet";
+        return;
+    }
+    // A new picture is read again, even under a name drawn before: its file may have changed.
+    if (!d.chemin.isEmpty())
+        images.oublier();
+    if (!images.preparer(source, d.position, d.ecrans))
+        return;
+    const QString rendu = dessiner(source, assembler(d.bureau, d.ecrans, images.images()), rendus);
+    if (rendu.isEmpty())
+        return;
+    if (!d.chemin.isEmpty())
+        magasin.enregistrerImage(d.chemin);
+    QMetaObject::invokeMethod(
+        &attente, [this, rendu] { envoyer(rendu); }, Qt::QueuedConnection);
 }
 
 void BureauLxqt::envoyer(const QString &rendu)

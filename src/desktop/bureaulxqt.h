@@ -7,7 +7,10 @@
 #include "rendu.h"
 
 #include <QList>
+#include <QMutex>
 #include <QRect>
+
+#include <optional>
 
 /**
  * LXQt, whose desktop is drawn by pcmanfm-qt: asked over D-Bus, or through its command line when the
@@ -34,8 +37,17 @@ public:
     static QString dossierRendus();
 
 private:
+    struct Demande
+    {
+        QString chemin;
+        int position = 0;
+        QSize bureau;
+        QList<QRect> ecrans;
+    };
+
     /** Draws the picture for the screens as they are now; with ecransSeulement, only if they changed. */
     void planifier(const QString &chemin, int position, bool ecransSeulement = false);
+    void dessinerEtEnvoyer(const Demande &demande);
     void envoyer(const QString &rendu);
     void on_ecransChanges();
 
@@ -44,6 +56,9 @@ private:
     QSize bureauDessine;
     QList<QRect> ecransDessines;
     bool actif = false;
+    // What the worker draws next, read when its turn comes.
+    QMutex verrou;
+    std::optional<Demande> demande;
     // Worker thread only.
     RenduEcrans images;
     Attente attente;

@@ -11,6 +11,7 @@
 #include <xcb/xinerama.h>
 
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -331,7 +332,7 @@ void BureauX11::appliquerFondEcran(const QString &chemin, int position)
         return;
     }
     courant = chemin;
-    planifier(chemin, position, Motif::Image);
+    planifier(chemin, position);
 }
 
 int BureauX11::lirePosition()
@@ -344,7 +345,7 @@ void BureauX11::enregistrerPosition(int position)
     if (!magasin.enregistrerPosition(position))
         return;
     if (!courant.isEmpty())
-        planifier(courant, position, Motif::Disposition);
+        planifier(courant, position);
 }
 
 bool BureauX11::attendre(int msecs)
@@ -352,16 +353,29 @@ bool BureauX11::attendre(int msecs)
     return ouvrier.attendre(msecs);
 }
 
-void BureauX11::planifier(const QString &chemin, int position, Motif motif)
+void BureauX11::planifier(const QString &chemin, int position)
 {
-    ouvrier.planifier([this, chemin, position, motif] {
-        if (afficher(chemin, position, motif) && motif == Motif::Image)
-            magasin.enregistrerImage(chemin);
+    {
+        QMutexLocker garde(&verrou);
+        // A picture still waiting is drawn for the screens as they are by then: a redraw must not replace it.
+        if (chemin.isEmpty() && demande)
+            return;
+        demande = Demande {chemin, position};
+    }
+    ouvrier.planifier([this] {
+        std::optional<Demande> d;
+        {
+            QMutexLocker garde(&verrou);
+            d.swap(demande);
+        }
+        if (d && afficher(d->chemin, d->position) && !d->chemin.isEmpty())
+            magasin.enregistrerImage(d->chemin);
     });
 }
 
-bool BureauX11::afficher(const QString &chemin, int position, Motif motif)
+bool BureauX11::afficher(const QString &chemin, int position)
 {
+    const bool ecransSeulement = chemin.isEmpty();
     Connexion x;
     Racine racine;
     if (x.enErreur() || !decrireRacine(x, &racine)) {
@@ -378,12 +392,12 @@ bool BureauX11::afficher(const QString &chemin, int position, Motif motif)
     const QList<QRect> ecrans = lireEcrans(x.c, racine);
     // A picture that cannot be drawn leaves what is shown, and what it was drawn from, as they were.
     RenduEcrans nouveau;
-    RenduEcrans &rendu = motif == Motif::Ecrans ? rendus : nouveau;
-    if (motif == Motif::Ecrans
+    RenduEcrans &rendu = ecransSeulement ? rendus : nouveau;
+    if (ecransSeulement
         && (rendus.chemin().isEmpty() || (racine.taille == racineAffichee && ecrans == ecransAffiches)))
         return true;
-    if (!rendu.preparer(motif == Motif::Ecrans ? rendus.chemin() : chemin,
-                        motif == Motif::Ecrans ? rendus.position() : position, ecrans))
+    if (!rendu.preparer(ecransSeulement ? rendus.chemin() : chemin,
+                        ecransSeulement ? rendus.position() : position, ecrans))
         return false;
     const xcb_pixmap_t pixmap = xcb_generate_id(x.c);
     if (!dessinerRacine(x, racine, ecrans, rendu.images(), pixmap)) {
@@ -395,7 +409,7 @@ bool BureauX11::afficher(const QString &chemin, int position, Motif motif)
         return false;
     racineAffichee = racine.taille;
     ecransAffiches = ecrans;
-    if (motif != Motif::Ecrans)
+    if (!ecransSeulement)
         rendus = std::move(nouveau);
     return true;
 }
@@ -420,5 +434,5 @@ void BureauX11::on_ecransChanges()
     if (xcb_connection_has_error(veille.get()))
         notificateur->setEnabled(false);
     else if (change)
-        planifier(QString(), 0, Motif::Ecrans);
+        planifier(QString(), 0);
 }

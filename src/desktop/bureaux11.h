@@ -6,10 +6,12 @@
 #include "rendu.h"
 
 #include <QList>
+#include <QMutex>
 #include <QObject>
 #include <QRect>
 
 #include <memory>
+#include <optional>
 
 class QSocketNotifier;
 struct xcb_connection_t;
@@ -40,14 +42,23 @@ public:
     static QString cheminMagasin();
 
 private:
-    enum class Motif { Image, Disposition, Ecrans };
-    void planifier(const QString &chemin, int position, Motif motif);
-    bool afficher(const QString &chemin, int position, Motif motif);
+    /** Draws the picture on the worker thread; an empty path draws the one shown again, for new screens. */
+    void planifier(const QString &chemin, int position);
+    bool afficher(const QString &chemin, int position);
     void surveillerEcrans();
     void on_ecransChanges();
 
+    struct Demande
+    {
+        QString chemin;
+        int position = 0;
+    };
+
     Magasin magasin;
     QString courant;
+    // What the worker draws next, read when its turn comes.
+    QMutex verrou;
+    std::optional<Demande> demande;
     // Worker thread only: what the root shows, and the pictures drawn for it.
     RenduEcrans rendus;
     QSize racineAffichee;
