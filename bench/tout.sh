@@ -17,6 +17,7 @@ lancer() {
     echo
 }
 lancer chargerfichiers "$construction/bench/chargerfichiers"
+lancer emplacements "$construction/bench/emplacements"
 lancer changerwallpaper "$construction/bench/changerwallpaper"
 lancer bench-x11.sh bash "$ici/bench-x11.sh" "$construction"
 lancer bench-sway.sh bash "$ici/bench-sway.sh" "$construction"

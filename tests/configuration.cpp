@@ -1,8 +1,12 @@
 #include "settings/configuration.h"
 #include "commun.h"
 #include "locations/listeemplacements.h"
+#include "settings/verrou.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <memory>
@@ -85,12 +89,13 @@ private slots:
         QTest::addColumn<QString>("options");
         QTest::addColumn<bool>("actif");
         QTest::addColumn<int>("timer");
-        QTest::newRow("sans fichier") << QString() << false << 0;
+        // An interval never chosen, or not one the timer can take, is 5 minutes.
+        QTest::newRow("sans fichier") << QString() << false << 300;
         QTest::newRow("1") << "active=1\ntimer=45" << true << 45;
-        QTest::newRow("0") << "active=0" << false << 0;
-        QTest::newRow("casse") << "active=FALSE" << false << 0;
-        QTest::newRow("non numérique") << "active=oui\ntimer=abc" << true << 0;
-        QTest::newRow("négatif") << "timer=-10" << false << -10;
+        QTest::newRow("0") << "active=0\ntimer=0" << false << 300;
+        QTest::newRow("casse, trop grand") << "active=FALSE\ntimer=2147484" << false << 300;
+        QTest::newRow("non numérique") << "active=oui\ntimer=abc" << true << 300;
+        QTest::newRow("négatif") << "timer=-10" << false << 300;
     }
     void valeursEditeesALaMain()
     {
@@ -134,16 +139,23 @@ private slots:
         QTest::addColumn<QString>("lignes");
         QTest::addColumn<QString>("groupes");
         // Rows, then groups 0..3 once reread, as "path|path|...", "*" after a selected one.
-        QTest::newRow("un trou arrête le chargement")
+        QTest::newRow("trou et groupe sans chemin")
             << QByteArray("[Emplacement_0]\npath=/a\nfiltre=*.jpg\nselected=true\n"
                           "[Emplacement_1]\npath=/b\nfiltre=*.png\nselected=false\n"
-                          "[Emplacement_3]\npath=/d\nfiltre=*.jpg\nselected=true\n")
-            << QStringLiteral("/a*|/b") << "/a*|/b||/d*";
+                          "[Emplacement_2]\nfiltre=*.jpg\nselected=true\n"
+                          "[Emplacement_12]\npath=/d\nfiltre=*.jpg\nselected=true\n"
+                          "[Emplacement_5]\npath=/c\nfiltre=*.jpg\nselected=false\n")
+            << QStringLiteral("/a*|/b|/c|/d*") << "/a*|/b|/c|/d*";
         QTest::newRow("un doublon est réconcilié")
             << QByteArray("[Emplacement_0]\npath=/a\nfiltre=*.jpg\nselected=false\n"
                           "[Emplacement_1]\npath=/a\nfiltre=*.jpg\nselected=true\n"
                           "[Emplacement_2]\npath=/c\nfiltre=*.jpg\nselected=true\n")
             << QStringLiteral("/a|/c*") << "/a|/c*||";
+        // QSettings reads an unquoted comma as a list; it is one path as written.
+        QTest::newRow("virgule sans guillemets")
+            << QByteArray("[Emplacement_0]\npath=/photos, 2019 \nfiltre=*.jpg\nselected=true\n"
+                          "[Emplacement_1]\npath=/b,c\nfiltre=*.jpg\nselected=false\n")
+            << QStringLiteral("/photos, 2019*|/b,c") << "/photos, 2019*|/b,c||";
     }
     void chargerLesEmplacements()
     {
@@ -161,6 +173,47 @@ private slots:
         for (int n = 0; n < 4; ++n)
             relus << lireChemin(n) + QLatin1String(lireSelection(n) ? "*" : "");
         QCOMPARE(relus.join(QLatin1Char('|')), groupes);
+    }
+
+    void leVerrouResteDansUnDossierPrive_data()
+    {
+        // Permissions of the runtime folder and of an existing cache folder (0: none), where the lock goes.
+        QTest::addColumn<int>("execution");
+        QTest::addColumn<int>("cache");
+        QTest::addColumn<QString>("attendu");
+        QTest::newRow("dossier d'exécution") << 0700 << 0 << "run";
+        QTest::newRow("sans dossier d'exécution") << 0 << 0 << "cache/papirol2";
+        QTest::newRow("dossier d'exécution ouvert à tous") << 0777 << 0 << "cache/papirol2";
+        QTest::newRow("cache ouvert au groupe") << 0 << 0770 << QString();
+    }
+    void leVerrouResteDansUnDossierPrive()
+    {
+        QFETCH(int, execution);
+        QFETCH(int, cache);
+        QFETCH(QString, attendu);
+        const auto droits = [](int o) {
+            return QFile::Permissions((o >> 6 & 7) * 0x1100 | (o >> 3 & 7) << 4 | (o & 7));
+        };
+        const QByteArray avant[] = {qgetenv("XDG_RUNTIME_DIR"), qgetenv("XDG_CACHE_HOME")};
+        const auto retablir = qScopeGuard([&] {
+            qputenv("XDG_RUNTIME_DIR", avant[0]);
+            qputenv("XDG_CACHE_HOME", avant[1]);
+        });
+        qputenv("XDG_RUNTIME_DIR",
+                execution ? travail->chemin(QStringLiteral("run")).toUtf8() : QByteArray());
+        qputenv("XDG_CACHE_HOME", travail->chemin(QStringLiteral("cache")).toUtf8());
+        const QString dossiers[] = {QStringLiteral("run"), QStringLiteral("cache/papirol2")};
+        for (int i : {0, 1}) {
+            const int o = i ? cache : execution;
+            QVERIFY(!o
+                    || (QDir().mkpath(travail->chemin(dossiers[i]))
+                        && QFile::setPermissions(travail->chemin(dossiers[i]), droits(o))));
+        }
+        const QString chemin = cheminVerrou(travail->ini());
+        QCOMPARE(chemin.isEmpty() ? QString() : QFileInfo(chemin).path(),
+                 attendu.isNull() ? QString() : travail->chemin(attendu));
+        if (!chemin.isEmpty())
+            QCOMPARE(QFileInfo(QFileInfo(chemin).path()).permissions() & droits(077), QFile::Permissions());
     }
 
     void laPositionHorsDe1A5NeChangeRien()

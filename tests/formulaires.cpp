@@ -51,17 +51,20 @@ private slots:
         const auto dialogue = creerDialogue(quel);
 
         auto *invite = dialogue->findChild<QLabel *>(QStringLiteral("label"));
-        // The designed 260 × 113 holds where the prompt fits; otherwise it grows by what the prompt lacks.
+        // The designed 260 × 113 holds where the texts fit; otherwise it grows by what they lack.
         const int manque = invite->height() - 31;
         QVERIFY(facteur == 1 ? manque >= 0 : manque > 0);
-        QCOMPARE(dialogue->size(), QSize(260, 113 + manque));
+        QCOMPARE(dialogue->height(), 113 + manque);
+        QVERIFY(dialogue->width() >= 260);
         if (manque > 0)
             QCOMPARE(invite->height(), invite->heightForWidth(invite->width()));
         for (QLabel *etiquette : dialogue->findChildren<QLabel *>()) {
             if (etiquette->wordWrap())
                 QVERIFY(etiquette->height() >= etiquette->heightForWidth(etiquette->width()));
             else
-                QVERIFY2(etiquette->width() >= etiquette->sizeHint().width(), qPrintable(etiquette->text()));
+                QVERIFY2(etiquette->width() >= etiquette->sizeHint().width()
+                             && etiquette->geometry().right() < dialogue->width(),
+                         qPrintable(etiquette->text()));
         }
         // What lies below the prompt moved down with it and stays inside the dialog.
         for (QWidget *w : dialogue->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
@@ -73,23 +76,34 @@ private slots:
     void finDeSaisie_data()
     {
         QTest::addColumn<QString>("quel");
+        QTest::addColumn<QString>("tape");
         QTest::addColumn<int>("fin");
+        QTest::addColumn<int>("resultat");
         const QList<QPair<const char *, Fin>> fins {
             {"OK", Fin::OK}, {"Entrée", Fin::Entree}, {"Échap", Fin::Echap}, {"fermeture", Fin::Fermeture}};
-        for (const char *quel : {"filtre", "intervalle"}) {
-            for (const auto &fin : fins)
-                QTest::addRow("%s %s", quel, fin.first) << QString::fromLatin1(quel) << int(fin.second);
+        // The interval is read however the dialog is left; a filter is added only when confirmed.
+        for (const auto &fin : fins) {
+            QTest::addRow("intervalle %s", fin.first) << "intervalle"
+                                                      << "120" << int(fin.second) << 0;
+            const bool confirme = fin.second == Fin::OK || fin.second == Fin::Entree;
+            QTest::addRow("filtre %s", fin.first) << "filtre"
+                                                  << " *.png;*.gif " << int(fin.second) << int(confirme);
         }
+        // A blank pattern cannot be confirmed: the dialog stays open.
+        QTest::addRow("filtre vide OK") << "filtre"
+                                        << "" << int(Fin::OK) << -1;
+        QTest::addRow("filtre blanc Entrée") << "filtre"
+                                             << "   " << int(Fin::Entree) << -1;
     }
     void finDeSaisie()
     {
         QFETCH(QString, quel);
+        QFETCH(QString, tape);
         QFETCH(int, fin);
+        QFETCH(int, resultat);
         const auto dialogue = creerDialogue(quel);
         QLineEdit *saisie = dialogue->findChild<QLineEdit *>();
-        const bool estFiltre = quel == QLatin1String("filtre");
-        // A filter is kept as typed, spaces and separators included.
-        const QString tape = estFiltre ? QStringLiteral(" *.png;*.gif ") : QStringLiteral("120");
+        bool resteOuvert = false;
         QTimer::singleShot(0, dialogue.get(), [&] {
             saisie->clear();
             QTest::keyClicks(saisie, tape);
@@ -107,13 +121,13 @@ private slots:
                 dialogue->close();
                 break;
             }
+            resteOuvert = dialogue->isVisible();
+            if (resteOuvert)
+                dialogue->done(-1);
         });
-        // Ends a hung exec() so the failure shows instead of the test timing out.
-        QTimer::singleShot(10000, dialogue.get(), [&] { dialogue->done(-1); });
-        // Every way out leaves the dialog rejected: callers read the field, not the result.
-        QCOMPARE(dialogue->exec(), int(QDialog::Rejected));
-        QVERIFY(!dialogue->isVisible());
-        if (estFiltre)
+        QCOMPARE(dialogue->exec(), resultat);
+        QCOMPARE(resteOuvert, resultat == -1);
+        if (quel == QLatin1String("filtre"))
             QCOMPARE(static_cast<Filtre *>(dialogue.get())->getFiltre(), tape);
         else
             QCOMPARE(static_cast<IntervallePerso *>(dialogue.get())->getIntervalle(), 120);

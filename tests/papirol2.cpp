@@ -6,14 +6,19 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -90,8 +95,10 @@ private:
     {
         return entree(p.menu, QString::fromUtf8(texte))->menu();
     }
-    // Adds a location through the real dialogs; an empty folder cancels the folder dialog (asking no filter).
-    static void ajouter(Papirol2 &p, const QString &dossier, const QString &filtre = QString())
+    // Adds a location through the real dialogs; an empty folder cancels the folder dialog (asking no filter),
+    // and without confirmer the filter dialog is left by Escape.
+    static void ajouter(Papirol2 &p, const QString &dossier, const QString &filtre = QString(),
+                        bool confirmer = true)
     {
         quandDialogue("QFileDialog", [&](QWidget *w) {
             auto *choix = static_cast<QFileDialog *>(w);
@@ -103,7 +110,7 @@ private:
                 auto *ligne = d->findChild<QLineEdit *>();
                 if (!filtre.isNull())
                     ligne->setText(filtre);
-                QTest::keyClick(ligne, Qt::Key_Return);
+                QTest::keyClick(ligne, confirmer ? Qt::Key_Return : Qt::Key_Escape);
             });
             static_cast<QDialog *>(choix)->accept();
         });
@@ -135,7 +142,8 @@ private slots:
         QTest::addColumn<int>("position");
         QTest::addColumn<QString>("intervalle");
         QTest::addColumn<QString>("disposition");
-        QTest::newRow("ini vide") << 0 << 0 << QStringLiteral("Personnalisé") << QString();
+        // No interval chosen yet is 5 minutes, shown so and not written until the user chooses.
+        QTest::newRow("ini vide") << 0 << 0 << QStringLiteral("5 minutes") << QString();
         QTest::newRow("30 s") << 30 << 3 << QStringLiteral("30 secondes") << QStringLiteral("Étirer");
         QTest::newRow("45 s") << 45 << 2 << QStringLiteral("Personnalisé") << QStringLiteral("Mosaïque");
         QTest::newRow("300 s") << 300 << 5 << QStringLiteral("5 minutes") << QStringLiteral("Remplissage");
@@ -155,6 +163,9 @@ private slots:
         QVERIFY(!entree(p.menu, QStringLiteral("Activer"))->isChecked());
         QCOMPARE(coches(menu(p, "Intervalle")), intervalle);
         QCOMPARE(coches(menu(p, "Position")), disposition);
+        entree(p.menu, QStringLiteral("Activer"))->trigger();
+        QCOMPARE(p.rotator->intervalleMs(), (timer ? timer : 300) * 1000);
+        QCOMPARE(contenuIni().contains("timer="), timer != 0);
         QVERIFY(enregistreur->appliques.isEmpty());
     }
 
@@ -217,21 +228,22 @@ private slots:
         QTest::newRow("45 par Entrée") << QStringLiteral("45") << false << 45;
         QTest::newRow("45 par Échap") << QStringLiteral("45") << true << 45;
         QTest::newRow("plus grand qui tienne") << QStringLiteral("2147483") << false << 2147483;
-        QTest::newRow("vide") << QString() << false << 200;
-        QTest::newRow("lettres") << QStringLiteral("abc") << false << 200;
-        QTest::newRow("décimal") << QStringLiteral("1.5") << false << 200;
-        QTest::newRow("zéro") << QStringLiteral("0") << false << 200;
-        QTest::newRow("négatif") << QStringLiteral("-10") << true << 200;
-        QTest::newRow("trop grand") << QStringLiteral("99999999999") << false << 200;
-        QTest::newRow("déborde en millisecondes") << QStringLiteral("2147484") << false << 200;
+        QTest::newRow("vide") << QString() << false << 300;
+        QTest::newRow("lettres") << QStringLiteral("abc") << false << 300;
+        QTest::newRow("décimal") << QStringLiteral("1.5") << false << 300;
+        QTest::newRow("zéro") << QStringLiteral("0") << false << 300;
+        QTest::newRow("négatif") << QStringLiteral("-10") << true << 300;
+        QTest::newRow("trop grand") << QStringLiteral("99999999999") << false << 300;
+        QTest::newRow("déborde en millisecondes") << QStringLiteral("2147484") << false << 300;
     }
     void lIntervallePersonnalise()
     {
         QFETCH(QString, saisie);
         QFETCH(bool, parEchap);
         QFETCH(int, attendu);
-        ecrireIni("[Options]\ntimer=200\n");
+        ecrireIni("[Options]\ntimer=300\n");
         Papirol2 p;
+        const QMenu *avantMenu = p.menu;
         const int avant = p.rotator->intervalleMs();
         const QByteArray iniAvant = contenuIni();
         QString ouvertAvec;
@@ -242,10 +254,14 @@ private slots:
             QTest::keyClick(ligne, parEchap ? Qt::Key_Escape : Qt::Key_Return);
         });
         entree(menu(p, "Intervalle"), QStringLiteral("Personnalisé"))->trigger();
-        QCOMPARE(ouvertAvec, QStringLiteral("200"));
+        QCOMPARE(ouvertAvec, QStringLiteral("300"));
         QCOMPARE(lireTimer(), attendu);
-        QCOMPARE(p.rotator->intervalleMs(), attendu == 200 ? avant : attendu * 1000);
-        if (attendu == 200)
+        QCOMPARE(p.rotator->intervalleMs(), attendu == 300 ? avant : attendu * 1000);
+        // A refused value leaves the file alone and the mark back on the interval still in force, in place.
+        QCOMPARE(coches(menu(p, "Intervalle")),
+                 QString::fromUtf8(attendu == 300 ? "5 minutes" : "Personnalisé"));
+        QCOMPARE(p.menu, avantMenu);
+        if (attendu == 300)
             QCOMPARE(contenuIni(), iniAvant);
     }
 
@@ -256,10 +272,12 @@ private slots:
         ecrireIni(groupe(0, d[0]) + groupe(1, d[1], "*.jpg", false) + groupe(2, d[2]));
         Papirol2 p;
         QCOMPARE(p.rotator->candidats().size(), 4);
-        // Without a current row Supprimer removes nothing; cancelling or repeating a pair adds nothing.
+        // Without a current row Supprimer removes nothing; cancelling either dialog or repeating a pair adds
+        // nothing.
         const QByteArray avant = contenuIni();
         QTest::mouseClick(p.ui.boutonSupprimer, Qt::LeftButton);
         ajouter(p, QString());
+        ajouter(p, d[1], QStringLiteral("*.gif"), false);
         ajouter(p, d[1]);
         QCOMPARE(p.emplacements->rowCount(), 3);
         QCOMPARE(contenuIni(), avant);
@@ -292,6 +310,96 @@ private slots:
         ajouter(p, d[1]);
         QVERIFY(p.ui.boutonSupprimer->isEnabled());
         QVERIFY(enregistreur->appliques.isEmpty());
+
+        // A group added to the file by hand meanwhile survives a removal and is loaded next time.
+        QFile fichier(travail->ini());
+        QVERIFY(fichier.open(QIODevice::Append) && fichier.write("\n" + groupe(5, d[2])) > 0);
+        fichier.close();
+        supprimerLigne(p, 0);
+        ListeEmplacements relue;
+        relue.charger();
+        QCOMPARE(relue.rowCount(), 1);
+        QCOMPARE(relue.cheminEmplacement(0), d[2]);
+    }
+
+    // A real kill -9 of a copy busy removing rows, again and again: the file always holds a whole list.
+    void unKillPendantSupprimerNePerdRien()
+    {
+        const int n = 300;
+        QByteArray texte;
+        for (int i = 0; i < n; ++i)
+            texte += groupe(i, QStringLiteral("/d%1").arg(i), "*.jpg", i % 2);
+        for (int essai = 0; essai < 12; ++essai) {
+            ecrireIni(texte);
+            QProcess copie;
+            copie.start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("--supprimer-en-boucle"), travail->chemin()});
+            QVERIFY(copie.waitForReadyRead(20000));
+            QTest::qSleep(10 + 15 * essai);
+            copie.kill();
+            QVERIFY(copie.waitForFinished(10000));
+            // Rows are removed from the top: what is left must be the last ones, each once, from group 0 on.
+            const QSettings relu(travail->ini(), QSettings::IniFormat);
+            const int reste = int(relu.childGroups().size());
+            for (int i = 0; i < reste; ++i) {
+                const QString cle = QStringLiteral("Emplacement_%1/").arg(i);
+                QCOMPARE(relu.value(cle + QLatin1String("path")).toString(),
+                         QStringLiteral("/d%1").arg(n - reste + i));
+                QCOMPARE(relu.value(cle + QLatin1String("selected")).toBool(), bool((n - reste + i) % 2));
+            }
+        }
+    }
+
+    void sansSessionGraphique_data()
+    {
+        QTest::addColumn<QString>("plateforme");
+        QTest::addColumn<bool>("demarre");
+        QTest::newRow("aucune") << QString() << false;
+        QTest::newRow("xcb demandé") << QStringLiteral("xcb") << false;
+        QTest::newRow("offscreen demandé") << QStringLiteral("offscreen") << true;
+    }
+    void sansSessionGraphique()
+    {
+        QFETCH(QString, plateforme);
+        QFETCH(bool, demarre);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *nom : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QLatin1String(nom));
+        if (!plateforme.isEmpty())
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), plateforme);
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), travail->chemin());
+        env.insert(QStringLiteral("PAPIROL2_BUREAU"), QStringLiteral("nul"));
+        QProcess programme;
+        programme.setProcessEnvironment(env);
+        programme.setWorkingDirectory(travail->chemin());
+        programme.start(QStringLiteral(PAPIROL2_EXECUTABLE), {});
+        if (demarre) {
+            QVERIFY(!programme.waitForFinished(1000));
+            programme.kill();
+            QVERIFY(programme.waitForFinished(10000));
+            return;
+        }
+        // One line, a failure code, and no crash.
+        QVERIFY(programme.waitForFinished(10000));
+        QCOMPARE(programme.exitStatus(), QProcess::NormalExit);
+        QVERIFY(programme.exitCode() != 0);
+        const QByteArray erreur = programme.readAllStandardError();
+        QCOMPARE(erreur.count('\n'), 1);
+        QVERIFY2(erreur.contains("session graphique"), erreur.constData());
+    }
+
+public:
+    /** The copy that unKillPendantSupprimerNePerdRien kills: removes the first row until none is left. */
+    static int supprimerEnBoucle(const QString &dossier)
+    {
+        QDir::setCurrent(dossier);
+        installerEnregistreur();
+        Papirol2 p;
+        fputs("prêt\n", stdout);
+        fflush(stdout);
+        while (p.emplacements->rowCount() > 0)
+            supprimerLigne(p, 0);
+        return 0;
     }
 
     void seulUnClicSimpleSurLIconeChange()
@@ -307,5 +415,13 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPapirol2)
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    if (argc == 3 && !strcmp(argv[1], "--supprimer-en-boucle"))
+        return TestPapirol2::supprimerEnBoucle(QString::fromLocal8Bit(argv[2]));
+    TestPapirol2 test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "papirol2.moc"

@@ -78,10 +78,9 @@ void ListeEmplacements::setSelectionne(int ligne, bool selectionne)
 
 void ListeEmplacements::ajouterEmplacement(const QString &chemin, const QString &filtre)
 {
-    for (int i = 0; i < chemins->size(); ++i) {
-        if (chemins->at(i) == chemin && filtres->at(i) == filtre)
-            return;
-    }
+    if (paires.contains({chemin, filtre}))
+        return;
+    paires.insert({chemin, filtre});
     const int n = int(chemins->size());
     beginInsertRows(QModelIndex(), n, n);
     chemins->append(chemin);
@@ -96,6 +95,7 @@ void ListeEmplacements::supprimerEmplacement(int ligne)
     if (!existe(ligne))
         return;
     beginRemoveRows(QModelIndex(), ligne, ligne);
+    paires.remove({chemins->at(ligne), filtres->at(ligne)});
     chemins->removeAt(ligne);
     filtres->removeAt(ligne);
     selections->removeAt(ligne);
@@ -106,21 +106,21 @@ void ListeEmplacements::supprimerEmplacement(int ligne)
 
 void ListeEmplacements::charger()
 {
-    bool doublon = false;
-    int n = 0;
-    for (QString chemin = lireChemin(n); !chemin.isEmpty(); chemin = lireChemin(++n)) {
+    const QList<int> numeros = lireNumerosEmplacements();
+    for (int n : numeros) {
+        const QString chemin = lireChemin(n);
         const int avant = rowCount();
-        ajouterEmplacement(chemin, lireFiltre(n));
+        if (!chemin.isEmpty())
+            ajouterEmplacement(chemin, lireFiltre(n));
         if (rowCount() > avant)
-            setSelectionne(rowCount() - 1, lireSelection(n));
-        else
-            doublon = true;
+            setSelectionne(avant, lireSelection(n));
     }
-    if (!doublon)
+    if (numeros.size() == rowCount() && (numeros.isEmpty() || numeros.last() == rowCount() - 1))
         return;
-    // Only a hand-edited file repeats a pair; renumber so that the groups match the rows again.
+    // Only a hand-edited file has gaps, empty groups or a repeated pair: renumber so that group n is row n.
+    EcritureGroupee ecriture;
+    for (int n : numeros)
+        supprimerEmplacementConfig(n);
     for (int i = 0; i < rowCount(); ++i)
         enregistrerEmplacement(i, cheminEmplacement(i), filtreEmplacement(i), estSelectionne(i));
-    for (int i = rowCount(); i < n; ++i)
-        supprimerEmplacementConfig(i);
 }

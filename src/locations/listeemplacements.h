@@ -2,6 +2,7 @@
 
 #include <QAbstractListModel>
 #include <QList>
+#include <QSet>
 #include <QStringList>
 
 /** The locations (folder, file-name filter, selected flag), shown as "Filtre" and "Chemin" columns. */
@@ -32,8 +33,9 @@ public:
     void supprimerEmplacement(int ligne);
 
     /**
-     * Fills the empty model from the settings file, group after group up to the first without a path.
-     * Groups that repeat a pair are dropped and the groups rewritten, so group n is row n again.
+     * Fills the empty model from the settings file: every location group in the order of its number, gaps
+     * included. Groups without a path or repeating a pair are dropped, and when the groups were not numbered
+     * 0, 1, 2 ... they are written back so, in one write, so that group n is row n again.
      */
     void charger();
 
@@ -43,4 +45,6 @@ private:
     QStringList *chemins;
     QStringList *filtres;
     QList<bool> *selections;
+    // The rows' (path, filter) pairs, so that refusing a repeated pair does not cost a pass over the list.
+    QSet<std::pair<QString, QString>> paires;
 };

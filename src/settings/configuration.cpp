@@ -7,11 +7,16 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QSettings>
+#include <QTextStream>
+
+#include <algorithm>
 
 Q_LOGGING_CATEGORY(lcConfiguration, "papirol2.configuration", QtCriticalMsg)
 
 namespace {
 QSettings *parametres = nullptr;
+// How many EcritureGroupee are alive: while any is, writes wait for the last one to end.
+int ecrituresRetenues = 0;
 
 QSettings &config()
 {
@@ -20,18 +25,20 @@ QSettings &config()
     return *parametres;
 }
 
+QString groupe(int n)
+{
+    return QLatin1String("Emplacement_") + QString::number(n, 10);
+}
+
 QString cle(int n, const char *nom)
 {
-    QString resultat;
-    resultat.append(QLatin1String("Emplacement_"));
-    resultat.append(QString::number(n, 10));
-    resultat.append(QLatin1Char('/'));
-    resultat.append(QLatin1String(nom));
-    return resultat;
+    return groupe(n) + QLatin1Char('/') + QLatin1String(nom);
 }
 
 void ecrire()
 {
+    if (ecrituresRetenues > 0)
+        return;
     config().sync();
     if (config().status() != QSettings::NoError)
         qCWarning(lcConfiguration) << "could not write" << config().fileName() << config().status();
@@ -50,6 +57,48 @@ void sauverSiIllisible(const QSettings &s)
         qCWarning(lcConfiguration) << s.fileName() << "could not be read; kept as" << copie;
     else
         qCWarning(lcConfiguration) << s.fileName() << "could not be read nor kept aside";
+}
+
+// An ini value's text without QSettings' quotes and backslash escapes, its commas left alone.
+QString desechapper(const QString &brut)
+{
+    QString texte;
+    for (int i = 0; i < brut.size(); ++i) {
+        QChar c = brut.at(i);
+        if (c == QLatin1Char('"'))
+            continue;
+        if (c == QLatin1Char('\\') && i + 1 < brut.size()) {
+            c = brut.at(++i);
+            const int k = QStringLiteral("ntr").indexOf(c);
+            if (k >= 0)
+                c = QLatin1Char("\n\t\r"[k]);
+        }
+        texte.append(c);
+    }
+    return texte;
+}
+
+// QSettings takes an unquoted comma for a list separator; a path or filter written by hand with one is still
+// one text, so it is read again from the file as it was written.
+QString lireTexte(const QString &groupe, const char *nom)
+{
+    const QVariant valeur = config().value(groupe + QLatin1Char('/') + QLatin1String(nom), QVariant());
+    if (valeur.typeId() != QMetaType::QStringList)
+        return valeur.toString();
+    QFile f(config().fileName());
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return valeur.toStringList().join(QLatin1Char(','));
+    QTextStream flux(&f);
+    QString ligne, section, texte;
+    while (flux.readLineInto(&ligne)) {
+        ligne = ligne.trimmed();
+        const int egal = int(ligne.indexOf(QLatin1Char('=')));
+        if (ligne.startsWith(QLatin1Char('[')))
+            section = ligne.mid(1, ligne.indexOf(QLatin1Char(']')) - 1);
+        else if (section == groupe && egal > 0 && ligne.left(egal).trimmed() == QLatin1String(nom))
+            texte = desechapper(ligne.mid(egal + 1).trimmed());
+    }
+    return texte;
 }
 } // namespace
 
@@ -81,7 +130,9 @@ void enregistrerTimer(int secondes)
 
 int lireTimer()
 {
-    return config().value(QStringLiteral("Options/timer"), QVariant()).toInt();
+    bool ok = false;
+    const int secondes = config().value(QStringLiteral("Options/timer"), QVariant()).toInt(&ok);
+    return ok && secondes >= 1 && secondes <= intervalleMaximum ? secondes : intervalleParDefaut;
 }
 
 void enregistrerEmplacement(int n, const QString &chemin, const QString &filtre, bool selectionne)
@@ -94,12 +145,12 @@ void enregistrerEmplacement(int n, const QString &chemin, const QString &filtre,
 
 QString lireChemin(int n)
 {
-    return config().value(cle(n, "path"), QVariant()).toString();
+    return lireTexte(groupe(n), "path");
 }
 
 QString lireFiltre(int n)
 {
-    return config().value(cle(n, "filtre"), QVariant()).toString();
+    return lireTexte(groupe(n), "filtre");
 }
 
 bool lireSelection(int n)
@@ -109,8 +160,34 @@ bool lireSelection(int n)
 
 void supprimerEmplacementConfig(int n)
 {
-    config().remove(QLatin1String("Emplacement_") + QString::number(n, 10));
+    config().remove(groupe(n));
     ecrire();
+}
+
+QList<int> lireNumerosEmplacements()
+{
+    const QString prefixe = QStringLiteral("Emplacement_");
+    QList<int> numeros;
+    for (const QString &nom : config().childGroups()) {
+        bool ok = false;
+        const int n = QStringView(nom).mid(prefixe.size()).toInt(&ok, 10);
+        // Only the names the program itself writes: "Emplacement_07" or "_+7" would be read as another group.
+        if (nom.startsWith(prefixe) && ok && n >= 0 && groupe(n) == nom)
+            numeros.append(n);
+    }
+    std::sort(numeros.begin(), numeros.end());
+    return numeros;
+}
+
+EcritureGroupee::EcritureGroupee()
+{
+    ++ecrituresRetenues;
+}
+
+EcritureGroupee::~EcritureGroupee()
+{
+    if (--ecrituresRetenues == 0)
+        ecrire();
 }
 
 void enregistrerPosition(int position)

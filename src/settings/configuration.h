@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 // The program's settings: "Papirol2.ini" in the working directory, flushed after every write.
@@ -13,9 +14,14 @@ void enregistrerActif(bool actif);
 /** Whether the rotation is on; false when never written. */
 bool lireActif();
 
+/** The longest interval, in seconds, whose milliseconds still fit the timer's int. */
+constexpr int intervalleMaximum = 2147483;
+/** The interval used until the user chooses one: 5 minutes. */
+constexpr int intervalleParDefaut = 300;
+
 /** Stores the rotation interval in seconds, as given. */
 void enregistrerTimer(int secondes);
-/** The rotation interval in seconds; 0 when never written. */
+/** The rotation interval in seconds, 1 .. intervalleMaximum; intervalleParDefaut when absent or not one. */
 int lireTimer();
 
 /** Writes location n's folder, filter and flag as one group. */
@@ -28,6 +34,21 @@ QString lireFiltre(int n);
 bool lireSelection(int n);
 /** Removes location n's group with all its keys. */
 void supprimerEmplacementConfig(int n);
+/** The numbers of the location groups in the file, ascending, gaps included. */
+QList<int> lireNumerosEmplacements();
+
+/**
+ * While one lives, writes are held back and reach the disk together, as one atomic replacement of the file,
+ * when the last one ends: the file then holds either everything before or everything after.
+ */
+class EcritureGroupee final
+{
+public:
+    EcritureGroupee();
+    ~EcritureGroupee();
+    EcritureGroupee(const EcritureGroupee &) = delete;
+    EcritureGroupee &operator=(const EcritureGroupee &) = delete;
+};
 
 /** Stores layout 1..5 on the desktop and shows it at once; other numbers change nothing. */
 void enregistrerPosition(int position);

@@ -37,6 +37,17 @@ QAction *nouvelleAction(const QString &texte, QMenu *parent, QActionGroup *group
 }
 } // namespace
 
+void Papirol2::cocherIntervalle(QActionGroup *groupe, int secondes)
+{
+    QAction *coche = nullptr;
+    for (QAction *a : groupe->actions()) {
+        const bool perso = a->property("perso").toBool();
+        if ((perso && !coche) || (!perso && a->property("timer").toInt() == secondes))
+            coche = a;
+    }
+    coche->setChecked(true);
+}
+
 // Rebuilt whole; every check mark is read back from where the choice is stored.
 void Papirol2::construireMenu()
 {
@@ -63,18 +74,15 @@ void Papirol2::construireMenu()
 
     const int t = lireTimer();
     auto *groupeIntervalle = new QActionGroup(menuIntervalle);
-    bool trouve = false;
     for (const Preset &preset : presets) {
         QAction *a = nouvelleAction(QString::fromUtf8(preset.texte), menu, groupeIntervalle, menuIntervalle);
-        a->setChecked(t == preset.secondes);
-        trouve = trouve || t == preset.secondes;
         a->setProperty("timer", preset.secondes);
         a->setProperty("perso", false);
     }
     QAction *perso = nouvelleAction(QStringLiteral("Personnalisé"), menu, groupeIntervalle, menuIntervalle);
-    perso->setChecked(!trouve);
     perso->setProperty("timer", t);
     perso->setProperty("perso", true);
+    cocherIntervalle(groupeIntervalle, t);
     connect(groupeIntervalle, &QActionGroup::triggered, this, &Papirol2::on_changerIntervalle);
 
     const int p = lirePosition();

@@ -32,7 +32,13 @@ Filtre::Filtre(QWidget *parent)
     filtre->setText(QCoreApplication::translate("filtreClass", "*.jpg"));
     OK->setText(QCoreApplication::translate("filtreClass", "OK"));
 
-    terminerSaisie(this, label, OK);
+    terminerSaisie(this, label);
+    // "OK" confirms a pattern; Escape and the close button add nothing. A blank pattern would match no file.
+    connect(OK, &QPushButton::clicked, this, &QDialog::accept);
+    const auto verifier = [this] {
+        OK->setEnabled(!filtre->text().trimmed().isEmpty());
+    };
+    connect(filtre, &QLineEdit::textChanged, this, verifier);
 }
 
 QString Filtre::getFiltre() const

@@ -6,7 +6,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-/** Asks for the file name filter used to look for wallpapers in a chosen folder. */
+/** Asks for the file name filter used to look for wallpapers in a chosen folder; accepted only by "OK". */
 class Filtre final : public QDialog
 {
     Q_OBJECT

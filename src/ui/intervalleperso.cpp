@@ -1,16 +1,12 @@
 #include "intervalleperso.h"
 
 #include "saisie.h"
+#include "settings/configuration.h"
 
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-
-namespace {
-// The interval ends up in milliseconds in an int timer: 2147483 s is the most that still fits.
-constexpr int intervalleMaximum = 2147483;
-} // namespace
 
 IntervallePerso::IntervallePerso(QWidget *parent)
     : QDialog(parent, Qt::WindowFlags())
@@ -43,7 +39,9 @@ IntervallePerso::IntervallePerso(QWidget *parent)
     label_2->setText(QCoreApplication::translate("intervallePersoClass", "seconde(s)"));
     OK->setText(QCoreApplication::translate("intervallePersoClass", "OK"));
 
-    terminerSaisie(this, label, OK, label_2);
+    terminerSaisie(this, label, label_2);
+    // Hiding rather than accepting: the caller reads the field however the dialog was left.
+    connect(OK, &QPushButton::clicked, this, &QWidget::hide);
 }
 
 void IntervallePerso::setIntervalle(int secondes)

@@ -85,6 +85,7 @@ void Papirol2::on_changerIntervalle(QAction *action)
         // A typo must not become a 0 s interval: anything but 1 .. 2,147,483 s keeps the old one.
         if (!dialogue.lireIntervalle(&secondes)) {
             qCInfo(lcInterface) << "custom interval refused:" << dialogue.getIntervalle();
+            cocherIntervalle(action->actionGroup(), lireTimer());
             return;
         }
         action->setProperty("timer", secondes);
@@ -121,7 +122,8 @@ void Papirol2::on_ajouterEmplacement()
     const QString chemin = choisis.isEmpty() ? choix.directory().path() : QDir(choisis.first()).path();
 
     Filtre filtre;
-    filtre.exec();
+    if (filtre.exec() != QDialog::Accepted)
+        return;
 
     const int avant = emplacements->rowCount();
     emplacements->ajouterEmplacement(chemin, filtre.getFiltre());
@@ -138,10 +140,14 @@ void Papirol2::on_supprimerEmplacement()
     if (r >= 0 && r < emplacements->rowCount()) {
         const bool selectionne = emplacements->estSelectionne(r);
         emplacements->supprimerEmplacement(r);
-        supprimerEmplacementConfig(emplacements->rowCount());
-        for (int i = r; i < emplacements->rowCount(); ++i)
-            enregistrerEmplacement(i, emplacements->cheminEmplacement(i), emplacements->filtreEmplacement(i),
-                                   emplacements->estSelectionne(i));
+        {
+            // Renumbering rewrites every later group: a kill halfway must not leave a mix of old and new.
+            EcritureGroupee ecriture;
+            supprimerEmplacementConfig(emplacements->rowCount());
+            for (int i = r; i < emplacements->rowCount(); ++i)
+                enregistrerEmplacement(i, emplacements->cheminEmplacement(i),
+                                       emplacements->filtreEmplacement(i), emplacements->estSelectionne(i));
+        }
         // A removed folder must stop showing up on the desktop now, not at some later rebuild.
         if (selectionne)
             rotator->chargerFichiers(emplacements);

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class QAction;
+class QActionGroup;
 class QMenu;
 class ListeEmplacements;
 class Rotator;
@@ -33,6 +34,8 @@ private slots:
 
 private:
     void construireMenu();
+    /** Checks the interval entry of that many seconds: its preset, else "Personnalisé". */
+    static void cocherIntervalle(QActionGroup *groupe, int secondes);
 
     Ui::Papirol2Class ui;
     QMenu *menu = nullptr;

@@ -4,7 +4,6 @@
 #include <QIcon>
 #include <QLabel>
 #include <QMetaObject>
-#include <QPushButton>
 
 void preparerSaisie(QDialog *dialogue, const char *nom)
 {
@@ -15,14 +14,12 @@ void preparerSaisie(QDialog *dialogue, const char *nom)
     dialogue->setModal(true);
 }
 
-void terminerSaisie(QDialog *dialogue, QLabel *invite, QPushButton *ok, QLabel *unite)
+void terminerSaisie(QDialog *dialogue, QLabel *invite, QLabel *unite)
 {
     QMetaObject::connectSlotsByName(dialogue);
     // Sized for the fonts the form was drawn with; larger ones would clip the prompt.
     ajusterAuTexte(dialogue, invite, unite);
     dialogue->setWindowIcon(QIcon(QStringLiteral(":/Papirol2.png")));
-    // Hiding rather than accepting: the caller reads the field however the dialog was left.
-    QObject::connect(ok, &QPushButton::clicked, dialogue, &QWidget::hide);
 }
 
 void ajusterAuTexte(QWidget *dialogue, QLabel *invite, QLabel *unite)
@@ -37,6 +34,10 @@ void ajusterAuTexte(QWidget *dialogue, QLabel *invite, QLabel *unite)
         invite->resize(invite->width(), invite->height() + manque);
         dialogue->resize(dialogue->width(), dialogue->height() + manque);
     }
-    if (unite && unite->sizeHint().width() > unite->width())
+    if (unite && unite->sizeHint().width() > unite->width()) {
+        // The dialog widens with the unit, keeping the margin it had on its right.
+        const int marge = dialogue->width() - unite->x() - unite->width();
         unite->resize(unite->sizeHint().width(), unite->height());
+        dialogue->resize(qMax(dialogue->width(), unite->x() + unite->width() + marge), dialogue->height());
+    }
 }
