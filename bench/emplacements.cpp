@@ -31,7 +31,6 @@ void ecrireIni(int n)
                     .toUtf8());
     }
     f.close();
-    ouvrirConfiguration();
 }
 
 double ms(const QElapsedTimer &chrono)
@@ -50,7 +49,12 @@ int main(int argc, char *argv[])
     QDir::setCurrent(travail.path());
 
     printf("%-34s %12s %12s\n", "locations (one repeated pair)", "Papirol 2", "QSettings");
-    for (int n : {1000, 10000, 100000}) {
+    QList<int> tailles;
+    for (int i = 1; i < argc; ++i)
+        tailles.append(atoi(argv[i]));
+    if (tailles.isEmpty())
+        tailles = {1000, 10000, 100000};
+    for (int n : tailles) {
         ecrireIni(n);
         QElapsedTimer chrono;
         chrono.start();
@@ -58,6 +62,7 @@ int main(int argc, char *argv[])
             = int(QSettings(QStringLiteral("Papirol2.ini"), QSettings::IniFormat).allKeys().size());
         const double reference = ms(chrono);
         chrono.restart();
+        ouvrirConfiguration();
         Papirol2 p;
         const double demarrage = ms(chrono);
         printf("  start-up, %6d groups (%6d keys) %9.1f ms %9.1f ms   (target: under 1 s for 10,000)\n", n,

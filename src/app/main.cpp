@@ -44,7 +44,7 @@ bool sessionGraphique(int argc, char *argv[])
 int main(int argc, char *argv[])
 {
     if (!sessionGraphique(argc, argv)) {
-        fputs("papirol2 : aucune session graphique trouvée (DISPLAY et WAYLAND_DISPLAY sont vides).\n",
+        fputs("papirol2 : aucune session graphique trouvée (ni DISPLAY ni WAYLAND_DISPLAY utilisable).\n",
               stderr);
         return 1;
     }
