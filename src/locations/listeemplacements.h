@@ -34,8 +34,8 @@ public:
 
     /**
      * Fills the empty model from the settings file: every location group in the order of its number, gaps
-     * included. Groups without a path or repeating a pair are dropped, and when the groups were not numbered
-     * 0, 1, 2 ... they are written back so, in one write, so that group n is row n again.
+     * included. Groups without a path or repeating a pair are dropped; when that or the numbering leaves
+     * group n other than row n, the groups are written back numbered from 0, in one write.
      */
     void charger();
 

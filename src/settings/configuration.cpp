@@ -169,10 +169,12 @@ QList<int> lireNumerosEmplacements()
     const QString prefixe = QStringLiteral("Emplacement_");
     QList<int> numeros;
     for (const QString &nom : config().childGroups()) {
+        if (!nom.startsWith(prefixe))
+            continue;
         bool ok = false;
         const int n = QStringView(nom).mid(prefixe.size()).toInt(&ok, 10);
-        // Only the names the program itself writes: "Emplacement_07" or "_+7" would be read as another group.
-        if (nom.startsWith(prefixe) && ok && n >= 0 && groupe(n) == nom)
+        // Only names the program writes: "Emplacement_07" is left alone rather than taken for group 7.
+        if (ok && n >= 0 && groupe(n) == nom)
             numeros.append(n);
     }
     std::sort(numeros.begin(), numeros.end());
