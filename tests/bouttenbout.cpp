@@ -4,6 +4,7 @@
 #include "commun.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QScopeGuard>
@@ -318,6 +319,45 @@ private slots:
         QCOMPARE(couleurAffichee(couleurs2, vue, delaiAbsence), -1);
         QCOMPARE(couleurAffichee(couleurs2), vue);
         QCOMPARE(autre.state(), QProcess::Running);
+    }
+
+    // A picture folder on a share whose listings take seconds: the tray answers meanwhile, the picture comes
+    // after, and Quitter ends the program without waiting for a listing under way.
+    void unPartageLent()
+    {
+        PartageLent partage;
+        QString raison;
+        if (!partage.monter(&raison))
+            QSKIP(qPrintable(QStringLiteral("FUSE unavailable, slow share not tested: ") + raison));
+        const QList<QColor> couleurs {rouge, vert};
+        QVERIFY(creerImages(partage.source(), couleurs));
+        partage.changerDelai(8);
+        QVERIFY(ecrireIni(dossier("lent"), true, partage.montage()));
+        QElapsedTimer chrono;
+        chrono.start();
+        QProcess &p = lancer(dossier("lent"));
+        const QString icone = attendreIcone();
+        QVERIFY(!icone.isEmpty());
+        QVERIFY(ouvrirMenu(icone));
+        QVERIFY(touches("Escape") && attendre([] { return menus() == 0; }));
+        QVERIFY2(chrono.elapsed() < 8000, "the menu waited for the listing");
+        QVERIFY(couleurAffichee(couleurs) >= 0);
+        QVERIFY(choisirDansMenu(icone, "Up Return"));
+        QVERIFY(sortiAvecSucces(p));
+
+        partage.changerDelai(60);
+        chrono.restart();
+        QProcess &encore = lancer(dossier("lent"));
+        QVERIFY(choisirDansMenu(attendreIcone(), "Up Return"));
+        // The program is done at once: only its thread that the kernel holds on the share keeps the process.
+        const QString etat = QStringLiteral("/proc/%1/stat").arg(encore.processId());
+        QVERIFY(attendre([&] {
+            QFile f(etat);
+            return icones().isEmpty() && (!f.open(QIODevice::ReadOnly) || f.readAll().contains(") Z "));
+        }));
+        QVERIFY2(chrono.elapsed() < 30000, "Quitter waited for the listing");
+        partage.couper();
+        QVERIFY(sortiAvecSucces(encore));
     }
 
     // On a display of its own: no tray host until the test starts one.

@@ -1,9 +1,11 @@
 #include "commun.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPainter>
 #include <QProcess>
+#include <QTest>
 
 #include <xcb/xcb.h>
 
@@ -128,4 +130,58 @@ bool reglerEcrans(const QList<QRect> &ecrans)
         if (!xrandr(moniteur(i, ecrans.at(i))))
             return false;
     return true;
+}
+
+PartageLent::PartageLent()
+{
+    QDir().mkpath(source());
+    QDir().mkpath(montage());
+    changerDelai(0);
+}
+
+PartageLent::~PartageLent()
+{
+    if (fuse.state() == QProcess::NotRunning)
+        return;
+    fuse.terminate();
+    if (!fuse.waitForFinished(5000))
+        couper();
+}
+
+void PartageLent::couper()
+{
+    fuse.kill();
+    fuse.waitForFinished(5000);
+    QProcess::execute(QStringLiteral("fusermount"), {QStringLiteral("-uz"), montage()});
+}
+
+bool PartageLent::monter(QString *raison)
+{
+    if (!QFile::exists(QStringLiteral("/dev/fuse"))) {
+        *raison = QStringLiteral("no /dev/fuse");
+        return false;
+    }
+    fuse.setProcessChannelMode(QProcess::MergedChannels);
+    fuse.start(QDir::cleanPath(QStringLiteral(PAPIROL2_DONNEES "/../partagelent.py")),
+               {source(), montage(), dossier.filePath(QStringLiteral("delai"))});
+    const auto monte = [this] {
+        QFile table(QStringLiteral("/proc/self/mounts"));
+        return table.open(QIODevice::ReadOnly)
+            && table.readAll().contains(' ' + QFile::encodeName(montage()) + ' ');
+    };
+    if (QTest::qWaitFor([&] { return monte() || fuse.state() == QProcess::NotRunning; }, 15000) && monte())
+        return true;
+    fuse.kill();
+    fuse.waitForFinished(5000);
+    *raison
+        = QStringLiteral("the FUSE mirror did not mount (needs python3-fusepy, libfuse2, fuse and root): ")
+        + QString::fromUtf8(fuse.readAll()).trimmed();
+    return false;
+}
+
+void PartageLent::changerDelai(double secondes)
+{
+    QFile f(dossier.filePath(QStringLiteral("delai")));
+    if (f.open(QIODevice::WriteOnly))
+        f.write(QByteArray::number(secondes));
 }

@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QProcess>
 #include <QRect>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -66,3 +67,23 @@ QStringList moniteur(int rang, QRect zone);
 
 /** Replaces the monitors m0..m3 by these; none leaves the whole root one monitor. */
 bool reglerEcrans(const QList<QRect> &ecrans);
+
+/** A slow network share, for real: a FUSE mirror of source() at montage() whose listings each take the
+ * seconds last given to changerDelai. */
+class PartageLent
+{
+public:
+    PartageLent();
+    ~PartageLent();
+    /** Mounts it; false, with why in raison, where FUSE cannot run. */
+    bool monter(QString *raison);
+    void changerDelai(double secondes);
+    /** The share drops, as a server that goes away: listings under way end in an error. */
+    void couper();
+    QString source() const { return dossier.filePath(QStringLiteral("source")); }
+    QString montage() const { return dossier.filePath(QStringLiteral("montage")); }
+
+private:
+    QTemporaryDir dossier;
+    QProcess fuse;
+};

@@ -4,11 +4,42 @@
 #include "settings/configuration.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSet>
+#include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
+
+#include <sys/stat.h>
 
 #include <memory>
+
+namespace {
+// Generous: a loaded machine must slow the tests down, not fail them.
+constexpr int delaiMax = 20000;
+
+QSet<QString> ensemble(const QStringList &l)
+{
+    return QSet<QString>(l.cbegin(), l.cend());
+}
+
+QStringList images(int n, int premier = 0)
+{
+    QStringList noms;
+    for (int i = premier; i < premier + n; ++i)
+        noms << QStringLiteral("img%1.jpg").arg(i);
+    return noms;
+}
+
+void creer(const QString &dossier, const QStringList &noms)
+{
+    QDir().mkpath(dossier);
+    for (const QString &f : noms)
+        QFile(dossier + QLatin1Char('/') + f).open(QIODevice::WriteOnly);
+}
+} // namespace
 
 class TestRotator : public QObject
 {
@@ -20,33 +51,41 @@ private:
     std::unique_ptr<ListeEmplacements> modele;
     std::unique_ptr<Rotator> rotator;
 
-    // A location over folder nom, made with those empty files, then the candidates listed again.
+    // A location over folder nom, made with those empty files.
     QString ajouter(const QString &nom, const QStringList &fichiers,
                     const QString &filtre = QStringLiteral("*.jpg"), bool selectionne = true)
     {
-        const QString dossier = travail->chemin(nom);
+        const QString dossier = nom.startsWith(QLatin1Char('/')) ? nom : travail->chemin(nom);
         if (!fichiers.isEmpty())
-            QDir().mkpath(dossier);
-        for (const QString &f : fichiers)
-            QFile(dossier + QLatin1Char('/') + f).open(QIODevice::WriteOnly);
+            creer(dossier, fichiers);
         modele->ajouterEmplacement(dossier, filtre);
         modele->setSelectionne(modele->rowCount() - 1, selectionne);
-        rotator->chargerFichiers(modele.get());
         return dossier;
     }
-    static QStringList images(int n)
+    // Follows the model and waits until every selected location has been listed.
+    bool lister()
     {
-        QStringList noms;
-        for (int i = 0; i < n; ++i)
-            noms << QStringLiteral("img%1.jpg").arg(i);
-        return noms;
+        int selectionnes = 0;
+        for (int i = 0; i < modele->rowCount(); ++i)
+            selectionnes += modele->estSelectionne(i);
+        rotator->chargerFichiers(modele.get());
+        return QTest::qWaitFor([&] { return rotator->listages() >= selectionnes; }, delaiMax);
     }
-    static QSet<QString> ensemble(const QStringList &l) { return QSet<QString>(l.cbegin(), l.cend()); }
+    // Asks for a picture and waits for one more to be shown; false when none came.
+    bool tirer()
+    {
+        const auto avant = enregistreur->appliques.size();
+        rotator->changerWallpaper();
+        return QTest::qWaitFor([&] { return enregistreur->appliques.size() > avant; }, delaiMax);
+    }
 
 private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void init()
     {
         travail = std::make_unique<DossierDeTravail>();
+        QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                      + QStringLiteral("/papirol2/rotation.ini"));
         ouvrirConfiguration();
         enregistreur = installerEnregistreur();
         modele = std::make_unique<ListeEmplacements>();
@@ -59,40 +98,70 @@ private slots:
         travail.reset();
     }
 
-    void chaqueCycleMontreChaqueCandidatUneFois_data()
+    // Random adds and removes between draws, over many cycles, in two locations.
+    void leTirageSansRepetitionSousLeRemous_data()
     {
-        QTest::addColumn<int>("n");
-        for (int n : {0, 1, 2, 3, 17, 250})
-            QTest::addRow("%d", n) << n;
+        QTest::addColumn<int>("depart");
+        QTest::addColumn<int>("remous");
+        for (int depart : {0, 1, 2, 3, 17})
+            for (int remous : {0, 30, 90})
+                QTest::addRow("%d images, %d %% de remous", depart, remous) << depart << remous;
     }
-    void chaqueCycleMontreChaqueCandidatUneFois()
+    void leTirageSansRepetitionSousLeRemous()
     {
-        QFETCH(int, n);
-        ajouter(QStringLiteral("d"), images(n));
-        QCOMPARE(rotator->candidats().size(), n);
-        // Fewer than two candidates: nothing to change to.
-        const QStringList attendus = n < 2 ? QStringList() : rotator->candidats();
-        for (int cycle = 0; cycle < 4; ++cycle) {
-            if (cycle == 2) {
-                // Listing the pictures again starts a new cycle, whatever the old one had drawn.
-                rotator->changerWallpaper();
-                rotator->chargerFichiers(modele.get());
+        QFETCH(int, depart);
+        QFETCH(int, remous);
+        QRandomGenerator hasard(quint32(depart * 100 + remous));
+        Candidats lot;
+        QStringList dossiers[2];
+        int suivant = 0;
+        for (int i = 0; i < depart; ++i)
+            dossiers[i % 2] << QStringLiteral("p%1.jpg").arg(suivant++);
+        const auto relister = [&](int d) {
+            Listage l;
+            for (const QString &n : dossiers[d])
+                l.ajouter(n);
+            lot.remplacer(QString::number(d), QStringLiteral("/d%1").arg(d), std::move(l));
+        };
+        relister(0);
+        relister(1);
+        const auto vivants = [&] {
+            QSet<QString> v;
+            for (int d : {0, 1})
+                for (const QString &n : dossiers[d])
+                    v << QStringLiteral("/d%1/").arg(d) + n;
+            return v;
+        };
+        // The picture the desktop showed before the start is not drawn first.
+        QString precedent = vivants().isEmpty() ? QString() : *vivants().cbegin();
+        QSet<QString> cycle;
+        for (int tour = 0; tour < 1500; ++tour) {
+            if (int(hasard.bounded(100)) < remous) {
+                const int d = int(hasard.bounded(2));
+                if (hasard.bounded(2) || dossiers[d].isEmpty())
+                    dossiers[d] << QStringLiteral("p%1.jpg").arg(suivant++);
+                else
+                    dossiers[d].removeAt(int(hasard.bounded(int(dossiers[d].size()))));
+                relister(d);
             }
-            enregistreur->appliques.clear();
-            rotator->demarrer();
-            for (int i = 1; i < n; ++i) {
-                // Stopping and starting in mid-cycle must not reset what was drawn.
-                if (i == n / 2) {
-                    rotator->arreter();
-                    rotator->demarrer();
-                } else {
-                    rotator->changerWallpaper();
-                }
+            const QSet<QString> avant = vivants();
+            QCOMPARE(lot.nombre(), int(avant.size()));
+            const Tire t = lot.tirer(hasard.generate(), precedent);
+            if (avant.isEmpty()) {
+                QVERIFY(t.chemin.isEmpty());
+                continue;
             }
-            QVERIFY(rotator->estActif());
-            rotator->arreter();
-            QCOMPARE(enregistreur->appliques.size(), attendus.size());
-            QCOMPARE(ensemble(enregistreur->appliques), ensemble(attendus));
+            QVERIFY(avant.contains(t.chemin));
+            if (t.cycleNeuf) {
+                // Every picture there at the end of a cycle, added mid-cycle or not, was drawn in it.
+                QVERIFY(cycle.contains(avant));
+                cycle.clear();
+            }
+            QVERIFY2(!cycle.contains(t.chemin), qPrintable(t.chemin));
+            if (avant.size() > 1)
+                QVERIFY2(t.chemin != precedent, qPrintable(t.chemin));
+            cycle << t.chemin;
+            precedent = t.chemin;
         }
     }
 
@@ -115,13 +184,14 @@ private slots:
         QFETCH(QString, filtre);
         QFETCH(QString, attendus);
         const QString dossier = ajouter(QStringLiteral("d"), fichiers.split(QLatin1Char('|')), filtre);
+        QVERIFY(lister());
         QStringList obtenus;
         for (const QString &c : rotator->candidats())
             obtenus << c.mid(dossier.size() + 1);
         QCOMPARE(ensemble(obtenus), ensemble(attendus.split(QLatin1Char('|'))));
         // On Linux the path reaches the desktop as listed: a backslash is part of a name.
         for (int i = 0; i < obtenus.size(); ++i)
-            rotator->changerWallpaper();
+            QVERIFY(tirer());
         for (const QString &applique : qAsConst(enregistreur->appliques))
             QVERIFY2(QFile::exists(applique), qPrintable(applique));
     }
@@ -138,12 +208,154 @@ private slots:
         ajouter(QStringLiteral("d"), {},
                 QStringLiteral("img*")); // the same pictures through a second location
         ajouter(QStringLiteral("e"), images(3), QStringLiteral("*.jpg"), false);
+        QVERIFY(lister());
         QStringList noms;
         for (const QString &c : rotator->candidats())
             noms << c.section(QLatin1Char('/'), -1);
         noms.sort();
         QCOMPARE(noms,
                  QStringLiteral("img0.jpg|img0.jpg|img1.jpg|img1.jpg|lien.jpg").split(QLatin1Char('|')));
+    }
+
+    // A single picture is a wallpaper too: shown once, then left alone rather than shown again.
+    void uneImageSeuleEstMontreeUneFois()
+    {
+        ajouter(QStringLiteral("d"), images(1));
+        rotator->chargerFichiers(modele.get());
+        // Asked before the listing is back: the picture comes with it.
+        rotator->demarrer();
+        QTRY_COMPARE_WITH_TIMEOUT(enregistreur->appliques.size(), 1, delaiMax);
+        rotator->changerWallpaper();
+        rotator->changerWallpaper();
+        QTest::qWait(300);
+        QCOMPARE(enregistreur->appliques.size(), 1);
+    }
+
+    // The picture shown last, before a restart, is not the first one after it.
+    void apresUnRedemarrageUneAutreImage_data()
+    {
+        QTest::addColumn<int>("n");
+        QTest::newRow("2") << 2;
+        QTest::newRow("3") << 3;
+    }
+    void apresUnRedemarrageUneAutreImage()
+    {
+        QFETCH(int, n);
+        ajouter(QStringLiteral("d"), images(n));
+        QString precedente;
+        for (int demarrage = 0; demarrage < 12; ++demarrage) {
+            rotator = std::make_unique<Rotator>();
+            QVERIFY(lister());
+            QVERIFY(tirer());
+            if (demarrage)
+                QVERIFY(enregistreur->appliques.last() != precedente);
+            precedente = enregistreur->appliques.last();
+        }
+    }
+
+    // A drawn file gone since the listing, or swapped for something that is no picture file, is passed over.
+    void unFichierDisparuEstSaute_data()
+    {
+        QTest::addColumn<bool>("tube");
+        QTest::newRow("supprimés") << false;
+        QTest::newRow("remplacés par des tubes nommés") << true;
+    }
+    void unFichierDisparuEstSaute()
+    {
+        QFETCH(bool, tube);
+        const QString d = ajouter(QStringLiteral("d"), images(20));
+        QVERIFY(lister());
+        for (const QString &nom : images(19, 1)) {
+            const QString chemin = d + QLatin1Char('/') + nom;
+            QVERIFY(QFile::remove(chemin));
+            if (tube)
+                QCOMPARE(mkfifo(QFile::encodeName(chemin).constData(), 0600), 0);
+        }
+        // Drawn before the watcher has the folder listed again.
+        QVERIFY(tirer());
+        QCOMPARE(enregistreur->appliques, QStringList {d + QStringLiteral("/img0.jpg")});
+    }
+
+    // Real folders and the real watcher: pictures come and go while the rotation runs.
+    void lesDossiersSontSuivis()
+    {
+        const QString d = ajouter(QStringLiteral("d"), images(2));
+        QVERIFY(lister());
+        QVERIFY(tirer());
+        creer(d, images(1, 2));
+        QTRY_COMPARE_WITH_TIMEOUT(rotator->candidats().size(), 3, delaiMax);
+        // Added mid-cycle, drawn in this cycle: the two left are the other one and the new one.
+        QVERIFY(tirer());
+        QVERIFY(tirer());
+        QSet<QString> tous;
+        for (const QString &n : images(3))
+            tous << d + QLatin1Char('/') + n;
+        QCOMPARE(enregistreur->appliques.size(), 3);
+        QCOMPARE(ensemble(enregistreur->appliques), tous);
+        QVERIFY(QFile::remove(d + QStringLiteral("/img0.jpg")));
+        QTRY_COMPARE_WITH_TIMEOUT(rotator->candidats().size(), 2, delaiMax);
+        // Replaced under the same name: still one candidate.
+        creer(d, {QStringLiteral("neuve.tmp")});
+        QVERIFY(QFile::rename(d + QStringLiteral("/neuve.tmp"), d + QStringLiteral("/img2.jpg.part")));
+        QVERIFY(::rename(QFile::encodeName(d + QStringLiteral("/img2.jpg.part")).constData(),
+                         QFile::encodeName(d + QStringLiteral("/img1.jpg")).constData())
+                == 0);
+        QTest::qWait(2 * Rotator::calmeMs);
+        QTRY_COMPARE_WITH_TIMEOUT(rotator->candidats().size(), 2, delaiMax);
+
+        // A copy of 5,000 pictures costs a handful of listings, not one each.
+        const int avant = rotator->listages();
+        creer(d, images(5000, 10));
+        QTRY_COMPARE_WITH_TIMEOUT(rotator->candidats().size(), 5002, delaiMax);
+        QVERIFY2(rotator->listages() - avant < 10, qPrintable(QString::number(rotator->listages() - avant)));
+    }
+
+    // A share whose listing takes seconds: the event loop keeps answering, the pictures come after.
+    void unPartageLent()
+    {
+        PartageLent partage;
+        QString raison;
+        if (!partage.monter(&raison))
+            QSKIP(qPrintable(QStringLiteral("FUSE unavailable, slow share not tested: ") + raison));
+        creer(partage.source(), images(3));
+        partage.changerDelai(8);
+        ajouter(partage.montage(), {});
+        QElapsedTimer chrono;
+        chrono.start();
+        qint64 pire = 0, dernierBattement = 0;
+        QTimer battement;
+        connect(&battement, &QTimer::timeout, [&] {
+            pire = qMax(pire, chrono.elapsed() - dernierBattement);
+            dernierBattement = chrono.elapsed();
+        });
+        battement.start(20);
+        rotator->chargerFichiers(modele.get());
+        rotator->demarrer();
+        QTRY_COMPARE_WITH_TIMEOUT(enregistreur->appliques.size(), 1, delaiMax);
+        QVERIFY2(chrono.elapsed() > 4000, "the listing was not slow");
+        QVERIFY2(pire < 500, qPrintable(QStringLiteral("event loop stalled %1 ms").arg(pire)));
+
+        // Switched off while being listed: its late listing is dropped.
+        modele->setSelectionne(0, false);
+        rotator->chargerFichiers(modele.get());
+        QVERIFY(rotator->candidats().isEmpty());
+        partage.changerDelai(2);
+        modele->setSelectionne(0, true);
+        rotator->chargerFichiers(modele.get());
+        modele->setSelectionne(0, false);
+        rotator->chargerFichiers(modele.get());
+        QTest::qWait(3000);
+        QVERIFY(rotator->candidats().isEmpty());
+
+        // Going away mid-listing waits for nothing.
+        partage.changerDelai(30);
+        modele->setSelectionne(0, true);
+        rotator->chargerFichiers(modele.get());
+        QTest::qWait(200);
+        chrono.restart();
+        rotator.reset();
+        QVERIFY2(chrono.elapsed() < 3000, qPrintable(QString::number(chrono.elapsed())));
+        QVERIFY(pire < 500);
     }
 
     void lIntervalleEstBorneMaisStockeTelQuel_data()
@@ -175,9 +387,10 @@ private slots:
     {
         enregistrerTimer(1);
         ajouter(QStringLiteral("d"), images(3));
+        QVERIFY(lister());
         rotator->demarrer();
-        QCOMPARE(enregistreur->appliques.size(), 1);
-        QTRY_COMPARE_WITH_TIMEOUT(enregistreur->appliques.size(), 2, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(enregistreur->appliques.size(), 1, delaiMax);
+        QTRY_COMPARE_WITH_TIMEOUT(enregistreur->appliques.size(), 2, delaiMax);
         rotator->arreter();
         QVERIFY(!rotator->estActif());
     }

@@ -29,6 +29,9 @@ public:
     virtual quint32 compteur() const;
     /** Waits up to msecs (-1: no limit) for what was asked of the desktop to be done; false on time-out. */
     virtual bool attendre(int msecs = -1);
+    /** Whether appliquerFondEcran may be called from any thread, so a slow hand-over can leave the GUI one.
+     */
+    virtual bool appelableDeToutFil() const { return false; }
 };
 
 /** Picks the backend for this session: PAPIROL2_BUREAU first, then what the session says it is. */

@@ -10,4 +10,6 @@ public:
     void appliquerFondEcran(const QString &chemin) override;
     int lirePosition() override;
     void enregistrerPosition(int position) override;
+    // SystemParametersInfoW reads the whole picture before it returns; any thread may wait for that.
+    bool appelableDeToutFil() const override { return true; }
 };

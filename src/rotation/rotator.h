@@ -1,12 +1,25 @@
 #pragma once
 
+#include "candidats.h"
+
+#include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 
+#include <memory>
+
+class QFileSystemWatcher;
+class QThread;
 class QTimer;
+class Boite;
 class ListeEmplacements;
 
-/** Draws the pictures of the selected locations in random order, none twice per cycle, on a timer. */
+/**
+ * Draws the pictures of the selected locations in random order, none twice per cycle, on a timer. Folders
+ * are listed, and drawn files checked, off the GUI thread; the candidates follow the folders as they change.
+ */
 class Rotator final : public QObject
 {
     Q_OBJECT
@@ -17,32 +30,70 @@ public:
 
     /** Sets the interval in seconds and stores it; a running timer restarts with it. */
     void changerIntervalle(int secondes);
-    /** Changes the picture now, then ticks every stored interval. */
+    /** Changes the picture now (or as soon as there is one), then ticks every stored interval. */
     void demarrer();
     /** Stops the ticks; the cycle is kept. */
     void arreter();
-    /** Lists the pictures of the selected locations again and starts a new cycle. */
+    /** Follows the selected locations: newly selected ones are listed, the others dropped. Returns at once.
+     */
     void chargerFichiers(ListeEmplacements *modele);
 
     /** Whether the timer runs. */
     bool estActif() const;
     /** The timer's interval in milliseconds. */
     int intervalleMs() const;
-    /** The candidates: undrawn ones first, then those drawn in this cycle, latest first. */
-    const QStringList &candidats() const { return fichiers; }
-    /** How many candidates this cycle has not drawn yet. */
-    int restants() const { return nbRestants; }
+    /** The pictures that can be drawn, as listed so far. */
+    QStringList candidats() const { return lot.chemins(); }
+    /** How many of them this cycle has not drawn yet. */
+    int restants() const { return lot.restants(); }
+    /** How many listings have come back since construction. */
+    int listages() const { return nbListages; }
 
     /** The interval the timer really gets: 1 .. 2,147,483 seconds, so seconds × 1000 fits an int. */
     static int borner(int secondes);
+    /** How long a folder must be quiet after a change before it is listed again, and the most it waits. */
+    static constexpr int calmeMs = 300, attenteMaxMs = 3000;
 
 public slots:
-    /** Draws the next picture and shows it; fewer than two candidates change nothing. */
+    /** Draws the next picture and shows it; the same picture is never shown twice in a row. */
     void changerWallpaper();
 
+signals:
+    /** A listing came back and the candidates follow it. */
+    void candidatsListes();
+
 private:
+    struct Suivi
+    {
+        QString dossier;
+        QString filtre;
+        quint64 jeton = 0;
+        bool enCours = false;
+        bool aRefaire = false;
+    };
+
+    void lister(const QString &cle);
+    void recevoirListage(const QString &cle, quint64 jeton, const std::shared_ptr<Listage> &listage);
+    void verifier(int essai);
+    void recevoirVerification(const Tire &tire, int essai, bool lisible);
+    void surChangement(const QString &dossier);
+    void relisterChanges();
+    void surveiller(const QString &dossier, bool oui);
+
     QTimer *minuteur;
-    int nbFichiers = 0;
-    QStringList fichiers;
-    int nbRestants = 0;
+    Candidats lot;
+    QHash<QString, Suivi> suivis;
+    QHash<QString, int> surveilles;
+    QSet<QString> changes;
+    QTimer *calme;
+    QElapsedTimer depuisChangement;
+    QThread *filVeille;
+    QFileSystemWatcher *veilleur;
+    std::shared_ptr<Boite> boite;
+    quint64 dernierJeton = 0;
+    int nbListages = 0;
+    bool verification = false;
+    bool tirageDemande = false;
+    QString dernier;
+    QString dernierApplique;
 };

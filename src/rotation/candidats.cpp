@@ -1,0 +1,190 @@
+#include "candidats.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QSet>
+
+#include <utility>
+
+void Listage::ajouter(const QString &nom)
+{
+    debuts.push_back(quint32(noms.size()));
+    noms.append(nom.toUtf8());
+}
+
+QByteArrayView Listage::nom(int i) const
+{
+    const quint32 fin = size_t(i) + 1 < debuts.size() ? debuts[i + 1] : quint32(noms.size());
+    return QByteArrayView(noms.constData() + debuts[i], fin - debuts[i]);
+}
+
+Listage listerDossier(const QString &dossier, const QString &filtre)
+{
+    Listage listage;
+    // Files only: a matching sub-folder is no picture. Hidden entries stay out, as in a file manager.
+    QDirIterator it(dossier, QStringList {filtre}, QDir::Files);
+    while (it.hasNext()) {
+        it.next();
+        listage.ajouter(it.fileName());
+    }
+    return listage;
+}
+
+// ordre holds indexes into listage: [0, restants) not drawn this cycle, [restants, vivants) drawn,
+// [vivants, end) found unreadable and left out until the next listing.
+struct Candidats::Partie
+{
+    QString cle;
+    QString dossier;
+    quint64 id = 0;
+    Listage listage;
+    std::vector<quint32> ordre;
+    int restants = 0;
+    int vivants = 0;
+
+    QString chemin(int position) const
+    {
+        return dossier + QLatin1Char('/') + QString::fromUtf8(listage.nom(int(ordre[position])));
+    }
+    void echanger(int a, int b) { std::swap(ordre[a], ordre[b]); }
+};
+
+Candidats::Candidats() = default;
+Candidats::~Candidats() = default;
+
+Candidats::Partie *Candidats::trouver(const QString &cle) const
+{
+    for (const auto &p : parties) {
+        if (p->cle == cle)
+            return p.get();
+    }
+    return nullptr;
+}
+
+void Candidats::remplacer(const QString &cle, const QString &dossier, Listage listage)
+{
+    auto neuve = std::make_unique<Partie>();
+    neuve->cle = cle;
+    neuve->dossier = dossier;
+    neuve->id = prochainId++;
+    neuve->listage = std::move(listage);
+    const int n = neuve->listage.taille();
+    neuve->ordre.resize(n);
+    QSet<QByteArrayView> dejaTires;
+    Partie *ancienne = trouver(cle);
+    if (ancienne) {
+        for (int i = ancienne->restants; i < int(ancienne->ordre.size()); ++i)
+            dejaTires.insert(ancienne->listage.nom(int(ancienne->ordre[i])));
+    }
+    // Undrawn names from the front, drawn ones from the back.
+    int avant = 0, arriere = n;
+    for (int i = 0; i < n; ++i) {
+        if (dejaTires.contains(neuve->listage.nom(i)))
+            neuve->ordre[--arriere] = quint32(i);
+        else
+            neuve->ordre[avant++] = quint32(i);
+    }
+    neuve->restants = avant;
+    neuve->vivants = n;
+    if (ancienne) {
+        for (auto &p : parties) {
+            if (p.get() == ancienne)
+                p = std::move(neuve);
+        }
+    } else {
+        parties.push_back(std::move(neuve));
+    }
+}
+
+void Candidats::retirer(const QString &cle)
+{
+    for (auto it = parties.begin(); it != parties.end(); ++it) {
+        if ((*it)->cle == cle) {
+            parties.erase(it);
+            return;
+        }
+    }
+}
+
+int Candidats::nombre() const
+{
+    int n = 0;
+    for (const auto &p : parties)
+        n += p->vivants;
+    return n;
+}
+
+int Candidats::restants() const
+{
+    int n = 0;
+    for (const auto &p : parties)
+        n += p->restants;
+    return n;
+}
+
+Tire Candidats::tirer(quint32 hasard, const QString &eviter)
+{
+    const auto localiser = [this](int k) {
+        for (const auto &p : parties) {
+            if (k < p->restants)
+                return std::make_pair(p.get(), k);
+            k -= p->restants;
+        }
+        Q_UNREACHABLE();
+        return std::make_pair(static_cast<Partie *>(nullptr), 0);
+    };
+    const int total = nombre();
+    if (total == 0)
+        return {};
+    Tire tire;
+    int u = restants();
+    const bool seulEvite = u == 1 && total > 1 && [&] {
+        const auto [p, k] = localiser(0);
+        return p->chemin(k) == eviter;
+    }();
+    if (u == 0 || seulEvite) {
+        for (const auto &p : parties)
+            p->restants = p->vivants;
+        u = total;
+        tire.cycleNeuf = true;
+    }
+    int k = int(hasard % quint32(u));
+    auto [partie, position] = localiser(k);
+    if (u > 1 && partie->chemin(position) == eviter) {
+        k = int((quint32(k) + 1 + (hasard / quint32(u)) % quint32(u - 1)) % quint32(u));
+        std::tie(partie, position) = localiser(k);
+    }
+    tire.chemin = partie->chemin(position);
+    tire.partie = partie->id;
+    tire.index = int(partie->ordre[position]);
+    partie->echanger(position, --partie->restants);
+    return tire;
+}
+
+void Candidats::abandonner(const Tire &tire)
+{
+    for (const auto &p : parties) {
+        if (p->id != tire.partie)
+            continue;
+        for (int pos = 0; pos < p->vivants; ++pos) {
+            if (int(p->ordre[pos]) != tire.index)
+                continue;
+            if (pos < p->restants) {
+                p->echanger(pos, --p->restants);
+                pos = p->restants;
+            }
+            p->echanger(pos, --p->vivants);
+            return;
+        }
+    }
+}
+
+QStringList Candidats::chemins() const
+{
+    QStringList resultat;
+    for (const auto &p : parties) {
+        for (int pos = 0; pos < p->vivants; ++pos)
+            resultat << p->chemin(pos);
+    }
+    return resultat;
+}
