@@ -1,53 +1,31 @@
-// Cost of one tick at 10, 10^4 and 10^6 candidates, with a desktop that does nothing: it must stay flat.
-#include "desktop/bureaunul.h"
-#include "locations/listeemplacements.h"
-#include "rotation/rotator.h"
+// Cost of one draw at 10, 10^4 and 10^6 candidates: it must stay flat. The check of the drawn file and the
+// hand-over to the desktop run on other threads and are not counted.
+#include "desktop/bureau.h"
+#include "rotation/candidats.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <cstdio>
 
-int main(int argc, char *argv[])
+int main()
 {
-    QCoreApplication app(argc, argv);
-    QTemporaryDir travail;
-    QDir::setCurrent(travail.path());
-    installerBureau(std::make_unique<BureauNul>(QStringLiteral("benchmark")));
-    printf("changerWallpaper per tick (desktop that does nothing)\n");
-    // 10^6 candidates without 10^6 files: one folder of 10^4 seen through up to 100 distinct patterns.
-    const QString dossier = travail.filePath(QStringLiteral("images"));
-    QDir().mkpath(dossier);
-    for (int i = 0; i < 10000; ++i) {
-        QFile f(QStringLiteral("%1/p%2.jpg").arg(dossier).arg(i));
-        f.open(QIODevice::WriteOnly);
-    }
-    struct Cas
-    {
-        int fichiers;
-        int motifs;
-    };
-    for (const Cas cas : {Cas {10, 1}, Cas {10000, 1}, Cas {10000, 100}}) {
-        ListeEmplacements modele;
-        for (int m = 0; m < cas.motifs; ++m) {
-            const QString motif = cas.fichiers == 10
-                ? QStringLiteral("p?.jpg")
-                : QStringLiteral("[p") + QString(m, QLatin1Char('a')) + QStringLiteral("]*.jpg");
-            modele.ajouterEmplacement(dossier, motif);
-            modele.setSelectionne(m, true);
+    printf("draw per tick (Candidats::tirer)\n");
+    for (const int n : {10, 10000, 1000000}) {
+        Candidats lot;
+        // Ten locations, as a user with several folders has.
+        for (int d = 0; d < 10; ++d) {
+            Listage l;
+            for (int i = 0; i < n / 10; ++i)
+                l.ajouter(QStringLiteral("photo-%1.jpg").arg(i, 7, 10, QLatin1Char('0')));
+            lot.remplacer(QString::number(d), QStringLiteral("/images/%1").arg(d), std::move(l));
         }
-        Rotator rotator;
-        rotator.chargerFichiers(&modele);
         const int ticks = 200000;
+        QString dernier;
         QElapsedTimer chrono;
         chrono.start();
         for (int i = 0; i < ticks; ++i)
-            rotator.changerWallpaper();
-        printf("  %9lld candidates: %8.1f ns per tick\n", qlonglong(rotator.candidats().size()),
-               double(chrono.nsecsElapsed()) / ticks);
+            dernier = lot.tirer(compteurPlateforme(), dernier).chemin;
+        printf("  %9d candidates: %8.1f ns per tick\n", lot.nombre(), double(chrono.nsecsElapsed()) / ticks);
     }
     return 0;
 }

@@ -9,7 +9,18 @@
 void Listage::ajouter(const QString &nom)
 {
     debuts.push_back(quint32(noms.size()));
-    noms.append(nom.toUtf8());
+    // Most names are ASCII: copied as they are, without a temporary for each.
+    const qsizetype debut = noms.size();
+    noms.resize(debut + nom.size());
+    char *d = noms.data() + debut;
+    for (const QChar c : nom) {
+        if (c.unicode() >= 0x80) {
+            noms.resize(debut);
+            noms.append(nom.toUtf8());
+            return;
+        }
+        *d++ = char(c.unicode());
+    }
 }
 
 QByteArrayView Listage::nom(int i) const
