@@ -75,8 +75,9 @@ int main(int argc, char *argv[])
         chrono.restart();
         QProcess p;
         p.setStandardOutputFile(QProcess::nullDevice());
-        p.start(QStringLiteral("find"), {dossier, QStringLiteral("-maxdepth"), QStringLiteral("1"),
-                                         QStringLiteral("-name"), QStringLiteral("*.jpg")});
+        p.start(QStringLiteral("find"),
+                {dossier, QStringLiteral("-maxdepth"), QStringLiteral("1"), QStringLiteral("-name"),
+                 QStringLiteral("*.jpg")});
         p.waitForFinished(-1);
         find.push_back(chrono.nsecsElapsed() / 1e6);
     }
@@ -100,7 +101,8 @@ int main(int argc, char *argv[])
             apres100 = rssMiB();
     }
     printf("resident memory, one location of 1,000 pictures listed again after each change\n");
-    printf("  after %6d changes: %6.2f MiB\n  after %6d changes: %6.2f MiB\n", 100, apres100, 10000, rssMiB());
+    printf("  after %6d changes: %6.2f MiB\n  after %6d changes: %6.2f MiB\n", 100, apres100, 10000,
+           rssMiB());
 
     // A copy of 5,000 pictures into a watched folder.
     const QString rafale = travail.filePath(QStringLiteral("rafale"));
