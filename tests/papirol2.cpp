@@ -14,7 +14,6 @@
 #include <QMenu>
 #include <QProcess>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
@@ -71,6 +70,7 @@ class TestPapirol2 : public QObject
     Q_OBJECT
 
 private:
+    QTemporaryDir configuration;
     std::unique_ptr<DossierDeTravail> travail;
     BureauEnregistreur *enregistreur = nullptr;
 
@@ -125,7 +125,8 @@ private:
     }
 
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    // The last picture shown is remembered under the configuration folder: one of the test's own.
+    void initTestCase() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(configuration.path())); }
     void init()
     {
         travail = std::make_unique<DossierDeTravail>();

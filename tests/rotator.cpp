@@ -46,6 +46,7 @@ class TestRotator : public QObject
     Q_OBJECT
 
 private:
+    QTemporaryDir configuration;
     std::unique_ptr<DossierDeTravail> travail;
     BureauEnregistreur *enregistreur = nullptr;
     std::unique_ptr<ListeEmplacements> modele;
@@ -80,7 +81,8 @@ private:
     }
 
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    // The last picture shown is remembered under the configuration folder: one of the test's own.
+    void initTestCase() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(configuration.path())); }
     void init()
     {
         travail = std::make_unique<DossierDeTravail>();

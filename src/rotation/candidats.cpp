@@ -23,6 +23,13 @@ void Listage::ajouter(const QString &nom)
     }
 }
 
+void Listage::serrer()
+{
+    // Kept for as long as the location is: without the slack that growing left.
+    noms.squeeze();
+    debuts.shrink_to_fit();
+}
+
 QByteArrayView Listage::nom(int i) const
 {
     const quint32 fin = size_t(i) + 1 < debuts.size() ? debuts[i + 1] : quint32(noms.size());
@@ -38,6 +45,7 @@ Listage listerDossier(const QString &dossier, const QString &filtre)
         it.next();
         listage.ajouter(it.fileName());
     }
+    listage.serrer();
     return listage;
 }
 

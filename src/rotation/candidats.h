@@ -12,6 +12,8 @@ class Listage final
 {
 public:
     void ajouter(const QString &nom);
+    /** Gives back the room reserved for names to come. */
+    void serrer();
     int taille() const { return int(debuts.size()); }
     QByteArrayView nom(int i) const;
 
