@@ -1,8 +1,16 @@
 #include "desktop/disposition.h"
 #include "commun.h"
+#include "desktop/ouvrier.h"
 #include "desktop/rendu.h"
 
 #include <QtTest>
+
+#include <atomic>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using Echantillons = QList<QPair<QPoint, QColor>>;
 
@@ -33,6 +41,7 @@ private slots:
     void repetitionDeLaMosaique();
     void orientationDeLAppareil_data();
     void orientationDeLAppareil();
+    void tubeALaPlaceDeLImage();
 };
 
 void TestDisposition::plan_data()
@@ -153,6 +162,44 @@ void TestDisposition::orientationDeLAppareil()
         for (int x = 16; x < ecran.width(); x += 32)
             QVERIFY2(procheDe(vu.pixelColor(x, y), attendu.pixelColor(x, y)),
                      qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+}
+
+void TestDisposition::tubeALaPlaceDeLImage()
+{
+    // A picture and a named pipe take turns at one path while it is drawn again and again: the pipe must be
+    // refused, never opened for reading, which waits for a writer forever.
+    const auto nom = [](const char *n) {
+        return QFile::encodeName(dossierImages() + QLatin1String(n));
+    };
+    const QByteArray chemin = nom("echange.png"), image = nom("image.png"), tube = nom("tube"),
+                     lien = nom("lien");
+    QVERIFY(imageQuadrants(64, 48).save(QFile::decodeName(image)));
+    QCOMPARE(mkfifo(tube.constData(), 0600), 0);
+    const auto mettre = [&](const QByteArray &source) {
+        return link(source.constData(), lien.constData()) == 0
+            && rename(lien.constData(), chemin.constData()) == 0;
+    };
+    std::atomic_bool fin {false};
+    std::thread echangeur([&] {
+        while (!fin && mettre(image) && mettre(tube)) { }
+    });
+    Ouvrier ouvrier;
+    std::atomic_int vues {0}, refus {0};
+    ouvrier.planifier([&] {
+        for (int i = 0; i < 100000 && !fin && (vues < 100 || refus < 100); ++i) {
+            (rendrePourEcran(QFile::decodeName(chemin), Rempli, QSize(64, 48)).isNull() ? refus : vues)++;
+            std::this_thread::yield();
+        }
+    });
+    const bool fini = ouvrier.attendre(60000);
+    fin = true;
+    echangeur.join();
+    // Whatever happened, leave the picture in place and let a stuck reader go.
+    QVERIFY(mettre(image));
+    while (!ouvrier.attendre(100))
+        close(open(tube.constData(), O_WRONLY | O_NONBLOCK));
+    QVERIFY(fini);
+    QVERIFY(vues > 0);
 }
 
 QTEST_GUILESS_MAIN(TestDisposition)

@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QImageWriter>
 #include <QProcess>
 #include <QSaveFile>
@@ -88,7 +87,7 @@ QString dessiner(const QString &chemin, const QImage &image, const QString &rend
     }
     // A photograph stays a JPEG, close to lossless; anything else a PNG, compressed fast: written once, read
     // once.
-    const bool photo = QImageReader::imageFormat(chemin) == "jpeg";
+    const bool photo = formatImage(chemin) == "jpeg";
     const QString fichier = nouveauRendu(dossier, photo ? QStringLiteral(".jpg") : QStringLiteral(".png"));
     QSaveFile sortie(fichier);
     QImageWriter ecrivain(&sortie, photo ? "jpeg" : "png");
@@ -129,7 +128,10 @@ BureauLxqt::BureauLxqt()
 
 BureauLxqt::~BureauLxqt()
 {
-    attendre(2000);
+    // What is still being drawn is dropped; a picture drawn already still reaches the desktop.
+    ouvrier.arreter(500);
+    QCoreApplication::sendPostedEvents(&attente, QEvent::MetaCall);
+    attente.attendre(500);
 }
 
 QString BureauLxqt::nom() const

@@ -24,7 +24,7 @@ class BureauLxqt final : public Bureau
 {
 public:
     BureauLxqt();
-    /** Hands the last picture drawn over to the desktop before going. */
+    /** Hands a picture drawn already over to the desktop before going, within about a second. */
     ~BureauLxqt() override;
 
     QString nom() const override;

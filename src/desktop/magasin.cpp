@@ -11,10 +11,12 @@ const QString cleStyle = QStringLiteral("WallpaperStyle");
 const QString cleTuile = QStringLiteral("TileWallpaper");
 const QString cleImage = QStringLiteral("Wallpaper");
 
-void signalerErreur(const QSettings &magasin, const char *action)
+bool signalerErreur(const QSettings &magasin, const char *action)
 {
-    if (magasin.status() != QSettings::NoError)
-        qCWarning(lcBureau) << "cannot" << action << magasin.fileName() << magasin.status();
+    if (magasin.status() == QSettings::NoError)
+        return false;
+    qCWarning(lcBureau) << "cannot" << action << magasin.fileName() << magasin.status();
+    return true;
 }
 } // namespace
 
@@ -26,6 +28,8 @@ Magasin::Magasin(const QString &nomBureau)
 
 int Magasin::lirePosition() const
 {
+    if (const int position = nonEnregistree)
+        return position;
     const QSettings magasin(fichier, QSettings::IniFormat);
     if (magasin.status() != QSettings::NoError) {
         signalerErreur(magasin, "read");
@@ -43,7 +47,8 @@ bool Magasin::enregistrerPosition(int position)
     magasin.setValue(cleStyle, style.style);
     magasin.setValue(cleTuile, style.tuile);
     magasin.sync();
-    signalerErreur(magasin, "write");
+    // A read-only or missing home must not undo the user's choice for the rest of this run.
+    nonEnregistree = signalerErreur(magasin, "write") ? position : 0;
     return true;
 }
 

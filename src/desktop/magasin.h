@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <atomic>
+
 /**
  * The layout and last picture kept by us for desktops that cannot be asked for them, one small
  * file per backend under the user's configuration folder. Safe to use from any thread.
@@ -13,9 +15,10 @@ public:
 
     /** The file the values live in. */
     QString chemin() const { return fichier; }
-    /** The stored layout 1..5, or 0. */
+    /** The stored layout 1..5, or 0; the one chosen last when it could not be stored. */
     int lirePosition() const;
-    /** Stores layout 1..5; other numbers change nothing and give false. */
+    /** Stores layout 1..5 (kept here when the file cannot be written); other numbers change nothing and give
+     * false. */
     bool enregistrerPosition(int position);
     /** The last picture shown, or an empty string. */
     QString lireImage() const;
@@ -24,4 +27,5 @@ public:
 
 private:
     QString fichier;
+    std::atomic_int nonEnregistree {0};
 };

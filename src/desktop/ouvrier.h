@@ -1,19 +1,18 @@
 #pragma once
 
-#include <QMutex>
-#include <QThreadPool>
-
 #include <functional>
+#include <memory>
 
 /**
  * One background thread for a backend's slow work (decoding, writing files): while a job runs, only the
  * latest job asked for waits its turn, since a picture that would be replaced at once is not worth showing.
+ * A job gives up what it has not handed over yet once arretDemande() is true.
  */
 class Ouvrier final
 {
 public:
     Ouvrier();
-    /** Waits for the job in flight and the one waiting, so that the last request is never lost. */
+    /** Stops as arreter() does, with a short bound; a job still running then is left to end on its own. */
     ~Ouvrier();
     Ouvrier(const Ouvrier &) = delete;
     Ouvrier &operator=(const Ouvrier &) = delete;
@@ -22,12 +21,15 @@ public:
     void planifier(std::function<void()> travail);
     /** Waits until no job is left; false if msecs (-1: no limit) passed first. */
     bool attendre(int msecs = -1);
+    /** Drops the job waiting, tells the one running to stop and waits up to msecs for it; false on time-out.
+     * Jobs asked for later are dropped. */
+    bool arreter(int msecs);
+    /** True on an Ouvrier's thread once that Ouvrier is stopping. */
+    static bool arretDemande();
 
 private:
-    void vider();
-
-    QMutex verrou;
-    std::function<void()> enAttente;
-    bool lance = false;
-    QThreadPool pool;
+    struct Etat;
+    static void vider(const std::shared_ptr<Etat> &etat);
+    // Shared with the thread, which may outlive this object when its job is stuck in the kernel.
+    std::shared_ptr<Etat> etat;
 };

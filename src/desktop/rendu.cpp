@@ -1,100 +1,312 @@
 #include "rendu.h"
 #include "bureau.h"
 #include "disposition.h"
+#include "ouvrier.h"
 
-#include <QFileInfo>
+#include <QFile>
 #include <QImageReader>
+#include <QtEndian>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
-// Enough for an 8K screen and for the full decode of formats that cannot scale while decoding.
-constexpr int limiteAllocationMo = 256;
-// Above this a picture is taken for a decompression bomb, whatever its format can do.
-constexpr qint64 pixelsMax = qint64(1) << 28;
+// The largest photographs cameras take (100 binary megapixels covers the 101-102 Mpx ones); a picture
+// claiming more is refused from its header.
+constexpr qint64 pixelsMax = qint64(100) << 20;
+// The most a decoding may cost: the largest picture at 8 bytes a pixel (16-bit channels, or the coefficient
+// buffers of a progressive CMYK JPEG), and what is decoded for the screen beside it.
+constexpr qint64 octetsMax = pixelsMax * 8 + (qint64(256) << 20);
+
+// Feeds the decoder from a descriptor opened without blocking, and starves it once the drawing is given up.
+class FichierImage final : public QFile
+{
+protected:
+    qint64 readData(char *donnees, qint64 taille) override
+    {
+        if (Ouvrier::arretDemande()) {
+            setErrorString(QStringLiteral("drawing given up"));
+            return -1;
+        }
+        return QFile::readData(donnees, taille);
+    }
+};
+
+// A pipe or a device put in a picture's place would block open() or read() forever: only regular files pass,
+// checked on the descriptor itself so that the file cannot be swapped in between.
+bool ouvrir(const QString &chemin, FichierImage *fichier)
+{
+    const int fd
+        = ::open(QFile::encodeName(chemin).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        qCWarning(lcBureau) << "cannot open" << chemin << std::strerror(errno);
+        return false;
+    }
+    struct stat etat
+    {
+    };
+    if (fstat(fd, &etat) != 0 || !S_ISREG(etat.st_mode)) {
+        qCWarning(lcBureau) << "not a regular file:" << chemin;
+        ::close(fd);
+        return false;
+    }
+    fichier->setFileName(chemin);
+    if (!fichier->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        qCWarning(lcBureau) << "cannot read" << chemin << fichier->errorString();
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
+bool lire(QIODevice *f, void *donnees, qint64 taille)
+{
+    return f->read(static_cast<char *>(donnees), taille) == taille;
+}
+
+// The next marker's code, skipping what lies between markers as the decoder does; -1 at the end.
+int marqueurSuivant(QIODevice *f)
+{
+    uchar c = 0;
+    do {
+        do {
+            if (!lire(f, &c, 1))
+                return -1;
+        } while (c != 0xff);
+        do {
+            if (!lire(f, &c, 1))
+                return -1;
+        } while (c == 0xff);
+    } while (c == 0);
+    return c;
+}
+
+// What a JPEG's header says its decoding costs, beyond the pixels.
+struct EnteteJpeg
+{
+    bool lisible = false;
+    // The coefficient buffers libjpeg keeps for the whole picture when its scans come one after another
+    // (progressive, or components not interleaved): 2 bytes a coefficient at full size, whatever the scale.
+    qint64 octetsCoefficients = 0;
+    // Huffman coding spends at least a bit on every 8x8 block: a file with fewer bits is mostly made up.
+    qint64 bitsMin = 0;
+};
+
+EnteteJpeg lireEnteteJpeg(QIODevice *f)
+{
+    EnteteJpeg entete;
+    uchar octets[6];
+    if (!f->seek(0) || !lire(f, octets, 2) || octets[0] != 0xff || octets[1] != 0xd8)
+        return entete;
+    QSize taille;
+    bool progressif = false, huffman = true;
+    QList<QPair<int, int>> echantillonnage;
+    for (int n = 0; n < 10000; ++n) {
+        const int marqueur = marqueurSuivant(f);
+        if (marqueur == 0x01 || (marqueur >= 0xd0 && marqueur <= 0xd8))
+            continue;
+        if (marqueur < 0 || marqueur == 0xd9 || !lire(f, octets, 2) || qFromBigEndian<quint16>(octets) < 2)
+            return entete;
+        const qint64 fin = f->pos() + qFromBigEndian<quint16>(octets) - 2;
+        const bool sof = marqueur >= 0xc0 && marqueur <= 0xcf && marqueur != 0xc4 && marqueur != 0xc8
+            && marqueur != 0xcc;
+        if (sof && echantillonnage.isEmpty()) {
+            if (!lire(f, octets, 6))
+                return entete;
+            taille = QSize(qFromBigEndian<quint16>(octets + 3), qFromBigEndian<quint16>(octets + 1));
+            progressif = marqueur == 0xc2 || marqueur == 0xc6 || marqueur == 0xca || marqueur == 0xce;
+            huffman = marqueur < 0xc8;
+            for (int i = octets[5]; i > 0; --i) {
+                uchar composante[3];
+                if (!lire(f, composante, 3))
+                    return entete;
+                echantillonnage.append({qMax(1, composante[1] >> 4), qMax(1, composante[1] & 15)});
+            }
+        } else if (marqueur == 0xda) {
+            uchar composantes = 0;
+            if (taille.isEmpty() || echantillonnage.isEmpty() || !lire(f, &composantes, 1))
+                return entete;
+            int hMax = 1, vMax = 1;
+            for (const auto &[h, v] : std::as_const(echantillonnage)) {
+                hMax = qMax(hMax, h);
+                vMax = qMax(vMax, v);
+            }
+            qint64 blocs = 0;
+            for (const auto &[h, v] : std::as_const(echantillonnage)) {
+                const qint64 colonnes = (qint64(taille.width()) * h + 8 * hMax - 1) / (8 * hMax);
+                const qint64 lignes = (qint64(taille.height()) * v + 8 * vMax - 1) / (8 * vMax);
+                entete.bitsMin += huffman ? colonnes * lignes : 0;
+                blocs += (colonnes + h - 1) / h * h * ((lignes + v - 1) / v * v);
+            }
+            if (progressif || composantes < echantillonnage.size())
+                entete.octetsCoefficients = blocs * 64 * 2;
+            entete.lisible = true;
+            return entete;
+        }
+        if (!f->seek(fin))
+            return entete;
+    }
+    return entete;
+}
+
+// What the decoder allocates for that many pixels in its own format, plus the 32-bit copy that scaling a
+// narrower format makes.
+qint64 octetsPixels(qint64 pixels, QImage::Format format)
+{
+    const int bits = format == QImage::Format_Invalid ? 32 : QImage::toPixelFormat(format).bitsPerPixel();
+    return pixels * (bits + (bits < 32 ? 32 : 0)) / 8;
+}
+
+qint64 aire(QSize taille)
+{
+    return qint64(taille.width()) * taille.height();
+}
+
+// The part of a whole decoded picture that the plan shows, scaled: read in place rather than copied, since
+// the picture may weigh hundreds of megabytes.
+QImage reduireSurPlace(QImage entiere, const PlanDecodage &plan)
+{
+    if (plan.source == entiere.rect())
+        return reduire(entiere, plan);
+    if (entiere.depth() < 32)
+        entiere = entiere.convertToFormat(entiere.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                                    : QImage::Format_RGB32);
+    const QImage vue(entiere.constScanLine(plan.source.top())
+                         + qsizetype(plan.source.left()) * entiere.depth() / 8,
+                     plan.source.width(), plan.source.height(), entiere.bytesPerLine(), entiere.format());
+    return vue.size() == plan.sortie
+        ? vue.copy()
+        : vue.scaled(plan.sortie, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
 
 // JPEG scales by eighths while decoding; worth it unless the scaled picture is much larger than the screen.
 bool echelleAuDecodage(QImageReader &lecteur, const PlanDecodage &plan, QSize ecran)
 {
-    const qint64 aireEchelle = qint64(plan.echelle.width()) * plan.echelle.height();
-    return lecteur.format() == "jpeg" && aireEchelle <= 4 * qint64(ecran.width()) * ecran.height();
+    return lecteur.format() == "jpeg" && aire(plan.echelle) <= 4 * aire(ecran);
 }
 
 // Clip rectangles would be in the stored, unturned frame: decode it all (scaled where the format can) and lay
 // out the picture once turned.
-QImage rendreTourne(QImageReader &lecteur, QImageIOHandler::Transformations sens, int position, QSize ecran)
+QImage rendreTourne(QImageReader &lecteur, const PlanDecodage &plan, QSize droite, bool quart, QSize ecran)
 {
-    const bool quart = sens & QImageIOHandler::TransformationRotate90;
-    const QSize droite = quart ? lecteur.size().transposed() : lecteur.size();
-    const PlanDecodage plan = planDecodage(position, droite, ecran);
-    if (plan.estVide()) {
-        qCWarning(lcBureau) << "nothing of" << lecteur.fileName() << "would show";
-        return {};
-    }
     const bool echelle = plan.echelle != droite && echelleAuDecodage(lecteur, plan, ecran);
     if (echelle)
         lecteur.setScaledSize(quart ? plan.echelle.transposed() : plan.echelle);
     const QImage entiere = lecteur.read();
-    if (entiere.isNull()) {
-        qCWarning(lcBureau) << "cannot decode" << lecteur.fileName() << lecteur.errorString();
+    if (entiere.isNull())
         return {};
-    }
     const QImage partie = echelle && entiere.size() == plan.echelle ? entiere.copy(plan.decoupeEchelle)
-                                                                    : reduire(entiere, plan);
+                                                                    : reduireSurPlace(entiere, plan);
     return composer(partie, plan, ecran);
 }
-} // namespace
 
-QImage rendrePourEcran(const QString &chemin, int position, QSize ecran)
+QImage rendreDroit(QImageReader &lecteur, const PlanDecodage &plan, QSize taille, QSize ecran)
 {
-    // Anything but a regular file (a pipe, a device) could block the decoder forever.
-    if (!QFileInfo(chemin).isFile()) {
-        qCWarning(lcBureau) << "not a readable picture file:" << chemin;
-        return {};
+    if (plan.echelle != taille && echelleAuDecodage(lecteur, plan, ecran)) {
+        // JPEG scales by eighths while decoding, but only by halves once clipped: scale first, crop after.
+        lecteur.setScaledSize(plan.echelle);
+        if (plan.decoupeEchelle != QRect(QPoint(0, 0), plan.echelle))
+            lecteur.setScaledClipRect(plan.decoupeEchelle);
+    } else if (lecteur.supportsOption(QImageIOHandler::ClipRect)) {
+        if (plan.source != QRect(QPoint(0, 0), taille))
+            lecteur.setClipRect(plan.source);
+        if (plan.source.size() != plan.sortie)
+            lecteur.setScaledSize(plan.sortie);
+    } else {
+        // The reader would copy the part that shows before scaling it.
+        const QImage entiere = lecteur.read();
+        return entiere.isNull() ? QImage() : composer(reduireSurPlace(entiere, plan), plan, ecran);
     }
-    QImageReader lecteur(chemin);
-    lecteur.setAllocationLimit(limiteAllocationMo);
+    // Decoders that fill a picture of the right size and format in place take this one.
+    QImage partie = nouvelleImage(plan.sortie, QImage::Format_RGB32);
+    return lecteur.read(&partie) ? composer(partie, plan, ecran) : QImage();
+}
+
+// What decoding will hold, from the header alone: the pixels the decoder hands back, a JPEG's coefficient
+// buffers, and a second copy to turn a picture stored sideways.
+qint64 coutDecodage(QImageReader &lecteur, const PlanDecodage &plan, QSize taille, qint64 coefficients,
+                    QSize ecran)
+{
+    const bool droit = lecteur.transformation() == QImageIOHandler::TransformationNone;
+    qint64 pixels = aire(taille);
+    if (echelleAuDecodage(lecteur, plan, ecran))
+        pixels = qMin(pixels, qMax(pixels / 64, 4 * aire(plan.echelle)));
+    else if (droit && lecteur.supportsOption(QImageIOHandler::ClipRect))
+        pixels = aire(plan.source.size());
+    return octetsPixels(pixels, lecteur.imageFormat()) * (droit ? 1 : 2) + coefficients;
+}
+
+QImage rendre(const QString &chemin, int position, QSize ecran)
+{
+    FichierImage fichier;
+    if (!ouvrir(chemin, &fichier))
+        return {};
+    const EnteteJpeg jpeg = lireEnteteJpeg(&fichier);
+    if (!fichier.seek(0))
+        return {};
+    QImageReader lecteur(&fichier);
+    lecteur.setAllocationLimit(int(octetsMax >> 20));
     // A phone photograph taken upright is stored sideways, with its orientation beside it.
     lecteur.setAutoTransform(true);
     const QSize taille = lecteur.size();
     if (!taille.isValid()) {
-        // Some decoders only know the size once they have decoded everything.
+        // Some decoders only know the size once they have decoded everything: the allocation limit bounds it.
         const QImage entiere = lecteur.read();
         if (entiere.isNull()) {
             qCWarning(lcBureau) << "cannot decode" << chemin << lecteur.errorString();
             return {};
         }
         const PlanDecodage plan = planDecodage(position, entiere.size(), ecran);
-        return composer(reduire(entiere, plan), plan, ecran);
+        return composer(reduireSurPlace(entiere, plan), plan, ecran);
     }
-    if (qint64(taille.width()) * taille.height() > pixelsMax) {
+    if (aire(taille) > pixelsMax) {
         qCWarning(lcBureau) << "picture too large:" << chemin << taille;
         return {};
     }
-    const QImageIOHandler::Transformations sens = lecteur.transformation();
-    if (sens != QImageIOHandler::TransformationNone)
-        return rendreTourne(lecteur, sens, position, ecran);
-    const PlanDecodage plan = planDecodage(position, taille, ecran);
+    if (lecteur.format() == "jpeg" && (!jpeg.lisible || fichier.size() * 8 < jpeg.bitsMin)) {
+        qCWarning(lcBureau) << "JPEG header unreadable, or too little data for" << taille << "in" << chemin;
+        return {};
+    }
+    const bool quart = lecteur.transformation() & QImageIOHandler::TransformationRotate90;
+    const QSize droite = quart ? taille.transposed() : taille;
+    const PlanDecodage plan = planDecodage(position, droite, ecran);
     if (plan.estVide()) {
         qCWarning(lcBureau) << "nothing of" << chemin << "would show";
         return {};
     }
-    if (plan.echelle != taille && echelleAuDecodage(lecteur, plan, ecran)) {
-        // JPEG scales by eighths while decoding, but only by halves once clipped: scale first, crop after.
-        lecteur.setScaledSize(plan.echelle);
-        if (plan.decoupeEchelle != QRect(QPoint(0, 0), plan.echelle))
-            lecteur.setScaledClipRect(plan.decoupeEchelle);
-    } else {
-        if (plan.source != QRect(QPoint(0, 0), taille))
-            lecteur.setClipRect(plan.source);
-        if (plan.source.size() != plan.sortie)
-            lecteur.setScaledSize(plan.sortie);
-    }
-    // Decoders that fill a picture of the right size and format in place take this one.
-    QImage partie = nouvelleImage(plan.sortie, QImage::Format_RGB32);
-    if (!lecteur.read(&partie)) {
-        qCWarning(lcBureau) << "cannot decode" << chemin << lecteur.errorString();
+    const qint64 cout = coutDecodage(lecteur, plan, taille, jpeg.octetsCoefficients, ecran);
+    if (cout > octetsMax) {
+        qCWarning(lcBureau) << "decoding" << chemin << taille << "would take" << (cout >> 20) << "MiB";
         return {};
     }
-    return composer(partie, plan, ecran);
+    const QImage image = lecteur.transformation() != QImageIOHandler::TransformationNone
+        ? rendreTourne(lecteur, plan, droite, quart, ecran)
+        : rendreDroit(lecteur, plan, taille, ecran);
+    if (image.isNull())
+        qCWarning(lcBureau) << "cannot decode" << chemin << lecteur.errorString();
+    return image;
+}
+} // namespace
+
+QImage rendrePourEcran(const QString &chemin, int position, QSize ecran)
+{
+    const QImage image = rendre(chemin, position, ecran);
+    // A drawing given up is not handed over, whatever the decoder made of its starved input.
+    if (Ouvrier::arretDemande()) {
+        qCInfo(lcBureau) << "drawing of" << chemin << "given up";
+        return {};
+    }
+    return image;
+}
+
+QByteArray formatImage(const QString &chemin)
+{
+    FichierImage fichier;
+    return ouvrir(chemin, &fichier) ? QImageReader(&fichier).format() : QByteArray();
 }
 
 bool RenduEcrans::preparer(const QString &chemin, int position, const QList<QRect> &ecrans)

@@ -9,9 +9,14 @@
  * Decodes a picture file straight to what a screen of that size shows in the layout (1..5, anything else
  * filled): an RGB32 picture of the screen's size, black where the picture does not reach. Decodes no more
  * than shows where the format allows; null (with a log line) for a file that cannot or should not be
- * decoded. Safe to call from any thread.
+ * decoded: not a regular file, or claiming more than a camera takes. Safe to call from any thread; gives up
+ * early on an Ouvrier that is stopping.
  */
 QImage rendrePourEcran(const QString &chemin, int position, QSize ecran);
+
+/** The picture's format as its content says ("jpeg", "png"…), empty when it is not a readable regular file;
+ * never blocks on a pipe. */
+QByteArray formatImage(const QString &chemin);
 
 /**
  * One picture drawn for several screens: decoded once per distinct screen size, and kept until another
