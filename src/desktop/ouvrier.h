@@ -6,7 +6,8 @@
 /**
  * One background thread for a backend's slow work (decoding, writing files): while a job runs, only the
  * latest job asked for waits its turn, since a picture that would be replaced at once is not worth showing.
- * A job gives up what it has not handed over yet once arretDemande() is true.
+ * A job gives up what it has not handed over yet once arretDemande() is true, and touches its owner only
+ * before that or in a hand-over already begun: past the bound of leaving, it runs on alone.
  */
 class Ouvrier final
 {
