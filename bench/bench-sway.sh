@@ -27,7 +27,7 @@ if [ "${1:-}" != --dedans ]; then
             "$travail/bleu.jpg" || exit 1
     : >"$travail/commandes.log"
     chmod -R a+rX "$travail" && chmod a+w "$travail/commandes.log"
-    bash "$ici/../tests/avec-sway.sh" /bin/bash "$travail/bench-sway.sh" --dedans "$travail" "${2:-7}"
+    bash "$ici/../tests/avec-wayland.sh" sway /bin/bash "$travail/bench-sway.sh" --dedans "$travail" "${2:-7}"
     exit
 fi
 

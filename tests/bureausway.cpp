@@ -2,12 +2,11 @@
 #include "commun.h"
 
 #include <QPainter>
-#include <QProcess>
 #include <QtTest>
 
 namespace {
 // What the screen should show, as points "cX,Y" where c is the colour: r, g, b, y (the picture's
-// quadrants), w (its white band), m (magenta) or . (the bare screen avec-sway.sh starts with).
+// quadrants), w (its white band), m (magenta) or . (the bare screen avec-wayland.sh gives sway).
 bool montre(const QByteArray &attendu, QString *ecart)
 {
     static const QHash<char, QColor> couleurs {{'r', Qt::red},
@@ -17,10 +16,7 @@ bool montre(const QByteArray &attendu, QString *ecart)
                                                {'w', Qt::white},
                                                {'m', Qt::magenta},
                                                {'.', QColor(0x20, 0x30, 0x40)}};
-    QProcess grim;
-    grim.start(QStringLiteral("grim"), {QStringLiteral("-t"), QStringLiteral("png"), QStringLiteral("-")});
-    grim.waitForFinished(30000);
-    const QImage ecran = QImage::fromData(grim.readAllStandardOutput(), "PNG");
+    const QImage ecran = captureWayland();
     if (ecran.size() != QSize(640, 480)) {
         *ecart = QStringLiteral("no 640x480 capture from grim");
         return false;
@@ -59,7 +55,7 @@ private:
 
 void TestBureauSway::initTestCase()
 {
-    QVERIFY2(!qEnvironmentVariableIsEmpty("SWAYSOCK"), "run through avec-sway.sh");
+    QVERIFY2(!qEnvironmentVariableIsEmpty("SWAYSOCK"), "run through avec-wayland.sh sway");
     // 200x100 with a white band down the left edge, so that every layout on the 640x480 screen differs.
     QImage image = imageQuadrants(200, 100);
     QPainter(&image).fillRect(0, 0, 20, 100, Qt::white);

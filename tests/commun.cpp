@@ -87,6 +87,14 @@ QImage captureRacine()
     return resultat;
 }
 
+QImage captureWayland()
+{
+    QProcess grim;
+    grim.start(QStringLiteral("grim"), {QStringLiteral("-t"), QStringLiteral("png"), QStringLiteral("-")});
+    grim.waitForFinished(30000);
+    return QImage::fromData(grim.readAllStandardOutput(), "PNG");
+}
+
 bool procheDe(QColor a, QColor b, int tolerance)
 {
     return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance

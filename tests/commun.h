@@ -55,6 +55,9 @@ QString dossierImages();
 /** The root window of $DISPLAY as the X server draws it (its background included). */
 QImage captureRacine();
 
+/** The Wayland compositor's screen as grim grabs it; a null image when it cannot. */
+QImage captureWayland();
+
 /** True when two colours differ by at most tolerance on each channel (JPEG and scaling blur). */
 bool procheDe(QColor a, QColor b, int tolerance = 40);
 

@@ -12,7 +12,7 @@ private slots:
 
 void TestDetection::choix_data()
 {
-    QTest::addColumn<QString>("variables"); // NOM=valeur, separated by ';'
+    QTest::addColumn<QString>("variables"); // NOM=valeur, separated by ';'; @ stands for a PATH with swaybg
     QTest::addColumn<QString>("attendu");
 
     const auto ligne = [](const char *nom, const char *variables, const char *attendu) {
@@ -30,8 +30,14 @@ void TestDetection::choix_data()
     ligne("sway", "SWAYSOCK=/run/sway.sock;WAYLAND_DISPLAY=wayland-1;DISPLAY=:0", "sway");
     ligne("session avant SWAYSOCK", "XDG_CURRENT_DESKTOP=LXQt;SWAYSOCK=/s", "lxqt");
     ligne("SWAYSOCK vide", "SWAYSOCK=;DISPLAY=:0", "x11");
-    // Xwayland's root window shows nothing under another compositor.
-    ligne("autre Wayland", "WAYLAND_DISPLAY=wayland-0;DISPLAY=:0", "nul");
+    // Xwayland's root window shows nothing under another compositor: swaybg draws on its background layer.
+    ligne("autre Wayland", "WAYLAND_DISPLAY=wayland-0;DISPLAY=:0;PATH=/nulle-part", "nul");
+    ligne("autre Wayland avec swaybg", "WAYLAND_DISPLAY=wayland-0;DISPLAY=:0;PATH=/nulle-part:@", "calque");
+    ligne("Hyprland", "XDG_CURRENT_DESKTOP=Hyprland;WAYLAND_DISPLAY=wayland-1;PATH=@", "calque");
+    ligne("river sans swaybg", "XDG_CURRENT_DESKTOP=river;WAYLAND_DISPLAY=wayland-1", "nul");
+    ligne("wayfire avant SWAYSOCK", "XDG_CURRENT_DESKTOP=wayfire;SWAYSOCK=/s;PATH=@", "calque");
+    ligne("sway avec swaybg", "SWAYSOCK=/s;WAYLAND_DISPLAY=wayland-1;PATH=@", "sway");
+    ligne("forçage calque", "PAPIROL2_BUREAU=calque;XDG_CURRENT_DESKTOP=GNOME", "calque");
     ligne("forçage", "PAPIROL2_BUREAU=mate;XDG_CURRENT_DESKTOP=KDE;SWAYSOCK=/s", "mate");
     ligne("forçage casse", "PAPIROL2_BUREAU= X11 ;WAYLAND_DISPLAY=wayland-0", "x11");
     ligne("forçage inconnu", "PAPIROL2_BUREAU=amiga;DISPLAY=:0", "nul");
@@ -43,6 +49,11 @@ void TestDetection::choix()
     QFETCH(QString, variables);
     QFETCH(QString, attendu);
 
+    QTemporaryDir outils;
+    QFile swaybg(outils.filePath(QStringLiteral("swaybg")));
+    QVERIFY(swaybg.open(QIODevice::WriteOnly));
+    QVERIFY(swaybg.setPermissions(swaybg.permissions() | QFile::ExeOwner));
+    variables.replace(QLatin1Char('@'), outils.path());
     QProcessEnvironment environnement;
     for (const QString &v : variables.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         const int egal = v.indexOf(QLatin1Char('='));

@@ -4,6 +4,7 @@
 #if defined(Q_OS_WIN)
 #include "bureauwindows.h"
 #elif defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+#include "bureaucalque.h"
 #include "bureausway.h"
 #include "bureaux11.h"
 #include "detection.h"
@@ -28,6 +29,8 @@ std::unique_ptr<Bureau> construire(const QString &nom)
         return std::make_unique<BureauX11>();
     if (nom == QLatin1String("sway"))
         return std::make_unique<BureauSway>();
+    if (nom == QLatin1String("calque"))
+        return std::make_unique<BureauCalque>();
 #ifdef PAPIROL2_AVEC_GIO
     if (nom == QLatin1String("gnome"))
         return std::make_unique<BureauGSettings>(BureauGSettings::Famille::Gnome);

@@ -15,5 +15,5 @@ struct ChoixBureau
 QStringList nomsBureaux();
 
 /** Picks the backend name from the environment alone: PAPIROL2_BUREAU, XDG_CURRENT_DESKTOP, SWAYSOCK,
- * DISPLAY. */
+ * WAYLAND_DISPLAY (and swaybg in PATH), DISPLAY. */
 ChoixBureau detecterBureau(const QProcessEnvironment &environnement);

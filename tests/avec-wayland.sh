@@ -1,0 +1,63 @@
+#!/bin/bash
+# Runs one test beside a headless wlroots compositor of its own, then stops it: sway (its IPC socket is in
+# SWAYSOCK) or phoc (a bare background layer). These refuse to run as root, or should not: as root, the
+# compositor and the test both run as an unprivileged user made for the purpose.
+# Usage: avec-wayland.sh sway|phoc <test> [arguments]
+set -u
+compositeur="$1"
+shift
+case "$compositeur" in sway | phoc) ;; *) echo "usage: $0 sway|phoc <test> [arguments]" >&2; exit 2 ;; esac
+utilisateur=papirol2-test
+racine=$(mktemp -d "${TMPDIR:-/tmp}/papirol2-$compositeur.XXXXXX") || exit 1
+chmod 755 "$racine"
+mkdir -p "$racine/run" "$racine/config" "$racine/home"
+chmod 700 "$racine/run"
+comme=()
+if [ "$(id -u)" = 0 ]; then
+    id -u "$utilisateur" >/dev/null 2>&1 || useradd -m "$utilisateur" || id -u "$utilisateur" >/dev/null || exit 1
+    chown "$utilisateur:" "$racine/run" "$racine/config" "$racine/home"
+    # setpriv leaves the environment as it is given, unlike runuser.
+    comme=(setpriv --reuid="$utilisateur" --regid="$utilisateur" --init-groups --)
+fi
+if ! "${comme[@]}" test -x "$1"; then
+    # A build folder the test user cannot enter (under /root, say): run a copy of the test instead.
+    cp "$1" "$racine/test" && chmod 755 "$racine/test" || { rm -rf "$racine"; exit 1; }
+    set -- "$racine/test" "${@:2}"
+fi
+printf 'output * bg #203040 solid_color\noutput * mode 640x480\n' >"$racine/sway.conf"
+printf '[output:HEADLESS-1]\nmode = 640x480\n' >"$racine/phoc.ini"
+serveur="" socket=""
+finir() {
+    [ -n "$serveur" ] && kill "$serveur" 2>/dev/null && wait "$serveur" 2>/dev/null
+    rm -rf "$racine"
+}
+trap finir EXIT
+trap 'exit 143' TERM INT
+
+environnement=(PATH="$PATH" HOME="$racine/home" XDG_RUNTIME_DIR="$racine/run" XDG_CONFIG_HOME="$racine/config")
+if [ "$compositeur" = sway ]; then
+    commande=(sway -c "$racine/sway.conf")
+else
+    # phoc reads its own settings through GSettings: kept in memory, with no bus to reach.
+    commande=(env GSETTINGS_BACKEND=memory phoc -C "$racine/phoc.ini")
+fi
+(cd "$racine" && exec env -i "${environnement[@]}" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
+    WLR_RENDERER=pixman "${comme[@]}" "${commande[@]}" >"$racine/serveur.log" 2>&1) &
+serveur=$!
+wayland=""
+for _ in $(seq 200); do
+    [ "$compositeur" = sway ] && socket=$(ls "$racine"/run/sway-ipc.*.sock 2>/dev/null | head -n1)
+    wayland=$(cd "$racine/run" && ls wayland-? 2>/dev/null | head -n1)
+    [ -n "$wayland" ] && { [ "$compositeur" != sway ] || [ -n "$socket" ]; } && break
+    sleep 0.05
+done
+rc=1
+if [ -z "$wayland" ] || { [ "$compositeur" = sway ] && [ -z "$socket" ]; }; then
+    echo "$compositeur did not start:" >&2
+    cat "$racine/serveur.log" >&2
+else
+    env -i "${environnement[@]}" ${socket:+SWAYSOCK="$socket"} WAYLAND_DISPLAY="$wayland" QT_QPA_PLATFORM=offscreen \
+        ${QT_LOGGING_RULES:+QT_LOGGING_RULES="$QT_LOGGING_RULES"} "${comme[@]}" "$@"
+    rc=$?
+fi
+exit $rc
