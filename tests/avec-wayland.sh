@@ -1,12 +1,13 @@
 #!/bin/bash
 # Runs one test beside a headless wlroots compositor of its own, then stops it: sway (its IPC socket is in
 # SWAYSOCK) or phoc (a bare background layer). These refuse to run as root, or should not: as root, the
-# compositor and the test both run as an unprivileged user made for the purpose.
-# Usage: avec-wayland.sh sway|phoc <test> [arguments]
+# compositor and the test both run as an unprivileged user made for the purpose. sway-nu is sway with no
+# background of its own, which would cover any other drawn on the same layer.
+# Usage: avec-wayland.sh sway|sway-nu|phoc <test> [arguments]
 set -u
 compositeur="$1"
 shift
-case "$compositeur" in sway | phoc) ;; *) echo "usage: $0 sway|phoc <test> [arguments]" >&2; exit 2 ;; esac
+case "$compositeur" in sway | sway-nu | phoc) ;; *) echo "usage: $0 sway|sway-nu|phoc <test> [arguments]" >&2; exit 2 ;; esac
 utilisateur=papirol2-test
 racine=$(mktemp -d "${TMPDIR:-/tmp}/papirol2-$compositeur.XXXXXX") || exit 1
 chmod 755 "$racine"
@@ -24,7 +25,12 @@ if ! "${comme[@]}" test -x "$1"; then
     cp "$1" "$racine/test" && chmod 755 "$racine/test" || { rm -rf "$racine"; exit 1; }
     set -- "$racine/test" "${@:2}"
 fi
-printf 'output * bg #203040 solid_color\noutput * mode 640x480\n' >"$racine/sway.conf"
+if [ "$compositeur" = sway-nu ]; then
+    printf 'swaybg_command -\noutput * mode 640x480\n' >"$racine/sway.conf"
+    compositeur=sway
+else
+    printf 'output * bg #203040 solid_color\noutput * mode 640x480\n' >"$racine/sway.conf"
+fi
 printf '[output:HEADLESS-1]\nmode = 640x480\n' >"$racine/phoc.ini"
 serveur="" socket=""
 finir() {
