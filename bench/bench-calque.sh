@@ -1,18 +1,18 @@
 #!/bin/bash
-# Times a filled 3840x2160 JPEG on a headless 640x480 layer-shell compositor (phoc, or sway), from the
-# command's start to the picture on screen (polled with grim): our swaybg backend through appliquer,
-# against starting `swaybg -o '*' -i <file> -m fill` by hand.
-# Usage: bench/bench-calque.sh <build dir> [runs, 7] [phoc|sway, phoc]
+# Times a filled 3840x2160 JPEG on a headless 640x480 layer-shell compositor (phoc, or sway with no
+# background of its own), from the command's start to the picture on screen (polled with grim): our
+# swaybg backend through appliquer, against starting `swaybg -o '*' -i <file> -m fill` by hand.
+# Usage: bench/bench-calque.sh <build dir> [runs, 7] [phoc|sway-nu, phoc]
 set -u
 ici=$(cd "$(dirname "$0")" && pwd)
 
 if [ "${1:-}" != --dedans ]; then
-    construction=$(cd "${1:?usage: $0 <build dir> [runs] [phoc|sway]}" && pwd) || exit 1
+    construction=$(cd "${1:?usage: $0 <build dir> [runs] [phoc|sway-nu]}" && pwd) || exit 1
     compositeur="${3:-phoc}"
     appli="$construction/tests/bureaux-reels/appliquer"
     [ -x "$appli" ] || appli="$construction/bench/appliquerbureau"
     [ -x "$appli" ] || { echo "no appliquer in $construction: build the appliquerbureau target first" >&2; exit 1; }
-    for outil in "$compositeur" swaybg grim convert od; do
+    for outil in "${compositeur%-nu}" swaybg grim convert od; do
         command -v "$outil" >/dev/null || { echo "$outil is missing" >&2; exit 1; }
     done
     # The compositor refuses root: its user must reach the tool and pictures, wherever the build is.
@@ -26,8 +26,8 @@ if [ "${1:-}" != --dedans ]; then
         -quality 90 "$travail/rouge.jpg" &&
         convert "$travail/rouge.jpg" -fill blue -draw 'rectangle 1420,780 2420,1380' -quality 90 \
             "$travail/bleu.jpg" || exit 1
-    : >"$travail/commandes.log"
-    chmod -R a+rX "$travail" && chmod a+w "$travail/commandes.log"
+    : >"$travail/commandes.log" && : >"$travail/main.pid"
+    chmod -R a+rX "$travail" && chmod a+w "$travail/commandes.log" "$travail/main.pid"
     echo "on $compositeur"
     bash "$ici/../tests/avec-wayland.sh" "$compositeur" /bin/bash "$travail/bench-calque.sh" --dedans \
         "$travail" "${2:-7}"
@@ -52,16 +52,16 @@ proche() { # <"r g b"> <colour name>: within a JPEG's error of pure red or blue
     esac
 }
 
-# By hand, swaybg is left running to keep its picture: the one before it is ended once the next shows.
-main=""
+# By hand, swaybg is left running to keep its picture; the one before it ends as the next starts.
 swaybg_main() {
+    kill "$(cat "$travail/main.pid")" 2>/dev/null
     swaybg -o '*' -i "$1" -m fill >>"$travail/commandes.log" 2>&1 &
     echo "$!" >"$travail/main.pid"
 }
-finir_main() { [ -n "$main" ] && kill "$main" 2>/dev/null; main=$(cat "$travail/main.pid" 2>/dev/null); }
+finir_main() { kill "$(cat "$travail/main.pid")" 2>/dev/null; }
 
 commande=""
-trap '[ -n "$commande" ] && kill "$commande" 2>/dev/null; finir_main; finir_main; wait' EXIT
+trap '[ -n "$commande" ] && kill "$commande" 2>/dev/null; finir_main; wait' EXIT
 # Leaves in MESURE the ms from the command's start to the first grab showing the colour, and in
 # FIN_MS when the command itself returned.
 mesurer() { # <colour> <command...>
@@ -93,10 +93,14 @@ mesurer() { # <colour> <command...>
 mediane() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
 
 appliquer() { PAPIROL2_BUREAU=calque "$travail/appliquer" "$@"; }
-# Our children and the hand-started ones stack in start order, the newest on top: each command here
-# ends the other side's last child first, so that every change shows.
-nous() { finir_main; finir_main; appliquer "$1"; }
-main_() { swaybg_main "$1"; }
+# phoc puts the newest background on top, sway the oldest: each command here ends the other side's
+# last child first, so that every change shows.
+nous() { finir_main; appliquer "$1"; }
+main_() {
+    local temoin
+    read -r -a temoin <"$XDG_RUNTIME_DIR/papirol2-calque.pid" 2>/dev/null && kill "${temoin[0]}" 2>/dev/null
+    swaybg_main "$1"
+}
 
 # The layout is stored once, untimed; the start picture makes the first timed change show.
 appliquer --position 5 "$travail/bleu.jpg" >>"$travail/commandes.log" 2>&1 || { echo "appliquer failed" >&2; exit 1; }
@@ -109,10 +113,8 @@ for ((i = 0; i < runs; i++)); do
     t_nous+=("$MESURE") f_nous+=("$FIN_MS")
     mesurer bleu main_ "$travail/bleu.jpg" || exit 1
     t_main+=("$MESURE")
-    finir_main
     mesurer rouge main_ "$travail/rouge.jpg" || exit 1
     t_main+=("$MESURE")
-    finir_main
     mesurer bleu nous "$travail/bleu.jpg" || exit 1
     t_nous+=("$MESURE") f_nous+=("$FIN_MS")
 done

@@ -22,6 +22,7 @@ lancer changerwallpaper "$construction/bench/changerwallpaper"
 lancer bench-x11.sh bash "$ici/bench-x11.sh" "$construction"
 lancer decodage xvfb-run -a -s "-screen 0 1920x1080x24" "$construction/bench/decodage"
 lancer bench-sway.sh bash "$ici/bench-sway.sh" "$construction"
+lancer bench-calque.sh bash "$ici/bench-calque.sh" "$construction"
 lancer demarrage.sh bash "$ici/demarrage.sh" "$construction"
 lancer veille.sh bash "$ici/veille.sh" "$construction"
 
