@@ -86,3 +86,34 @@ verifier-windows: deps
 			-isystem $$qt/QtGui -isystem $$qt/QtWidgets $$f || exit 1; \
 	done; echo "$(words $(SOURCES_WINDOWS)) files compile for Windows"
 	cd src/app && x86_64-w64-mingw32-windres papirol2.rc -O coff -o /dev/null && echo "papirol2.rc compiles"
+
+# The Debian package, built apart in $(BUILD_DEB) as Debian builds its own: Debian's hardening flags, installed
+# under /usr, with the screenshot of the tray menu that the AppStream metadata shows. `make test-deb` checks it
+# with lintian, appstreamcli and desktop-file-validate, then installs, runs and removes it in a fresh Debian 12
+# root (debootstrap; the bare root and the downloads are kept in $(BUILD_DEB)/racine between runs).
+BUILD_DEB ?= build-deb
+PAQUETS_DEB := dpkg-dev file xvfb xauth x11-utils xdotool trayer imagemagick
+PAQUETS_TEST_DEB := lintian appstream desktop-file-utils debootstrap
+
+.PHONY: deb test-deb
+$(BUILD_DEB)/build.ninja:
+	export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
+	CXXFLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	LDFLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
+	cmake -S . -B $(BUILD_DEB) -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr \
+		-DPAPIROL2_TESTS=OFF -DPAPIROL2_BENCH=OFF -DPAPIROL2_PAQUET=ON $(CMAKE_FLAGS)
+
+deb: deps
+	$(call installer,$(PAQUETS_DEB))
+	$(MAKE) $(BUILD_DEB)/build.ninja
+	cmake --build $(BUILD_DEB)
+	rm -f $(BUILD_DEB)/papirol2_*.deb
+	cd $(BUILD_DEB) && cpack -G DEB
+	@ls -l $(BUILD_DEB)/papirol2_*.deb
+
+test-deb: deb
+	$(call installer,$(PAQUETS_TEST_DEB))
+	lintian --fail-on error,warning $(BUILD_DEB)/papirol2_*.deb
+	appstreamcli validate --no-net $(BUILD_DEB)/packaging/*.metainfo.xml
+	desktop-file-validate src/app/papirol2.desktop
+	$(SUDO) tests/avec-xvfb.sh --trayer packaging/essayer-paquet.sh $(BUILD_DEB)/papirol2_*.deb $(BUILD_DEB)/racine

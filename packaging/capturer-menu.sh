@@ -6,8 +6,8 @@ programme=$(realpath "$1")
 sortie=$(realpath "$2")
 
 travail=$(mktemp -d)
-trap 'kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; rm -rf "$travail"' EXIT
 pid=
+trap 'if [ -n "$pid" ]; then kill "$pid"; wait "$pid" || true; fi; rm -rf "$travail"' EXIT
 mkdir "$travail/Images"
 # Two pictures: the rotation draws from two or more.
 convert -size 640x480 gradient:'#6fa8dc-#1c4587' "$travail/Images/ciel.jpg"

@@ -1,0 +1,141 @@
+#!/bin/bash
+# essayer-paquet.sh <papirol2_*.deb> <cache folder>: installs the package with apt in a fresh Debian 12 root,
+# starts it there on this machine's X server with a tray host (run under tests/avec-xvfb.sh --trayer),
+# checks that it changes the wallpaper, then removes and purges it and checks that nothing is left behind.
+# The cache folder keeps the bare root and the downloaded packages between runs. Needs root.
+set -euo pipefail
+if [ -z "${PAPIROL2_ESPACE_PRIVE:-}" ]; then
+    # A mount namespace of its own: the root's mounts vanish with the script, however it ends.
+    exec unshare --mount --propagation private env PAPIROL2_ESPACE_PRIVE=1 "$0" "$@"
+fi
+paquet=$(realpath "$1")
+cache=$(realpath -m "$2")
+mkdir -p "$cache/archives/partial"
+
+echec() {
+    echo "essayer-paquet: $*" >&2
+    exit 1
+}
+etape() { echo "== $(date +%T) $*"; }
+
+# The mirror this machine's apt uses, so the root is made from the same archive.
+miroir=$(awk '/^URIs:/ {u=$2} /^Suites:/ && / bookworm( |$)/ {print u; exit}' /etc/apt/sources.list.d/*.sources \
+    2>/dev/null || true)
+miroir=${miroir:-http://deb.debian.org/debian}
+
+racine=$(mktemp -d)
+pid=
+montages=()
+nettoyer() {
+    if [ -n "$pid" ]; then
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null || true
+    fi
+    # Unmounted first: removing the root must not reach the X sockets or the cache through a bind mount.
+    for ((i = ${#montages[@]} - 1; i >= 0; i--)); do
+        umount "${montages[i]}" || { echo "essayer-paquet: ${montages[i]} still mounted, $racine kept" >&2; return; }
+    done
+    rm -rf "$racine"
+}
+trap nettoyer EXIT
+monter() {
+    mount "$@"
+    montages+=("${*: -1}")
+}
+if [ -s "$cache/racine.tar" ]; then
+    etape "bare root from $cache/racine.tar"
+    tar --numeric-owner -xpf "$cache/racine.tar" -C "$racine"
+else
+    etape "debootstrap bookworm from $miroir"
+    debootstrap --variant=minbase --cache-dir="$cache/archives" bookworm "$racine" "$miroir" >"$cache/debootstrap.log" \
+        || { tail -n 20 "$cache/debootstrap.log"; echec "debootstrap failed"; }
+    tar --numeric-owner -cpf "$cache/racine.tar" -C "$racine" .
+fi
+cp /etc/apt/sources.list.d/*.sources "$racine/etc/apt/sources.list.d/"
+rm -f "$racine/etc/apt/sources.list"
+monter -t proc proc "$racine/proc"
+monter --bind "$cache/archives" "$racine/var/cache/apt/archives"
+mkdir -p "$racine/tmp/.X11-unix"
+monter --bind /tmp/.X11-unix "$racine/tmp/.X11-unix"
+monter -t devpts devpts "$racine/dev/pts"
+# A root thrown away after the test needs no fsync from dpkg, which would take most of the time.
+echo force-unsafe-io >"$racine/etc/dpkg/dpkg.cfg.d/essai"
+
+dedans() { chroot "$racine" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive "$@"; }
+# Every path in the root except the package manager's own records, caches and logs, and scratch space.
+fichiers() {
+    (cd "$racine" && find . \( -path ./proc -o -path ./dev -o -path ./tmp -o -path ./run -o -path ./var/cache \
+        -o -path ./var/lib/apt -o -path ./var/lib/dpkg -o -path ./var/log \) -prune -o -print | sort)
+}
+
+etape "apt-get update"
+dedans chown _apt:root /var/lib/apt/lists/partial /var/cache/apt/archives/partial
+dedans apt-get update -qq
+
+avant=$(fichiers)
+cp "$paquet" "$racine/tmp/"
+etape "apt install ./$(basename "$paquet")"
+dedans apt-get install -y -qq "/tmp/$(basename "$paquet")" >"$cache/installation.log" 2>&1 \
+    || { tail -n 20 "$cache/installation.log"; echec "apt could not install the package"; }
+echo "$(dedans dpkg-query -W -f='${binary:Package}\n' | wc -l) packages installed in the root"
+installes=$(dedans dpkg -L papirol2)
+[ -x "$racine/usr/bin/papirol2" ] || echec "no /usr/bin/papirol2"
+[ ! -e "$racine/etc/xdg/autostart/papirol2.desktop" ] || echec "installing makes the program start at login"
+
+etape "papirol2 under X with a tray host"
+maison=/tmp/maison
+mkdir -p "$racine$maison/Images" && chmod 700 "$racine$maison"
+convert -size 64x48 xc:'#c81e1e' "$racine$maison/Images/rouge.jpg"
+convert -size 64x48 xc:'#1eb43c' "$racine$maison/Images/vert.jpg"
+printf '[Options]\nactive=true\ntimer=600\n[Emplacement_0]\npath=%s/Images\nfiltre=*.jpg\nselected=true\n' "$maison" \
+    >"$racine$maison/Papirol2.ini"
+pixel() { import -window root -depth 8 -crop 1x1+10+10 txt:- 2>/dev/null | grep -o '#[0-9A-F]\{6\}'; }
+fond=$(pixel)
+chroot "$racine" env -i PATH=/usr/bin:/bin HOME=$maison XDG_RUNTIME_DIR=$maison DISPLAY="$DISPLAY" \
+    PAPIROL2_BUREAU=x11 QT_LOGGING_RULES='papirol2.*=true' sh -c "cd $maison && exec papirol2" >"$cache/papirol2.log" 2>&1 &
+pid=$!
+icone() {
+    comm -23 <(xdotool search --onlyvisible --class papirol2 | sort) \
+        <(xdotool search --onlyvisible --maxdepth 1 --class papirol2 | sort) | grep -q .
+}
+change() {
+    xprop -root _XROOTPMAP_ID | grep -q 'pixmap id' && [ "$(pixel)" != "$fond" ] && [ -n "$(pixel)" ]
+}
+for _ in $(seq 300); do
+    icone && change && break
+    kill -0 "$pid" 2>/dev/null || { cat "$cache/papirol2.log"; echec "papirol2 ended"; }
+    sleep 0.1
+done
+icone || { cat "$cache/papirol2.log"; echec "no icon in the tray"; }
+change || { cat "$cache/papirol2.log"; echec "the wallpaper did not change (root pixel $(pixel))"; }
+echo "icon in the tray; root pixel $fond -> $(pixel)"
+kill "$pid" && wait "$pid" 2>/dev/null || true
+pid=
+rm -rf "${racine:?}$maison"
+
+etape "apt remove papirol2"
+installe=$(fichiers)
+dedans apt-get remove -y -qq papirol2 >>"$cache/installation.log" 2>&1
+retire=$(fichiers)
+nouveaux=$(comm -13 <(echo "$installe") <(echo "$retire"))
+[ -z "$nouveaux" ] || echec "apt remove added: $nouveaux"
+# What the package held is gone, but for folders that other packages hold too.
+restes=$(while read -r f; do [ -e "$racine$f" ] && echo "$f"; done <<<"$installes" || true)
+for f in $restes; do
+    [ -d "$racine$f" ] && dedans dpkg-query -S "$f" >/dev/null 2>&1 || echec "apt remove left $f"
+done
+echo "$(comm -23 <(echo "$installe") <(echo "$retire") | wc -l) paths removed, none left"
+
+# apt no longer knows a package installed from a file once it is removed; dpkg purges what may remain.
+etape "purge papirol2, autoremove --purge"
+dedans dpkg --purge papirol2 >>"$cache/installation.log" 2>&1
+dedans apt-get autoremove -y -qq --purge >>"$cache/installation.log" 2>&1
+[ -z "$(dedans dpkg-query -W -f='${db:Status-Status}' papirol2 2>/dev/null | grep -v not-installed)" ] \
+    || echec "dpkg still knows papirol2"
+diff <(echo "$avant") <(fichiers) >"$cache/restes.diff" || true
+! grep -i papirol2 "$cache/restes.diff" || echec "papirol2's files are left after purge"
+! grep '^<' "$cache/restes.diff" || echec "files of the bare root went away"
+# Some dependencies' maintainer scripts keep what they made (systemd's machine id, backups of the user
+# databases); apt leaves them for every package, so they are shown, not failed on.
+grep '^>' "$cache/restes.diff" | sed 's/^> /left by a dependency: /' || true
+etape "installed, ran, removed and purged cleanly"
