@@ -90,10 +90,10 @@ verifier-windows: deps
 # The Debian package, built apart in $(BUILD_DEB) as Debian builds its own: Debian's hardening flags, installed
 # under /usr, with the screenshot of the tray menu that the AppStream metadata shows. `make test-deb` checks it
 # with lintian, appstreamcli and desktop-file-validate, then installs, runs and removes it in a fresh Debian 12
-# root (debootstrap; the bare root and the downloads are kept in $(BUILD_DEB)/racine between runs).
+# root (mmdebstrap; the bare root and the downloads are kept in $(BUILD_DEB)/racine between runs).
 BUILD_DEB ?= build-deb
 PAQUETS_DEB := dpkg-dev file xvfb xauth x11-utils xdotool trayer imagemagick
-PAQUETS_TEST_DEB := lintian appstream desktop-file-utils debootstrap
+PAQUETS_TEST_DEB := lintian appstream desktop-file-utils mmdebstrap
 
 .PHONY: deb test-deb
 $(BUILD_DEB)/build.ninja:

@@ -7,7 +7,7 @@ sortie=$(realpath "$2")
 
 travail=$(mktemp -d)
 pid=
-trap 'if [ -n "$pid" ]; then kill "$pid"; wait "$pid" || true; fi; rm -rf "$travail"' EXIT
+trap 'if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" || true; fi; rm -rf "$travail"' EXIT
 mkdir "$travail/Images"
 # Two pictures: the rotation draws from two or more.
 convert -size 640x480 gradient:'#6fa8dc-#1c4587' "$travail/Images/ciel.jpg"
@@ -59,7 +59,7 @@ geometrie() {
     xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
         /Width:/ {l=$NF} /Height:/ {h=$NF} END {print x, y, l, h}'
 }
-read -r mx my ml mh < <(geometrie "$(menu)")
+read -r mx my _ mh < <(geometrie "$(menu)")
 read -r tx _ _ _ < <(geometrie "$(xdotool search --onlyvisible --class trayer | head -n1)")
 read -r largeur < <(xwininfo -root | awk '/Width:/ {print $NF}')
 # The screen's top-right corner in 16:9, wide and high enough for the tray host and the menu.

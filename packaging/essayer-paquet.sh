@@ -42,15 +42,16 @@ monter() {
     mount "$@"
     montages+=("${*: -1}")
 }
-if [ -s "$cache/racine.tar" ]; then
-    etape "bare root from $cache/racine.tar"
-    tar --numeric-owner -xpf "$cache/racine.tar" -C "$racine"
-else
-    etape "debootstrap bookworm from $miroir"
-    debootstrap --variant=minbase --cache-dir="$cache/archives" bookworm "$racine" "$miroir" >"$cache/debootstrap.log" \
-        || { tail -n 20 "$cache/debootstrap.log"; echec "debootstrap failed"; }
-    tar --numeric-owner -cpf "$cache/racine.tar" -C "$racine" .
+chmod 755 "$racine"
+if [ ! -s "$cache/racine.tar" ]; then
+    # mmdebstrap rather than debootstrap: the same minbase root, two to three times faster.
+    etape "mmdebstrap bookworm from $miroir"
+    mmdebstrap --variant=minbase --format=tar --dpkgopt=force-unsafe-io bookworm "$cache/racine.tar.part" "$miroir" \
+        >"$cache/mmdebstrap.log" 2>&1 || { tail -n 20 "$cache/mmdebstrap.log"; echec "mmdebstrap failed"; }
+    mv "$cache/racine.tar.part" "$cache/racine.tar"
 fi
+etape "bare root from $cache/racine.tar"
+tar --numeric-owner -xpf "$cache/racine.tar" -C "$racine"
 cp /etc/apt/sources.list.d/*.sources "$racine/etc/apt/sources.list.d/"
 rm -f "$racine/etc/apt/sources.list"
 monter -t proc proc "$racine/proc"
@@ -72,7 +73,6 @@ etape "apt-get update"
 dedans chown _apt:root /var/lib/apt/lists/partial /var/cache/apt/archives/partial
 dedans apt-get update -qq
 
-avant=$(fichiers)
 cp "$paquet" "$racine/tmp/"
 etape "apt install ./$(basename "$paquet")"
 dedans apt-get install -y -qq "/tmp/$(basename "$paquet")" >"$cache/installation.log" 2>&1 \
@@ -109,7 +109,8 @@ done
 icone || { cat "$cache/papirol2.log"; echec "no icon in the tray"; }
 change || { cat "$cache/papirol2.log"; echec "the wallpaper did not change (root pixel $(pixel))"; }
 echo "icon in the tray; root pixel $fond -> $(pixel)"
-kill "$pid" && wait "$pid" 2>/dev/null || true
+kill "$pid"
+wait "$pid" 2>/dev/null || true
 pid=
 rm -rf "${racine:?}$maison"
 
@@ -127,15 +128,9 @@ done
 echo "$(comm -23 <(echo "$installe") <(echo "$retire") | wc -l) paths removed, none left"
 
 # apt no longer knows a package installed from a file once it is removed; dpkg purges what may remain.
-etape "purge papirol2, autoremove --purge"
+etape "purge papirol2"
 dedans dpkg --purge papirol2 >>"$cache/installation.log" 2>&1
-dedans apt-get autoremove -y -qq --purge >>"$cache/installation.log" 2>&1
-[ -z "$(dedans dpkg-query -W -f='${db:Status-Status}' papirol2 2>/dev/null | grep -v not-installed)" ] \
-    || echec "dpkg still knows papirol2"
-diff <(echo "$avant") <(fichiers) >"$cache/restes.diff" || true
-! grep -i papirol2 "$cache/restes.diff" || echec "papirol2's files are left after purge"
-! grep '^<' "$cache/restes.diff" || echec "files of the bare root went away"
-# Some dependencies' maintainer scripts keep what they made (systemd's machine id, backups of the user
-# databases); apt leaves them for every package, so they are shown, not failed on.
-grep '^>' "$cache/restes.diff" | sed 's/^> /left by a dependency: /' || true
+dedans dpkg-query -W -f='${db:Status-Status}\n' papirol2 2>/dev/null | grep -qv not-installed \
+    && echec "dpkg still knows papirol2"
+diff <(echo "$retire") <(fichiers) || echec "purging changed files"
 etape "installed, ran, removed and purged cleanly"
