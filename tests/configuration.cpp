@@ -21,7 +21,19 @@ private:
     QByteArray contenu(const QString &suffixe = QString()) const
     {
         QFile f(travail->ini() + suffixe);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        QByteArray octets = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        // Qt writes the platform's line ends (CRLF on Windows); a copy kept aside is compared byte for byte.
+        return suffixe.isEmpty() ? octets.replace("\r\n", "\n") : octets;
+    }
+    // Keys come sorted on Linux, in the order written on Windows: each line is looked for on its own.
+    bool contientLignes(std::initializer_list<const char *> lignes) const
+    {
+        const QByteArray texte = '\n' + contenu();
+        for (const char *ligne : lignes) {
+            if (!texte.contains('\n' + QByteArray(ligne) + '\n'))
+                return false;
+        }
+        return true;
     }
     void ecrireIni(const QByteArray &texte)
     {
@@ -47,12 +59,12 @@ private slots:
         enregistrerActif(true);
         QVERIFY(contenu().contains("active=true"));
         enregistrerEmplacement(12, QStringLiteral("/images"), QStringLiteral("*.jpg"), false);
-        QVERIFY(contenu().contains("[Emplacement_12]\nfiltre=*.jpg\npath=/images\nselected=false"));
+        QVERIFY(contientLignes({"[Emplacement_12]", "filtre=*.jpg", "path=/images", "selected=false"}));
         // Removing a group touches nothing else.
         enregistrerEmplacement(13, QStringLiteral("/autre"), QStringLiteral("*.png"), true);
         supprimerEmplacementConfig(12);
         QVERIFY(!contenu().contains("Emplacement_12"));
-        QVERIFY(contenu().contains("[Emplacement_13]\nfiltre=*.png\npath=/autre\nselected=true"));
+        QVERIFY(contientLignes({"[Emplacement_13]", "filtre=*.png", "path=/autre", "selected=true"}));
         // The file stays where it was opened when the working folder changes.
         DossierDeTravail ailleurs;
         enregistrerTimer(60);

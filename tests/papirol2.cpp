@@ -125,8 +125,13 @@ private:
     }
 
 private slots:
-    // The last picture shown is remembered under the configuration folder: one of the test's own.
-    void initTestCase() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(configuration.path())); }
+    void initTestCase()
+    {
+        // The last picture shown is remembered under the configuration folder: one of the test's own.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(configuration.path()));
+        // A native folder dialog (Windows') cannot be driven from here; Qt's own can.
+        QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    }
     void init()
     {
         travail = std::make_unique<DossierDeTravail>();

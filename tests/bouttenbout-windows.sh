@@ -1,0 +1,210 @@
+#!/bin/bash
+# The real Papirol2.exe in a Wine virtual desktop, driven as a user would: through its tray icon and menu,
+# checked through the registry, the desktop's pixels and Papirol2.ini. Runs under avec-wine.sh.
+# Wine draws BMP wallpapers only, so the pictures are BMPs; the menu is read back by OCR.
+# Usage: bouttenbout-windows.sh Papirol2.exe
+set -u
+exe=$(realpath "$1")
+reussis=0
+echoues=0
+verifier() { # description, then the command that must succeed
+    local description=$1
+    shift
+    if "$@"; then
+        reussis=$((reussis + 1))
+        echo "PASS   : $description"
+    else
+        echoues=$((echoues + 1))
+        echo "FAIL!  : $description"
+    fi
+}
+attendre() { # seconds, then a command polled until it succeeds
+    local fin=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ $SECONDS -ge $fin ] && return 1
+        sleep 0.3
+    done
+}
+
+read -r largeur hauteur < <(xdotool getdisplaygeometry)
+travail=$(mktemp -d "${TMPDIR:-/tmp}/papirol2-bouttenbout.XXXXXX")
+trap 'rm -rf "$travail"' EXIT
+cle='HKCU\Control Panel\Desktop'
+
+# Every program of this prefix opens in one virtual desktop the size of the screen; "shell" gives it a taskbar.
+wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d "${largeur}x${hauteur}" /f >/dev/null 2>&1
+wine reg delete "$cle" /v Wallpaper /f >/dev/null 2>&1
+
+# A user's picture folder whose name Windows' ANSI code page cannot all spell.
+dossier_windows="C:\\users\\Zoé\\Images d'été"
+dossier="$WINEPREFIX/drive_c/users/Zoé/Images d'été"
+mkdir -p "$dossier"
+convert -size 64x64 xc:'#ff0000' "BMP3:$dossier/ff0000.bmp"
+convert -size 64x64 xc:'#0000ff' "BMP3:$dossier/0000ff.bmp"
+ini="$travail/Papirol2.ini"
+printf '[Options]\r\nactive=true\r\ntimer=600\r\n\r\n[Emplacement_0]\r\npath=%s\r\nfiltre=*.bmp\r\nselected=true\r\n' \
+    "${dossier_windows//\\/\\\\}" >"$ini"
+
+fond() { # the Wallpaper value, exactly: reg query prints through the console's code page, reg export does not
+    wine reg export "$cle" "$travail/bureau.reg" /y >/dev/null 2>&1 || return
+    iconv -f UTF-16 -t UTF-8 "$travail/bureau.reg" | tr -d '\r' | sed -n 's/^"Wallpaper"="\(.*\)"$/\1/p' \
+        | sed 's/\\\\/\\/g'
+}
+valeur() { # a REG_SZ value of the desktop key
+    wine reg query "$cle" /v "$1" 2>/dev/null | tr -d '\r' | awk -v n="$1" '$1 == n { print $3 }'
+}
+capture() { import -window root "$travail/ecran.png"; }
+pixel() { # "#rrggbb" at x y of the last capture
+    convert "$travail/ecran.png" -crop "1x1+$1+$2" -depth 8 txt:- | grep -o '#[0-9A-F]\{6\}' | head -n1 | tr A-F a-f
+}
+couleur_du_fond() { basename "$(fond | tr '\\' /)" .bmp; }
+fond_affiche() { # the desktop's pixels at x y show the picture the registry names
+    capture
+    [ "#$(couleur_du_fond)" = "$(pixel "$1" "$2")" ]
+}
+fond_absent() { ! fond_affiche "$@"; }
+fond_du_dossier() { [[ "$(fond)" == "$dossier_windows\\"??????.bmp ]]; }
+fond_change() {
+    local f
+    f=$(fond)
+    [ -n "$f" ] && [ "$f" != "$avant" ]
+}
+fini() { ! kill -0 "$1" 2>/dev/null; }
+paire() { [ "$(valeur WallpaperStyle) $(valeur TileWallpaper)" = "$1 $2" ]; }
+
+# The tray sits at the right end of the taskbar: the icon is what appears there once the program runs.
+bande="120x24+$((largeur - 120))+$((hauteur - 24))"
+zone_plateau() { import -window root -crop "$bande" "$1"; }
+icone_apparue() {
+    zone_plateau "$travail/apres.png"
+    local boite
+    boite=$(convert "$travail/avant.png" "$travail/apres.png" -compose difference -composite -threshold 0 \
+        -format '%@' info: 2>/dev/null)
+    case "$boite" in 0x0* | "") return 1 ;; esac
+    # %@ is WxH+X+Y inside the strip
+    local l h x y
+    IFS='x+' read -r l h x y <<<"$boite"
+    icone_x=$((largeur - 120 + x + l / 2))
+    icone_y=$((hauteur - 24 + y + h / 2))
+}
+
+# Words on screen, by OCR of the lower right corner where the tray menu opens: "x y word" per line, the
+# word's pieces joined, accents dropped and case folded. The menu's small font reads differently at each
+# scale, so the readings of three are pooled.
+mots() {
+    local x0=$((largeur - 500)) y0=$((hauteur - 450)) lecture
+    import -window root -crop "500x450+$x0+$y0" "$travail/menu.png"
+    for lecture in "3 -colorspace Gray" "4 -colorspace Gray" "4 -colorspace Gray -sharpen 0x1"; do
+        set -- $lecture
+        local echelle=$1
+        shift
+        convert "$travail/menu.png" -resize "${echelle}00%" "$@" "$travail/lecture.png"
+        tesseract "$travail/lecture.png" - -l fra --psm 11 tsv 2>/dev/null \
+            | awk -F'\t' -v x0="$x0" -v y0="$y0" -v e="$echelle" 'NR > 1 && $12 ~ /[^[:space:]]/ {
+                printf "%d %d %d %s\n", y0 + ($8 + $10 / 2) / e, x0 + $7 / e, x0 + ($7 + $9) / e, $12 }' \
+            | sort -n -k1,1 | awk '$1 - ligne > 4 { ligne = $1 } { print ligne, $0 }' | sort -n -k1,1 -k3,3 \
+            | awk '
+                function sortir() { if (texte != "") printf "%d %d %s\n", (g + d) / 2, y, texte }
+                texte != "" && $1 == ligne && $3 - d <= 8 { texte = texte $5; d = $4; next }
+                { sortir(); ligne = $1; y = $2; g = $3; d = $4; texte = $5 }
+                END { sortir() }'
+    done | iconv -f UTF-8 -t ASCII//TRANSLIT | tr '[:upper:]' '[:lower:]' >"$travail/mots.txt"
+}
+# "x y" of the entry that reads $1 in the last reading, to one letter in six.
+trouver() {
+    awk -v cible="$(printf '%s' "$1" | iconv -f UTF-8 -t ASCII//TRANSLIT | tr '[:upper:]' '[:lower:]')" '
+        function distance(a, b,    i, j, la, lb, p, c, m) {
+            la = length(a); lb = length(b)
+            for (j = 0; j <= lb; j++) p[j] = j
+            for (i = 1; i <= la; i++) {
+                c[0] = i
+                for (j = 1; j <= lb; j++) {
+                    m = p[j - 1] + (substr(a, i, 1) != substr(b, j, 1))
+                    if (p[j] + 1 < m) m = p[j] + 1
+                    if (c[j - 1] + 1 < m) m = c[j - 1] + 1
+                    c[j] = m
+                }
+                for (j = 0; j <= lb; j++) p[j] = c[j]
+            }
+            return p[lb]
+        }
+        { d = distance($3, cible); if (d <= length(cible) / 6 && (!trouve || d < meilleur)) { trouve = 1; meilleur = d; xy = $1 " " $2 } }
+        END { if (!trouve) exit 1; print xy }' "$travail/mots.txt"
+}
+cliquer() { [ -n "$1" ] && xdotool mousemove $1 click 1; }
+ouvrir_menu() { xdotool mousemove "$icone_x" "$icone_y" click 3; sleep 1; }
+
+cd "$travail"
+wine explorer /desktop=shell,"${largeur}x${hauteur}" >/dev/null 2>&1 &
+sleep 3
+zone_plateau "$travail/avant.png"
+debut=$SECONDS
+wine "$exe" >"$travail/premier.log" 2>&1 &
+premier=$!
+
+verifier "the tray icon appears" attendre 60 icone_apparue
+echo "       (after $((SECONDS - debut)) s, at $icone_x,$icone_y)"
+verifier "the registry's Wallpaper names a picture of the location" attendre 30 fond_du_dossier
+verifier "the desktop shows that picture" attendre 10 fond_affiche $((largeur / 2)) $((hauteur / 2))
+
+avant=$(fond)
+xdotool mousemove "$icone_x" "$icone_y" click 1
+verifier "a left click on the icon changes the wallpaper" attendre 15 fond_change
+verifier "the desktop shows the new picture" attendre 10 fond_affiche $((largeur / 2)) $((hauteur / 2))
+
+wine "$exe" >/dev/null 2>&1 &
+second=$!
+verifier "a second start ends by itself" attendre 30 fini "$second"
+wait "$second"
+verifier "with exit code 0" test $? = 0
+verifier "the first copy still runs" kill -0 "$premier"
+
+# The menu opens at the same place each time: where its entries are is read once.
+declare -A entree
+ouvrir_menu
+mots
+for m in Changer Activer Intervalle Position Emplacements Quitter; do
+    verifier "the tray menu reads \"$m\"" eval 'entree[$m]=$(trouver "$m")'
+done
+cliquer "${entree[Position]}"
+sleep 1
+mots
+for m in Étirer Mosaïque Centrer Ajuster Remplissage; do
+    verifier "the Position menu reads \"$m\"" eval 'entree[$m]=$(trouver "$m")'
+done
+xdotool key Escape
+
+# Menu entry, then WallpaperStyle and TileWallpaper as Windows reads them.
+disposition() {
+    wine reg add "$cle" /v WallpaperStyle /d 99 /f >/dev/null 2>&1
+    ouvrir_menu
+    cliquer "${entree[Position]}" && sleep 1 && cliquer "${entree[$1]}"
+    verifier "\"$1\" sets WallpaperStyle=$2 TileWallpaper=$3" attendre 10 paire "$2" "$3"
+}
+disposition Étirer 2 0
+disposition Mosaïque 0 1
+# Wine's desktop draws tiling and centring: the new layout shows at once, so the picture was applied again.
+verifier "tiled, the picture reaches the corner" attendre 10 fond_affiche 5 5
+disposition Centrer 0 0
+verifier "centred, the corner shows no picture" attendre 10 fond_absent 5 5
+disposition Ajuster 6 0
+disposition Remplissage 10 0
+
+# Any write makes Qt rewrite the whole file: the folder's name must come back as it was.
+ouvrir_menu
+cliquer "${entree[Activer]}"
+verifier "the ini is written (rotation off)" attendre 10 grep -q '^active=false' "$ini"
+verifier "the ini keeps the non-ASCII folder" grep -qF "path=${dossier_windows//\\/\\\\}" "$ini"
+verifier "the wallpaper call kept it too" fond_du_dossier
+
+ouvrir_menu
+cliquer "${entree[Quitter]}"
+verifier "\"Quitter\" ends the program" attendre 30 fini "$premier"
+wait "$premier"
+rc=$?
+verifier "with exit code 0 (was $rc)" test "$rc" = 0
+
+echo "$reussis passed, $echoues failed"
+[ "$echoues" = 0 ]
