@@ -11,7 +11,7 @@ PAQUETS_TESTS := xvfb xauth x11-utils x11-xserver-utils xserver-xephyr xdotool t
 	libglib2.0-bin gsettings-desktop-schemas cinnamon-desktop-data mate-desktop-common xfconf libxfconf-0-3 dbus sway swaybg grim phoc
 PAQUETS_BENCH := hyperfine feh xwallpaper strace
 
-.PHONY: all run test bench deps deps-test deps-bench build clean install format-check verifier-windows
+.PHONY: all run test bench deps deps-test deps-bench build clean install format-check
 
 all: build
 
@@ -72,20 +72,44 @@ test-bureaux: deps
 	cmake --build $(BUILD_BUREAUX) --target appliquer reconnaitre
 	$(SUDO) tests/bureaux-reels/tout.sh $(BUILD_BUREAUX)
 
-# Debian has no Qt for Windows, so no Windows build can be made here. Every file a Windows build compiles is at
-# least compiled for Windows, syntax only, by MinGW against Qt's headers (they follow the target's macros), and
-# the version resource by windres.
-SOURCES_WINDOWS = $(filter-out src/desktop/%,$(shell git ls-files 'src/*.cpp')) \
-	$(addprefix src/desktop/,bureau.cpp bureaunul.cpp choixbureau.cpp styleposition.cpp bureauwindows.cpp)
-verifier-windows: deps
-	$(call installer,g++-mingw-w64-x86-64-posix)
-	@qt=$$(pkg-config --variable=includedir Qt6Core); \
-	for f in $(SOURCES_WINDOWS); do \
-		x86_64-w64-mingw32-g++-posix -std=c++17 -fsyntax-only -Wall -Wextra -DQT_NO_CAST_FROM_ASCII \
-			-DQT_NO_FOREACH -DQT_NO_URL_CAST_FROM_STRING -Isrc -isystem $$qt -isystem $$qt/QtCore \
-			-isystem $$qt/QtGui -isystem $$qt/QtWidgets $$f || exit 1; \
-	done; echo "$(words $(SOURCES_WINDOWS)) files compile for Windows"
-	cd src/app && x86_64-w64-mingw32-windres papirol2.rc -O coff -o /dev/null && echo "papirol2.rc compiles"
+# Windows: one static Papirol2.exe, cross-built with Debian's MinGW-w64 against a static Qt kept in a cache
+# folder. The cache is filled from a ready-made Qt when one lies beside the clone, else built from Debian's
+# source (`make qt-windows-source`, about 30 minutes). Under Wine, on Xvfb: `make test-windows`.
+BUILD_WINDOWS ?= build-windows
+QT_WINDOWS_VERSION := 6.4.2
+QT_WINDOWS ?= $(or $(XDG_CACHE_HOME),$(HOME)/.cache)/papirol2/qt6-mingw-$(QT_WINDOWS_VERSION)
+QT_WINDOWS_ARCHIVE ?= $(wildcard ../shared/windows/qt6-mingw-$(QT_WINDOWS_VERSION).tar.xz)
+CMAKE_FLAGS_WINDOWS ?=
+PAQUETS_WINDOWS := cmake ninja-build xz-utils g++-mingw-w64-x86-64-posix qt6-base-dev-tools qt6-translations-l10n
+PAQUETS_QT_SOURCE := dpkg-dev patch perl python3
+PAQUETS_WINE := wine wine64 xvfb xauth xdotool imagemagick tesseract-ocr tesseract-ocr-fra
+
+.PHONY: windows qt-windows qt-windows-source test-windows bench-windows
+qt-windows:
+	$(call installer,$(PAQUETS_WINDOWS) $(if $(QT_WINDOWS_ARCHIVE),,$(PAQUETS_QT_SOURCE)))
+	windows/qt-mingw.sh "$(QT_WINDOWS)" $(QT_WINDOWS_ARCHIVE)
+
+qt-windows-source:
+	rm -rf "$(QT_WINDOWS)"
+	$(MAKE) --no-print-directory qt-windows QT_WINDOWS_ARCHIVE=
+
+$(BUILD_WINDOWS)/build.ninja:
+	cmake -S . -B $(BUILD_WINDOWS) -G Ninja -DCMAKE_BUILD_TYPE=Release -DPAPIROL2_BENCH=OFF \
+		-DCMAKE_TOOLCHAIN_FILE="$(QT_WINDOWS)/lib/cmake/Qt6/qt.toolchain.cmake" $(CMAKE_FLAGS_WINDOWS)
+
+windows: qt-windows $(BUILD_WINDOWS)/build.ninja
+	cmake --build $(BUILD_WINDOWS) --target papirol2
+	@ls -l $(BUILD_WINDOWS)/src/app/Papirol2.exe
+
+# Wine hides a redirected stdout from QtTest and the program: avec-wine.sh reads their reports from files.
+test-windows: windows
+	$(call installer,$(PAQUETS_WINE))
+	cmake --build $(BUILD_WINDOWS)
+	LANG=C.UTF-8 LC_ALL=C.UTF-8 tests/avec-wine.sh ctest --test-dir $(BUILD_WINDOWS) --output-on-failure -j2
+
+bench-windows: windows
+	$(call installer,$(PAQUETS_WINE))
+	tests/avec-wine.sh bench/windows.sh $(BUILD_WINDOWS)/src/app/Papirol2.exe
 
 # The Debian package, built apart in $(BUILD_DEB) as Debian builds its own: Debian's hardening flags, installed
 # under /usr, with the screenshot of the tray menu that the AppStream metadata shows. `make test-deb` checks it

@@ -82,10 +82,10 @@ icone_apparue() {
     local boite
     boite=$(convert "$travail/avant.png" "$travail/apres.png" -compose difference -composite -threshold 0 \
         -format '%@' info: 2>/dev/null)
-    case "$boite" in 0x0* | "") return 1 ;; esac
-    # %@ is WxH+X+Y inside the strip
+    # %@ is WxH+X+Y inside the strip; larger than an icon, it is the desktop repainting.
     local l h x y
     IFS='x+' read -r l h x y <<<"$boite"
+    [ -n "$h" ] && [ "$l" -gt 0 ] && [ "$l" -le 32 ] && [ "$h" -le 32 ] || return 1
     icone_x=$((largeur - 120 + x + l / 2))
     icone_y=$((hauteur - 24 + y + h / 2))
 }
