@@ -58,9 +58,11 @@ std::unique_ptr<Bureau> creerBureau()
 #if defined(Q_OS_WIN)
     const QString force = QString::fromLocal8Bit(qgetenv("PAPIROL2_BUREAU")).trimmed().toLower();
     const bool voulu = force == QLatin1String("nul");
+    const bool windows = force.isEmpty() || force == QLatin1String("windows");
     const QString raison = voulu ? QStringLiteral("PAPIROL2_BUREAU=nul")
+        : windows                ? QStringLiteral("this is Windows")
                                  : QStringLiteral("PAPIROL2_BUREAU=%1 names no backend here").arg(force);
-    if (force.isEmpty() || force == QLatin1String("windows"))
+    if (windows)
         choisi = std::make_unique<BureauWindows>();
 #elif defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
     const ChoixBureau choix = detecterBureau(QProcessEnvironment::systemEnvironment());
