@@ -64,7 +64,12 @@ fond_affiche() { # the desktop's pixels at x y show the picture the registry nam
     capture
     [ "#$(couleur_du_fond)" = "$(pixel "$1" "$2")" ]
 }
-fond_absent() { ! fond_affiche "$@"; }
+fond_absent() {
+    capture
+    local c
+    c=$(couleur_du_fond)
+    [ -n "$c" ] && [ "#$c" != "$(pixel "$1" "$2")" ]
+}
 fond_du_dossier() { [[ "$(fond)" == "$dossier_windows\\"??????.bmp ]]; }
 fond_change() {
     local f
@@ -174,7 +179,8 @@ mots
 for m in Étirer Mosaïque Centrer Ajuster Remplissage; do
     verifier "the Position menu reads \"$m\"" eval 'entree[$m]=$(trouver "$m")'
 done
-xdotool key Escape
+# Wine gives the menu no keyboard focus: a click elsewhere closes it.
+xdotool mousemove 10 10 click 1
 
 # Menu entry, then WallpaperStyle and TileWallpaper as Windows reads them.
 disposition() {

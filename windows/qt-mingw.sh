@@ -13,6 +13,7 @@ sudo=$([ "$(id -u)" = 0 ] || echo sudo)
 if [ -e "$dest/lib/cmake/Qt6/qt.toolchain.cmake" ]; then
     exit 0
 fi
+rm -rf "$dest" # what an interrupted run left
 mkdir -p "$(dirname "$dest")"
 travail=$(mktemp -d "$(dirname "$dest")/.qt-mingw.XXXXXX")
 trap 'rm -rf "$travail"' EXIT
