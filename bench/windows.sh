@@ -28,9 +28,13 @@ if [ "$installation" = 1 ]; then
     make -C "$racine" --no-print-directory windows QT_WINDOWS="$travail/qt" BUILD_WINDOWS="$travail/build" \
         CMAKE_CXX_COMPILER_LAUNCHER= CCACHE_DISABLE=1 >/dev/null
     echo "make windows from nothing (Qt unpacked, then configured and built): $(depuis "$debut") s"
-    make -C "$racine" --no-print-directory test-windows QT_WINDOWS="$travail/qt" BUILD_WINDOWS="$travail/build" \
-        CMAKE_CXX_COMPILER_LAUNCHER= CCACHE_DISABLE=1 >/dev/null
-    echo "make test-windows after it (tests built, then run under Wine): $(depuis "$debut") s"
+    if make -C "$racine" --no-print-directory test-windows QT_WINDOWS="$travail/qt" BUILD_WINDOWS="$travail/build" \
+        CMAKE_CXX_COMPILER_LAUNCHER= CCACHE_DISABLE=1 >"$travail/tests.log" 2>&1; then
+        resultat="passed"
+    else
+        resultat="FAILED"
+    fi
+    echo "make windows then make test-windows (tests built, run under Wine, $resultat): $(depuis "$debut") s"
     rm -rf "$travail"
 fi
 
