@@ -27,6 +27,8 @@ attendre() { # seconds, then a command polled until it succeeds
     done
 }
 
+# Wine would pass this Linux variable on to the program, which no Windows session has.
+unset XDG_RUNTIME_DIR
 read -r largeur hauteur < <(xdotool getdisplaygeometry)
 travail=$(mktemp -d "${TMPDIR:-/tmp}/papirol2-bouttenbout.XXXXXX")
 trap 'rm -rf "$travail"' EXIT
@@ -141,9 +143,16 @@ trouver() {
 cliquer() { [ -n "$1" ] && xdotool mousemove $1 click 1; }
 ouvrir_menu() { xdotool mousemove "$icone_x" "$icone_y" click 3; sleep 1; }
 
+# The taskbar is drawn once its corner no longer has the desktop's colour (slow in a new prefix).
+barre_prete() {
+    capture
+    [ "$(pixel $((largeur - 2)) $((hauteur - 2)))" != "$(pixel $((largeur - 2)) $((hauteur - 60)))" ]
+}
+
 cd "$travail"
 wine explorer /desktop=shell,"${largeur}x${hauteur}" >/dev/null 2>&1 &
-sleep 3
+attendre 60 barre_prete
+sleep 2
 zone_plateau "$travail/avant.png"
 debut=$SECONDS
 wine "$exe" >"$travail/premier.log" 2>&1 &
@@ -161,6 +170,8 @@ verifier "the desktop shows the new picture" attendre 10 fond_affiche $((largeur
 
 wine "$exe" >/dev/null 2>&1 &
 second=$!
+verifier "the single-copy lock is in the user's local application data" \
+    compgen -G "$WINEPREFIX/drive_c/users/*/AppData/Local/cache/papirol2/papirol2-*.lock"
 verifier "a second start ends by itself" attendre 30 fini "$second"
 wait "$second"
 verifier "with exit code 0" test $? = 0
