@@ -13,16 +13,11 @@ const QString absente = QStringLiteral("<absent>");
 // xfconf-query on the desktop channel: what it prints, or `absente` when it fails.
 QString xfconf(const QStringList &arguments)
 {
-    QProcess requete;
-    requete.start(QStringLiteral("xfconf-query"),
-                  QStringList {QStringLiteral("-c"), QStringLiteral("xfce4-desktop"), QStringLiteral("-p")}
-                      + arguments);
-    if (!requete.waitForFinished(30000) || requete.exitCode() != 0)
-        return absente;
-    QString sortie = QString::fromUtf8(requete.readAllStandardOutput());
-    if (sortie.endsWith(QLatin1Char('\n')))
-        sortie.chop(1);
-    return sortie;
+    const QString sortie
+        = sortieDe(QStringLiteral("xfconf-query"),
+                   QStringList {QStringLiteral("-c"), QStringLiteral("xfce4-desktop"), QStringLiteral("-p")}
+                       + arguments);
+    return sortie.isNull() ? absente : sortie.chopped(sortie.endsWith(QLatin1Char('\n')));
 }
 
 bool ecrire(const QString &propriete, const QString &type, const QString &valeur)
@@ -88,9 +83,8 @@ void TestBureauXfce::appliquer()
     {
         BureauXfce bureau;
         bureau.appliquerFondEcran(chemin);
-        bureau.enregistrerPosition(position);
-        bureau.enregistrerPosition(0);
-        bureau.enregistrerPosition(6);
+        for (int p : {position, 0, 6})
+            bureau.enregistrerPosition(p);
         QVERIFY(bureau.attendre(10000));
         QCOMPARE(bureau.lirePosition(), position);
     }
@@ -115,14 +109,9 @@ void TestBureauXfce::appliquer()
 void TestBureauXfce::sansXfconf()
 {
     xfconf({QStringLiteral("/backdrop"), QStringLiteral("-r"), QStringLiteral("-R")});
-    QProcess enfant;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("disabled:"));
-    enfant.setProcessEnvironment(env);
-    enfant.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--enfant")});
-    QVERIFY(enfant.waitForFinished(60000));
-    QCOMPARE(enfant.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(enfant.exitCode(), 0);
+    QVERIFY(enfantReussit(env));
     QCOMPARE(xfconf({ecranXvfb + QStringLiteral("/last-image")}), absente);
 }
 

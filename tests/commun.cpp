@@ -1,5 +1,7 @@
 #include "commun.h"
+#include "settings/configuration.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -23,6 +25,22 @@ DossierDeTravail::~DossierDeTravail()
 QString DossierDeTravail::chemin(const QString &nom) const
 {
     return nom.isEmpty() ? dossier.path() : dossier.filePath(nom);
+}
+
+bool DossierDeTravail::ecrireIni(const QByteArray &texte) const
+{
+    QFile f(ini());
+    if (!f.open(QIODevice::WriteOnly) || f.write(texte) != texte.size())
+        return false;
+    f.close();
+    ouvrirConfiguration();
+    return true;
+}
+
+QByteArray DossierDeTravail::contenuIni() const
+{
+    QFile f(ini());
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 QImage imageQuadrants(int largeur, int hauteur)
@@ -68,12 +86,29 @@ BureauEnregistreur *installerEnregistreur()
     return enregistreur;
 }
 
+QString sortieDe(const QString &programme, const QStringList &arguments)
+{
+    QProcess p;
+    p.setStandardErrorFile(QProcess::nullDevice());
+    p.start(programme, arguments);
+    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return {};
+    // Never null, even when it printed nothing.
+    return QStringLiteral("") + QString::fromUtf8(p.readAllStandardOutput());
+}
+
+bool enfantReussit(const QProcessEnvironment &env)
+{
+    QProcess enfant;
+    enfant.setProcessEnvironment(env);
+    enfant.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--enfant")});
+    return enfant.waitForFinished(60000) && enfant.exitStatus() == QProcess::NormalExit
+        && enfant.exitCode() == 0;
+}
+
 bool xrandr(const QStringList &arguments)
 {
-    QProcess commande;
-    commande.start(QStringLiteral("xrandr"), arguments);
-    return commande.waitForFinished() && commande.exitStatus() == QProcess::NormalExit
-        && commande.exitCode() == 0;
+    return !sortieDe(QStringLiteral("xrandr"), arguments).isNull();
 }
 
 QStringList moniteur(int rang, QRect r)

@@ -33,6 +33,9 @@ public:
     ~DossierDeTravail();
     QString chemin(const QString &nom = QString()) const;
     QString ini() const { return chemin(QStringLiteral("Papirol2.ini")); }
+    /** Replaces the settings file by texte and reopens it; false when it could not be written. */
+    bool ecrireIni(const QByteArray &texte) const;
+    QByteArray contenuIni() const;
 
 private:
     QTemporaryDir dossier;
@@ -60,6 +63,12 @@ QImage captureWayland();
 
 /** True when two colours differ by at most tolerance on each channel (JPEG and scaling blur). */
 bool procheDe(QColor a, QColor b, int tolerance = 40);
+
+/** Runs a program to its end: its standard output, or a null string when it fails. */
+QString sortieDe(const QString &programme, const QStringList &arguments);
+
+/** Runs this test executable again with "--enfant" in env; true when that copy ends well with status 0. */
+bool enfantReussit(const QProcessEnvironment &env);
 
 /** Runs xrandr on $DISPLAY; true when it succeeded. */
 bool xrandr(const QStringList &arguments);
