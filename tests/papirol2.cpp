@@ -74,18 +74,6 @@ private:
     std::unique_ptr<DossierDeTravail> travail;
     BureauEnregistreur *enregistreur = nullptr;
 
-    void ecrireIni(const QByteArray &texte)
-    {
-        QFile f(travail->ini());
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(texte) == texte.size());
-        f.close();
-        ouvrirConfiguration();
-    }
-    QByteArray contenuIni() const
-    {
-        QFile f(travail->ini());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
     QString dossierImages(const QString &nom, int n)
     {
         for (int i = 0; i < n; ++i)
@@ -154,7 +142,6 @@ private slots:
         QTest::newRow("ini vide") << 0 << 0 << QStringLiteral("5 minutes") << QString();
         QTest::newRow("30 s") << 30 << 3 << QStringLiteral("30 secondes") << QStringLiteral("Étirer");
         QTest::newRow("45 s") << 45 << 2 << QStringLiteral("Personnalisé") << QStringLiteral("Mosaïque");
-        QTest::newRow("300 s") << 300 << 5 << QStringLiteral("5 minutes") << QStringLiteral("Remplissage");
         QTest::newRow("disposition inconnue") << 600 << 42 << QStringLiteral("10 minutes") << QString();
     }
     void leMenuRelitCeQuiEstStocke()
@@ -164,7 +151,7 @@ private slots:
         QFETCH(QString, intervalle);
         QFETCH(QString, disposition);
         if (timer)
-            ecrireIni(QStringLiteral("[Options]\ntimer=%1\n").arg(timer).toUtf8());
+            QVERIFY(travail->ecrireIni(QStringLiteral("[Options]\ntimer=%1\n").arg(timer).toUtf8()));
         enregistreur->position = position;
         Papirol2 p;
         QVERIFY(!p.isVisible());
@@ -173,14 +160,15 @@ private slots:
         QCOMPARE(coches(menu(p, "Position")), disposition);
         entree(p.menu, QStringLiteral("Activer"))->trigger();
         QCOMPARE(p.rotator->intervalleMs(), (timer ? timer : 300) * 1000);
-        QCOMPARE(contenuIni().contains("timer="), timer != 0);
+        QCOMPARE(travail->contenuIni().contains("timer="), timer != 0);
         QVERIFY(enregistreur->appliques.isEmpty());
     }
 
     void lesChoixDuMenu()
     {
         const QString a = dossierImages(QStringLiteral("a & b"), 3);
-        ecrireIni("[Options]\nactive=true\ntimer=300\n" + groupe(0, a) + groupe(1, a, "*.png", false));
+        QVERIFY(travail->ecrireIni("[Options]\nactive=true\ntimer=300\n" + groupe(0, a)
+                                   + groupe(1, a, "*.png", false)));
         Papirol2 p;
         QVERIFY(entree(p.menu, QStringLiteral("Activer"))->isChecked());
         // The folders are listed in the background; the first picture comes with them.
@@ -208,7 +196,13 @@ private slots:
         entree(menu(p, "Intervalle"), QStringLiteral("2 minutes"))->trigger();
         QCOMPARE(lireTimer(), 120);
         QCOMPARE(p.rotator->intervalleMs(), 120000);
+        // Only a single click on the icon changes the picture.
+        for (auto raison :
+             {QSystemTrayIcon::DoubleClick, QSystemTrayIcon::MiddleClick, QSystemTrayIcon::Context})
+            emit p.trayIcon->activated(raison);
         QCOMPARE(enregistreur->appliques.size(), 1);
+        emit p.trayIcon->activated(QSystemTrayIcon::Trigger);
+        QTRY_COMPARE_WITH_TIMEOUT(enregistreur->appliques.size(), 2, 20000);
 
         // The rotation survives the menu being rebuilt, and Activer still drives it.
         ajouter(p, a, QStringLiteral("*.gif"));
@@ -237,12 +231,8 @@ private slots:
         QTest::newRow("45 par Entrée") << QStringLiteral("45") << false << 45;
         QTest::newRow("45 par Échap") << QStringLiteral("45") << true << 45;
         QTest::newRow("plus grand qui tienne") << QStringLiteral("2147483") << false << 2147483;
-        QTest::newRow("vide") << QString() << false << 300;
         QTest::newRow("lettres") << QStringLiteral("abc") << false << 300;
-        QTest::newRow("décimal") << QStringLiteral("1.5") << false << 300;
-        QTest::newRow("zéro") << QStringLiteral("0") << false << 300;
         QTest::newRow("négatif") << QStringLiteral("-10") << true << 300;
-        QTest::newRow("trop grand") << QStringLiteral("99999999999") << false << 300;
         QTest::newRow("déborde en millisecondes") << QStringLiteral("2147484") << false << 300;
     }
     void lIntervallePersonnalise()
@@ -250,11 +240,11 @@ private slots:
         QFETCH(QString, saisie);
         QFETCH(bool, parEchap);
         QFETCH(int, attendu);
-        ecrireIni("[Options]\ntimer=300\n");
+        QVERIFY(travail->ecrireIni("[Options]\ntimer=300\n"));
         Papirol2 p;
         const QMenu *avantMenu = p.menu;
         const int avant = p.rotator->intervalleMs();
-        const QByteArray iniAvant = contenuIni();
+        const QByteArray iniAvant = travail->contenuIni();
         QString ouvertAvec;
         quandDialogue("IntervallePerso", [&](QWidget *d) {
             auto *ligne = d->findChild<QLineEdit *>();
@@ -271,25 +261,25 @@ private slots:
                  QString::fromUtf8(attendu == 300 ? "5 minutes" : "Personnalisé"));
         QCOMPARE(p.menu, avantMenu);
         if (attendu == 300)
-            QCOMPARE(contenuIni(), iniAvant);
+            QCOMPARE(travail->contenuIni(), iniAvant);
     }
 
     void ajouterPuisSupprimer()
     {
         const QStringList d = {dossierImages(QStringLiteral("a"), 2), dossierImages(QStringLiteral("b"), 2),
                                dossierImages(QStringLiteral("c"), 2)};
-        ecrireIni(groupe(0, d[0]) + groupe(1, d[1], "*.jpg", false) + groupe(2, d[2]));
+        QVERIFY(travail->ecrireIni(groupe(0, d[0]) + groupe(1, d[1], "*.jpg", false) + groupe(2, d[2])));
         Papirol2 p;
         QTRY_COMPARE_WITH_TIMEOUT(p.rotator->candidats().size(), 4, 20000);
         // Without a current row Supprimer removes nothing; cancelling either dialog or repeating a pair adds
         // nothing.
-        const QByteArray avant = contenuIni();
+        const QByteArray avant = travail->contenuIni();
         QTest::mouseClick(p.ui.boutonSupprimer, Qt::LeftButton);
         ajouter(p, QString());
         ajouter(p, d[1], QStringLiteral("*.gif"), false);
         ajouter(p, d[1]);
         QCOMPARE(p.emplacements->rowCount(), 3);
-        QCOMPARE(contenuIni(), avant);
+        QCOMPARE(travail->contenuIni(), avant);
 
         // A new location starts unselected: none of its pictures is drawn.
         ajouter(p, d[1], QStringLiteral("*.png"));
@@ -305,7 +295,7 @@ private slots:
             QCOMPARE(lireChemin(i), restes[i].first);
             QCOMPARE(lireSelection(i), restes[i].second);
         }
-        QVERIFY(!contenuIni().contains("Emplacement_3"));
+        QVERIFY(!travail->contenuIni().contains("Emplacement_3"));
 
         // A removed selected folder leaves the rotation at once.
         supprimerLigne(p, 1);
@@ -313,7 +303,7 @@ private slots:
         QVERIFY(p.rotator->candidats().first().startsWith(d[0]));
         supprimerLigne(p, 1);
         supprimerLigne(p, 0);
-        QVERIFY(!contenuIni().contains("Emplacement_"));
+        QVERIFY(!travail->contenuIni().contains("Emplacement_"));
         QVERIFY(!p.ui.boutonSupprimer->isEnabled());
         QVERIFY(p.rotator->candidats().isEmpty());
         ajouter(p, d[1]);
@@ -339,7 +329,7 @@ private slots:
         for (int i = 0; i < n; ++i)
             texte += groupe(i, QStringLiteral("/d%1").arg(i), "*.jpg", i % 2);
         for (int essai = 0; essai < 12; ++essai) {
-            ecrireIni(texte);
+            QVERIFY(travail->ecrireIni(texte));
             QProcess copie;
             copie.start(QCoreApplication::applicationFilePath(),
                         {QStringLiteral("--supprimer-en-boucle"), travail->chemin()});
@@ -412,19 +402,6 @@ public:
         while (p.emplacements->rowCount() > 0)
             supprimerLigne(p, 0);
         return 0;
-    }
-
-    void seulUnClicSimpleSurLIconeChange()
-    {
-        ecrireIni(groupe(0, dossierImages(QStringLiteral("a"), 4)));
-        Papirol2 p;
-        QTRY_COMPARE_WITH_TIMEOUT(p.rotator->candidats().size(), 4, 20000);
-        for (auto raison :
-             {QSystemTrayIcon::DoubleClick, QSystemTrayIcon::MiddleClick, QSystemTrayIcon::Context})
-            emit p.trayIcon->activated(raison);
-        QVERIFY(enregistreur->appliques.isEmpty());
-        emit p.trayIcon->activated(QSystemTrayIcon::Trigger);
-        QTRY_COMPARE_WITH_TIMEOUT(enregistreur->appliques.size(), 1, 20000);
     }
 };
 
