@@ -51,13 +51,6 @@ private slots:
         const auto dialogue = creerDialogue(quel);
 
         auto *invite = dialogue->findChild<QLabel *>(QStringLiteral("label"));
-        // The designed 260 × 113 holds where the texts fit; otherwise it grows by what they lack.
-        const int manque = invite->height() - 31;
-        QVERIFY(facteur == 1 ? manque >= 0 : manque > 0);
-        QCOMPARE(dialogue->height(), 113 + manque);
-        QVERIFY(dialogue->width() >= 260);
-        if (manque > 0)
-            QCOMPARE(invite->height(), invite->heightForWidth(invite->width()));
         for (QLabel *etiquette : dialogue->findChildren<QLabel *>()) {
             if (etiquette->wordWrap())
                 QVERIFY(etiquette->height() >= etiquette->heightForWidth(etiquette->width()));

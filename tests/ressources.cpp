@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <QDialogButtonBox>
-#include <QDir>
 #include <QImage>
 #include <QImageReader>
 #include <QPushButton>
@@ -14,12 +13,6 @@ class TestRessources : public QObject
     Q_OBJECT
 
 private slots:
-    void laRacineContientExactementIconeEtTraduction()
-    {
-        const QStringList fichiers = QDir(QStringLiteral(":/")).entryList(QDir::Files, QDir::Name);
-        QCOMPARE(fichiers, QStringList({QStringLiteral("Papirol2.png"), QStringLiteral("qt_fr.qm")}));
-    }
-
     void lIconeEstUnPngTransparentDe48()
     {
         QImageReader lecteur(QStringLiteral(":/Papirol2.png"));
