@@ -232,7 +232,7 @@ private slots:
         QTest::newRow("45 par Échap") << QStringLiteral("45") << true << 45;
         QTest::newRow("plus grand qui tienne") << QStringLiteral("2147483") << false << 2147483;
         QTest::newRow("lettres") << QStringLiteral("abc") << false << 300;
-        QTest::newRow("négatif") << QStringLiteral("-10") << true << 300;
+        QTest::newRow("zéro par Échap") << QStringLiteral("0") << true << 300;
         QTest::newRow("déborde en millisecondes") << QStringLiteral("2147484") << false << 300;
     }
     void lIntervallePersonnalise()
