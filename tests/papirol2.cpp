@@ -84,6 +84,13 @@ private:
     {
         return entree(p.menu, QString::fromUtf8(texte))->menu();
     }
+    // The list window, opened as the user opens it: the last entry of "Emplacements".
+    static Ui::Papirol2Class &fenetre(Papirol2 &p)
+    {
+        if (!p.isVisible())
+            menu(p, "Emplacements")->actions().last()->trigger();
+        return p.ui;
+    }
     // Adds a location through the real dialogs; an empty folder cancels the folder dialog (asking no filter),
     // and without confirmer the filter dialog is left by Escape.
     static void ajouter(Papirol2 &p, const QString &dossier, const QString &filtre = QString(),
@@ -103,12 +110,12 @@ private:
             });
             static_cast<QDialog *>(choix)->accept();
         });
-        QTest::mouseClick(p.ui.boutonAjouter, Qt::LeftButton);
+        QTest::mouseClick(fenetre(p).boutonAjouter, Qt::LeftButton);
     }
     static void supprimerLigne(Papirol2 &p, int ligne)
     {
-        p.ui.tableView->selectionModel()->setCurrentIndex(p.emplacements->index(ligne, 0),
-                                                          QItemSelectionModel::ClearAndSelect);
+        fenetre(p).tableView->selectionModel()->setCurrentIndex(p.emplacements->index(ligne, 0),
+                                                                QItemSelectionModel::ClearAndSelect);
         QTest::mouseClick(p.ui.boutonSupprimer, Qt::LeftButton);
     }
 
@@ -204,6 +211,13 @@ private slots:
         emit p.trayIcon->activated(QSystemTrayIcon::Trigger);
         QTRY_COMPARE_WITH_TIMEOUT(enregistreur->appliques.size(), 2, 20000);
 
+        // The list window, opened from the menu, lists every location; closing it only hides it: the program
+        // goes on in the tray, and the window opens again.
+        QCOMPARE(fenetre(p).tableView->model()->rowCount(), 2);
+        QVERIFY(p.isVisible());
+        p.close();
+        QVERIFY(!p.isVisible());
+
         // The rotation survives the menu being rebuilt, and Activer still drives it.
         ajouter(p, a, QStringLiteral("*.gif"));
         QVERIFY(p.rotator->estActif());
@@ -215,12 +229,6 @@ private slots:
         activer->trigger();
         QCOMPARE(lireActif(), true);
         QTRY_VERIFY_WITH_TIMEOUT(enregistreur->appliques.size() > avant, 20000);
-
-        // Closing the list window only hides it: the program goes on in the tray.
-        menu(p, "Emplacements")->actions().last()->trigger();
-        QVERIFY(p.isVisible());
-        p.close();
-        QVERIFY(!p.isVisible());
     }
 
     void lIntervallePersonnalise_data()
@@ -274,7 +282,7 @@ private slots:
         // Without a current row Supprimer removes nothing; cancelling either dialog or repeating a pair adds
         // nothing.
         const QByteArray avant = travail->contenuIni();
-        QTest::mouseClick(p.ui.boutonSupprimer, Qt::LeftButton);
+        QTest::mouseClick(fenetre(p).boutonSupprimer, Qt::LeftButton);
         ajouter(p, QString());
         ajouter(p, d[1], QStringLiteral("*.gif"), false);
         ajouter(p, d[1]);

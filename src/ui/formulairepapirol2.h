@@ -10,9 +10,9 @@ namespace Ui {
 class Papirol2Class
 {
 public:
-    QTableView *tableView;
-    QPushButton *boutonAjouter;
-    QPushButton *boutonSupprimer;
+    QTableView *tableView = nullptr;
+    QPushButton *boutonAjouter = nullptr;
+    QPushButton *boutonSupprimer = nullptr;
 
     /** Creates the widgets as children of fenetre and wires slots named on_<objet>_<signal>. */
     void setupUi(QWidget *fenetre);

@@ -19,10 +19,8 @@ Q_LOGGING_CATEGORY(lcInterface, "papirol2.interface", QtCriticalMsg)
 Papirol2::Papirol2(QWidget *parent)
     : QWidget(parent)
 {
-    ui.setupUi(this);
     emplacements = new ListeEmplacements;
     emplacements->charger();
-    ui.tableView->setModel(emplacements);
 
     const QIcon icone(QStringLiteral(":/Papirol2.png"));
     setWindowIcon(icone);
@@ -41,9 +39,19 @@ Papirol2::Papirol2(QWidget *parent)
 
     menu = nullptr;
     construireMenu();
+}
 
-    connect(ui.boutonAjouter, &QPushButton::clicked, this, &Papirol2::on_ajouterEmplacement);
-    connect(ui.boutonSupprimer, &QPushButton::clicked, this, &Papirol2::on_supprimerEmplacement);
+void Papirol2::setVisible(bool visible)
+{
+    // Built when first opened: a table view loads the fonts, a few MiB a tray program that sits idle all day
+    // need not hold.
+    if (visible && !ui.tableView) {
+        ui.setupUi(this);
+        ui.tableView->setModel(emplacements);
+        connect(ui.boutonAjouter, &QPushButton::clicked, this, &Papirol2::on_ajouterEmplacement);
+        connect(ui.boutonSupprimer, &QPushButton::clicked, this, &Papirol2::on_supprimerEmplacement);
+    }
+    QWidget::setVisible(visible);
 }
 
 Papirol2::~Papirol2()

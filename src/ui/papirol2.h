@@ -20,6 +20,8 @@ public:
     explicit Papirol2(QWidget *parent = nullptr);
     ~Papirol2() override;
 
+    void setVisible(bool visible) override;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
