@@ -112,9 +112,10 @@ int main(int argc, char *argv[])
     modele.setSelectionne(1, true);
     Rotator rotator;
     rotator.chargerFichiers(&modele);
-    QTest::qWaitFor([&] { return rotator.listages() == 1; }, 10000);
+    // A time-out shows in the figures printed below.
+    (void)QTest::qWaitFor([&] { return rotator.listages() == 1; }, 10000);
     creer(rafale, QStringLiteral("%1/neuve-%2.jpg"), 0, 5000);
-    QTest::qWaitFor([&] { return rotator.candidats().size() == 5000; }, 30000);
+    (void)QTest::qWaitFor([&] { return rotator.candidats().size() == 5000; }, 30000);
     QTest::qWait(2 * Rotator::attenteMaxMs);
     printf("a copy of 5,000 new files into a watched folder: %d listing(s), %lld candidates\n",
            rotator.listages() - 1, qlonglong(rotator.candidats().size()));

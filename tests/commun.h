@@ -14,12 +14,14 @@ class BureauEnregistreur final : public Bureau
 {
 public:
     QString nom() const override { return QStringLiteral("enregistreur"); }
-    void appliquerFondEcran(const QString &chemin) override { appliques.append(chemin); }
+    void remettre(const QString &chemin) override { appliques.append(chemin); }
+    bool exigeDecodable() const override { return decodable; }
     int lirePosition() override { return position; }
     void enregistrerPosition(int p) override { position = p; }
 
     QStringList appliques;
     int position = 0;
+    bool decodable = false;
 };
 
 /** Installs a recording desktop as the program's desktop; the pointer stays valid until the next install. */

@@ -39,6 +39,7 @@ void creer(const QString &dossier, const QStringList &noms)
     for (const QString &f : noms)
         QFile(dossier + QLatin1Char('/') + f).open(QIODevice::WriteOnly);
 }
+enum Echec { Supprime, Tube, PasUneImage };
 } // namespace
 
 class TestRotator : public QObject
@@ -234,27 +235,37 @@ private slots:
         }
     }
 
-    // A drawn file gone since the listing, or swapped for something that is no picture file, is passed over.
+    // A drawn file gone since the listing, swapped for something that is no picture file, or no picture for a
+    // desktop that shows only what decodes, is passed over.
     void unFichierDisparuEstSaute_data()
     {
-        QTest::addColumn<bool>("tube");
-        QTest::newRow("supprimés") << false;
-        QTest::newRow("remplacés par des tubes nommés") << true;
+        QTest::addColumn<int>("echec");
+        QTest::newRow("supprimés") << int(Supprime);
+        QTest::newRow("remplacés par des tubes nommés") << int(Tube);
+        QTest::newRow("pas des images, bureau qui décode") << int(PasUneImage);
     }
     void unFichierDisparuEstSaute()
     {
-        QFETCH(bool, tube);
+        QFETCH(int, echec);
+        enregistreur->decodable = echec == PasUneImage;
         const QString d = ajouter(QStringLiteral("d"), images(20));
+        QVERIFY(creerImage(d + QStringLiteral("/img0.jpg")));
         QVERIFY(lister());
         for (const QString &nom : images(19, 1)) {
             const QString chemin = d + QLatin1Char('/') + nom;
-            QVERIFY(QFile::remove(chemin));
-            if (tube)
+            if (echec != PasUneImage)
+                QVERIFY(QFile::remove(chemin));
+            if (echec == Tube)
                 QCOMPARE(mkfifo(QFile::encodeName(chemin).constData(), 0600), 0);
         }
         // Drawn before the watcher has the folder listed again.
         QVERIFY(tirer());
         QCOMPARE(enregistreur->appliques, QStringList {d + QStringLiteral("/img0.jpg")});
+        // Files that are still there are no reason to list their folder again.
+        if (echec == PasUneImage) {
+            QTest::qWait(2 * Rotator::calmeMs);
+            QCOMPARE(rotator->listages(), 1);
+        }
     }
 
     // Real folders and the real watcher: pictures come and go while the rotation runs.

@@ -1,6 +1,7 @@
 #include "bureau.h"
 
 #include <QFileInfo>
+#include <QImageReader>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -51,6 +52,24 @@ bool fichierLisible(const QString &chemin)
     qCWarning(lcBureau) << "wallpaper not changed:" << chemin
                         << (fichier.exists() ? "is not a readable file" : "does not exist");
     return false;
+}
+
+bool imageAcceptable(const QString &chemin, bool decodable)
+{
+    // A regular file first: opening a named pipe to decode it would wait for a writer.
+    if (!fichierLisible(chemin))
+        return false;
+    if (decodable && !QImageReader(chemin).canRead()) {
+        qCWarning(lcBureau) << "wallpaper not changed:" << chemin << "is not a readable picture";
+        return false;
+    }
+    return true;
+}
+
+void Bureau::appliquerFondEcran(const QString &chemin)
+{
+    if (imageAcceptable(chemin, exigeDecodable()))
+        remettre(chemin);
 }
 
 quint32 compteurPlateforme()

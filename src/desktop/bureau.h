@@ -19,8 +19,12 @@ public:
 
     /** Short backend name, as accepted by PAPIROL2_BUREAU. */
     virtual QString nom() const = 0;
-    /** Shows the picture at a native path as the wallpaper; returns at once. */
-    virtual void appliquerFondEcran(const QString &chemin) = 0;
+    /** Shows the picture at a native path as the wallpaper; the check (imageAcceptable) reads it here. */
+    void appliquerFondEcran(const QString &chemin);
+    /** Hands over a picture imageAcceptable() has passed, without reading it on the calling thread. */
+    virtual void remettre(const QString &chemin) = 0;
+    /** Whether the desktop shows what it cannot decode as an empty screen, so a picture is decoded first. */
+    virtual bool exigeDecodable() const { return false; }
     /** The layout the desktop has now: 1 centred .. 5 filled, 0 when unknown. */
     virtual int lirePosition() = 0;
     /** Stores layout 1..5 and shows the current picture in it at once; other numbers change nothing. */
@@ -29,8 +33,7 @@ public:
     virtual quint32 compteur() const;
     /** Waits up to msecs (-1: no limit) for what was asked of the desktop to be done; false on time-out. */
     virtual bool attendre(int msecs = -1);
-    /** Whether appliquerFondEcran may be called from any thread, so a slow hand-over can leave the GUI one.
-     */
+    /** Whether remettre may be called from any thread, so a slow hand-over can leave the GUI one. */
     virtual bool appelableDeToutFil() const { return false; }
 };
 
@@ -45,6 +48,10 @@ void installerBureau(std::unique_ptr<Bureau> nouveau);
 
 /** Whether a path names a readable regular file; says why in the log when not. */
 bool fichierLisible(const QString &chemin);
+
+/** Whether a desktop may be handed the file: readable, and decodable when it asks so. Reads the disk, so
+ * it belongs off the GUI thread wherever the caller can put it there. */
+bool imageAcceptable(const QString &chemin, bool decodable);
 
 /** The platform's high-resolution counter, low 32 bits. */
 quint32 compteurPlateforme();

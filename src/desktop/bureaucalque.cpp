@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QProcess>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -107,7 +106,7 @@ QString BureauCalque::cheminTemoin()
     return (dossier.isEmpty() ? QDir::tempPath() : dossier) + QStringLiteral("/papirol2-calque.pid");
 }
 
-void BureauCalque::appliquerFondEcran(const QString &chemin)
+void BureauCalque::remettre(const QString &chemin)
 {
     const int position = lirePosition();
     envoyer(chemin, position ? position : 5);
@@ -123,7 +122,7 @@ void BureauCalque::enregistrerPosition(int position)
     if (!magasin.enregistrerPosition(position))
         return;
     const QString image = magasin.lireImage();
-    if (!image.isEmpty())
+    if (!image.isEmpty() && imageAcceptable(image, exigeDecodable()))
         envoyer(image, position);
 }
 
@@ -136,13 +135,6 @@ void BureauCalque::envoyer(const QString &chemin, int position)
 {
     // Absolute, so that the path never starts with '-' and is never read as an option.
     const QString absolu = QFileInfo(chemin).absoluteFilePath();
-    // swaybg paints the screen black when it cannot load the picture: only a picture that loads goes out.
-    if (!fichierLisible(absolu))
-        return;
-    if (!QImageReader(absolu).canRead()) {
-        qCWarning(lcBureau) << "wallpaper not changed:" << absolu << "is not a readable picture";
-        return;
-    }
     if (programme.isEmpty()) {
         qCWarning(lcBureau) << "wallpaper not changed to" << absolu
                             << ": swaybg is not installed, install it";

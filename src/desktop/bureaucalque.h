@@ -25,7 +25,9 @@ public:
     ~BureauCalque() override;
 
     QString nom() const override;
-    void appliquerFondEcran(const QString &chemin) override;
+    void remettre(const QString &chemin) override;
+    // swaybg paints the screen black when it cannot load the picture.
+    bool exigeDecodable() const override { return true; }
     int lirePosition() override;
     void enregistrerPosition(int position) override;
     /** Waits until the last picture asked for is drawn and the child before it ended (or given up). */

@@ -112,11 +112,8 @@ void BureauGSettings::valider()
         g_settings_apply(reglages);
 }
 
-void BureauGSettings::appliquerFondEcran(const QString &chemin)
+void BureauGSettings::remettre(const QString &chemin)
 {
-    // The desktop would show a missing file as a blank background: keep the picture it has.
-    if (!fichierLisible(chemin))
-        return;
     const Description &d = description(famille);
     const QString absolu = QFileInfo(chemin).absoluteFilePath();
     if (!possede(d.cleImage)) {

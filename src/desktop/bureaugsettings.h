@@ -21,7 +21,7 @@ public:
     BureauGSettings &operator=(const BureauGSettings &) = delete;
 
     QString nom() const override;
-    void appliquerFondEcran(const QString &chemin) override;
+    void remettre(const QString &chemin) override;
     int lirePosition() override;
     void enregistrerPosition(int position) override;
     bool attendre(int msecs = -1) override;

@@ -65,11 +65,8 @@ int BureauKde::positionDeRemplissage(int fillMode)
     return 0;
 }
 
-void BureauKde::appliquerFondEcran(const QString &chemin)
+void BureauKde::remettre(const QString &chemin)
 {
-    // The desktop would show a missing file as a blank background: keep the picture it has.
-    if (!fichierLisible(chemin))
-        return;
     const QString uri
         = QUrl::fromLocalFile(QFileInfo(chemin).absoluteFilePath()).toString(QUrl::FullyEncoded);
     evaluer(scriptEcriture(QStringLiteral("Image"), uri), [](bool, const QString &) {});

@@ -15,7 +15,7 @@ public:
     BureauKde();
 
     QString nom() const override;
-    void appliquerFondEcran(const QString &chemin) override;
+    void remettre(const QString &chemin) override;
     int lirePosition() override;
     void enregistrerPosition(int position) override;
     bool attendre(int msecs = -1) override;

@@ -145,11 +145,8 @@ QString BureauLxqt::dossierRendus()
         + QStringLiteral("/papirol2");
 }
 
-void BureauLxqt::appliquerFondEcran(const QString &chemin)
+void BureauLxqt::remettre(const QString &chemin)
 {
-    // The desktop would show a missing file as a blank background: keep the picture it has.
-    if (!fichierLisible(chemin))
-        return;
     planifier(QFileInfo(chemin).absoluteFilePath(), magasin.lirePosition());
 }
 

@@ -10,7 +10,7 @@ QString BureauNul::nom() const
     return QStringLiteral("nul");
 }
 
-void BureauNul::appliquerFondEcran(const QString &chemin)
+void BureauNul::remettre(const QString &chemin)
 {
     qCWarning(lcBureau) << "wallpaper not changed to" << chemin << "because" << raison;
 }

@@ -9,7 +9,7 @@ public:
     explicit BureauNul(const QString &raison);
 
     QString nom() const override;
-    void appliquerFondEcran(const QString &chemin) override;
+    void remettre(const QString &chemin) override;
     int lirePosition() override;
     void enregistrerPosition(int position) override;
 

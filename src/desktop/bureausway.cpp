@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -83,7 +82,7 @@ QString BureauSway::nom() const
     return QStringLiteral("sway");
 }
 
-void BureauSway::appliquerFondEcran(const QString &chemin)
+void BureauSway::remettre(const QString &chemin)
 {
     const int position = lirePosition();
     envoyer(chemin, position ? position : 5);
@@ -99,7 +98,7 @@ void BureauSway::enregistrerPosition(int position)
     if (!magasin.enregistrerPosition(position))
         return;
     const QString image = magasin.lireImage();
-    if (!image.isEmpty())
+    if (!image.isEmpty() && imageAcceptable(image, exigeDecodable()))
         envoyer(image, position);
 }
 
@@ -111,14 +110,6 @@ bool BureauSway::attendre(int msecs)
 void BureauSway::envoyer(const QString &chemin, int position)
 {
     const QString absolu = QFileInfo(chemin).absoluteFilePath();
-    // sway takes a missing or broken file without a word and shows nothing in its place.
-    // Only a regular file is opened here: opening a named pipe would wait for a writer.
-    if (!fichierLisible(absolu))
-        return;
-    if (!QImageReader(absolu).canRead()) {
-        qCWarning(lcBureau) << "wallpaper not changed:" << absolu << "is not a readable picture";
-        return;
-    }
     const QByteArray texte = commande(absolu, position);
     if (texte.isEmpty()) {
         qCWarning(lcBureau) << "wallpaper not changed: sway cannot be given the path" << absolu;

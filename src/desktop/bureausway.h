@@ -18,7 +18,9 @@ public:
     BureauSway();
 
     QString nom() const override;
-    void appliquerFondEcran(const QString &chemin) override;
+    void remettre(const QString &chemin) override;
+    // sway takes a broken file without a word and shows nothing in its place.
+    bool exigeDecodable() const override { return true; }
     int lirePosition() override;
     void enregistrerPosition(int position) override;
     bool attendre(int msecs = -1) override;

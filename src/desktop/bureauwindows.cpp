@@ -20,7 +20,7 @@ QString BureauWindows::nom() const
     return QStringLiteral("windows");
 }
 
-void BureauWindows::appliquerFondEcran(const QString &chemin)
+void BureauWindows::remettre(const QString &chemin)
 {
     if (!appliquer(reinterpret_cast<const wchar_t *>(chemin.utf16())))
         qCWarning(lcBureau) << "SystemParametersInfoW refused" << chemin << GetLastError();

@@ -7,7 +7,7 @@ class BureauWindows final : public Bureau
 {
 public:
     QString nom() const override;
-    void appliquerFondEcran(const QString &chemin) override;
+    void remettre(const QString &chemin) override;
     int lirePosition() override;
     void enregistrerPosition(int position) override;
     // SystemParametersInfoW reads the whole picture before it returns; any thread may wait for that.

@@ -320,7 +320,7 @@ QString BureauX11::cheminMagasin()
     return Magasin(QStringLiteral("x11")).chemin();
 }
 
-void BureauX11::appliquerFondEcran(const QString &chemin)
+void BureauX11::remettre(const QString &chemin)
 {
     appliquerFondEcran(chemin, lirePosition());
 }

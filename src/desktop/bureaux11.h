@@ -29,7 +29,8 @@ public:
     ~BureauX11() override;
 
     QString nom() const override;
-    void appliquerFondEcran(const QString &chemin) override;
+    using Bureau::appliquerFondEcran;
+    void remettre(const QString &chemin) override;
     int lirePosition() override;
     void enregistrerPosition(int position) override;
 

@@ -62,11 +62,8 @@ QString BureauXfce::nom() const
     return QStringLiteral("xfce");
 }
 
-void BureauXfce::appliquerFondEcran(const QString &chemin)
+void BureauXfce::remettre(const QString &chemin)
 {
-    // The desktop would show a missing file as a blank background: keep the picture it has.
-    if (!fichierLisible(chemin))
-        return;
     Ecriture ecriture {{feuilleImage, QFileInfo(chemin).absoluteFilePath()}};
     if (position)
         ecriture.append({feuilleStyle, position});

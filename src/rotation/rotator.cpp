@@ -232,35 +232,40 @@ void Rotator::verifier(int essai)
     }
     verification = true;
     const std::shared_ptr<Boite> retour = boite;
+    // Everything that reads the file happens here, off the GUI thread; the desktop gets a checked picture.
     Bureau *const b = bureau().appelableDeToutFil() ? &bureau() : nullptr;
-    lancerDetache([this, retour, tire, essai, b] {
+    const bool decodable = bureau().exigeDecodable();
+    lancerDetache([this, retour, tire, essai, b, decodable] {
+        const QString natif = QDir::toNativeSeparators(tire.chemin);
         const QFileInfo fichier(tire.chemin);
-        const bool lisible = fichier.isFile() && fichier.isReadable();
-        if (lisible) {
+        const bool present = fichier.isFile() && fichier.isReadable();
+        const bool accepte = present && imageAcceptable(natif, decodable);
+        if (accepte) {
             if (b)
-                b->appliquerFondEcran(QDir::toNativeSeparators(tire.chemin));
+                b->remettre(natif);
             QSettings memoire(cheminMemoire(), QSettings::IniFormat);
             if (memoire.value(cleDernier).toString() != tire.chemin)
                 memoire.setValue(cleDernier, tire.chemin);
         }
-        retour->poster([this, tire, essai, lisible, b] {
-            if (lisible && !b)
-                bureau().appliquerFondEcran(QDir::toNativeSeparators(tire.chemin));
-            recevoirVerification(tire, essai, lisible);
+        retour->poster([this, tire, essai, present, accepte, b, natif] {
+            if (accepte && !b)
+                bureau().remettre(natif);
+            recevoirVerification(tire, essai, present, accepte);
         });
     });
 }
 
-void Rotator::recevoirVerification(const Tire &tire, int essai, bool lisible)
+void Rotator::recevoirVerification(const Tire &tire, int essai, bool present, bool accepte)
 {
     verification = false;
-    if (lisible) {
+    if (accepte) {
         dernier = dernierApplique = tire.chemin;
     } else {
-        qCInfo(lcRotation) << "gone or unreadable, drawing another:" << tire.chemin;
+        qCInfo(lcRotation) << (present ? "not a picture the desktop can show" : "gone or unreadable")
+                           << ", drawing another:" << tire.chemin;
         lot.abandonner(tire);
-        // The folder changed behind our back: list it again, as a notification would have.
-        for (auto it = suivis.cbegin(); it != suivis.cend(); ++it) {
+        // A file gone behind our back means its folder changed: list it again, as a notification would have.
+        for (auto it = suivis.cbegin(); !present && it != suivis.cend(); ++it) {
             if (tire.chemin.startsWith(it->dossier + QLatin1Char('/')))
                 surChangement(it->dossier);
         }

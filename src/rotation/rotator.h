@@ -75,7 +75,7 @@ private:
     void lister(const QString &cle);
     void recevoirListage(const QString &cle, quint64 jeton, const std::shared_ptr<Listage> &listage);
     void verifier(int essai);
-    void recevoirVerification(const Tire &tire, int essai, bool lisible);
+    void recevoirVerification(const Tire &tire, int essai, bool present, bool accepte);
     void surChangement(const QString &dossier);
     void relisterChanges();
     void surveiller(const QString &dossier, bool oui);
