@@ -5,10 +5,16 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLocalSocket>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 const char magie[] = "i3-ipc";
@@ -131,18 +137,27 @@ void BureauSway::envoyer(const QString &chemin, int position)
 void BureauSway::lancer(const QByteArray &envoi)
 {
     enVol = true;
-    auto *client = new QLocalSocket(&attente);
-    auto *delai = new QTimer(client);
-    auto recu = std::make_shared<QByteArray>();
-    auto termine = std::make_shared<bool>(false);
-    const auto finir = [this, client, termine](const QString &probleme) {
-        if (*termine)
+    // A plain Unix socket: Qt's local socket would load Qt Network, and Kerberos with it, in every session.
+    struct Echange
+    {
+        int fd = -1;
+        QByteArray aEcrire;
+        QByteArray recu;
+        bool termine = false;
+    };
+    auto echange = std::make_shared<Echange>();
+    echange->aEcrire = envoi;
+    auto *porteur = new QObject(&attente);
+    const auto finir = [this, echange, porteur](const QString &probleme) {
+        if (echange->termine)
             return;
-        *termine = true;
+        echange->termine = true;
         if (!probleme.isEmpty())
             qCWarning(lcBureau) << "sway IPC at" << socket << ":" << probleme;
-        client->abort();
-        client->deleteLater();
+        // The notifiers go before the descriptor they watch.
+        delete porteur;
+        if (echange->fd >= 0)
+            ::close(echange->fd);
         enVol = false;
         if (suivante) {
             const QByteArray prochaine = *suivante;
@@ -152,23 +167,57 @@ void BureauSway::lancer(const QByteArray &envoi)
             attente.terminer();
         }
     };
-    QObject::connect(client, &QLocalSocket::connected, client, [client, envoi] { client->write(envoi); });
-    QObject::connect(client, &QLocalSocket::readyRead, client, [client, recu, finir] {
-        recu->append(client->readAll());
-        if (recu->size() < tailleEntete)
+    const auto erreur = [] {
+        return QString::fromLocal8Bit(strerror(errno));
+    };
+
+    const QByteArray nomFichier = QFile::encodeName(socket);
+    sockaddr_un adresse {};
+    adresse.sun_family = AF_UNIX;
+    if (nomFichier.size() >= int(sizeof adresse.sun_path))
+        return finir(QStringLiteral("socket path too long"));
+    memcpy(adresse.sun_path, nomFichier.constData(), nomFichier.size());
+    echange->fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (echange->fd < 0)
+        return finir(erreur());
+    if (::connect(echange->fd, reinterpret_cast<const sockaddr *>(&adresse), sizeof adresse) != 0
+        && errno != EINPROGRESS)
+        return finir(erreur());
+
+    auto *ecriture = new QSocketNotifier(echange->fd, QSocketNotifier::Write, porteur);
+    auto *lecture = new QSocketNotifier(echange->fd, QSocketNotifier::Read, porteur);
+    auto *delai = new QTimer(porteur);
+    QObject::connect(ecriture, &QSocketNotifier::activated, porteur, [echange, ecriture, finir, erreur] {
+        const ssize_t n
+            = ::send(echange->fd, echange->aEcrire.constData(), echange->aEcrire.size(), MSG_NOSIGNAL);
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return finir(erreur());
+        echange->aEcrire.remove(0, qMax<ssize_t>(n, 0));
+        if (echange->aEcrire.isEmpty())
+            ecriture->setEnabled(false);
+    });
+    QObject::connect(lecture, &QSocketNotifier::activated, porteur, [echange, finir, erreur] {
+        char morceau[4096];
+        const ssize_t n = ::recv(echange->fd, morceau, sizeof morceau, 0);
+        if (n < 0)
+            return errno == EAGAIN || errno == EINTR ? void() : finir(erreur());
+        if (n == 0)
+            return finir(QStringLiteral("sway closed the connection"));
+        QByteArray &recu = echange->recu;
+        recu.append(morceau, n);
+        if (recu.size() < tailleEntete)
             return;
         qint32 longueur = 0;
-        memcpy(&longueur, recu->constData() + 6, sizeof longueur);
-        if (!recu->startsWith(magie) || longueur < 0)
+        memcpy(&longueur, recu.constData() + 6, sizeof longueur);
+        if (!recu.startsWith(magie) || longueur < 0)
             return finir(QStringLiteral("unexpected reply"));
-        if (recu->size() < tailleEntete + longueur)
+        if (recu.size() < tailleEntete + longueur)
             return;
-        journaliserReponse(recu->mid(tailleEntete, longueur));
+        journaliserReponse(recu.mid(tailleEntete, longueur));
         finir(QString());
     });
-    QObject::connect(client, &QLocalSocket::errorOccurred, client,
-                     [client, finir](QLocalSocket::LocalSocketError) { finir(client->errorString()); });
-    QObject::connect(delai, &QTimer::timeout, client, [finir] { finir(QStringLiteral("no reply in time")); });
+    QObject::connect(delai, &QTimer::timeout, porteur,
+                     [finir] { finir(QStringLiteral("no reply in time")); });
+    delai->setSingleShot(true);
     delai->start(delaiMs);
-    client->connectToServer(socket);
 }
