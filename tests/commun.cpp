@@ -181,9 +181,9 @@ bool PartageLent::monter(QString *raison)
     return false;
 }
 
-void PartageLent::changerDelai(double secondes)
+void PartageLent::changerDelai(double secondes, double ouverture)
 {
     QFile f(dossier.filePath(QStringLiteral("delai")));
     if (f.open(QIODevice::WriteOnly))
-        f.write(QByteArray::number(secondes));
+        f.write(QByteArray::number(secondes) + ' ' + QByteArray::number(ouverture));
 }

@@ -82,8 +82,8 @@ QStringList moniteur(int rang, QRect zone);
 /** Replaces the monitors m0..m3 by these; none leaves the whole root one monitor. */
 bool reglerEcrans(const QList<QRect> &ecrans);
 
-/** A slow network share, for real: a FUSE mirror of source() at montage() whose listings each take the
- * seconds last given to changerDelai. */
+/** A slow network share, for real: a FUSE mirror of source() at montage() whose listings, and openings of a
+ * file, each take the seconds last given to changerDelai. */
 class PartageLent
 {
 public:
@@ -91,7 +91,7 @@ public:
     ~PartageLent();
     /** Mounts it; false, with why in raison, where FUSE cannot run. */
     bool monter(QString *raison);
-    void changerDelai(double secondes);
+    void changerDelai(double secondes, double ouverture = 0);
     /** The share drops, as a server that goes away: listings under way end in an error. */
     void couper();
     QString source() const { return dossier.filePath(QStringLiteral("source")); }

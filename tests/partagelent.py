@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """A read-only FUSE mirror of a folder whose listings take as many seconds as the file named by the third
-argument says (read at each listing): a network share that answers slowly.
+argument says first, and opening a file as many as it says next (read each time): a network share that
+answers slowly.
 Usage: partagelent.py <source> <mount point> <delay file>"""
 import errno
 import os
@@ -33,15 +34,20 @@ class Miroir(Operations):
         if not os.access(self._chemin(chemin), mode):
             raise FuseOSError(errno.EACCES)
 
-    def readdir(self, chemin, fh):
+    def _attendre(self, rang):
         try:
             with open(self.delai) as f:
-                time.sleep(float(f.read().strip() or 0))
+                delais = f.read().split()
+            time.sleep(float(delais[rang]) if rang < len(delais) else 0)
         except (OSError, ValueError):
             pass
+
+    def readdir(self, chemin, fh):
+        self._attendre(0)
         return [".", ".."] + os.listdir(self._chemin(chemin))
 
     def open(self, chemin, flags):
+        self._attendre(1)
         return os.open(self._chemin(chemin), os.O_RDONLY)
 
     def read(self, chemin, taille, decalage, fh):
