@@ -154,8 +154,10 @@ void BureauSway::lancer(const QByteArray &envoi)
         echange->termine = true;
         if (!probleme.isEmpty())
             qCWarning(lcBureau) << "sway IPC at" << socket << ":" << probleme;
-        // The notifiers go before the descriptor they watch.
-        delete porteur;
+        // Called from a notifier's own signal: the notifiers are silenced now and deleted later.
+        for (auto *notificateur : porteur->findChildren<QSocketNotifier *>())
+            notificateur->setEnabled(false);
+        porteur->deleteLater();
         if (echange->fd >= 0)
             ::close(echange->fd);
         enVol = false;
