@@ -54,16 +54,18 @@ bool fichierLisible(const QString &chemin)
     return false;
 }
 
+bool imageDecodable(const QString &chemin)
+{
+    if (QImageReader(chemin).canRead())
+        return true;
+    qCWarning(lcBureau) << "wallpaper not changed:" << chemin << "is not a readable picture";
+    return false;
+}
+
 bool imageAcceptable(const QString &chemin, bool decodable)
 {
     // A regular file first: opening a named pipe to decode it would wait for a writer.
-    if (!fichierLisible(chemin))
-        return false;
-    if (decodable && !QImageReader(chemin).canRead()) {
-        qCWarning(lcBureau) << "wallpaper not changed:" << chemin << "is not a readable picture";
-        return false;
-    }
-    return true;
+    return fichierLisible(chemin) && (!decodable || imageDecodable(chemin));
 }
 
 void Bureau::appliquerFondEcran(const QString &chemin)

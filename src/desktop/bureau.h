@@ -49,6 +49,9 @@ void installerBureau(std::unique_ptr<Bureau> nouveau);
 /** Whether a path names a readable regular file; says why in the log when not. */
 bool fichierLisible(const QString &chemin);
 
+/** Whether a readable file holds a picture Qt can decode; says why in the log when not. */
+bool imageDecodable(const QString &chemin);
+
 /** Whether a desktop may be handed the file: readable, and decodable when it asks so. Reads the disk, so
  * it belongs off the GUI thread wherever the caller can put it there. */
 bool imageAcceptable(const QString &chemin, bool decodable);

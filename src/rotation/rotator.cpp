@@ -6,7 +6,6 @@
 #include "settings/configuration.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QLoggingCategory>
 #include <QSettings>
@@ -237,9 +236,8 @@ void Rotator::verifier(int essai)
     const bool decodable = bureau().exigeDecodable();
     lancerDetache([this, retour, tire, essai, b, decodable] {
         const QString natif = QDir::toNativeSeparators(tire.chemin);
-        const QFileInfo fichier(tire.chemin);
-        const bool present = fichier.isFile() && fichier.isReadable();
-        const bool accepte = present && imageAcceptable(natif, decodable);
+        const bool present = fichierLisible(natif);
+        const bool accepte = present && (!decodable || imageDecodable(natif));
         if (accepte) {
             if (b)
                 b->remettre(natif);
