@@ -143,11 +143,9 @@ int couleurAffichee(const QList<QColor> &couleurs, int sauf = -1, int delai = de
 bool creerImages(const QString &dossier, const QList<QColor> &couleurs)
 {
     bool fait = QDir().mkpath(dossier);
-    for (int i = 0; fait && i < couleurs.size(); ++i) {
-        QImage image(160, 120, QImage::Format_RGB32);
-        image.fill(couleurs.at(i));
-        fait = ecrireImage(QStringLiteral("%1/%2.jpg").arg(dossier).arg(i), image, "JPG");
-    }
+    for (int i = 0; fait && i < couleurs.size(); ++i)
+        fait = ecrireImage(QStringLiteral("%1/%2.jpg").arg(dossier).arg(i),
+                           imageUnie(couleurs.at(i), {160, 120}), "JPG");
     return fait;
 }
 

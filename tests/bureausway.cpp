@@ -1,40 +1,7 @@
 #include "desktop/bureausway.h"
 #include "commun.h"
 
-#include <QPainter>
 #include <QtTest>
-
-namespace {
-// What the screen should show, as points "cX,Y" where c is the colour: r, g, b, y (the picture's
-// quadrants), w (its white band), m (magenta) or . (the bare screen avec-wayland.sh gives sway).
-bool montre(const QByteArray &attendu, QString *ecart)
-{
-    static const QHash<char, QColor> couleurs {{'r', Qt::red},
-                                               {'g', Qt::green},
-                                               {'b', Qt::blue},
-                                               {'y', Qt::yellow},
-                                               {'w', Qt::white},
-                                               {'m', Qt::magenta},
-                                               {'.', QColor(0x20, 0x30, 0x40)}};
-    const QImage ecran = captureWayland();
-    if (ecran.size() != QSize(640, 480)) {
-        *ecart = QStringLiteral("no 640x480 capture from grim");
-        return false;
-    }
-    for (const QByteArray &point : attendu.split(' ')) {
-        const QList<QByteArray> xy = point.mid(1).split(',');
-        const QColor vu = ecran.pixelColor(xy.at(0).toInt(), xy.at(1).toInt());
-        if (!procheDe(vu, couleurs.value(point.at(0)))) {
-            *ecart = vu.name() + QStringLiteral(" instead of ") + QString::fromLatin1(point);
-            return false;
-        }
-    }
-    return true;
-}
-
-const QByteArray magentaEtire = "m10,10 m630,470 m320,240";
-const QByteArray quadrantsEtires = "w30,20 r200,20 g330,20 b200,460 y600,460";
-} // namespace
 
 class TestBureauSway final : public QObject
 {
@@ -56,15 +23,10 @@ private:
 void TestBureauSway::initTestCase()
 {
     QVERIFY2(!qEnvironmentVariableIsEmpty("SWAYSOCK"), "run through avec-wayland.sh sway");
-    // 200x100 with a white band down the left edge, so that every layout on the 640x480 screen differs.
-    QImage image = imageQuadrants(200, 100);
-    QPainter(&image).fillRect(0, 0, 20, 100, Qt::white);
     quadrants = dossier.filePath(QStringLiteral("quadrants.png"));
-    QVERIFY(ecrireImage(quadrants, image));
-    QImage uni(64, 48, QImage::Format_RGB32);
-    uni.fill(Qt::magenta);
+    QVERIFY(ecrireImage(quadrants, imageBandeBlanche()));
     magenta = dossier.filePath(QStringLiteral("magenta.png"));
-    QVERIFY(ecrireImage(magenta, uni));
+    QVERIFY(ecrireImage(magenta, imageUnie(Qt::magenta)));
 }
 
 void TestBureauSway::montrerMagenta(BureauSway &bureau)
@@ -78,16 +40,7 @@ void TestBureauSway::montrerMagenta(BureauSway &bureau)
 
 void TestBureauSway::position_data()
 {
-    QTest::addColumn<int>("position");
-    QTest::addColumn<QByteArray>("attendu");
-
-    QTest::newRow("centrée") << 1
-                             << QByteArray(".10,10 .630,470 r250,200 g400,200 b250,280 y400,280 w225,240");
-    QTest::newRow("mosaïque") << 2 << QByteArray("w10,20 r30,20 g150,20 r230,20 r30,120 b30,170 b630,470");
-    QTest::newRow("étirée") << 3 << quadrantsEtires;
-    QTest::newRow("ajustée") << 4
-                             << QByteArray(".320,20 .320,460 r200,100 g600,100 b200,380 y600,380 w30,240");
-    QTest::newRow("remplie") << 5 << QByteArray("r30,20 g630,20 b30,460 y630,460");
+    lignesDePosition();
 }
 
 void TestBureauSway::position()

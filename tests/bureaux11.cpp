@@ -22,13 +22,6 @@ namespace {
 // Generous bound so that a hang fails the test instead of the whole run.
 constexpr int delaiMax = 60000;
 
-QImage imageUnie(QColor couleur)
-{
-    QImage image(64, 48, QImage::Format_RGB32);
-    image.fill(couleur);
-    return image;
-}
-
 QString ecrire(const QString &nom, const QImage &image, const char *format = nullptr)
 {
     const QString chemin = dossierImages() + nom;

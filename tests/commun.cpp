@@ -55,6 +55,13 @@ QImage imageQuadrants(int largeur, int hauteur)
     return image;
 }
 
+QImage imageUnie(QColor couleur, QSize taille)
+{
+    QImage image(taille, QImage::Format_RGB32);
+    image.fill(couleur);
+    return image;
+}
+
 bool ecrireImage(const QString &chemin, const QImage &image, const char *format)
 {
     return image.save(chemin, format, 95);

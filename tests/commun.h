@@ -48,6 +48,9 @@ private:
  * bottom-right). */
 QImage imageQuadrants(int largeur, int hauteur);
 
+/** A picture of one colour. */
+QImage imageUnie(QColor couleur, QSize taille = QSize(64, 48));
+
 /** A plain picture of one colour, saved in the given format; returns false on failure. */
 bool ecrireImage(const QString &chemin, const QImage &image, const char *format = nullptr);
 
@@ -62,6 +65,23 @@ QImage captureRacine();
 
 /** The Wayland compositor's screen as grim grabs it; a null image when it cannot. */
 QImage captureWayland();
+
+/** The Wayland screen with nothing drawn on it: the colour avec-wayland.sh gives sway, unless a test grabs
+ * its compositor's own. */
+extern QColor ecranNu;
+
+/** True when the screen shows attendu: points "cX,Y" where c is the colour, r, g, b, y (the picture's
+ * quadrants), w (its white band), m (magenta), v (green) or . (ecranNu); else why, in ecart. */
+bool montre(const QImage &ecran, const QByteArray &attendu, QString *ecart);
+/** The same on the Wayland screen grabbed now. */
+bool montre(const QByteArray &attendu, QString *ecart);
+
+/** 200x100 quadrants with a white band down the left edge: every layout on a 640x480 screen differs. */
+QImage imageBandeBlanche();
+
+/** The rows (position, attendu) of a layout test of imageBandeBlanche() on a 640x480 Wayland screen. */
+void lignesDePosition();
+extern const QByteArray magentaEtire, quadrantsEtires;
 
 /** True when two colours differ by at most tolerance on each channel (JPEG and scaling blur). */
 bool procheDe(QColor a, QColor b, int tolerance = 40);
