@@ -35,14 +35,6 @@ private:
         }
         return true;
     }
-    void ecrireIni(const QByteArray &texte)
-    {
-        QFile f(travail->ini());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(texte);
-        f.close();
-        ouvrirConfiguration();
-    }
 
 private slots:
     void init()
@@ -115,7 +107,7 @@ private slots:
         QFETCH(bool, actif);
         QFETCH(int, timer);
         if (!options.isNull())
-            ecrireIni("[Options]\n" + options.toUtf8());
+            QVERIFY(travail->ecrireIni("[Options]\n" + options.toUtf8()));
         QCOMPARE(lireActif(), actif);
         QCOMPARE(lireTimer(), timer);
         // Reading alone never creates the file.
@@ -137,7 +129,7 @@ private slots:
     {
         QFETCH(QByteArray, texte);
         QFETCH(bool, garde);
-        ecrireIni(texte);
+        QVERIFY(travail->ecrireIni(texte));
         lireActif();
         // The first write replaces the whole file: what it held must survive aside.
         enregistrerTimer(30);
@@ -174,7 +166,7 @@ private slots:
         QFETCH(QByteArray, texte);
         QFETCH(QString, lignes);
         QFETCH(QString, groupes);
-        ecrireIni(texte);
+        QVERIFY(travail->ecrireIni(texte));
         ListeEmplacements modele;
         modele.charger();
         QStringList obtenues, relus;
