@@ -1,7 +1,6 @@
 #include "desktop/bureaux11.h"
 #include "commun.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QPainter>
 #include <QProcess>
@@ -343,13 +342,10 @@ void TestBureauX11::changementDEcrans()
     for (const auto &[quoi, commandes, attendus] : etapes) {
         for (const QStringList &commande : commandes)
             QVERIFY(xrandr(commande));
-        QElapsedTimer chrono;
-        chrono.start();
         QString erreur;
         QVERIFY2(
             QTest::qWaitFor([&] { return (erreur = ecart(captureRacine(), attendus, 8)).isEmpty(); }, 5000),
             qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(quoi), erreur)));
-        qInfo("monitor %s: redrawn within %lld ms", quoi, chrono.elapsed());
     }
 
     // A picture asked for while another is drawn is not dropped for a redraw when the screens change then.
