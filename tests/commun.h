@@ -51,7 +51,7 @@ QImage imageQuadrants(int largeur, int hauteur);
 /** A picture of one colour. */
 QImage imageUnie(QColor couleur, QSize taille = QSize(64, 48));
 
-/** A plain picture of one colour, saved in the given format; returns false on failure. */
+/** Saves a picture in the given format (else the one its name says), quality 95; false on failure. */
 bool ecrireImage(const QString &chemin, const QImage &image, const char *format = nullptr);
 
 /** Writes a small real picture at that path, making its folders; false on failure. */

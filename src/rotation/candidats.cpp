@@ -1,16 +1,18 @@
 #include "candidats.h"
 
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QRegularExpression>
 #include <QSet>
 
 #include <utility>
 
 #ifdef Q_OS_UNIX
+#include <QFile>
+#include <QRegularExpression>
+
 #include <dirent.h>
 #include <sys/stat.h>
+#else
+#include <QDir>
+#include <QDirIterator>
 #endif
 
 void Listage::ajouter(const QString &nom)
