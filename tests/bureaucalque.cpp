@@ -1,4 +1,4 @@
-#include "desktop/bureaucalque.h"
+#include "desktop/wayland/bureaucalque.h"
 #include "commun.h"
 
 #include <QDir>
@@ -76,8 +76,8 @@ void TestBureauCalque::initTestCase()
 
 void TestBureauCalque::montrer(BureauCalque &bureau, const QString &image, const QByteArray &attendu)
 {
-    bureau.enregistrerPosition(3);
-    bureau.appliquerFondEcran(image);
+    disposerSur(bureau, 3, 0);
+    bureau.montrer(image);
     QVERIFY(bureau.attendre(20000));
     QString ecart;
     QTRY_VERIFY2_WITH_TIMEOUT(montre(attendu, &ecart), qPrintable(ecart), 10000);
@@ -96,13 +96,14 @@ void TestBureauCalque::position()
 
     BureauCalque bureau;
     montrer(bureau, magenta, magentaEtire);
-    bureau.appliquerFondEcran(quadrants);
+    bureau.montrer(quadrants);
     // The layout alone: the picture already shown comes back in it.
-    bureau.enregistrerPosition(position);
+    disposerSur(bureau, position, 0);
     QVERIFY(bureau.attendre(20000));
     QString ecart;
     QTRY_VERIFY2_WITH_TIMEOUT(montre(attendu, &ecart), qPrintable(ecart), 10000);
-    QCOMPARE(BureauCalque().lirePosition(), position);
+    BureauCalque autre;
+    QCOMPARE(positionSur(autre), position);
     QCOMPARE(nosSwaybg().size(), 1);
 }
 
@@ -112,7 +113,7 @@ void TestBureauCalque::changement()
     montrer(bureau, magenta, magentaEtire);
     // Grabbed back to back until the change has settled: always one picture or the other, never the bare
     // screen.
-    bureau.appliquerFondEcran(vert);
+    bureau.montrer(vert);
     QString ecart;
     int prises = 0;
     for (bool fini = false; !fini; ++prises) {
@@ -184,7 +185,7 @@ void TestBureauCalque::noms()
     montrer(bureau, magenta, magentaEtire);
     const QString ici = QDir::currentPath();
     QDir::setCurrent(dossier.path());
-    bureau.appliquerFondEcran(nom);
+    bureau.montrer(nom);
     QDir::setCurrent(ici);
     QVERIFY(bureau.attendre(20000));
     QString ecart;

@@ -1,4 +1,4 @@
-#include "desktop/bureaugsettings.h"
+#include "desktop/gio/bureaugsettings.h"
 #include "commun.h"
 
 #include <QProcess>
@@ -74,17 +74,13 @@ private slots:
         DossierDeTravail dossier;
         const QString attendu = QDir(dossier.chemin()).absoluteFilePath(nom);
         QVERIFY(creerImage(attendu));
-        QDir(dossier.chemin()).mkdir(QStringLiteral("dossier.png"));
         // Another layout stored first, so that ours is seen to arrive.
         QCOMPARE(QProcess::execute(QStringLiteral("gsettings"), regler), 0);
         BureauGSettings bureau(famille);
-        bureau.appliquerFondEcran(nom);
-        // A desktop shows a path that is no file as a blank background: the picture it had must stay.
-        bureau.appliquerFondEcran(QStringLiteral("absente.png"));
-        bureau.appliquerFondEcran(QStringLiteral("dossier.png"));
-        bureau.enregistrerPosition(position);
+        bureau.montrer(nom);
+        disposerSur(bureau, position, 0);
         for (const int horsBornes : {0, 6, -1})
-            bureau.enregistrerPosition(horsBornes);
+            disposerSur(bureau, horsBornes, 0);
         QVERIFY(bureau.attendre(10000));
 
         QStringList cles {famille == Famille::Mate ? QStringLiteral("picture-filename")
@@ -102,10 +98,10 @@ private slots:
             }
         }
         QCOMPARE(lireAilleurs(schema, options), QString::fromLatin1(nicks[position]));
-        QCOMPARE(bureau.lirePosition(), position);
+        QCOMPARE(positionSur(bureau), position);
 
         QCOMPARE(QProcess::execute(QStringLiteral("gsettings"), regler), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(bureau.lirePosition(), relue, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(positionSur(bureau), relue, 10000);
     }
 
     void schemaAbsent_data()
@@ -163,10 +159,10 @@ static int enfant()
     int lues = creerImage(image) ? 0 : 100;
     for (const Famille f : toutes) {
         BureauGSettings bureau(f);
-        bureau.appliquerFondEcran(image);
-        bureau.enregistrerPosition(3);
+        bureau.montrer(image);
+        disposerSur(bureau, 3, 0);
         bureau.attendre(10000);
-        lues += bureau.lirePosition();
+        lues += positionSur(bureau);
     }
     return lues;
 }

@@ -1,6 +1,6 @@
-#include "desktop/bureaulxqt.h"
+#include "desktop/dbus/bureaulxqt.h"
 #include "commun.h"
-#include "desktop/rendu.h"
+#include "desktop/image/rendu.h"
 
 #include <QDBusConnection>
 #include <QPainter>
@@ -118,7 +118,7 @@ QString TestBureauLxqt::ecartAuRendu(const QStringList &recu, const QString &sou
     QPainter peintre(&attendu);
     for (const QScreen *ecran : QGuiApplication::screens())
         peintre.drawImage(ecran->geometry().topLeft() - bureau.topLeft(),
-                          rendrePourEcran(source, position, ecran->size()));
+                          rendrePourEcran(source, Disposition(position), ecran->size()));
     peintre.end();
     return vu == attendu ? QString()
                          : QStringLiteral("not the picture in layout %1 on each screen").arg(position);
@@ -152,26 +152,27 @@ void TestBureauLxqt::envoi()
 
     BureauLxqt bureau;
     // No picture yet, then none that can be drawn: nothing is sent until the first good one.
-    bureau.enregistrerPosition(position);
+    disposerSur(bureau, position, 0);
     for (const QString &inutilisable :
          {QStringLiteral("absente.png"), QStringLiteral("pas une image.png"), QStringLiteral(".")})
-        bureau.appliquerFondEcran(inutilisable);
-    bureau.appliquerFondEcran(relatif);
+        bureau.montrer(inutilisable);
+    bureau.montrer(relatif);
     QVERIFY(bureau.attendre(delaiMax));
     const QStringList premier = recu(parDBus, 0);
     QCOMPARE(ecartAuRendu(premier, absolu, position), QString());
 
     // A new layout redraws the same picture, under a new name: pcmanfm-qt ignores a path it already has.
-    bureau.enregistrerPosition(suivante);
+    disposerSur(bureau, suivante, 0);
     QVERIFY(bureau.attendre(delaiMax));
     const QStringList second = recu(parDBus, 1);
     QCOMPARE(ecartAuRendu(second, absolu, suivante), QString());
     QVERIFY(second.value(0) != premier.value(0));
-    QCOMPARE(BureauLxqt().lirePosition(), suivante);
+    BureauLxqt autre;
+    QCOMPARE(positionSur(autre), suivante);
 
     // Only what the desktop may still be reading is kept.
     for (int i = 0; i < 3; ++i) {
-        bureau.appliquerFondEcran(relatif);
+        bureau.montrer(relatif);
         QVERIFY(bureau.attendre(delaiMax));
         recu(parDBus, 2 + i);
     }
@@ -192,7 +193,7 @@ void TestBureauLxqt::changementDePositionOuDEcrans()
     QVERIFY(imageQuadrants(60, 90).save(sienne, "PNG"));
 
     BureauLxqt bureau;
-    bureau.appliquerFondEcran(notre);
+    bureau.montrer(notre);
     QVERIFY(bureau.attendre(delaiMax));
     const QStringList premier = recu(true, 0);
 
@@ -200,12 +201,12 @@ void TestBureauLxqt::changementDePositionOuDEcrans()
     const QString reglages = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
         + QStringLiteral("/pcmanfm-qt/default/settings.conf");
     QSettings(reglages, QSettings::IniFormat).setValue(QStringLiteral("Desktop/Wallpaper"), premier.value(0));
-    bureau.enregistrerPosition(1);
+    disposerSur(bureau, 1, 0);
     QVERIFY(bureau.attendre(delaiMax));
     QCOMPARE(ecartAuRendu(recu(true, 1), notre, 1), QString());
 
     QSettings(reglages, QSettings::IniFormat).setValue(QStringLiteral("Desktop/Wallpaper"), sienne);
-    bureau.enregistrerPosition(2);
+    disposerSur(bureau, 2, 0);
     QVERIFY(bureau.attendre(delaiMax));
     QCOMPARE(ecartAuRendu(recu(true, 2), sienne, 2), QString());
 

@@ -1,4 +1,4 @@
-#include "desktop/bureaux11.h"
+#include "desktop/x11/bureaux11.h"
 #include "commun.h"
 
 #include <QFile>
@@ -307,8 +307,8 @@ void TestBureauX11::ecrans()
     }
     const QString chemin = ecrire(QStringLiteral("ecrans.") + format, imageCellules(image));
     BureauX11 bureau;
-    bureau.enregistrerPosition(position);
-    bureau.appliquerFondEcran(chemin);
+    disposerSur(bureau, position, 0);
+    bureau.montrer(chemin);
     QVERIFY(bureau.attendre(delaiMax));
     const QImage capture = captureRacine();
     QList<QPair<QRect, Vue>> attendus;
@@ -325,7 +325,8 @@ void TestBureauX11::changementDEcrans()
     QVERIFY(reglerEcrans({gauche, QRect(320, 0, 320, 240)}));
     const QString chemin = ecrire(QStringLiteral("changement.png"), imageCellules({160, 120}));
     BureauX11 bureau;
-    bureau.appliquerFondEcran(chemin, 3);
+    disposerSur(bureau, 3, 0);
+    bureau.montrer(chemin);
     QVERIFY(bureau.attendre(delaiMax));
     // The file now holds another picture: only a screen of a size not drawn yet may show it.
     QVERIFY(ecrireImage(chemin, imageUnie(Qt::white), "png"));
@@ -352,8 +353,9 @@ void TestBureauX11::changementDEcrans()
     const QString lente = ecrire(QStringLiteral("lente.png"), imageCellules({3000, 2000}));
     const QString cyan = ecrire(QStringLiteral("cyan.png"), imageUnie(Qt::cyan));
     QVERIFY(xrandr(retirer));
-    bureau.appliquerFondEcran(lente, 3);
-    bureau.appliquerFondEcran(cyan, 3);
+    disposerSur(bureau, 3, 0);
+    bureau.montrer(lente);
+    bureau.montrer(cyan);
     QCoreApplication::processEvents();
     QVERIFY(bureau.attendre(delaiMax));
     const QString erreur = ecart(captureRacine(),
@@ -387,19 +389,19 @@ void TestBureauX11::magasin()
     QFETCH(int, attendu);
     auto bureau = std::make_unique<BureauX11>();
     if (avant != 0) {
-        bureau->enregistrerPosition(avant);
+        disposerSur(*bureau, avant, 0);
         // The picture to redraw after a restart is read back from the store: a name that ini text mangles.
-        bureau->appliquerFondEcran(
-            ecrire(QStringLiteral("re\ndraw 'é' %1 #\\;.png"), imageQuadrants(200, 100)));
+        bureau->montrer(ecrire(QStringLiteral("re\ndraw 'é' %1 #\\;.png"), imageQuadrants(200, 100)));
         QVERIFY(bureau->attendre(delaiMax));
     }
     const xcb_pixmap_t pixmap = pixmapRacine("_XROOTPMAP_ID");
     if (redemarrer)
         bureau = std::make_unique<BureauX11>();
 
-    bureau->enregistrerPosition(position);
+    disposerSur(*bureau, position, 0);
     QVERIFY(bureau->attendre(delaiMax));
-    QCOMPARE(BureauX11().lirePosition(), attendu);
+    BureauX11 autre;
+    QCOMPARE(positionSur(autre), attendu);
     if (attendu == avant) {
         QCOMPARE(pixmapRacine("_XROOTPMAP_ID"), pixmap);
     } else if (avant != 0) {
@@ -415,15 +417,16 @@ void TestBureauX11::magasinInaccessible()
     QFile fichier(chemin);
     QVERIFY(fichier.open(QIODevice::WriteOnly) && fichier.write("\x00\xff[\x01=\n\x89PNG", 10));
     fichier.close();
-    QCOMPARE(BureauX11().lirePosition(), 0);
+    BureauX11 vide;
+    QCOMPARE(positionSur(vide), 0);
     // A folder in its place can be neither read nor written, even by root; the layout chosen still holds.
     QVERIFY(fichier.remove() && QDir().mkpath(chemin));
     const auto menage = qScopeGuard([&] { QDir().rmdir(chemin); });
     BureauX11 bureau;
-    QCOMPARE(bureau.lirePosition(), 0);
-    bureau.enregistrerPosition(1);
-    QCOMPARE(bureau.lirePosition(), 1);
-    bureau.appliquerFondEcran(ecrire(QStringLiteral("centree.png"), imageQuadrants(200, 100)));
+    QCOMPARE(positionSur(bureau), 0);
+    disposerSur(bureau, 1, 0);
+    QCOMPARE(positionSur(bureau), 1);
+    bureau.montrer(ecrire(QStringLiteral("centree.png"), imageQuadrants(200, 100)));
     QVERIFY(bureau.attendre(delaiMax));
     QCOMPARE(captureRacine().pixelColor(8, 8), QColor(Qt::black));
 }
@@ -464,8 +467,8 @@ void TestBureauX11::entrees()
     QFETCH(QColor, couleur);
 
     BureauX11 bureau;
-    bureau.enregistrerPosition(5);
-    bureau.appliquerFondEcran(ecrire(QStringLiteral("avant.png"), imageQuadrants(320, 240)));
+    disposerSur(bureau, 5, 0);
+    bureau.montrer(ecrire(QStringLiteral("avant.png"), imageQuadrants(320, 240)));
     QVERIFY(bureau.attendre(delaiMax));
     const QImage avant = captureRacine();
     const xcb_pixmap_t pixmap = pixmapRacine("_XROOTPMAP_ID");
@@ -480,7 +483,7 @@ void TestBureauX11::entrees()
         QVERIFY(QDir().mkpath(chemin));
     else if (nom == QLatin1String("tube.jpg"))
         QCOMPARE(mkfifo(QFile::encodeName(chemin).constData(), 0600), 0);
-    bureau.appliquerFondEcran(chemin);
+    bureau.montrer(chemin);
     QVERIFY(bureau.attendre(delaiMax));
     if (couleur.isValid()) {
         QCOMPARE(captureRacine().pixelColor(320, 240), couleur);
@@ -497,11 +500,11 @@ void TestBureauX11::publicationEtFileDAttente()
         chemins << ecrire(QStringLiteral("suite%1.png").arg(i), imageUnie(QColor::fromHsv(i * 40, 255, 200)));
     {
         BureauX11 bureau;
-        bureau.appliquerFondEcran(chemins.takeFirst());
+        bureau.montrer(chemins.takeFirst());
         QVERIFY(bureau.attendre(delaiMax));
         const xcb_pixmap_t premier = pixmapRacine("_XROOTPMAP_ID");
         QVERIFY(premier != XCB_NONE);
-        bureau.appliquerFondEcran(chemins.takeFirst());
+        bureau.montrer(chemins.takeFirst());
         QVERIFY(bureau.attendre(delaiMax));
         const xcb_pixmap_t second = pixmapRacine("_XROOTPMAP_ID");
         QVERIFY(second != premier && pixmapExiste(second));
@@ -511,7 +514,7 @@ void TestBureauX11::publicationEtFileDAttente()
         // picture, or the third if it was already on its way, whole. (Pixmap ids are not compared from here
         // on: a freed client's ids may be handed out again.)
         for (const QString &chemin : std::as_const(chemins))
-            bureau.appliquerFondEcran(chemin);
+            bureau.montrer(chemin);
     }
     const QColor vue = captureRacine().pixelColor(320, 240);
     QVERIFY2(vue == QColor(QColor::fromHsv(40, 255, 200).rgb())

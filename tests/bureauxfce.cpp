@@ -1,4 +1,4 @@
-#include "desktop/bureauxfce.h"
+#include "desktop/dbus/bureauxfce.h"
 #include "commun.h"
 
 #include <QGuiApplication>
@@ -82,11 +82,11 @@ void TestBureauXfce::appliquer()
     QVERIFY(creerImage(chemin));
     {
         BureauXfce bureau;
-        bureau.appliquerFondEcran(chemin);
+        bureau.montrer(chemin);
         for (int p : {position, 0, 6})
-            bureau.enregistrerPosition(p);
+            disposerSur(bureau, p, 0);
         QVERIFY(bureau.attendre(10000));
-        QCOMPARE(bureau.lirePosition(), position);
+        QCOMPARE(positionSur(bureau), position);
     }
     for (const QString &d : std::as_const(attendus)) {
         QCOMPARE(xfconf({d + QStringLiteral("/last-image")}), chemin);
@@ -98,12 +98,12 @@ void TestBureauXfce::appliquer()
     // The layout is read back from xfdesktop, and follows its changes; spanning has no counterpart.
     BureauXfce relu;
     QVERIFY(relu.attendre(10000));
-    QCOMPARE(relu.lirePosition(), position);
+    QCOMPARE(positionSur(relu), position);
     const QString style = attendus.constFirst() + QStringLiteral("/image-style");
     QVERIFY(ecrire(style, QStringLiteral("int"), QString::number(position % 5 + 1)));
-    QTRY_COMPARE_WITH_TIMEOUT(relu.lirePosition(), position % 5 + 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(positionSur(relu), position % 5 + 1, 10000);
     QVERIFY(ecrire(style, QStringLiteral("int"), QStringLiteral("6")));
-    QTRY_COMPARE_WITH_TIMEOUT(relu.lirePosition(), 0, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(positionSur(relu), 0, 10000);
 }
 
 void TestBureauXfce::sansXfconf()
@@ -123,10 +123,10 @@ int main(int argc, char **argv)
         const QString image = dossierImages() + QStringLiteral("sans-bus.png");
         creerImage(image);
         BureauXfce bureau;
-        bureau.appliquerFondEcran(image);
-        bureau.enregistrerPosition(3);
+        bureau.montrer(image);
+        disposerSur(bureau, 3, 0);
         bureau.attendre(10000);
-        return bureau.lirePosition();
+        return positionSur(bureau);
     }
     TestBureauXfce test;
     return QTest::qExec(&test, argc, argv);

@@ -2,6 +2,7 @@
 #include "settings/configuration.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -193,4 +194,33 @@ void PartageLent::changerDelai(double secondes, double ouverture)
     QFile f(dossier.filePath(QStringLiteral("delai")));
     if (f.open(QIODevice::WriteOnly))
         f.write(QByteArray::number(secondes) + ' ' + QByteArray::number(ouverture));
+}
+
+bool montrerSur(Bureau &bureau, const QString &chemin, int delaiMs)
+{
+    std::optional<Bureau::Resultat> resultat;
+    const QMetaObject::Connection c
+        = QObject::connect(&bureau, &Bureau::imageTraitee, [&](const QString &image, Bureau::Resultat r) {
+              if (image == chemin)
+                  resultat = r;
+          });
+    bureau.montrer(chemin);
+    bureau.attendre(delaiMs);
+    for (const QDeadlineTimer fin(delaiMs); !resultat && !fin.hasExpired();)
+        QTest::qWait(10);
+    QObject::disconnect(c);
+    return resultat == Bureau::Resultat::Montree;
+}
+
+void disposerSur(Bureau &bureau, int position, int delaiMs)
+{
+    if (const std::optional<Disposition> d = dispositionDeNumero(position))
+        bureau.enregistrerDisposition(*d);
+    bureau.attendre(delaiMs);
+}
+
+int positionSur(Bureau &bureau)
+{
+    const std::optional<Disposition> d = bureau.lireDisposition();
+    return d ? numeroDe(*d) : 0;
 }

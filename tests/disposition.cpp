@@ -1,7 +1,7 @@
-#include "desktop/disposition.h"
 #include "commun.h"
+#include "desktop/image/geometrie.h"
+#include "desktop/image/rendu.h"
 #include "desktop/ouvrier.h"
-#include "desktop/rendu.h"
 
 #include <QtTest>
 
@@ -79,8 +79,8 @@ void TestDisposition::plan()
     QFETCH(QRect, cadre);
     QFETCH(QRect, source);
     const QSize ecran(640, 480);
-    QCOMPARE(placement(position, image, ecran), cadre);
-    const PlanDecodage plan = planDecodage(position, image, ecran);
+    QCOMPARE(placement(Disposition(position), image, ecran), cadre);
+    const PlanDecodage plan = planDecodage(Disposition(position), image, ecran);
     QCOMPARE(plan.source, source);
     QCOMPARE(plan.estVide(), cadre.isEmpty());
     if (!cadre.isEmpty()) {
@@ -112,7 +112,7 @@ void TestDisposition::repetitionDeLaMosaique()
     QFETCH(QSize, image);
     QFETCH(Echantillons, echantillons);
     const QSize ecran(640, 480);
-    const PlanDecodage plan = planDecodage(Mosaique, image, ecran);
+    const PlanDecodage plan = planDecodage(Disposition::Mosaique, image, ecran);
     const QImage resultat
         = composer(reduire(imageQuadrants(image.width(), image.height()), plan), plan, ecran);
     for (const auto &[point, couleur] : echantillons)
@@ -154,8 +154,8 @@ void TestDisposition::orientationDeLAppareil()
     QVERIFY(debout.save(reference));
 
     const QSize ecran(320, 240);
-    const QImage vu = rendrePourEcran(photo.fileName(), position, ecran);
-    const QImage attendu = rendrePourEcran(reference, position, ecran);
+    const QImage vu = rendrePourEcran(photo.fileName(), Disposition(position), ecran);
+    const QImage attendu = rendrePourEcran(reference, Disposition(position), ecran);
     QCOMPARE(vu.size(), ecran);
     // Away from the quadrants' edges, where JPEG and scaling blur.
     for (int y = 12; y < ecran.height(); y += 24)
@@ -183,11 +183,13 @@ void TestDisposition::tubeALaPlaceDeLImage()
     std::thread echangeur([&] {
         while (!fin && mettre(image) && mettre(tube)) { }
     });
-    Ouvrier ouvrier;
+    Ouvrier ouvrier(nullptr);
     std::atomic_int vues {0}, refus {0};
-    ouvrier.planifier([&] {
+    ouvrier.lancer([&](const Ouvrier::Poste &) {
         for (int i = 0; i < 100000 && !fin && (vues < 100 || refus < 100); ++i) {
-            (rendrePourEcran(QFile::decodeName(chemin), Rempli, QSize(64, 48)).isNull() ? refus : vues)++;
+            (rendrePourEcran(QFile::decodeName(chemin), Disposition::Rempli, QSize(64, 48)).isNull()
+                 ? refus
+                 : vues)++;
             std::this_thread::yield();
         }
     });

@@ -194,13 +194,12 @@ EcritureGroupee::~EcritureGroupee()
 
 void enregistrerPosition(int position)
 {
-    if (position < 1 || position > 5)
-        return;
-    bureau().enregistrerPosition(position);
+    if (const std::optional<Disposition> disposition = dispositionDeNumero(position))
+        bureau().enregistrerDisposition(*disposition);
 }
 
 int lirePosition()
 {
-    const int position = bureau().lirePosition();
-    return position >= 1 && position <= 5 ? position : 0;
+    const std::optional<Disposition> disposition = bureau().lireDisposition();
+    return disposition ? numeroDe(*disposition) : 0;
 }

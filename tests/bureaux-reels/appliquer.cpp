@@ -33,11 +33,11 @@ int main(int argc, char *argv[])
         QTextStream(stderr) << "appliquer: no backend for PAPIROL2_BUREAU=" << demande << '\n';
         return 3;
     }
-    if (position != 0)
-        bureau->enregistrerPosition(position);
+    if (const std::optional<Disposition> disposition = dispositionDeNumero(position))
+        bureau->enregistrerDisposition(*disposition);
     // The desktop runs in another folder: a relative name would mean something else there.
     if (!image.isEmpty())
-        bureau->appliquerFondEcran(QFileInfo(image).absoluteFilePath());
+        bureau->montrer(QFileInfo(image).absoluteFilePath());
     if (!bureau->attendre(10000)) {
         QTextStream(stderr) << "appliquer: the desktop did not finish within 10 s\n";
         return 1;
