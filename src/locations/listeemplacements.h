@@ -5,8 +5,7 @@
 #include <QSet>
 #include <QString>
 
-/** One location: a folder, the pattern its pictures' names match, and whether it takes part in the rotation.
- */
+/** One location: a folder, the pattern its pictures' names match, and whether it is in the rotation. */
 struct Emplacement
 {
     QString chemin;
