@@ -204,6 +204,9 @@ private slots:
             << "/a*" << false;
         QTest::newRow("BOM") << QByteArray("\xEF\xBB\xBF[Options]\nactive=true\n[Emplacement_0]\npath=/b\n")
                              << "/b" << false;
+        QTest::newRow("échappements \\xNN")
+            << QByteArray("[Options]\nactive=true\n[Emplacement_0]\npath=/caf\\xe9\\x20\n")
+            << QStringLiteral("/café ") << false;
         QTest::newRow("Latin-1 dans un chemin")
             << QByteArray("[Options]\nactive=false\n[Emplacement_0]\npath=/caf\xe9\nselected=true\n"
                           "[Emplacement_1]\npath=/b\nfiltre=*.jpg\n")

@@ -316,6 +316,8 @@ bool FichierIni::enregistrer()
     }
     if (coupee)
         sortie.write(fin);
+    // Windows does not replace a file that is still open.
+    source.close();
     if (!sortie.commit())
         return false;
     // The file as written, other programs' changes included, is what is kept from now on.
