@@ -293,7 +293,11 @@ bool FichierIni::enregistrer()
             else if (tenus.contains(section) && !complets.contains(section))
                 ecrireGroupe(section, ligne);
         } else if (!sauter && l.sorte != Ligne::Cle) {
-            enAttente.append(brut);
+            // Held back only where keys may still be added, so that a long run of other lines is not held.
+            if (tenus.contains(section) && !complets.contains(section))
+                enAttente.append(brut);
+            else
+                copier(brut);
         } else if (!sauter) {
             for (const QByteArray &attente : std::as_const(enAttente))
                 copier(attente);
