@@ -226,8 +226,13 @@ private slots:
         enregistrerActif(lireActif());
         QCOMPARE(rangees(modele), lignes);
         QCOMPARE(contenu(QStringLiteral(".illisible")), garde ? texte : QByteArray());
-        if (!garde)
-            QCOMPARE(travail->contenuIni(), texte);
+        if (garde)
+            return;
+        QCOMPARE(travail->contenuIni(), texte);
+        // A write replaces its own line and keeps the others: comments, line ends, a byte-order mark.
+        enregistrerTimer(61);
+        QVERIFY(travail->contenuIni().startsWith(texte.left(texte.indexOf("active="))));
+        QCOMPARE(lireTimer(), 61);
     }
 
     void leVerrouResteDansUnDossierPrive_data()
