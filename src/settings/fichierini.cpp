@@ -1,8 +1,8 @@
 #include "fichierini.h"
+#include "syntaxeini.h"
 
 #include <QFile>
 #include <QSaveFile>
-#include <QStringDecoder>
 
 namespace {
 const QByteArray marqueUtf8("\xEF\xBB\xBF");
@@ -12,101 +12,6 @@ QByteArrayView sansFin(QByteArrayView ligne)
     while (ligne.endsWith('\n') || ligne.endsWith('\r'))
         ligne.chop(1);
     return ligne;
-}
-
-// False when the bytes are not UTF-8: such a value is never read as another one.
-bool decoder(QByteArrayView octets, QString *texte)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    *texte = utf8.decode(octets);
-    return !utf8.hasError();
-}
-
-int chiffre(QChar c, int base)
-{
-    const char16_t u = c.unicode();
-    const int d = u >= u'0' && u <= u'9' ? u - u'0'
-        : u >= u'a' && u <= u'f'         ? u - u'a' + 10
-        : u >= u'A' && u <= u'F'         ? u - u'A' + 10
-                                         : 99;
-    return d < base ? d : -1;
-}
-
-// A value's text as Qt's ini syntax reads it, except that an unquoted comma is text, not a list separator.
-QString desechapper(QStringView brut)
-{
-    QString r = QString::fromLatin1("", 0);
-    bool entre = false;
-    qsizetype fixe = 0; // quoted and escaped text is not trimmed
-    qsizetype i = 0;
-    const qsizetype n = brut.size();
-    while (i < n && (brut[i] == u' ' || brut[i] == u'\t'))
-        ++i;
-    while (i < n) {
-        const QChar c = brut[i++];
-        if (c == u'"') {
-            entre = !entre;
-            fixe = r.size();
-        } else if (c == u';' && !entre) {
-            break;
-        } else if (c != u'\\' || i == n) {
-            r += c;
-            fixe = entre ? r.size() : fixe;
-        } else {
-            const QChar e = brut[i++];
-            const qsizetype k = QStringView(u"abfnrtv\"'?\\").indexOf(e);
-            const int base = e == u'x' ? 16 : e >= u'0' && e <= u'7' ? 8 : 0;
-            if (k >= 0) {
-                r += QChar(u"\a\b\f\n\r\t\v\"'?\\"[k]);
-            } else if (base) {
-                char16_t v = base == 8 ? e.unicode() - u'0' : 0;
-                const qsizetype debut = i;
-                for (int d; i < n && (d = chiffre(brut[i], base)) >= 0; ++i)
-                    v = char16_t(v * base + d);
-                if (base == 8 || i > debut)
-                    r += QChar(v);
-            }
-            fixe = r.size();
-        }
-    }
-    while (r.size() > fixe && (r.endsWith(u' ') || r.endsWith(u'\t')))
-        r.chop(1);
-    if (r.startsWith(QLatin1String("@@")))
-        r.remove(0, 1);
-    return r;
-}
-
-struct Ligne
-{
-    enum Sorte { Autre, Section, Cle } sorte = Autre;
-    bool erreur = false;
-    QString nom;
-    QByteArrayView valeur;
-};
-
-Ligne analyser(QByteArrayView brut)
-{
-    const QByteArrayView t = brut.trimmed();
-    Ligne l;
-    if (t.isEmpty() || t.startsWith(';') || t.startsWith('#'))
-        return l;
-    if (t.startsWith('[')) {
-        const qsizetype fin = t.indexOf(']');
-        l.sorte = Ligne::Section;
-        l.erreur = fin < 0;
-        l.nom = QString::fromUtf8((fin < 0 ? t.sliced(1) : t.sliced(1, fin - 1)).trimmed());
-        if (l.nom.compare(QLatin1String("general"), Qt::CaseInsensitive) == 0)
-            l.nom.clear();
-        return l;
-    }
-    const qsizetype egal = t.indexOf('=');
-    l.erreur = egal < 0;
-    if (egal > 0) {
-        l.sorte = Ligne::Cle;
-        l.nom = QString::fromUtf8(t.first(egal).trimmed());
-        l.valeur = t.sliced(egal + 1);
-    }
-    return l;
 }
 
 // Builds, line after line, what a file holds of the keys the filter names.
@@ -120,14 +25,14 @@ struct Lecteur
 
     void lire(QByteArrayView brut)
     {
-        const Ligne l = analyser(brut);
+        const LigneIni l = analyserLigne(brut);
         erreur |= l.erreur;
-        if (l.sorte == Ligne::Section) {
+        if (l.sorte == LigneIni::Section) {
             section = l.nom;
-        } else if (l.sorte == Ligne::Cle && garder(section, l.nom)) {
+        } else if (l.sorte == LigneIni::Cle && garder(section, l.nom)) {
             QString texte;
-            if (decoder(l.valeur, &texte))
-                groupes[section].insert(l.nom, desechapper(texte));
+            if (decoderUtf8(l.valeur, &texte))
+                groupes[section].insert(l.nom, desechapperValeur(texte));
             else
                 entaches.insert(section);
         }
@@ -185,33 +90,6 @@ void FichierIni::supprimerGroupe(const QString &groupe)
     remplaces.insert(groupe);
 }
 
-QByteArray FichierIni::echapper(const QString &texte)
-{
-    QByteArray r;
-    QString morceau;
-    bool guillemets = false, hexa = false;
-    const QString s = texte.startsWith(u'@') ? QLatin1Char('@') + texte : texte;
-    for (const QChar c : s) {
-        const char16_t u = c.unicode();
-        guillemets |= u == u';' || u == u',' || u == u'=';
-        const qsizetype k = QStringView(u"\n\r\t\"\\").indexOf(c);
-        if (k < 0 && u >= 0x20 && u != 0x7f && !(hexa && chiffre(c, 16) >= 0)) {
-            morceau += c;
-            hexa = false;
-            continue;
-        }
-        r += morceau.toUtf8();
-        morceau.clear();
-        // A hex digit after a \x escape would be read as part of it.
-        r += k >= 0 ? QByteArray("\\") + "nrt\"\\"[k] : "\\x" + QByteArray::number(u, 16);
-        hexa = k < 0;
-    }
-    r += morceau.toUtf8();
-    if (guillemets || r.startsWith(' ') || r.endsWith(' '))
-        r = '"' + r + '"';
-    return r;
-}
-
 bool FichierIni::enregistrer()
 {
     if (!change)
@@ -242,7 +120,7 @@ bool FichierIni::enregistrer()
         ecrire(ligne, QByteArrayView(brut).sliced(ligne.size()));
     };
     const auto ecrireCle = [&](const QString &cle, const QString &texte, QByteArrayView finLigne) {
-        ecrire(cle.toUtf8() + '=' + echapper(texte), finLigne);
+        ecrire(cle.toUtf8() + '=' + echapperValeur(texte), finLigne);
     };
 
     QString section;
@@ -283,8 +161,8 @@ bool FichierIni::enregistrer()
             fin = brut.sliced(ligne.size());
             finConnue = true;
         }
-        const Ligne l = analyser(ligne);
-        if (l.sorte == Ligne::Section) {
+        const LigneIni l = analyserLigne(ligne);
+        if (l.sorte == LigneIni::Section) {
             completer();
             section = l.nom;
             sauter = remplaces.contains(section);
@@ -292,7 +170,7 @@ bool FichierIni::enregistrer()
                 copier(brut);
             else if (tenus.contains(section) && !complets.contains(section))
                 ecrireGroupe(section, ligne);
-        } else if (!sauter && l.sorte != Ligne::Cle) {
+        } else if (!sauter && l.sorte != LigneIni::Cle) {
             // Held back only where keys may still be added, so that a long run of other lines is not held.
             if (tenus.contains(section) && !complets.contains(section))
                 enAttente.append(brut);
@@ -304,7 +182,7 @@ bool FichierIni::enregistrer()
             enAttente.clear();
             const QString texte = valeur(section, l.nom);
             QString lu;
-            if (texte.isNull() || (decoder(l.valeur, &lu) && desechapper(lu) == texte)) {
+            if (texte.isNull() || (decoderUtf8(l.valeur, &lu) && desechapperValeur(lu) == texte)) {
                 copier(brut);
             } else {
                 ecrireCle(l.nom, texte, QByteArrayView(brut).sliced(ligne.size()));

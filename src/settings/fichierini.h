@@ -40,9 +40,6 @@ public:
     /** Groups left out because a kept key of theirs is not UTF-8. */
     QSet<QString> groupesEntaches() const { return entaches; }
 
-    /** A value as Qt's ini syntax writes it. */
-    static QByteArray echapper(const QString &texte);
-
 private:
     void lire();
 
