@@ -6,6 +6,7 @@
 Target amd64-unicode
 RequestExecutionLevel user
 ManifestDPIAware true
+BrandingText "${NOM} ${VERSION}"
 SetCompressor /SOLID lzma
 
 !include MUI2.nsh
