@@ -32,9 +32,9 @@ arrete() { ! en_cours; }
 absente() { ! wine reg query "$cle" >/dev/null 2>&1; }
 # What the shell shows of a shortcut: its target, then its working folder.
 raccourci() { [ -f "$1" ] && strings "$1" | grep -qxF "$programme_w\\Papirol2.exe" && strings -el "$1" | grep -qF "$reglages_w"; }
-installer() { # the installer's options; its exit code
-    wine "$installeur" "$@" >/dev/null 2>&1
-}
+installer() { wine "$installeur" "$@" >/dev/null 2>&1; }
+# Wine's start waits on an error box when the shortcut is missing.
+lancer() { [ -f "$1" ] && wine start /unix "$1"; }
 
 # Settings that name a picture folder: the wallpaper then says which Papirol2.ini the program read.
 images="$WINEPREFIX/drive_c/images"
@@ -58,7 +58,7 @@ done
 printf '%s' "$ini" >"$reglages/Papirol2.ini"
 # Marked, to see the upgrade replace it.
 printf x >>"$programme/Papirol2.exe"
-wine start /unix "$menu/Papirol 2.lnk"
+lancer "$menu/Papirol 2.lnk"
 verifier "started through the shortcut, it reads the settings folder's Papirol2.ini" attendre 60 fond_de_reglages
 
 installer /S /DEMARRAGE=oui
@@ -70,7 +70,7 @@ verifier "/DEMARRAGE=oui adds the start at login, in the settings folder" raccou
 installer /S
 verifier "a later upgrade keeps the start at login" test -e "$demarrage"
 
-wine start /unix "$demarrage"
+lancer "$demarrage"
 attendre 60 en_cours
 wine "$programme/desinstaller.exe" /S >/dev/null 2>&1
 verifier "the silent uninstall ends the running copy and removes the program" attendre 60 test ! -e "$programme"

@@ -47,7 +47,7 @@ VIAddVersionKey /LANG=${LANG_FRENCH} LegalCopyright "Papirol 2 maintainers"
 
 ; A running copy keeps its exe from being replaced or removed. It is asked to quit through the command that
 ; reaches the copy of the same settings folder; an exe without that command sees the copy and exits at once.
-; One that has not quit after 10 s is ended.
+; One that has not quit after 10 s is ended; one that outlives that stops the installer.
 !macro ARRETER
     StrCpy $R0 0
     ${DoWhile} ${FileExists} "$INSTDIR\Papirol2.exe"
@@ -64,7 +64,8 @@ VIAddVersionKey /LANG=${LANG_FRENCH} LegalCopyright "Papirol 2 maintainers"
             nsExec::Exec 'taskkill /F /IM Papirol2.exe'
             Pop $R1
         ${ElseIf} $R0 > 60
-            ${Break}
+            ; Not a silent success: the exit code says so.
+            Abort "Papirol 2 ne s'est pas arrêté : fermez-le, puis recommencez."
         ${EndIf}
         Sleep 250
         IntOp $R0 $R0 + 1
