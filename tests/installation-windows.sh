@@ -1,6 +1,6 @@
 #!/bin/bash
-# The installer in a fresh Wine prefix, as an administrator would use it: silent install, the program started
-# through its shortcut, an upgrade over the running copy, silent removal. Runs under avec-wine.sh.
+# The installer in a fresh Wine prefix, used as an administrator deploying it would: silent install, the
+# program started through its shortcut, an upgrade over the running copy, silent removal. Under avec-wine.sh.
 # Usage: installation-windows.sh Papirol2-<version>-installation.exe Papirol2.exe
 set -u
 . "$(dirname "$0")/verifications.sh"
@@ -31,7 +31,10 @@ en_cours() { # a copy of the installed program runs in this prefix
 arrete() { ! en_cours; }
 absente() { ! wine reg query "$cle" >/dev/null 2>&1; }
 # What the shell shows of a shortcut: its target, then its working folder.
-raccourci() { [ -f "$1" ] && strings "$1" | grep -qxF "$programme_w\\Papirol2.exe" && strings -el "$1" | grep -qF "$reglages_w"; }
+raccourci() {
+    [ -f "$1" ] && strings "$1" | grep -qxF "$programme_w\\Papirol2.exe" \
+        && strings -el "$1" | grep -qF "$reglages_w"
+}
 installer() { wine "$installeur" "$@" >/dev/null 2>&1; }
 # Wine's start waits on an error box when the shortcut is missing.
 lancer() { [ -f "$1" ] && wine start /unix "$1"; }
@@ -40,7 +43,8 @@ lancer() { [ -f "$1" ] && wine start /unix "$1"; }
 images="$WINEPREFIX/drive_c/images"
 mkdir -p "$images"
 convert -size 8x8 xc:red "BMP3:$images/rouge.bmp"
-ini=$'[Options]\r\nactive=true\r\ntimer=600\r\n\r\n[Emplacement_0]\r\npath=C:\\\\images\r\nfiltre=*.bmp\r\nselected=true\r\n'
+ini=$'[Options]\r\nactive=true\r\ntimer=600\r\n\r\n'
+ini+=$'[Emplacement_0]\r\npath=C:\\\\images\r\nfiltre=*.bmp\r\nselected=true\r\n'
 fond_de_reglages() { [ "$(valeur 'HKCU\Control Panel\Desktop' Wallpaper)" = 'C:\images\rouge.bmp' ]; }
 
 installer /S
@@ -49,17 +53,18 @@ verifier "the program is in the user's Programs folder" cmp -s "$exe" "$programm
 verifier "the Start menu shortcut starts it in the settings folder" raccourci "$menu/Papirol 2.lnk"
 verifier "no start at login unless asked" test ! -e "$demarrage"
 p=$(sed 's/[\\.]/\\&/g' <<<"$programme_w") # as a regular expression
-for attendu in "DisplayName=Papirol 2" "DisplayVersion=[0-9]+\.[0-9]+\.[0-9]+" "Publisher=.+" "InstallLocation=$p" \
-    "DisplayIcon=\"$p\\\\Papirol2\.exe\",0" "EstimatedSize=0x[0-9a-f]+" \
+for attendu in "DisplayName=Papirol 2" "DisplayVersion=[0-9]+\.[0-9]+\.[0-9]+" "Publisher=.+" \
+    "InstallLocation=$p" "DisplayIcon=\"$p\\\\Papirol2\.exe\",0" "EstimatedSize=0x[1-9a-f][0-9a-f]*" \
     "UninstallString=\"$p\\\\desinstaller\.exe\"" "QuietUninstallString=\"$p\\\\desinstaller\.exe\" /S"; do
-    verifier "the uninstall entry's ${attendu%%=*}" grep -qxE "${attendu#*=}" <<<"$(valeur "$cle" "${attendu%%=*}")"
+    nom=${attendu%%=*}
+    verifier "the uninstall entry's $nom" grep -qxE "${attendu#*=}" <<<"$(valeur "$cle" "$nom")"
 done
 
 printf '%s' "$ini" >"$reglages/Papirol2.ini"
 # Marked, to see the upgrade replace it.
 printf x >>"$programme/Papirol2.exe"
 lancer "$menu/Papirol 2.lnk"
-verifier "started through the shortcut, it reads the settings folder's Papirol2.ini" attendre 60 fond_de_reglages
+verifier "started through its shortcut, it reads the settings folder's ini" attendre 60 fond_de_reglages
 
 installer /S /DEMARRAGE=oui
 verifier "an upgrade over the running copy succeeds" test $? = 0
