@@ -13,6 +13,9 @@
 #include <memory>
 #include <vector>
 
+#include <csignal>
+#include <unistd.h>
+
 namespace {
 // Generous: a loaded machine must slow the test down, not fail it.
 constexpr int delaiMax = 15000;
@@ -190,10 +193,12 @@ class TestBoutEnBout : public QObject
     }
 
     /** A copy of the program working in that folder, so reading the settings file there. */
-    QProcess &lancer(const QString &dossierDeTravail)
+    QProcess &lancer(const QString &dossierDeTravail,
+                     const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
     {
         programmes.push_back(std::make_unique<Processus>());
         QProcess &p = *programmes.back();
+        p.setProcessEnvironment(env);
         p.setWorkingDirectory(dossierDeTravail);
         p.setProcessChannelMode(QProcess::MergedChannels);
         p.start(QStringLiteral(PAPIROL2_EXECUTABLE), {});
@@ -332,6 +337,103 @@ private slots:
         QVERIFY2(chrono.elapsed() < 30000, "Quitter waited for the listing");
         partage.couper();
         QVERIFY(sortiAvecSucces(encore));
+    }
+
+    // A logout's or a terminal's signal ends the program as "Quitter" does: exit 0, icon gone.
+    void unSignalFinitCommeQuitter_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+    void unSignalFinitCommeQuitter()
+    {
+        QFETCH(int, signal);
+        QVERIFY(ecrireIni(dossier(), false));
+        QProcess &p = lancer(dossier());
+        QVERIFY(!attendreIcone().isEmpty());
+        QCOMPARE(kill(pid_t(p.processId()), signal), 0);
+        QVERIFY(sortiAvecSucces(p));
+        QVERIFY(icones().isEmpty());
+    }
+
+    // A session bus whose daemon is stopped accepts connections and never answers: the icon and the picture
+    // come all the same, and a signal still ends the program.
+    void unBusMuet()
+    {
+        Processus daemon;
+        daemon.start(QStringLiteral("dbus-daemon"),
+                     {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                      QStringLiteral("--print-address=1"),
+                      QStringLiteral("--address=unix:path=") + dossier("bus")});
+        QByteArray adresse;
+        QVERIFY(attendre([&] { return (adresse += daemon.readAllStandardOutput()).contains('\n'); }));
+        QCOMPARE(kill(pid_t(daemon.processId()), SIGSTOP), 0);
+        const auto reprise = qScopeGuard([&] { kill(pid_t(daemon.processId()), SIGCONT); });
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromLatin1(adresse.trimmed()));
+        const QList<QColor> couleurs {rouge, vert};
+        QVERIFY(creerImages(dossier("images"), couleurs));
+        QVERIFY(ecrireIni(dossier(), true, dossier("images")));
+        QProcess &p = lancer(dossier(), env);
+        QVERIFY(!attendreIcone().isEmpty());
+        QVERIFY(couleurAffichee(couleurs) >= 0);
+        p.terminate();
+        QVERIFY(sortiAvecSucces(p));
+    }
+
+    // With HOME unset the stores go to the home the password database gives, and without one nowhere that
+    // lasts: never under "/". The database is a file of the test's own, read through nss_wrapper.
+    void sansHome_data()
+    {
+        QTest::addColumn<bool>("dansLaBase");
+        QTest::newRow("home de la base") << true;
+        QTest::newRow("absent de la base") << false;
+    }
+    void sansHome()
+    {
+        QFETCH(bool, dansLaBase);
+        const QString nss = QStringLiteral("/usr/lib/x86_64-linux-gnu/libnss_wrapper.so");
+        if (!QFile::exists(nss))
+            QSKIP("nss_wrapper is not installed");
+        if (QFileInfo::exists(QStringLiteral("/.config/papirol2")))
+            QSKIP("/.config/papirol2 exists already: a store put there could not be told apart");
+        const QString maison = dossier("maison");
+        QVERIFY(QDir(maison).removeRecursively() && QDir().mkpath(maison));
+        QFile base(dossier("passwd"));
+        QVERIFY(base.open(QIODevice::WriteOnly));
+        const uint uid = getuid();
+        base.write(QStringLiteral("moi:x:%1:%2::%3:/bin/sh\n")
+                       .arg(dansLaBase ? uid : uid + 4242)
+                       .arg(getgid())
+                       .arg(maison)
+                       .toUtf8());
+        base.close();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *nom : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+            env.remove(QString::fromLatin1(nom));
+        env.insert(QStringLiteral("LD_PRELOAD"), nss);
+        env.insert(QStringLiteral("NSS_WRAPPER_PASSWD"), base.fileName());
+        env.insert(QStringLiteral("NSS_WRAPPER_GROUP"), QStringLiteral("/etc/group"));
+        const QList<QColor> couleurs {rouge, vert};
+        QVERIFY(creerImages(dossier("images"), couleurs));
+        QVERIFY(ecrireIni(dossier(), true, dossier("images")));
+        QProcess &p = lancer(dossier(), env);
+        // The last picture shown is stored once it shows.
+        QVERIFY(couleurAffichee(couleurs) >= 0);
+        const QString memoire = maison + QStringLiteral("/.config/papirol2/rotation.ini");
+        if (dansLaBase)
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(memoire), delaiMax);
+        else
+            QTest::qWait(delaiAbsence);
+        p.terminate();
+        QVERIFY(sortiAvecSucces(p));
+        const bool aLaRacine = QFileInfo::exists(QStringLiteral("/.config/papirol2"));
+        if (aLaRacine)
+            QDir(QStringLiteral("/.config/papirol2")).removeRecursively();
+        QVERIFY(!aLaRacine);
+        QCOMPARE(QFile::exists(memoire), dansLaBase);
     }
 
     // On a display of its own: no tray host until the test starts one.

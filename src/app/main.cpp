@@ -1,54 +1,29 @@
+#include "affichage.h"
+#include "dossierpersonnel.h"
+#include "journal.h"
 #include "settings/verrou.h"
+#include "signaux.h"
+#include "sondebus.h"
 #include "ui/papirol2.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLockFile>
-#include <QLoggingCategory>
 #include <QTranslator>
-
-#include <cstdio>
-#include <cstring>
 
 Q_LOGGING_CATEGORY(lcDemarrage, "papirol2.demarrage", QtCriticalMsg)
 
-namespace {
-// Without a display Qt aborts with a core dump; a platform named on purpose (offscreen, say) needs none.
-bool sessionGraphique(int argc, char *argv[])
-{
-#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-    for (int i = 1; i < argc; ++i) {
-        if (!strcmp(argv[i], "-platform") || !strcmp(argv[i], "--platform"))
-            return true;
-    }
-    const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
-    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    const QString plateformes = qEnvironmentVariable("QT_QPA_PLATFORM");
-    if (plateformes.isEmpty())
-        return x11 || wayland;
-    for (const QString &p : plateformes.split(QLatin1Char(';'))) {
-        if (p.startsWith(QLatin1String("xcb"))           ? x11
-                : p.startsWith(QLatin1String("wayland")) ? wayland
-                                                         : true)
-            return true;
-    }
-    return false;
-#else
-    Q_UNUSED(argc);
-    Q_UNUSED(argv);
-    return true;
-#endif
-}
-} // namespace
-
 int main(int argc, char *argv[])
 {
-    if (!sessionGraphique(argc, argv)) {
-        fputs("papirol2 : aucune session graphique trouvée (ni DISPLAY ni WAYLAND_DISPLAY utilisable).\n",
-              stderr);
-        return 1;
-    }
+    // Before Qt reads the environment: the home its stores hang from, a bus it can talk to.
+    const auto maisonTemporaire = etablirDossierPersonnel();
+    sonderBusSession();
+    ArretSurSignal::preparer();
+
+    GardeAffichage affichage(argc, argv);
     QApplication application(argc, argv);
+    affichage.fin();
+    const ArretSurSignal arret;
     // Only "Quitter" ends the program: closing a dialog while nothing else is visible must not.
     application.setQuitOnLastWindowClosed(false);
     QGuiApplication::setDesktopFileName(QStringLiteral("papirol2"));
