@@ -1,6 +1,7 @@
 // The built program driven as a user drives it: real X server, real tray host, clicks and keys sent
 // with xdotool. What the user sees is read back from the screen and from the settings file.
 #include "commun.h"
+#include "settings/verrou.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -14,6 +15,8 @@
 #include <vector>
 
 #include <csignal>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -203,6 +206,24 @@ class TestBoutEnBout : public QObject
         p.setProcessChannelMode(QProcess::MergedChannels);
         p.start(QStringLiteral(PAPIROL2_EXECUTABLE), {});
         return p;
+    }
+
+    /** papirol2 run with these arguments in that folder, to its end. */
+    struct Sortie
+    {
+        int code = -1;
+        QByteArray sortie, erreur;
+    };
+    static Sortie commande(const QString &dossierDeTravail, const QStringList &arguments,
+                           const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+    {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(dossierDeTravail);
+        p.start(QStringLiteral(PAPIROL2_EXECUTABLE), arguments);
+        if (!p.waitForFinished(delaiMax) || p.exitStatus() != QProcess::NormalExit)
+            return {};
+        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
     }
 
     /** Stops every copy started, showing what each logged when the case failed. */
@@ -434,6 +455,161 @@ private slots:
             QDir(QStringLiteral("/.config/papirol2")).removeRecursively();
         QVERIFY(!aLaRacine);
         QCOMPARE(QFile::exists(memoire), dansLaBase);
+    }
+
+    // Each command does what its tray menu entry does, stored state included, and ends once taken.
+    void lesCommandes_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<bool>("actifAvant");
+        QTest::addColumn<bool>("actifApres");
+        QTest::newRow("changer") << QStringLiteral("--changer") << false << false;
+        QTest::newRow("activer") << QStringLiteral("--activer") << false << true;
+        QTest::newRow("désactiver") << QStringLiteral("--desactiver") << true << false;
+        QTest::newRow("quitter") << QStringLiteral("--quitter") << true << true;
+    }
+    void lesCommandes()
+    {
+        QFETCH(QString, option);
+        QFETCH(bool, actifAvant);
+        QFETCH(bool, actifApres);
+        // No picture left on the root by an earlier case.
+        QVERIFY(!outil("xsetroot -solid black").isNull());
+        const QList<QColor> couleurs {rouge, vert, bleu};
+        QVERIFY(creerImages(dossier("images"), couleurs));
+        QVERIFY(ecrireIni(dossier(), actifAvant, dossier("images")));
+        QProcess &p = lancer(dossier());
+        QVERIFY(!attendreIcone().isEmpty());
+        const int avant = actifAvant ? couleurAffichee(couleurs) : -1;
+        const Sortie s = commande(dossier(), {option});
+        QCOMPARE(s.code, 0);
+        QVERIFY(s.erreur.isEmpty());
+        const QSettings ini(dossier("Papirol2.ini"), QSettings::IniFormat);
+        QCOMPARE(ini.value(QStringLiteral("Options/active")).toBool(), actifApres);
+        if (option == QLatin1String("--quitter")) {
+            // Answered once the process is gone: only its exit status is left.
+            QFile etat(QStringLiteral("/proc/%1/stat").arg(p.processId()));
+            QVERIFY(!etat.open(QIODevice::ReadOnly) || etat.readAll().contains(") Z "));
+            QVERIFY(sortiAvecSucces(p));
+            QVERIFY(icones().isEmpty());
+        } else if (option != QLatin1String("--desactiver")) {
+            QVERIFY(couleurAffichee(couleurs, avant) >= 0);
+        }
+    }
+
+    // Without a running copy, or with a wrong line, nothing is started: exit 1 or 2 and a French word.
+    void lesLignesSansCopie_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("sortie");
+        QTest::addColumn<QByteArray>("erreur");
+        const QByteArray aucune("aucune copie"), usage("Utilisation");
+        QTest::newRow("changer") << QStringList {QStringLiteral("--changer")} << 1 << QByteArray() << aucune;
+        QTest::newRow("quitter") << QStringList {QStringLiteral("--quitter")} << 1 << QByteArray() << aucune;
+        QTest::newRow("aide") << QStringList {QStringLiteral("--help")} << 0 << QByteArray("--changer")
+                              << QByteArray();
+        QTest::newRow("inconnue") << QStringList {QStringLiteral("--changr")} << 2 << QByteArray() << usage;
+        QTest::newRow("deux commandes")
+            << QStringList {QStringLiteral("--changer"), QStringLiteral("--quitter")} << 2 << QByteArray()
+            << usage;
+        QTest::newRow("un fichier") << QStringList {QStringLiteral("image.jpg")} << 2 << QByteArray()
+                                    << usage;
+        QTest::newRow("au démarrage peut-être")
+            << QStringList {QStringLiteral("--au-demarrage"), QStringLiteral("peut-etre")} << 2
+            << QByteArray() << usage;
+    }
+    void lesLignesSansCopie()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, code);
+        QFETCH(QByteArray, sortie);
+        QFETCH(QByteArray, erreur);
+        QVERIFY(ecrireIni(dossier("seul"), true));
+        const Sortie s = commande(dossier("seul"), arguments);
+        QCOMPARE(s.code, code);
+        QVERIFY2(sortie.isEmpty() ? s.sortie.isEmpty() : s.sortie.contains(sortie), s.sortie.constData());
+        QVERIFY2(erreur.isEmpty() ? s.erreur.isEmpty() : s.erreur.contains(erreur), s.erreur.constData());
+        if (code == 1) {
+            QCOMPARE(s.erreur.count('\n'), 1);
+            QCOMPARE(icones().size(), 0);
+        }
+    }
+
+    // Clients that hold the channel silent, flood it or send a near word: the tray menu answers meanwhile, a
+    // real command goes through, and each of them is answered or dropped.
+    void desClientsHostiles()
+    {
+        const QList<QColor> couleurs {rouge, vert};
+        QVERIFY(creerImages(dossier("images"), couleurs));
+        QVERIFY(ecrireIni(dossier(), false, dossier("images")));
+        QProcess &p = lancer(dossier());
+        const QString icone = attendreIcone();
+        QVERIFY(!icone.isEmpty());
+        const QByteArray chemin = QFile::encodeName(cheminCanal(dossier("Papirol2.ini")));
+        const auto client = [&](const QByteArray &envoi) {
+            const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+            sockaddr_un adresse {};
+            adresse.sun_family = AF_UNIX;
+            qstrncpy(adresse.sun_path, chemin.constData(), sizeof adresse.sun_path);
+            if (::connect(fd, reinterpret_cast<sockaddr *>(&adresse), sizeof adresse) != 0)
+                return -1;
+            [[maybe_unused]] const ssize_t n
+                = send(fd, envoi.constData(), size_t(envoi.size()), MSG_NOSIGNAL);
+            return fd;
+        };
+        const int muet = client({}), deluge = client(QByteArray(1 << 20, 'x')),
+                  presque = client("changerr\n");
+        QVERIFY(muet >= 0 && deluge >= 0 && presque >= 0);
+        const auto fin = qScopeGuard([&] {
+            for (const int fd : {muet, deluge, presque})
+                close(fd);
+        });
+        QVERIFY(ouvrirMenu(icone));
+        QVERIFY(touches("Escape") && attendre([] { return menus() == 0; }));
+        QCOMPARE(commande(dossier(), {QStringLiteral("--changer")}).code, 0);
+        QVERIFY(couleurAffichee(couleurs) >= 0);
+        const auto reponse = [](int fd) {
+            QByteArray lu;
+            attendre([&] {
+                char tampon[16];
+                const ssize_t n = read(fd, tampon, sizeof tampon);
+                lu.append(tampon, int(qMax<ssize_t>(n, 0)));
+                return n == 0;
+            });
+            return lu;
+        };
+        QCOMPARE(reponse(presque), QByteArray("?\n"));
+        QCOMPARE(reponse(muet), QByteArray());
+        QCOMPARE(reponse(deluge), QByteArray());
+        QCOMPARE(p.state(), QProcess::Running);
+    }
+
+    // The start at login: an autostart entry in the current folder that desktop-file-validate takes, then
+    // none; a folder that cannot be written is said.
+    void auDemarrage()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dossier("config"));
+        const QString entree = dossier("config/autostart/papirol2.desktop");
+        const QString ici = dossier("dossier avec espace \\ et $");
+        QVERIFY(QDir().mkpath(ici));
+        Sortie s = commande(ici, {QStringLiteral("--au-demarrage"), QStringLiteral("oui")}, env);
+        QCOMPARE(s.code, 0);
+        QVERIFY(s.sortie.contains("démarrera"));
+        QProcess valider;
+        valider.start(QStringLiteral("desktop-file-validate"), {entree});
+        QVERIFY(valider.waitForFinished(delaiMax));
+        QVERIFY2(valider.exitCode() == 0 && valider.readAll().isEmpty(), qPrintable(entree));
+        QSettings lu(entree, QSettings::IniFormat);
+        QCOMPARE(lu.value(QStringLiteral("Desktop Entry/Path")).toString(), ici);
+        QCOMPARE(commande(ici, {QStringLiteral("--au-demarrage"), QStringLiteral("non")}, env).code, 0);
+        QVERIFY(!QFile::exists(entree));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dossier("Papirol2.ini"));
+        QVERIFY(ecrireIni(dossier(), false));
+        s = commande(ici, {QStringLiteral("--au-demarrage=oui")}, env);
+        QCOMPARE(s.code, 1);
+        QCOMPARE(s.erreur.count('\n'), 1);
     }
 
     // On a display of its own: no tray host until the test starts one.

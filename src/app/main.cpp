@@ -1,6 +1,9 @@
 #include "affichage.h"
+#include "audemarrage.h"
+#include "canal.h"
 #include "dossierpersonnel.h"
 #include "journal.h"
+#include "lignedecommande.h"
 #include "settings/verrou.h"
 #include "signaux.h"
 #include "sondebus.h"
@@ -13,10 +16,30 @@
 
 Q_LOGGING_CATEGORY(lcDemarrage, "papirol2.demarrage", QtCriticalMsg)
 
+namespace {
+QString ini()
+{
+    return QDir::current().absoluteFilePath(QStringLiteral("Papirol2.ini"));
+}
+} // namespace
+
 int main(int argc, char *argv[])
 {
-    // Before Qt reads the environment: the home its stores hang from, a bus it can talk to.
+    // Before Qt reads the environment: the home its stores hang from.
     const auto maisonTemporaire = etablirDossierPersonnel();
+    const LigneDeCommande ligne = lireLigneDeCommande(argc, argv);
+    switch (ligne.action) {
+    case LigneDeCommande::Action::Aide:
+    case LigneDeCommande::Action::Erreur:
+        return afficherUsage(ligne.action == LigneDeCommande::Action::Erreur);
+    case LigneDeCommande::Action::Commande:
+        return envoyerCommande(cheminCanal(ini()), ligne.valeur.constData());
+    case LigneDeCommande::Action::AuDemarrage:
+        return reglerAuDemarrage(ligne.valeur == "oui");
+    case LigneDeCommande::Action::Demarrer:
+        break;
+    }
+    // And a bus Qt can talk to.
     sonderBusSession();
     ArretSurSignal::preparer();
 
@@ -34,7 +57,7 @@ int main(int argc, char *argv[])
     QCoreApplication::installTranslator(&traducteur);
 
     // One running copy per settings file, the lock named after the ini's absolute path.
-    const QString chemin = cheminVerrou(QDir::current().absoluteFilePath(QStringLiteral("Papirol2.ini")));
+    const QString chemin = cheminVerrou(ini());
     QLockFile verrou(chemin);
     verrou.setStaleLockTime(0);
     if (chemin.isEmpty()) {
@@ -45,6 +68,9 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    // Listening once the lock is ours, taking commands once there is a menu to take them.
+    Canal canal(cheminCanal(ini()));
     Papirol2 papirol2;
+    QObject::connect(&canal, &Canal::commande, &papirol2, &Papirol2::on_commande);
     return application.exec();
 }

@@ -1,6 +1,7 @@
 #include "sondebus.h"
 
 #include "journal.h"
+#include "prise.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -10,8 +11,6 @@
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 #endif
 
@@ -38,31 +37,12 @@ QByteArray socketDe(const QByteArray &adresse)
     return {};
 }
 
-/** Waits for events on fd until the deadline; false when it passed. */
-bool attendre(int fd, short evenements, const QElapsedTimer &chrono)
-{
-    pollfd p {fd, evenements, 0};
-    for (;;) {
-        const qint64 reste = delaiMs - chrono.elapsed();
-        if (reste <= 0)
-            return false;
-        const int n = poll(&p, 1, int(reste));
-        if (n > 0)
-            return true;
-        if (n == 0 || errno != EINTR)
-            return false;
-    }
-}
-
 Reponse sonder(const QByteArray &chemin)
 {
-    sockaddr_un adresse {};
-    adresse.sun_family = AF_UNIX;
-    if (chemin.size() >= int(sizeof adresse.sun_path))
+    sockaddr_un adresse;
+    socklen_t taille;
+    if (!adressePrise(chemin, &adresse, &taille))
         return Reponse::Injoignable;
-    memcpy(adresse.sun_path, chemin.constData(), size_t(chemin.size()));
-    const socklen_t taille = socklen_t(offsetof(sockaddr_un, sun_path) + size_t(chemin.size())
-                                       + (chemin.startsWith('\0') ? 0 : 1));
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return Reponse::Injoignable;
@@ -73,7 +53,7 @@ Reponse sonder(const QByteArray &chemin)
         // A full backlog makes a Unix connect wait (EAGAIN); a refused or missing socket is Qt's to report.
         if (errno != EINPROGRESS && errno != EAGAIN)
             reponse = Reponse::Injoignable;
-        else if (!attendre(fd, POLLOUT, chrono))
+        else if (!attendrePrise(fd, POLLOUT, chrono, delaiMs))
             reponse = Reponse::Muet;
     }
     if (reponse == Reponse::Muet) {
@@ -81,7 +61,7 @@ Reponse sonder(const QByteArray &chemin)
         const QByteArray uid = QByteArray::number(qulonglong(geteuid())).toHex();
         const QByteArray demande = QByteArray(1, '\0') + "AUTH EXTERNAL " + uid + "\r\n";
         if (send(fd, demande.constData(), size_t(demande.size()), MSG_NOSIGNAL) == demande.size()
-            && attendre(fd, POLLIN, chrono)) {
+            && attendrePrise(fd, POLLIN, chrono, delaiMs)) {
             char octet;
             reponse = recv(fd, &octet, 1, 0) == 1 ? Reponse::Repond : Reponse::Injoignable;
         }
