@@ -612,6 +612,88 @@ private slots:
         QCOMPARE(s.erreur.count('\n'), 1);
     }
 
+    // No notification area a few seconds after start: the user is told once, by a real notification daemon
+    // on a bus of the test's own, else on stderr; with a tray host, never.
+    void unAvisSansPlateau_data()
+    {
+        QTest::addColumn<bool>("plateau");
+        QTest::addColumn<bool>("service");
+        // Notify calls seen on the bus, answered or not; the line on stderr when none was answered.
+        QTest::addColumn<int>("notifications");
+        QTest::addColumn<bool>("surStderr");
+        QTest::newRow("ni plateau ni service") << false << false << 1 << true;
+        QTest::newRow("service sans plateau") << false << true << 1 << false;
+        QTest::newRow("plateau") << true << true << 0 << false;
+    }
+    void unAvisSansPlateau()
+    {
+        QFETCH(bool, plateau);
+        QFETCH(bool, service);
+        QFETCH(int, notifications);
+        QFETCH(bool, surStderr);
+        Processus xvfb, daemon, dunst, moniteur;
+        const QByteArray ecranPrincipal = qgetenv("DISPLAY");
+        const auto fin = qScopeGuard([&] {
+            arreterTout();
+            qputenv("DISPLAY", ecranPrincipal);
+        });
+        if (!plateau)
+            QVERIFY(autreEcran(xvfb));
+        // A bus that starts no service on demand: the notification daemon is there only when the row says so.
+        QFile::remove(dossier("bus-avis"));
+        QFile config(dossier("bus-avis.conf"));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write(
+            "<busconfig><type>session</type><listen>unix:path=" + QFile::encodeName(dossier("bus-avis"))
+            + "</listen><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+              "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
+        config.close();
+        daemon.start(QStringLiteral("dbus-daemon"),
+                     {QStringLiteral("--config-file=") + config.fileName(), QStringLiteral("--nofork"),
+                      QStringLiteral("--print-address=1")});
+        QByteArray adresse;
+        QVERIFY(attendre([&] { return (adresse += daemon.readAllStandardOutput()).contains('\n'); }));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromLatin1(adresse.trimmed()));
+        moniteur.setProcessEnvironment(env);
+        moniteur.start(QStringLiteral("dbus-monitor"),
+                       {QStringLiteral("interface='org.freedesktop.Notifications',member='Notify'")});
+        if (service) {
+            dunst.setProcessEnvironment(env);
+            dunst.setProcessChannelMode(QProcess::MergedChannels);
+            dunst.start(QStringLiteral("dunst"), {});
+            QVERIFY(attendre([&] {
+                QProcess question;
+                question.setProcessEnvironment(env);
+                question.start(QStringLiteral("dbus-send"),
+                               {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                                QStringLiteral("--dest=org.freedesktop.DBus"),
+                                QStringLiteral("/org/freedesktop/DBus"),
+                                QStringLiteral("org.freedesktop.DBus.NameHasOwner"),
+                                QStringLiteral("string:org.freedesktop.Notifications")});
+                return question.waitForFinished(delaiMax)
+                    && question.readAllStandardOutput().contains("true");
+            }));
+        }
+        QVERIFY(ecrireIni(dossier(), false));
+        QProcess &p = lancer(dossier(), env);
+        QByteArray vu, journal;
+        const auto compter = [&] {
+            vu += moniteur.readAllStandardOutput();
+            journal += p.readAll();
+            return vu.count("member=Notify");
+        };
+        if (notifications > 0 || surStderr)
+            QVERIFY(attendre([&] {
+                return compter() >= notifications && (!surStderr || journal.contains("tourne sans icône"));
+            }));
+        // Said after about five seconds: given as long again to come twice, or at all.
+        QTest::qWait(notifications > 0 || surStderr ? delaiAbsence : 5000 + delaiAbsence);
+        QCOMPARE(compter(), notifications);
+        QCOMPARE(journal.count("tourne sans icône"), int(surStderr));
+        QCOMPARE(p.state(), QProcess::Running);
+    }
+
     // On a display of its own: no tray host until the test starts one.
     void sansPlateauAuDemarrage()
     {

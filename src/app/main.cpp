@@ -1,5 +1,6 @@
 #include "affichage.h"
 #include "audemarrage.h"
+#include "avissansplateau.h"
 #include "canal.h"
 #include "dossierpersonnel.h"
 #include "journal.h"
@@ -72,5 +73,6 @@ int main(int argc, char *argv[])
     Canal canal(cheminCanal(ini()));
     Papirol2 papirol2;
     QObject::connect(&canal, &Canal::commande, &papirol2, &Papirol2::on_commande);
+    prevoirAvisSansPlateau(&papirol2);
     return application.exec();
 }
