@@ -39,9 +39,11 @@ bool sessionGraphique(int argc, char *argv[])
 #endif
 }
 
+#ifdef Q_OS_UNIX
 // Where stderr went before the application object was begun, and where it goes meanwhile.
 int stderrOriginal = -1;
 FILE *stderrRetenu = nullptr;
+#endif
 
 void rendreStderr()
 {
@@ -104,6 +106,7 @@ void GardeAffichage::fin()
     active = false;
     qInstallMessageHandler(precedent);
     rendreStderr();
+#ifdef Q_OS_UNIX
     if (stderrRetenu) {
         rewind(stderrRetenu);
         char tampon[4096];
@@ -113,4 +116,5 @@ void GardeAffichage::fin()
         fclose(stderrRetenu);
         stderrRetenu = nullptr;
     }
+#endif
 }

@@ -135,6 +135,8 @@ void Canal::lire(int fd)
     }
     qCInfo(lcDemarrage) << "an unknown command was refused";
     fermer(fd, "?\n");
+#else
+    Q_UNUSED(fd);
 #endif
 }
 
