@@ -12,14 +12,10 @@
 #include <cstdio>
 #include <cstring>
 
-#ifdef Q_OS_UNIX
 #include <cerrno>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
-
-const char *const Canal::mots[4] = {"changer", "activer", "desactiver", "quitter"};
 
 namespace {
 // The longest word and its newline, with room; anything longer is junk.
@@ -28,20 +24,17 @@ constexpr int tailleMax = 32;
 constexpr int delaiClientMs = 1000;
 constexpr int clientsMax = 16;
 
-#ifdef Q_OS_UNIX
 bool deCetUtilisateur(int fd)
 {
     ucred qui {};
     socklen_t taille = sizeof qui;
     return getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &qui, &taille) == 0 && qui.uid == geteuid();
 }
-#endif
 } // namespace
 
 Canal::Canal(const QString &chemin)
     : chemin(chemin)
 {
-#ifdef Q_OS_UNIX
     sockaddr_un adresse;
     socklen_t taille;
     if (!adressePrise(QFile::encodeName(chemin), &adresse, &taille)) {
@@ -64,12 +57,10 @@ Canal::Canal(const QString &chemin)
     }
     auto *notificateur = new QSocketNotifier(ecoute, QSocketNotifier::Read, this);
     connect(notificateur, &QSocketNotifier::activated, this, &Canal::accepter);
-#endif
 }
 
 Canal::~Canal()
 {
-#ifdef Q_OS_UNIX
     while (!clients.empty())
         fermer(clients.back().fd);
     // attendentLaFin stay open: the kernel closes them once the process is gone, which their clients wait
@@ -78,12 +69,10 @@ Canal::~Canal()
         close(ecoute);
         QFile::remove(chemin);
     }
-#endif
 }
 
 void Canal::accepter()
 {
-#ifdef Q_OS_UNIX
     for (;;) {
         const int fd = accept4(ecoute, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0)
@@ -102,12 +91,10 @@ void Canal::accepter()
         client.delai->start(delaiClientMs);
         clients.push_back(client);
     }
-#endif
 }
 
 void Canal::lire(int fd)
 {
-#ifdef Q_OS_UNIX
     auto client = std::find_if(clients.begin(), clients.end(), [fd](const Client &c) { return c.fd == fd; });
     if (client == clients.end())
         return;
@@ -135,14 +122,10 @@ void Canal::lire(int fd)
     }
     qCInfo(lcDemarrage) << "an unknown command was refused";
     fermer(fd, "?\n");
-#else
-    Q_UNUSED(fd);
-#endif
 }
 
 void Canal::fermer(int fd, const QByteArray &reponse, bool garder)
 {
-#ifdef Q_OS_UNIX
     auto client = std::find_if(clients.begin(), clients.end(), [fd](const Client &c) { return c.fd == fd; });
     if (client == clients.end())
         return;
@@ -159,11 +142,6 @@ void Canal::fermer(int fd, const QByteArray &reponse, bool garder)
     else
         close(fd);
     clients.erase(client);
-#else
-    Q_UNUSED(fd);
-    Q_UNUSED(reponse);
-    Q_UNUSED(garder);
-#endif
 }
 
 namespace {
@@ -176,7 +154,6 @@ void dire(const char *texte)
 
 int envoyerCommande(const QString &chemin, const char *mot)
 {
-#ifdef Q_OS_UNIX
     // The copy answers between two events; a copy busy for longer than this is as good as stuck.
     constexpr int delaiReponseMs = 10000;
     sockaddr_un adresse;
@@ -213,10 +190,4 @@ int envoyerCommande(const QString &chemin, const char *mot)
     dire(reponse.startsWith("?\n") ? "papirol2 : la copie en cours ne connaît pas cette commande.\n"
                                    : "papirol2 : la copie en cours n'a pas répondu.\n");
     return 1;
-#else
-    Q_UNUSED(chemin);
-    Q_UNUSED(mot);
-    dire("papirol2 : les commandes à la copie en cours n'existent pas encore sous Windows.\n");
-    return 1;
-#endif
 }

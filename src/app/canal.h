@@ -13,7 +13,8 @@ class QTimer;
  * sends one command word and a newline and gets "ok" once the copy has taken it; for "quitter" the
  * connection then stays open until the copy is gone. Each client is read as the event loop finds its bytes
  * there, with a bound on size and time, so that junk, floods or a silent client never hold the GUI thread.
- * Unix only; elsewhere it listens to nothing.
+ * On Windows the channel is a message-only window named after the lock, which takes the fixed command codes
+ * only, through the GUI thread's own message loop.
  */
 class Canal final : public QObject
 {
@@ -21,7 +22,7 @@ class Canal final : public QObject
 
 public:
     /** The command words, as the client sends them. */
-    static const char *const mots[4];
+    static constexpr const char *mots[4] = {"changer", "activer", "desactiver", "quitter"};
 
     explicit Canal(const QString &chemin);
     ~Canal() override;
@@ -46,6 +47,7 @@ private:
     int ecoute = -1;
     std::vector<Client> clients;
     std::vector<int> attendentLaFin;
+    void *fenetre = nullptr;
 };
 
 /** The client side: sends mot to the copy listening at chemin; the process's exit code, said in French. */

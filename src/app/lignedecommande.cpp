@@ -3,7 +3,12 @@
 #include "canal.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace {
 // Qt's own options that the application object takes, with one value or none.
@@ -93,4 +98,32 @@ int afficherUsage(bool erreur)
         "commande est incorrecte.\n",
         erreur ? stderr : stdout);
     return erreur ? 2 : 0;
+}
+
+#ifdef Q_OS_WIN
+namespace {
+UINT pageAvant = 0;
+void rendrePage()
+{
+    SetConsoleOutputCP(pageAvant);
+}
+} // namespace
+#endif
+
+void ouvrirConsole()
+{
+#ifdef Q_OS_WIN
+    const bool sortie = GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_UNKNOWN;
+    const bool erreur = GetFileType(GetStdHandle(STD_ERROR_HANDLE)) == FILE_TYPE_UNKNOWN;
+    if ((sortie || erreur) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+        if (sortie)
+            freopen("CONOUT$", "w", stdout);
+        if (erreur)
+            freopen("CONOUT$", "w", stderr);
+        // Every line printed is UTF-8; the console it borrows gets its code page back.
+        pageAvant = GetConsoleOutputCP();
+        SetConsoleOutputCP(CP_UTF8);
+        atexit(rendrePage);
+    }
+#endif
 }

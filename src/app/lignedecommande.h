@@ -18,3 +18,7 @@ LigneDeCommande lireLigneDeCommande(int argc, char *argv[]);
 
 /** The French usage, on stdout for --help, else on stderr with exit code 2. */
 int afficherUsage(bool erreur);
+
+/** On Windows a GUI program has no console: what it says goes to the one it was started from, unless its
+ * output is redirected. Nothing elsewhere. */
+void ouvrirConsole();

@@ -29,6 +29,8 @@ int main(int argc, char *argv[])
     // Before Qt reads the environment: the home its stores hang from.
     const auto maisonTemporaire = etablirDossierPersonnel();
     const LigneDeCommande ligne = lireLigneDeCommande(argc, argv);
+    if (ligne.action != LigneDeCommande::Action::Demarrer)
+        ouvrirConsole();
     switch (ligne.action) {
     case LigneDeCommande::Action::Aide:
     case LigneDeCommande::Action::Erreur:
