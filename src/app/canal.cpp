@@ -130,8 +130,8 @@ void Canal::fermer(int fd, const QByteArray &reponse, bool garder)
     if (client == clients.end())
         return;
     // A few bytes into an empty socket buffer: this never waits.
-    if (!reponse.isEmpty()) [[maybe_unused]]
-        const ssize_t n = send(fd, reponse.constData(), size_t(reponse.size()), MSG_NOSIGNAL);
+    if (!reponse.isEmpty() && send(fd, reponse.constData(), size_t(reponse.size()), MSG_NOSIGNAL) < 0)
+        qCInfo(lcDemarrage) << "a command client left before its answer";
     // Called from their own signals: they go once it has returned.
     client->notificateur->setEnabled(false);
     client->notificateur->deleteLater();
@@ -158,20 +158,27 @@ int envoyerCommande(const QString &chemin, const char *mot)
     constexpr int delaiReponseMs = 10000;
     sockaddr_un adresse;
     socklen_t taille;
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0 || !adressePrise(QFile::encodeName(chemin), &adresse, &taille)
-        || ::connect(fd, reinterpret_cast<sockaddr *>(&adresse), taille) != 0) {
+    QElapsedTimer chrono;
+    chrono.start();
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    bool connecte = fd >= 0 && adressePrise(QFile::encodeName(chemin), &adresse, &taille);
+    // A copy whose backlog is full refuses for now (EAGAIN), not for good.
+    while (connecte && ::connect(fd, reinterpret_cast<sockaddr *>(&adresse), taille) != 0) {
+        connecte = errno == EAGAIN && chrono.elapsed() < delaiReponseMs;
+        if (connecte)
+            usleep(20000);
+    }
+    if (!connecte) {
         if (fd >= 0)
             close(fd);
         dire("papirol2 : aucune copie de papirol2 ne tourne sur le Papirol2.ini de ce dossier.\n");
         return 1;
     }
     const QByteArray demande = QByteArray(mot) + '\n';
-    QElapsedTimer chrono;
-    chrono.start();
     QByteArray reponse;
     bool ferme = false;
-    if (send(fd, demande.constData(), size_t(demande.size()), MSG_NOSIGNAL) == demande.size()) {
+    if (attendrePrise(fd, POLLOUT, chrono, delaiReponseMs)
+        && send(fd, demande.constData(), size_t(demande.size()), MSG_NOSIGNAL) == demande.size()) {
         // For "quitter", the copy is gone when it closes the connection.
         const bool jusquALaFin = !strcmp(mot, "quitter");
         while (!ferme && (jusquALaFin || !reponse.contains('\n'))
@@ -181,7 +188,7 @@ int envoyerCommande(const QString &chemin, const char *mot)
             if (n > 0)
                 reponse.append(tampon, int(n));
             else
-                ferme = n == 0 || errno != EINTR;
+                ferme = n == 0 || (errno != EINTR && errno != EAGAIN);
         }
     }
     close(fd);
