@@ -25,6 +25,7 @@ lancer decodage xvfb-run -a -s "-screen 0 1920x1080x24" "$construction/bench/dec
 lancer bench-sway.sh bash "$ici/bench-sway.sh" "$construction"
 lancer bench-calque.sh bash "$ici/bench-calque.sh" "$construction"
 lancer demarrage.sh bash "$ici/demarrage.sh" "$construction"
+lancer commande.sh bash "$ici/commande.sh" "$construction"
 lancer veille.sh bash "$ici/veille.sh" "$construction"
 
 if [ "${#echecs[@]}" -gt 0 ]; then

@@ -147,6 +147,11 @@ xdotool mousemove "$icone_x" "$icone_y" click 1
 verifier "a left click on the icon changes the wallpaper" attendre 15 fond_change
 verifier "the desktop shows the new picture" attendre 10 fond_affiche $((largeur / 2)) $((hauteur / 2))
 
+avant=$(fond)
+wine "$exe" --changer >/dev/null 2>&1
+verifier "--changer is taken by the running copy (exit 0)" test $? = 0
+verifier "and changes its wallpaper" attendre 15 fond_change
+
 wine "$exe" >/dev/null 2>&1 &
 second=$!
 verifier "the single-copy lock is in the user's local application data" \
@@ -201,5 +206,27 @@ verifier "\"Quitter\" ends the program" attendre 30 fini "$premier"
 wait "$premier"
 rc=$?
 verifier "with exit code 0 (was $rc)" test "$rc" = 0
+
+# The start at login: a shortcut made by the shell, to this program, starting in this folder.
+wine "$exe" --au-demarrage oui >/dev/null 2>&1
+verifier "--au-demarrage oui exits with 0" test $? = 0
+lien=$(find "$WINEPREFIX/drive_c/users" -ipath '*/Start Menu/Programs/Startup/Papirol 2.lnk')
+verifier "it leaves "Papirol 2.lnk" in the Startup folder, the installer's own" test -n "$lien"
+# The shell stores the target in 8-bit and the working folder in UTF-16 strings.
+chaines() { strings -a "$lien"; strings -a -el "$lien"; }
+verifier "whose target is this program" eval 'chaines | grep -qiF "$(winepath -w "$exe")"'
+verifier "and whose working folder is this one" eval 'chaines | grep -qiF "$(winepath -w "$travail")"'
+wine "$exe" --au-demarrage non >/dev/null 2>&1
+verifier "--au-demarrage non removes it" test ! -e "$lien"
+
+# Commands with no copy running start none; --quitter returns once the copy is gone.
+wine "$exe" --changer >/dev/null 2>&1
+verifier "--changer with no copy running exits with 1" test $? = 1
+wine "$exe" >/dev/null 2>&1 &
+troisieme=$!
+verifier "a new copy takes commands" attendre 60 eval 'wine "$exe" --activer >/dev/null 2>&1'
+wine "$exe" --quitter >/dev/null 2>&1
+verifier "--quitter is taken (exit 0)" test $? = 0
+verifier "and the copy is gone" attendre 5 fini "$troisieme"
 
 bilan

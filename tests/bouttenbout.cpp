@@ -1,6 +1,7 @@
 // The built program driven as a user drives it: real X server, real tray host, clicks and keys sent
 // with xdotool. What the user sees is read back from the screen and from the settings file.
 #include "commun.h"
+#include "settings/verrou.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -12,6 +13,11 @@
 
 #include <memory>
 #include <vector>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 // Generous: a loaded machine must slow the test down, not fail it.
@@ -190,14 +196,34 @@ class TestBoutEnBout : public QObject
     }
 
     /** A copy of the program working in that folder, so reading the settings file there. */
-    QProcess &lancer(const QString &dossierDeTravail)
+    QProcess &lancer(const QString &dossierDeTravail,
+                     const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
     {
         programmes.push_back(std::make_unique<Processus>());
         QProcess &p = *programmes.back();
+        p.setProcessEnvironment(env);
         p.setWorkingDirectory(dossierDeTravail);
         p.setProcessChannelMode(QProcess::MergedChannels);
         p.start(QStringLiteral(PAPIROL2_EXECUTABLE), {});
         return p;
+    }
+
+    /** papirol2 run with these arguments in that folder, to its end. */
+    struct Sortie
+    {
+        int code = -1;
+        QByteArray sortie, erreur;
+    };
+    static Sortie commande(const QString &dossierDeTravail, const QStringList &arguments,
+                           const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+    {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(dossierDeTravail);
+        p.start(QStringLiteral(PAPIROL2_EXECUTABLE), arguments);
+        if (!p.waitForFinished(delaiMax) || p.exitStatus() != QProcess::NormalExit)
+            return {};
+        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
     }
 
     /** Stops every copy started, showing what each logged when the case failed. */
@@ -332,6 +358,340 @@ private slots:
         QVERIFY2(chrono.elapsed() < 30000, "Quitter waited for the listing");
         partage.couper();
         QVERIFY(sortiAvecSucces(encore));
+    }
+
+    // A logout's or a terminal's signal ends the program as "Quitter" does: exit 0, icon gone.
+    void unSignalFinitCommeQuitter_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+    void unSignalFinitCommeQuitter()
+    {
+        QFETCH(int, signal);
+        QVERIFY(ecrireIni(dossier(), false));
+        QProcess &p = lancer(dossier());
+        QVERIFY(!attendreIcone().isEmpty());
+        QCOMPARE(kill(pid_t(p.processId()), signal), 0);
+        QVERIFY(sortiAvecSucces(p));
+        QVERIFY(icones().isEmpty());
+    }
+
+    // A session bus whose daemon is stopped accepts connections and never answers: the icon and the picture
+    // come all the same, and a signal still ends the program.
+    void unBusMuet()
+    {
+        Processus daemon;
+        daemon.start(QStringLiteral("dbus-daemon"),
+                     {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                      QStringLiteral("--print-address=1"),
+                      QStringLiteral("--address=unix:path=") + dossier("bus")});
+        QByteArray adresse;
+        QVERIFY(attendre([&] { return (adresse += daemon.readAllStandardOutput()).contains('\n'); }));
+        QCOMPARE(kill(pid_t(daemon.processId()), SIGSTOP), 0);
+        const auto reprise = qScopeGuard([&] { kill(pid_t(daemon.processId()), SIGCONT); });
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromLatin1(adresse.trimmed()));
+        const QList<QColor> couleurs {rouge, vert};
+        QVERIFY(creerImages(dossier("images"), couleurs));
+        QVERIFY(ecrireIni(dossier(), true, dossier("images")));
+        QProcess &p = lancer(dossier(), env);
+        QVERIFY(!attendreIcone().isEmpty());
+        QVERIFY(couleurAffichee(couleurs) >= 0);
+        p.terminate();
+        QVERIFY(sortiAvecSucces(p));
+    }
+
+    // With HOME unset the stores go to the home the password database gives, and without one nowhere that
+    // lasts: never under "/". The database is a file of the test's own, read through nss_wrapper.
+    void sansHome_data()
+    {
+        QTest::addColumn<bool>("dansLaBase");
+        QTest::newRow("home de la base") << true;
+        QTest::newRow("absent de la base") << false;
+    }
+    void sansHome()
+    {
+        QFETCH(bool, dansLaBase);
+        const QString nss = QStringLiteral("/usr/lib/x86_64-linux-gnu/libnss_wrapper.so");
+        if (!QFile::exists(nss))
+            QSKIP("nss_wrapper is not installed");
+        if (QFileInfo::exists(QStringLiteral("/.config/papirol2")))
+            QSKIP("/.config/papirol2 exists already: a store put there could not be told apart");
+        const QString maison = dossier("maison");
+        QVERIFY(QDir(maison).removeRecursively() && QDir().mkpath(maison));
+        QFile base(dossier("passwd"));
+        QVERIFY(base.open(QIODevice::WriteOnly));
+        const uint uid = getuid();
+        base.write(QStringLiteral("moi:x:%1:%2::%3:/bin/sh\n")
+                       .arg(dansLaBase ? uid : uid + 4242)
+                       .arg(getgid())
+                       .arg(maison)
+                       .toUtf8());
+        base.close();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *nom : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+            env.remove(QString::fromLatin1(nom));
+        env.insert(QStringLiteral("LD_PRELOAD"), nss);
+        env.insert(QStringLiteral("NSS_WRAPPER_PASSWD"), base.fileName());
+        env.insert(QStringLiteral("NSS_WRAPPER_GROUP"), QStringLiteral("/etc/group"));
+        const QList<QColor> couleurs {rouge, vert};
+        QVERIFY(creerImages(dossier("images"), couleurs));
+        QVERIFY(ecrireIni(dossier(), true, dossier("images")));
+        QProcess &p = lancer(dossier(), env);
+        // The last picture shown is stored once it shows.
+        QVERIFY(couleurAffichee(couleurs) >= 0);
+        const QString memoire = maison + QStringLiteral("/.config/papirol2/rotation.ini");
+        if (dansLaBase)
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(memoire), delaiMax);
+        else
+            QTest::qWait(delaiAbsence);
+        p.terminate();
+        QVERIFY(sortiAvecSucces(p));
+        const bool aLaRacine = QFileInfo::exists(QStringLiteral("/.config/papirol2"));
+        if (aLaRacine)
+            QDir(QStringLiteral("/.config/papirol2")).removeRecursively();
+        QVERIFY(!aLaRacine);
+        QCOMPARE(QFile::exists(memoire), dansLaBase);
+    }
+
+    // Each command does what its tray menu entry does, stored state included, and ends once taken.
+    void lesCommandes_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<bool>("actifAvant");
+        QTest::addColumn<bool>("actifApres");
+        QTest::newRow("changer") << QStringLiteral("--changer") << false << false;
+        QTest::newRow("activer") << QStringLiteral("--activer") << false << true;
+        QTest::newRow("désactiver") << QStringLiteral("--desactiver") << true << false;
+        QTest::newRow("quitter") << QStringLiteral("--quitter") << true << true;
+    }
+    void lesCommandes()
+    {
+        QFETCH(QString, option);
+        QFETCH(bool, actifAvant);
+        QFETCH(bool, actifApres);
+        // No picture left on the root by an earlier case.
+        QVERIFY(!outil("xsetroot -solid black").isNull());
+        const QList<QColor> couleurs {rouge, vert, bleu};
+        QVERIFY(creerImages(dossier("images"), couleurs));
+        QVERIFY(ecrireIni(dossier(), actifAvant, dossier("images")));
+        QProcess &p = lancer(dossier());
+        QVERIFY(!attendreIcone().isEmpty());
+        const int avant = actifAvant ? couleurAffichee(couleurs) : -1;
+        const Sortie s = commande(dossier(), {option});
+        QCOMPARE(s.code, 0);
+        QVERIFY(s.erreur.isEmpty());
+        const QSettings ini(dossier("Papirol2.ini"), QSettings::IniFormat);
+        QCOMPARE(ini.value(QStringLiteral("Options/active")).toBool(), actifApres);
+        if (option == QLatin1String("--quitter")) {
+            // Answered once the process is gone: only its exit status is left.
+            QFile etat(QStringLiteral("/proc/%1/stat").arg(p.processId()));
+            QVERIFY(!etat.open(QIODevice::ReadOnly) || etat.readAll().contains(") Z "));
+            QVERIFY(sortiAvecSucces(p));
+            QVERIFY(icones().isEmpty());
+        } else if (option != QLatin1String("--desactiver")) {
+            QVERIFY(couleurAffichee(couleurs, avant) >= 0);
+        }
+    }
+
+    // Without a running copy, or with a wrong line, nothing is started: exit 1 or 2 and a French word.
+    void lesLignesSansCopie_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("sortie");
+        QTest::addColumn<QByteArray>("erreur");
+        const QByteArray aucune("aucune copie"), usage("Utilisation");
+        QTest::newRow("changer") << QStringList {QStringLiteral("--changer")} << 1 << QByteArray() << aucune;
+        QTest::newRow("quitter") << QStringList {QStringLiteral("--quitter")} << 1 << QByteArray() << aucune;
+        QTest::newRow("aide") << QStringList {QStringLiteral("--help")} << 0 << QByteArray("--changer")
+                              << QByteArray();
+        QTest::newRow("inconnue") << QStringList {QStringLiteral("--changr")} << 2 << QByteArray() << usage;
+        QTest::newRow("deux commandes")
+            << QStringList {QStringLiteral("--changer"), QStringLiteral("--quitter")} << 2 << QByteArray()
+            << usage;
+        QTest::newRow("un fichier") << QStringList {QStringLiteral("image.jpg")} << 2 << QByteArray()
+                                    << usage;
+        QTest::newRow("au démarrage peut-être")
+            << QStringList {QStringLiteral("--au-demarrage"), QStringLiteral("peut-etre")} << 2
+            << QByteArray() << usage;
+    }
+    void lesLignesSansCopie()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, code);
+        QFETCH(QByteArray, sortie);
+        QFETCH(QByteArray, erreur);
+        QVERIFY(ecrireIni(dossier("seul"), true));
+        const Sortie s = commande(dossier("seul"), arguments);
+        QCOMPARE(s.code, code);
+        QVERIFY2(sortie.isEmpty() ? s.sortie.isEmpty() : s.sortie.contains(sortie), s.sortie.constData());
+        QVERIFY2(erreur.isEmpty() ? s.erreur.isEmpty() : s.erreur.contains(erreur), s.erreur.constData());
+        if (code == 1) {
+            QCOMPARE(s.erreur.count('\n'), 1);
+            QCOMPARE(icones().size(), 0);
+        }
+    }
+
+    // Clients that hold the channel silent, flood it or send a near word: the tray menu answers meanwhile, a
+    // real command goes through, and each of them is answered or dropped.
+    void desClientsHostiles()
+    {
+        const QList<QColor> couleurs {rouge, vert};
+        QVERIFY(creerImages(dossier("images"), couleurs));
+        QVERIFY(ecrireIni(dossier(), false, dossier("images")));
+        QProcess &p = lancer(dossier());
+        const QString icone = attendreIcone();
+        QVERIFY(!icone.isEmpty());
+        const QByteArray chemin = QFile::encodeName(cheminCanal(dossier("Papirol2.ini")));
+        const auto client = [&](const QByteArray &envoi) {
+            const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+            sockaddr_un adresse {};
+            adresse.sun_family = AF_UNIX;
+            qstrncpy(adresse.sun_path, chemin.constData(), sizeof adresse.sun_path);
+            if (::connect(fd, reinterpret_cast<sockaddr *>(&adresse), sizeof adresse) != 0)
+                return -1;
+            [[maybe_unused]] const ssize_t n
+                = send(fd, envoi.constData(), size_t(envoi.size()), MSG_NOSIGNAL);
+            return fd;
+        };
+        const int muet = client({}), deluge = client(QByteArray(1 << 20, 'x')),
+                  presque = client("changerr\n");
+        QVERIFY(muet >= 0 && deluge >= 0 && presque >= 0);
+        const auto fin = qScopeGuard([&] {
+            for (const int fd : {muet, deluge, presque})
+                close(fd);
+        });
+        QVERIFY(ouvrirMenu(icone));
+        QVERIFY(touches("Escape") && attendre([] { return menus() == 0; }));
+        QCOMPARE(commande(dossier(), {QStringLiteral("--changer")}).code, 0);
+        QVERIFY(couleurAffichee(couleurs) >= 0);
+        const auto reponse = [](int fd) {
+            QByteArray lu;
+            attendre([&] {
+                char tampon[16];
+                const ssize_t n = read(fd, tampon, sizeof tampon);
+                lu.append(tampon, int(qMax<ssize_t>(n, 0)));
+                return n == 0;
+            });
+            return lu;
+        };
+        QCOMPARE(reponse(presque), QByteArray("?\n"));
+        QCOMPARE(reponse(muet), QByteArray());
+        QCOMPARE(reponse(deluge), QByteArray());
+        QCOMPARE(p.state(), QProcess::Running);
+    }
+
+    // The start at login: an autostart entry in the current folder that desktop-file-validate takes, then
+    // none; a folder that cannot be written is said.
+    void auDemarrage()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dossier("config"));
+        const QString entree = dossier("config/autostart/papirol2.desktop");
+        const QString ici = dossier("dossier avec espace \\ et $");
+        QVERIFY(QDir().mkpath(ici));
+        Sortie s = commande(ici, {QStringLiteral("--au-demarrage"), QStringLiteral("oui")}, env);
+        QCOMPARE(s.code, 0);
+        QVERIFY(s.sortie.contains("démarrera"));
+        QProcess valider;
+        valider.start(QStringLiteral("desktop-file-validate"), {entree});
+        QVERIFY(valider.waitForFinished(delaiMax));
+        QVERIFY2(valider.exitCode() == 0 && valider.readAll().isEmpty(), qPrintable(entree));
+        QSettings lu(entree, QSettings::IniFormat);
+        QCOMPARE(lu.value(QStringLiteral("Desktop Entry/Path")).toString(), ici);
+        QCOMPARE(commande(ici, {QStringLiteral("--au-demarrage"), QStringLiteral("non")}, env).code, 0);
+        QVERIFY(!QFile::exists(entree));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dossier("Papirol2.ini"));
+        QVERIFY(ecrireIni(dossier(), false));
+        s = commande(ici, {QStringLiteral("--au-demarrage=oui")}, env);
+        QCOMPARE(s.code, 1);
+        QCOMPARE(s.erreur.count('\n'), 1);
+    }
+
+    // No notification area a few seconds after start: the user is told once, by a real notification daemon
+    // on a bus of the test's own, else on stderr; with a tray host, never.
+    void unAvisSansPlateau_data()
+    {
+        QTest::addColumn<bool>("plateau");
+        QTest::addColumn<bool>("service");
+        // Notify calls seen on the bus, answered or not; the line on stderr when none was answered.
+        QTest::addColumn<int>("notifications");
+        QTest::addColumn<bool>("surStderr");
+        QTest::newRow("ni plateau ni service") << false << false << 1 << true;
+        QTest::newRow("service sans plateau") << false << true << 1 << false;
+        QTest::newRow("plateau") << true << true << 0 << false;
+    }
+    void unAvisSansPlateau()
+    {
+        QFETCH(bool, plateau);
+        QFETCH(bool, service);
+        QFETCH(int, notifications);
+        QFETCH(bool, surStderr);
+        Processus xvfb, daemon, dunst, moniteur;
+        const QByteArray ecranPrincipal = qgetenv("DISPLAY");
+        const auto fin = qScopeGuard([&] {
+            arreterTout();
+            qputenv("DISPLAY", ecranPrincipal);
+        });
+        if (!plateau)
+            QVERIFY(autreEcran(xvfb));
+        // A bus that starts no service on demand: the notification daemon is there only when the row says so.
+        QFile::remove(dossier("bus-avis"));
+        QFile config(dossier("bus-avis.conf"));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write(
+            "<busconfig><type>session</type><listen>unix:path=" + QFile::encodeName(dossier("bus-avis"))
+            + "</listen><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+              "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
+        config.close();
+        daemon.start(QStringLiteral("dbus-daemon"),
+                     {QStringLiteral("--config-file=") + config.fileName(), QStringLiteral("--nofork"),
+                      QStringLiteral("--print-address=1")});
+        QByteArray adresse;
+        QVERIFY(attendre([&] { return (adresse += daemon.readAllStandardOutput()).contains('\n'); }));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromLatin1(adresse.trimmed()));
+        moniteur.setProcessEnvironment(env);
+        moniteur.start(QStringLiteral("dbus-monitor"),
+                       {QStringLiteral("interface='org.freedesktop.Notifications',member='Notify'")});
+        if (service) {
+            dunst.setProcessEnvironment(env);
+            dunst.setProcessChannelMode(QProcess::MergedChannels);
+            dunst.start(QStringLiteral("dunst"), {});
+            QVERIFY(attendre([&] {
+                QProcess question;
+                question.setProcessEnvironment(env);
+                question.start(QStringLiteral("dbus-send"),
+                               {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                                QStringLiteral("--dest=org.freedesktop.DBus"),
+                                QStringLiteral("/org/freedesktop/DBus"),
+                                QStringLiteral("org.freedesktop.DBus.NameHasOwner"),
+                                QStringLiteral("string:org.freedesktop.Notifications")});
+                return question.waitForFinished(delaiMax)
+                    && question.readAllStandardOutput().contains("true");
+            }));
+        }
+        QVERIFY(ecrireIni(dossier(), false));
+        QProcess &p = lancer(dossier(), env);
+        QByteArray vu, journal;
+        const auto compter = [&] {
+            vu += moniteur.readAllStandardOutput();
+            journal += p.readAll();
+            return vu.count("member=Notify");
+        };
+        if (notifications > 0 || surStderr)
+            QVERIFY(attendre([&] {
+                return compter() >= notifications && (!surStderr || journal.contains("tourne sans icône"));
+            }));
+        // Said after about five seconds: given as long again to come twice, or at all.
+        QTest::qWait(notifications > 0 || surStderr ? delaiAbsence : 5000 + delaiAbsence);
+        QCOMPARE(compter(), notifications);
+        QCOMPARE(journal.count("tourne sans icône"), int(surStderr));
+        QCOMPARE(p.state(), QProcess::Running);
     }
 
     // On a display of its own: no tray host until the test starts one.

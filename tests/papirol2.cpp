@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -360,13 +361,20 @@ private slots:
         }
     }
 
+    // "refus" stands for an X server that lets nobody in (it has an authority file, the program no cookie).
     void sansSessionGraphique_data()
     {
         QTest::addColumn<QString>("plateforme");
+        QTest::addColumn<QString>("x11");
+        QTest::addColumn<QString>("wayland");
         QTest::addColumn<bool>("demarre");
-        QTest::newRow("aucune") << QString() << false;
-        QTest::newRow("xcb demandé") << QStringLiteral("xcb") << false;
-        QTest::newRow("offscreen demandé") << QStringLiteral("offscreen") << true;
+        QTest::newRow("aucune") << QString() << QString() << QString() << false;
+        QTest::newRow("xcb demandé") << QStringLiteral("xcb") << QString() << QString() << false;
+        QTest::newRow("offscreen demandé") << QStringLiteral("offscreen") << QString() << QString() << true;
+        QTest::newRow("serveur X absent") << QString() << QStringLiteral(":4999") << QString() << false;
+        QTest::newRow("serveur X qui refuse") << QString() << QStringLiteral("refus") << QString() << false;
+        QTest::newRow("socket Wayland partie")
+            << QStringLiteral("wayland") << QString() << QStringLiteral("parti") << false;
     }
     void sansSessionGraphique()
     {
@@ -374,12 +382,37 @@ private slots:
         QSKIP("a Windows session always has its desktop");
 #endif
         QFETCH(QString, plateforme);
+        QFETCH(QString, x11);
+        QFETCH(QString, wayland);
         QFETCH(bool, demarre);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *nom : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        for (const char *nom : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XAUTHORITY"})
             env.remove(QLatin1String(nom));
         if (!plateforme.isEmpty())
             env.insert(QStringLiteral("QT_QPA_PLATFORM"), plateforme);
+        QProcess serveur;
+        const auto finServeur = qScopeGuard([&] {
+            serveur.kill();
+            serveur.waitForFinished();
+        });
+        if (x11 == QLatin1String("refus")) {
+            QCOMPARE(QProcess::execute(QStringLiteral("xauth"),
+                                       {QStringLiteral("-f"), travail->chemin(QStringLiteral("auth")),
+                                        QStringLiteral("add"), QStringLiteral(":0"), QStringLiteral("."),
+                                        QStringLiteral("0123456789abcdef0123456789abcdef")}),
+                     0);
+            serveur.start(QStringLiteral("Xvfb"),
+                          {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                           QStringLiteral("tcp"), QStringLiteral("-auth"),
+                           travail->chemin(QStringLiteral("auth"))});
+            QByteArray numero;
+            QTRY_VERIFY((numero += serveur.readAllStandardOutput()).contains('\n'));
+            x11 = QLatin1Char(':') + QString::fromLatin1(numero.trimmed());
+        }
+        if (!x11.isEmpty())
+            env.insert(QStringLiteral("DISPLAY"), x11);
+        if (!wayland.isEmpty())
+            env.insert(QStringLiteral("WAYLAND_DISPLAY"), wayland);
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), travail->chemin());
         env.insert(QStringLiteral("PAPIROL2_BUREAU"), QStringLiteral("nul"));
         QProcess programme;
@@ -392,10 +425,10 @@ private slots:
             QVERIFY(programme.waitForFinished(10000));
             return;
         }
-        // One line, a failure code, and no crash.
+        // One line, exit code 1, and no crash.
         QVERIFY(programme.waitForFinished(10000));
         QCOMPARE(programme.exitStatus(), QProcess::NormalExit);
-        QVERIFY(programme.exitCode() != 0);
+        QCOMPARE(programme.exitCode(), 1);
         const QByteArray erreur = programme.readAllStandardError();
         QCOMPARE(erreur.count('\n'), 1);
         QVERIFY2(erreur.contains("session graphique"), erreur.constData());

@@ -1,54 +1,55 @@
+#include "affichage.h"
+#include "audemarrage.h"
+#include "avissansplateau.h"
+#include "canal.h"
+#include "dossierpersonnel.h"
+#include "journal.h"
+#include "lignedecommande.h"
 #include "settings/verrou.h"
+#include "signaux.h"
+#include "sondebus.h"
 #include "ui/papirol2.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLockFile>
-#include <QLoggingCategory>
 #include <QTranslator>
-
-#include <cstdio>
-#include <cstring>
 
 Q_LOGGING_CATEGORY(lcDemarrage, "papirol2.demarrage", QtCriticalMsg)
 
 namespace {
-// Without a display Qt aborts with a core dump; a platform named on purpose (offscreen, say) needs none.
-bool sessionGraphique(int argc, char *argv[])
+QString ini()
 {
-#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-    for (int i = 1; i < argc; ++i) {
-        if (!strcmp(argv[i], "-platform") || !strcmp(argv[i], "--platform"))
-            return true;
-    }
-    const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
-    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    const QString plateformes = qEnvironmentVariable("QT_QPA_PLATFORM");
-    if (plateformes.isEmpty())
-        return x11 || wayland;
-    for (const QString &p : plateformes.split(QLatin1Char(';'))) {
-        if (p.startsWith(QLatin1String("xcb"))           ? x11
-                : p.startsWith(QLatin1String("wayland")) ? wayland
-                                                         : true)
-            return true;
-    }
-    return false;
-#else
-    Q_UNUSED(argc);
-    Q_UNUSED(argv);
-    return true;
-#endif
+    return QDir::current().absoluteFilePath(QStringLiteral("Papirol2.ini"));
 }
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (!sessionGraphique(argc, argv)) {
-        fputs("papirol2 : aucune session graphique trouvée (ni DISPLAY ni WAYLAND_DISPLAY utilisable).\n",
-              stderr);
-        return 1;
+    // Before Qt reads the environment: the home its stores hang from.
+    const auto maisonTemporaire = etablirDossierPersonnel();
+    const LigneDeCommande ligne = lireLigneDeCommande(argc, argv);
+    if (ligne.action != LigneDeCommande::Action::Demarrer)
+        ouvrirConsole();
+    switch (ligne.action) {
+    case LigneDeCommande::Action::Aide:
+    case LigneDeCommande::Action::Erreur:
+        return afficherUsage(ligne.action == LigneDeCommande::Action::Erreur);
+    case LigneDeCommande::Action::Commande:
+        return envoyerCommande(cheminCanal(ini()), ligne.valeur.constData());
+    case LigneDeCommande::Action::AuDemarrage:
+        return reglerAuDemarrage(ligne.valeur == "oui");
+    case LigneDeCommande::Action::Demarrer:
+        break;
     }
+    // And a bus Qt can talk to.
+    sonderBusSession();
+    ArretSurSignal::preparer();
+
+    GardeAffichage affichage(argc, argv);
     QApplication application(argc, argv);
+    affichage.fin();
+    const ArretSurSignal arret;
     // Only "Quitter" ends the program: closing a dialog while nothing else is visible must not.
     application.setQuitOnLastWindowClosed(false);
     QGuiApplication::setDesktopFileName(QStringLiteral("papirol2"));
@@ -59,7 +60,7 @@ int main(int argc, char *argv[])
     QCoreApplication::installTranslator(&traducteur);
 
     // One running copy per settings file, the lock named after the ini's absolute path.
-    const QString chemin = cheminVerrou(QDir::current().absoluteFilePath(QStringLiteral("Papirol2.ini")));
+    const QString chemin = cheminVerrou(ini());
     QLockFile verrou(chemin);
     verrou.setStaleLockTime(0);
     if (chemin.isEmpty()) {
@@ -70,6 +71,10 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    // Listening once the lock is ours, taking commands once there is a menu to take them.
+    Canal canal(cheminCanal(ini()));
     Papirol2 papirol2;
+    QObject::connect(&canal, &Canal::commande, &papirol2, &Papirol2::on_commande);
+    prevoirAvisSansPlateau(&papirol2);
     return application.exec();
 }

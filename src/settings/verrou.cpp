@@ -37,11 +37,23 @@ QString dossierVerrou()
     return estPrive(dossier) ? dossier : QString();
 }
 
-QString cheminVerrou(const QString &ini)
+namespace {
+QString cheminDansDossierVerrou(const QString &ini, const QString &suffixe)
 {
     const QString dossier = dossierVerrou();
     if (dossier.isEmpty())
         return {};
     const QByteArray empreinte = QCryptographicHash::hash(ini.toUtf8(), QCryptographicHash::Sha1).toHex();
-    return dossier + QStringLiteral("/papirol2-") + QString::fromLatin1(empreinte) + QStringLiteral(".lock");
+    return dossier + QStringLiteral("/papirol2-") + QString::fromLatin1(empreinte) + suffixe;
+}
+} // namespace
+
+QString cheminVerrou(const QString &ini)
+{
+    return cheminDansDossierVerrou(ini, QStringLiteral(".lock"));
+}
+
+QString cheminCanal(const QString &ini)
+{
+    return cheminDansDossierVerrou(ini, QStringLiteral(".sock"));
 }

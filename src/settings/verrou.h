@@ -11,3 +11,6 @@ QString dossierVerrou();
 
 /** The lock file for the settings file at ini, in dossierVerrou(); empty when there is no such folder. */
 QString cheminVerrou(const QString &ini);
+
+/** The socket through which the copy that holds that lock takes commands; empty when there is no folder. */
+QString cheminCanal(const QString &ini);

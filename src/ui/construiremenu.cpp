@@ -54,11 +54,14 @@ void Papirol2::construireMenu()
     delete menu;
     menu = new QMenu;
 
+    // Named for on_commande, which takes them as a click does.
     QAction *changer = menu->addAction(QStringLiteral("Changer"));
+    changer->setObjectName(QStringLiteral("changer"));
     connect(changer, &QAction::triggered, rotator, &Rotator::changerWallpaper);
 
     auto *activer = new QAction(QStringLiteral("Activer"), menu);
     activer->setCheckable(true);
+    activer->setObjectName(QStringLiteral("activer"));
     menu->addAction(activer);
     connect(activer, &QAction::toggled, this, &Papirol2::on_activer);
     // Checked after connecting: a stored "on" starts the rotation right here.
@@ -70,6 +73,7 @@ void Papirol2::construireMenu()
     QMenu *menuEmplacements = menu->addMenu(QStringLiteral("Emplacements"));
     menu->addSeparator();
     QAction *quitter = menu->addAction(QStringLiteral("Quitter"));
+    quitter->setObjectName(QStringLiteral("quitter"));
     connect(quitter, &QAction::triggered, qApp, &QCoreApplication::quit);
 
     const int t = lireTimer();

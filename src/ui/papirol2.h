@@ -22,6 +22,11 @@ public:
 
     void setVisible(bool visible) override;
 
+public slots:
+    /** A command from outside ("changer", "activer", "desactiver", "quitter"): its tray menu entry, taken as
+     * a click takes it. */
+    void on_commande(const QString &mot);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 

@@ -1,0 +1,146 @@
+#include "audemarrage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+#include <windows.h>
+#endif
+
+namespace {
+// UTF-8 like every other line the program prints; a Windows console is set to it.
+void dire(FILE *flux, const QString &texte)
+{
+    fputs(texte.toUtf8().constData(), flux);
+    fputc('\n', flux);
+    fflush(flux);
+}
+
+#ifdef Q_OS_WIN
+/** The shortcut in the user's Startup folder; empty when Windows names no such folder. */
+QString entreeDemarrage()
+{
+    PWSTR dossier = nullptr;
+    QString chemin;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Startup, KF_FLAG_CREATE, nullptr, &dossier)))
+        chemin
+            = QDir::fromNativeSeparators(QString::fromWCharArray(dossier)) + QStringLiteral("/Papirol 2.lnk");
+    CoTaskMemFree(dossier);
+    return chemin;
+}
+
+/** A shortcut to this executable starting in dossier, written by the shell's own IShellLink. */
+bool ecrireEntree(const QString &fichier, const QString &dossier)
+{
+    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    IShellLinkW *lien = nullptr;
+    IPersistFile *persistant = nullptr;
+    wchar_t programme[32768];
+    const DWORD n = GetModuleFileNameW(nullptr, programme, DWORD(std::size(programme)));
+    bool fait = n > 0 && n < std::size(programme)
+        && SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                      reinterpret_cast<void **>(&lien)))
+        && SUCCEEDED(lien->SetPath(programme))
+        && SUCCEEDED(lien->SetWorkingDirectory(
+            reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(dossier).utf16())))
+        && SUCCEEDED(lien->SetDescription(L"Papirol 2"))
+        && SUCCEEDED(lien->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&persistant)))
+        && SUCCEEDED(persistant->Save(
+            reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(fichier).utf16()), TRUE));
+    if (persistant)
+        persistant->Release();
+    if (lien)
+        lien->Release();
+    if (com)
+        CoUninitialize();
+    return fait;
+}
+#else
+QString entreeDemarrage()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/autostart/papirol2.desktop");
+}
+
+/** A desktop entry's string value: backslashes and control characters escaped, a leading space kept. */
+QString valeurChaine(QString texte)
+{
+    texte.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+        .replace(QLatin1Char('\n'), QStringLiteral("\\n"))
+        .replace(QLatin1Char('\t'), QStringLiteral("\\t"))
+        .replace(QLatin1Char('\r'), QStringLiteral("\\r"));
+    if (texte.startsWith(QLatin1Char(' ')))
+        texte.replace(0, 1, QStringLiteral("\\s"));
+    return texte;
+}
+
+/** One argument of an Exec line, quoted as the desktop entry rules want, then as a string value. */
+QString argumentExec(QString argument)
+{
+    for (const char c : {'\\', '"', '`', '$'})
+        argument.replace(QLatin1Char(c), QString(QLatin1Char('\\')) + QLatin1Char(c));
+    argument.replace(QLatin1Char('%'), QStringLiteral("%%"));
+    return valeurChaine(QLatin1Char('"') + argument + QLatin1Char('"'));
+}
+
+/** A freedesktop autostart entry running this executable in dossier. */
+bool ecrireEntree(const QString &fichier, const QString &dossier)
+{
+    const QString programme = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    const QString texte = QStringLiteral("[Desktop Entry]\n"
+                                         "Type=Application\n"
+                                         "Name=Papirol 2\n"
+                                         "Comment=Changes the desktop wallpaper at a fixed interval\n"
+                                         "Comment[fr]=Change le fond d'écran à intervalle régulier\n"
+                                         "Exec=%1\n"
+                                         "Path=%2\n"
+                                         "Icon=papirol2\n"
+                                         "Terminal=false\n")
+                              .arg(argumentExec(programme.isEmpty() ? QStringLiteral("papirol2") : programme),
+                                   valeurChaine(dossier));
+    QSaveFile sortie(fichier);
+    return sortie.open(QIODevice::WriteOnly) && sortie.write(texte.toUtf8()) >= 0 && sortie.commit();
+}
+#endif
+} // namespace
+
+int reglerAuDemarrage(bool oui)
+{
+    const QString fichier = entreeDemarrage();
+    const QString affiche = QDir::toNativeSeparators(fichier);
+    if (fichier.isEmpty()) {
+        dire(stderr,
+             QStringLiteral("papirol2 : aucun dossier de démarrage n'est connu pour cet utilisateur."));
+        return 1;
+    }
+    if (!oui) {
+        if (!QFileInfo::exists(fichier)) {
+            dire(stdout, QStringLiteral("papirol2 ne démarrait pas avec la session : rien à faire."));
+            return 0;
+        }
+        if (!QFile::remove(fichier)) {
+            dire(stderr, QStringLiteral("papirol2 : impossible de supprimer %1.").arg(affiche));
+            return 1;
+        }
+        dire(stdout,
+             QStringLiteral("papirol2 ne démarrera plus avec la session (%1 supprimé).").arg(affiche));
+        return 0;
+    }
+    const QString dossier = QDir::currentPath();
+    if (!QDir().mkpath(QFileInfo(fichier).path()) || !ecrireEntree(fichier, dossier)) {
+        dire(stderr, QStringLiteral("papirol2 : impossible d'écrire %1.").arg(affiche));
+        return 1;
+    }
+    dire(stdout,
+         QStringLiteral("papirol2 démarrera avec la session, dans le dossier %1 (%2).")
+             .arg(QDir::toNativeSeparators(dossier), affiche));
+    return 0;
+}

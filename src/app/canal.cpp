@@ -1,0 +1,200 @@
+#include "canal.h"
+
+#include "journal.h"
+#include "prise.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include <cerrno>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+// The longest word and its newline, with room; anything longer is junk.
+constexpr int tailleMax = 32;
+// A client has this long to say its word; a silent one is dropped.
+constexpr int delaiClientMs = 1000;
+constexpr int clientsMax = 16;
+
+bool deCetUtilisateur(int fd)
+{
+    ucred qui {};
+    socklen_t taille = sizeof qui;
+    return getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &qui, &taille) == 0 && qui.uid == geteuid();
+}
+} // namespace
+
+Canal::Canal(const QString &chemin)
+    : chemin(chemin)
+{
+    sockaddr_un adresse;
+    socklen_t taille;
+    if (!adressePrise(QFile::encodeName(chemin), &adresse, &taille)) {
+        qCWarning(lcDemarrage) << "no command channel: no private folder, or its path is too long" << chemin;
+        return;
+    }
+    ecoute = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    // The lock is ours: a socket left there is from a copy that died.
+    unlink(adresse.sun_path);
+    const mode_t masque = umask(0077);
+    const bool lie = ecoute >= 0 && bind(ecoute, reinterpret_cast<sockaddr *>(&adresse), taille) == 0
+        && listen(ecoute, clientsMax) == 0;
+    umask(masque);
+    if (!lie) {
+        qCWarning(lcDemarrage) << "no command channel at" << chemin << strerror(errno);
+        if (ecoute >= 0)
+            close(ecoute);
+        ecoute = -1;
+        return;
+    }
+    auto *notificateur = new QSocketNotifier(ecoute, QSocketNotifier::Read, this);
+    connect(notificateur, &QSocketNotifier::activated, this, &Canal::accepter);
+}
+
+Canal::~Canal()
+{
+    while (!clients.empty())
+        fermer(clients.back().fd);
+    // attendentLaFin stay open: the kernel closes them once the process is gone, which their clients wait
+    // for.
+    if (ecoute >= 0) {
+        close(ecoute);
+        QFile::remove(chemin);
+    }
+}
+
+void Canal::accepter()
+{
+    for (;;) {
+        const int fd = accept4(ecoute, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0)
+            return;
+        if (int(clients.size()) >= clientsMax || !deCetUtilisateur(fd)) {
+            close(fd);
+            continue;
+        }
+        Client client {fd, new QSocketNotifier(fd, QSocketNotifier::Read, this), new QTimer(this), {}};
+        connect(client.notificateur, &QSocketNotifier::activated, this, [this, fd] { lire(fd); });
+        client.delai->setSingleShot(true);
+        connect(client.delai, &QTimer::timeout, this, [this, fd] {
+            qCInfo(lcDemarrage) << "a command client said nothing in time; dropped";
+            fermer(fd);
+        });
+        client.delai->start(delaiClientMs);
+        clients.push_back(client);
+    }
+}
+
+void Canal::lire(int fd)
+{
+    auto client = std::find_if(clients.begin(), clients.end(), [fd](const Client &c) { return c.fd == fd; });
+    if (client == clients.end())
+        return;
+    char tampon[tailleMax + 1];
+    const ssize_t n = read(fd, tampon, sizeof tampon);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR))
+        return;
+    if (n > 0)
+        client->recu.append(tampon, int(n));
+    const int fin = client->recu.indexOf('\n');
+    if (fin < 0) {
+        if (n <= 0 || client->recu.size() > tailleMax)
+            fermer(fd);
+        return;
+    }
+    const QString mot = QString::fromLatin1(client->recu.left(fin));
+    for (const char *connu : mots) {
+        if (mot == QLatin1String(connu)) {
+            qCInfo(lcDemarrage) << "command" << mot;
+            emit commande(mot);
+            // Closed when this process ends: the client then knows the copy is gone.
+            fermer(fd, "ok\n", mot == QLatin1String("quitter"));
+            return;
+        }
+    }
+    qCInfo(lcDemarrage) << "an unknown command was refused";
+    fermer(fd, "?\n");
+}
+
+void Canal::fermer(int fd, const QByteArray &reponse, bool garder)
+{
+    auto client = std::find_if(clients.begin(), clients.end(), [fd](const Client &c) { return c.fd == fd; });
+    if (client == clients.end())
+        return;
+    // A few bytes into an empty socket buffer: this never waits.
+    if (!reponse.isEmpty() && send(fd, reponse.constData(), size_t(reponse.size()), MSG_NOSIGNAL) < 0)
+        qCInfo(lcDemarrage) << "a command client left before its answer";
+    // Called from their own signals: they go once it has returned.
+    client->notificateur->setEnabled(false);
+    client->notificateur->deleteLater();
+    client->delai->stop();
+    client->delai->deleteLater();
+    if (garder)
+        attendentLaFin.push_back(fd);
+    else
+        close(fd);
+    clients.erase(client);
+}
+
+namespace {
+void dire(const char *texte)
+{
+    fputs(texte, stderr);
+    fflush(stderr);
+}
+} // namespace
+
+int envoyerCommande(const QString &chemin, const char *mot)
+{
+    // The copy answers between two events; a copy busy for longer than this is as good as stuck.
+    constexpr int delaiReponseMs = 10000;
+    sockaddr_un adresse;
+    socklen_t taille;
+    QElapsedTimer chrono;
+    chrono.start();
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    bool connecte = fd >= 0 && adressePrise(QFile::encodeName(chemin), &adresse, &taille);
+    // A copy whose backlog is full refuses for now (EAGAIN), not for good.
+    while (connecte && ::connect(fd, reinterpret_cast<sockaddr *>(&adresse), taille) != 0) {
+        connecte = errno == EAGAIN && chrono.elapsed() < delaiReponseMs;
+        if (connecte)
+            usleep(20000);
+    }
+    if (!connecte) {
+        if (fd >= 0)
+            close(fd);
+        dire("papirol2 : aucune copie de papirol2 ne tourne sur le Papirol2.ini de ce dossier.\n");
+        return 1;
+    }
+    const QByteArray demande = QByteArray(mot) + '\n';
+    QByteArray reponse;
+    bool ferme = false;
+    if (attendrePrise(fd, POLLOUT, chrono, delaiReponseMs)
+        && send(fd, demande.constData(), size_t(demande.size()), MSG_NOSIGNAL) == demande.size()) {
+        // For "quitter", the copy is gone when it closes the connection.
+        const bool jusquALaFin = !strcmp(mot, "quitter");
+        while (!ferme && (jusquALaFin || !reponse.contains('\n'))
+               && attendrePrise(fd, POLLIN, chrono, delaiReponseMs)) {
+            char tampon[64];
+            const ssize_t n = read(fd, tampon, sizeof tampon);
+            if (n > 0)
+                reponse.append(tampon, int(n));
+            else
+                ferme = n == 0 || (errno != EINTR && errno != EAGAIN);
+        }
+    }
+    close(fd);
+    if (reponse.startsWith("ok\n"))
+        return 0;
+    dire(reponse.startsWith("?\n") ? "papirol2 : la copie en cours ne connaît pas cette commande.\n"
+                                   : "papirol2 : la copie en cours n'a pas répondu.\n");
+    return 1;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+
+#include <vector>
+
+class QSocketNotifier;
+class QTimer;
+
+/**
+ * The running copy's command channel: a Unix socket beside its lock, in the user's private folder. A client
+ * sends one command word and a newline and gets "ok" once the copy has taken it; for "quitter" the
+ * connection then stays open until the copy is gone. Each client is read as the event loop finds its bytes
+ * there, with a bound on size and time, so that junk, floods or a silent client never hold the GUI thread.
+ * On Windows the channel is a message-only window named after the lock, which takes the fixed command codes
+ * only, through the GUI thread's own message loop.
+ */
+class Canal final : public QObject
+{
+    Q_OBJECT
+
+public:
+    /** The command words, as the client sends them. */
+    static constexpr const char *mots[4] = {"changer", "activer", "desactiver", "quitter"};
+
+    explicit Canal(const QString &chemin);
+    ~Canal() override;
+
+signals:
+    /** One of mots, from a client of this user. */
+    void commande(const QString &mot);
+
+private:
+    struct Client
+    {
+        int fd;
+        QSocketNotifier *notificateur;
+        QTimer *delai;
+        QByteArray recu;
+    };
+    void accepter();
+    void lire(int fd);
+    void fermer(int fd, const QByteArray &reponse = {}, bool garder = false);
+
+    QString chemin;
+    int ecoute = -1;
+    std::vector<Client> clients;
+    std::vector<int> attendentLaFin;
+    void *fenetre = nullptr;
+};
+
+/** The client side: sends mot to the copy listening at chemin; the process's exit code, said in French. */
+int envoyerCommande(const QString &chemin, const char *mot);
