@@ -211,7 +211,7 @@ verifier "with exit code 0 (was $rc)" test "$rc" = 0
 wine "$exe" --au-demarrage oui >/dev/null 2>&1
 verifier "--au-demarrage oui exits with 0" test $? = 0
 lien=$(find "$WINEPREFIX/drive_c/users" -ipath '*/Start Menu/Programs/Startup/Papirol 2.lnk')
-verifier "it leaves "Papirol 2.lnk" in the Startup folder, the installer's own" test -n "$lien"
+verifier "it leaves 'Papirol 2.lnk' in the Startup folder, as the installer does" test -n "$lien"
 # The shell stores the target in 8-bit and the working folder in UTF-16 strings.
 chaines() { strings -a "$lien"; strings -a -el "$lien"; }
 verifier "whose target is this program" eval 'chaines | grep -qiF "$(winepath -w "$exe")"'
