@@ -487,9 +487,12 @@ private slots:
         const QSettings ini(dossier("Papirol2.ini"), QSettings::IniFormat);
         QCOMPARE(ini.value(QStringLiteral("Options/active")).toBool(), actifApres);
         if (option == QLatin1String("--quitter")) {
-            // Answered once the process is gone: only its exit status is left.
-            QFile etat(QStringLiteral("/proc/%1/stat").arg(p.processId()));
-            QVERIFY(!etat.open(QIODevice::ReadOnly) || etat.readAll().contains(") Z "));
+            // Answered once the process is exiting: the kernel closes its files before it leaves its exit status.
+            const auto parti = [pid = p.processId()] {
+                QFile etat(QStringLiteral("/proc/%1/stat").arg(pid));
+                return !etat.open(QIODevice::ReadOnly) || etat.readAll().contains(") Z ");
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(parti(), 2000);
             QVERIFY(sortiAvecSucces(p));
             QVERIFY(icones().isEmpty());
         } else if (option != QLatin1String("--desactiver")) {

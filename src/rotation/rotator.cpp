@@ -169,12 +169,15 @@ void Rotator::lister(const QString &cle)
     Suivi &s = suivis[cle];
     if (!s.listeur)
         s.listeur = std::make_shared<Ouvrier>(this);
-    s.enCours = true;
+    const quint64 numero = ++s.demande;
     s.listeur->planifier(
         [dossier = s.dossier, filtre = s.filtre] {
             return std::make_shared<Listage>(listerDossier(dossier, filtre));
         },
-        [this, cle, jeton = s.jeton](const std::shared_ptr<Listage> &listage) {
+        [this, cle, jeton = s.jeton, numero](const std::shared_ptr<Listage> &listage) {
+            auto it = suivis.find(cle);
+            if (it != suivis.end() && it->jeton == jeton)
+                it->recu = numero;
             recevoirListage(cle, jeton, listage);
         });
 }
@@ -184,7 +187,6 @@ void Rotator::recevoirListage(const QString &cle, quint64 jeton, const std::shar
     auto it = suivis.find(cle);
     if (it == suivis.end() || it->jeton != jeton)
         return;
-    it->enCours = it->listeur->occupe();
     ++nbListages;
     qCInfo(lcRotation) << listage->taille() << "pictures in" << it->dossier;
     lot.remplacer(cle, it->dossier, std::move(*listage));
@@ -237,7 +239,7 @@ void Rotator::verifier(int essai)
     }
     if (tire.chemin.isEmpty()) {
         // Asked before the first listing came back: the first picture comes with it.
-        tirageDemande = std::any_of(suivis.cbegin(), suivis.cend(), [](const Suivi &s) { return s.enCours; });
+        tirageDemande = std::any_of(suivis.cbegin(), suivis.cend(), [](const Suivi &s) { return s.recu != s.demande; });
         qCInfo(lcRotation) << "nothing to draw yet";
         return;
     }

@@ -75,8 +75,9 @@ private:
         // from those of a location of the same name dropped and added again meanwhile.
         std::shared_ptr<Ouvrier> listeur;
         quint64 jeton = 0;
-        // From the listing asked until its result is in, which is after the lane is idle again.
-        bool enCours = false;
+        // The last listing asked for and the last one received: a listing is under way while they differ.
+        quint64 demande = 0;
+        quint64 recu = 0;
     };
     struct Verification
     {
