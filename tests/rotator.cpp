@@ -355,30 +355,6 @@ private slots:
         QVERIFY(pire < 500);
     }
 
-    void lIntervalleEstBorneMaisStockeTelQuel_data()
-    {
-        QTest::addColumn<int>("secondes");
-        QTest::addColumn<int>("ms");
-        // What the next start reads back: a stored value the timer cannot take is 5 minutes.
-        QTest::addColumn<int>("relu");
-        QTest::newRow("30") << 30 << 30000 << 30;
-        QTest::newRow("0") << 0 << 1000 << 300;
-        QTest::newRow("plus grand qui tienne") << 2147483 << 2147483000 << 2147483;
-        QTest::newRow("débordement") << 2147484 << 2147483000 << 300;
-        QTest::newRow("int min") << std::numeric_limits<int>::min() << 1000 << 300;
-    }
-    void lIntervalleEstBorneMaisStockeTelQuel()
-    {
-        QFETCH(int, secondes);
-        QFETCH(int, ms);
-        QFETCH(int, relu);
-        rotator->changerIntervalle(secondes);
-        QCOMPARE(rotator->intervalleMs(), ms);
-        QCOMPARE(lireTimer(), relu);
-        rotator->demarrer();
-        QCOMPARE(rotator->intervalleMs(), relu * 1000);
-    }
-
     void demarrerChangeAussitotPuisLeMinuteurPrendLeRelais()
     {
         enregistrerTimer(1);
