@@ -89,21 +89,3 @@ QStringList moniteur(int rang, QRect zone);
 bool xrandr(const QStringList &arguments);
 /** Replaces the monitors m0..m3 by these; none leaves the whole root one monitor. */
 bool reglerEcrans(const QList<QRect> &ecrans);
-
-/** A slow network share, for real: a FUSE mirror of source() at montage() whose listings, and openings of a
- * file, each take the seconds last given to changerDelai. */
-class PartageLent
-{
-public:
-    PartageLent();
-    ~PartageLent();
-    /** Mounts it; false, with why in raison, where FUSE cannot run. */
-    bool monter(QString *raison);
-    void changerDelai(double secondes, double ouverture = 0);
-    QString source() const { return dossier.filePath(QStringLiteral("source")); }
-    QString montage() const { return dossier.filePath(QStringLiteral("montage")); }
-
-private:
-    QTemporaryDir dossier;
-    QProcess fuse;
-};

@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTest>
@@ -307,16 +309,38 @@ private slots:
     // A share whose listing takes seconds: the event loop keeps answering, the pictures come after.
     void unPartageLent()
     {
-        PartageLent partage;
-        QString raison;
-        if (!partage.monter(&raison))
-            QSKIP(qPrintable(QStringLiteral("FUSE unavailable, slow share not tested: ") + raison));
+        // A FUSE mirror of source at montage whose listings, and openings of a file, take the seconds in
+        // delai.
+        const QString source = travail->chemin(QStringLiteral("source")),
+                      montage = travail->chemin(QStringLiteral("montage")),
+                      delai = travail->chemin(QStringLiteral("delai"));
+        const auto changerDelai = [&](const char *secondes) {
+            QFile f(delai);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(secondes) > 0);
+        };
+        QProcess fuse;
+        const auto demonter = qScopeGuard([&] {
+            fuse.kill();
+            fuse.waitForFinished(5000);
+            QProcess::execute(QStringLiteral("fusermount"), {QStringLiteral("-uz"), montage});
+        });
+        const auto monte = [&] {
+            QFile table(QStringLiteral("/proc/self/mounts"));
+            return table.open(QIODevice::ReadOnly)
+                && table.readAll().contains(' ' + QFile::encodeName(montage) + ' ');
+        };
+        QVERIFY(QDir().mkpath(source) && QDir().mkpath(montage));
+        fuse.start(QStringLiteral(PAPIROL2_TESTS "/partagelent.py"), {source, montage, delai});
+        if (!QTest::qWaitFor([&] { return monte() || fuse.state() == QProcess::NotRunning; }, 15000)
+            || !monte())
+            QSKIP("FUSE unavailable (needs /dev/fuse, python3-fusepy, libfuse2 and root): slow share not "
+                  "tested");
         for (const QString &nom : images(3))
-            QVERIFY(creerImage(partage.source() + QLatin1Char('/') + nom));
+            QVERIFY(creerImage(source + QLatin1Char('/') + nom));
         // Listing and opening a picture are both slow, and the desktop wants it decoded first.
         enregistreur->decodable = true;
-        partage.changerDelai(4, 4);
-        ajouter(partage.montage(), {});
+        changerDelai("4 4");
+        ajouter(montage, {});
         QElapsedTimer chrono;
         chrono.start();
         qint64 pire = 0, dernierBattement = 0;
@@ -336,7 +360,7 @@ private slots:
         modele->setSelectionne(0, false);
         rotator->chargerFichiers(modele.get());
         QVERIFY(rotator->candidats().isEmpty());
-        partage.changerDelai(2);
+        changerDelai("2");
         modele->setSelectionne(0, true);
         rotator->chargerFichiers(modele.get());
         modele->setSelectionne(0, false);
@@ -345,7 +369,7 @@ private slots:
         QVERIFY(rotator->candidats().isEmpty());
 
         // Going away mid-listing waits for nothing.
-        partage.changerDelai(30);
+        changerDelai("30");
         modele->setSelectionne(0, true);
         rotator->chargerFichiers(modele.get());
         QTest::qWait(200);
