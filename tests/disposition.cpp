@@ -1,6 +1,5 @@
 #include "desktop/disposition.h"
 #include "commun.h"
-#include "desktop/ouvrier.h"
 #include "desktop/rendu.h"
 
 #include <QtTest>
@@ -101,21 +100,23 @@ void TestDisposition::tubeALaPlaceDeLImage()
     std::thread echangeur([&] {
         while (!fin && mettre(image) && mettre(tube)) { }
     });
-    Ouvrier ouvrier;
     std::atomic_int vues {0}, refus {0};
-    ouvrier.planifier([&] {
+    std::atomic_bool lu {false};
+    std::thread lecteur([&] {
         for (int i = 0; i < 100000 && !fin && (vues < 100 || refus < 100); ++i) {
             (rendrePourEcran(QFile::decodeName(chemin), Rempli, QSize(64, 48)).isNull() ? refus : vues)++;
             std::this_thread::yield();
         }
+        lu = true;
     });
-    const bool fini = ouvrier.attendre(60000);
+    const bool fini = QTest::qWaitFor([&] { return bool(lu); }, 60000);
     fin = true;
     echangeur.join();
     // Whatever happened, leave the picture in place and let a stuck reader go.
     QVERIFY(mettre(image));
-    while (!ouvrier.attendre(100))
+    while (!lu)
         close(open(tube.constData(), O_WRONLY | O_NONBLOCK));
+    lecteur.join();
     QVERIFY(fini);
     QVERIFY(vues > 0);
 }
