@@ -378,18 +378,6 @@ private slots:
         QVERIFY2(chrono.elapsed() < 3000, qPrintable(QString::number(chrono.elapsed())));
         QVERIFY(pire < 500);
     }
-
-    void demarrerChangeAussitotPuisLeMinuteurPrendLeRelais()
-    {
-        enregistrerTimer(1);
-        ajouter(QStringLiteral("d"), images(3));
-        QVERIFY(lister());
-        rotator->demarrer();
-        QTRY_COMPARE_WITH_TIMEOUT(enregistreur->appliques.size(), 1, delaiMax);
-        QTRY_COMPARE_WITH_TIMEOUT(enregistreur->appliques.size(), 2, delaiMax);
-        rotator->arreter();
-        QVERIFY(!rotator->estActif());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestRotator)
