@@ -3,12 +3,10 @@
 #include "locations/listeemplacements.h"
 #include "settings/verrou.h"
 
-#include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
-#include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
