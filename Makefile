@@ -83,8 +83,9 @@ CMAKE_FLAGS_WINDOWS ?=
 PAQUETS_WINDOWS := cmake ninja-build xz-utils g++-mingw-w64-x86-64-posix qt6-base-dev-tools qt6-translations-l10n
 PAQUETS_QT_SOURCE := dpkg-dev patch perl python3
 PAQUETS_WINE := wine wine64 xvfb xauth xdotool imagemagick tesseract-ocr tesseract-ocr-fra
+PAQUETS_INSTALLATION := nsis
 
-.PHONY: windows qt-windows qt-windows-source test-windows bench-windows
+.PHONY: windows windows-installer qt-windows qt-windows-source test-windows bench-windows
 qt-windows:
 	$(call installer,$(PAQUETS_WINDOWS) $(if $(QT_WINDOWS_ARCHIVE),,$(PAQUETS_QT_SOURCE)))
 	windows/qt-mingw.sh "$(QT_WINDOWS)" $(QT_WINDOWS_ARCHIVE)
@@ -101,8 +102,14 @@ windows: qt-windows $(BUILD_WINDOWS)/build.ninja
 	cmake --build $(BUILD_WINDOWS) --target papirol2
 	@ls -l $(BUILD_WINDOWS)/src/app/Papirol2.exe
 
+# -> $(BUILD_WINDOWS)/Papirol2-<version>-installation.exe, the per-user installer (windows/installation.nsi).
+windows-installer: windows
+	$(call installer,$(PAQUETS_INSTALLATION))
+	cmake --build $(BUILD_WINDOWS) --target installation
+	@ls -l $(BUILD_WINDOWS)/Papirol2-*-installation.exe
+
 # Wine hides a redirected stdout from QtTest and the program: avec-wine.sh reads their reports from files.
-test-windows: windows
+test-windows: windows-installer
 	$(call installer,$(PAQUETS_WINE))
 	cmake --build $(BUILD_WINDOWS)
 	LANG=C.UTF-8 LC_ALL=C.UTF-8 tests/avec-wine.sh ctest --test-dir $(BUILD_WINDOWS) --output-on-failure -j2

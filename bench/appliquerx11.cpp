@@ -1,5 +1,5 @@
 // Shows one picture through the bare-X11 backend and exits once it is on the screen.
-#include "desktop/bureaux11.h"
+#include "desktop/x11/bureaux11.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -15,10 +15,9 @@ int main(int argc, char *argv[])
         return 2;
     }
     BureauX11 bureau;
-    if (position == 0)
-        bureau.appliquerFondEcran(arguments.at(1));
-    else
-        bureau.appliquerFondEcran(arguments.at(1), position);
+    if (const std::optional<Disposition> disposition = dispositionDeNumero(position))
+        bureau.enregistrerDisposition(*disposition);
+    bureau.montrer(arguments.at(1));
     bureau.attendre();
     return 0;
 }

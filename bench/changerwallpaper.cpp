@@ -4,6 +4,7 @@
 #include "rotation/candidats.h"
 
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 
 #include <cstdio>
 
@@ -24,7 +25,7 @@ int main()
         QElapsedTimer chrono;
         chrono.start();
         for (int i = 0; i < ticks; ++i)
-            dernier = lot.tirer(compteurPlateforme(), dernier).chemin;
+            dernier = lot.tirer(quint32(QRandomGenerator::global()->generate()), dernier).chemin;
         printf("  %9d candidates: %8.1f ns per tick\n", lot.nombre(), double(chrono.nsecsElapsed()) / ticks);
     }
     return 0;

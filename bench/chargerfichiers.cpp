@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -96,7 +97,7 @@ int main(int argc, char *argv[])
         for (int i = 0; i < 1000; ++i)
             l.ajouter(QStringLiteral("photo-%1.jpg").arg(changement + i));
         lot.remplacer(QStringLiteral("d"), dossier, std::move(l));
-        dernier = lot.tirer(compteurPlateforme(), dernier).chemin;
+        dernier = lot.tirer(quint32(QRandomGenerator::global()->generate()), dernier).chemin;
         if (changement == 100)
             apres100 = rssMiB();
     }

@@ -1,9 +1,9 @@
 // Peak memory and time of drawing the largest pictures accepted and of decompression bombs, each in a fresh
 // process, beside what holding the whole claimed picture would cost; then how long leaving takes while two
 // large pictures are being drawn (on $DISPLAY, through the bare-X11 backend), beside drawing one.
-#include "desktop/bureaux11.h"
+#include "desktop/image/rendu.h"
 #include "desktop/ouvrier.h"
-#include "desktop/rendu.h"
+#include "desktop/x11/bureaux11.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -143,7 +143,7 @@ int dessiner(const QString &chemin)
 {
     QElapsedTimer chrono;
     chrono.start();
-    const bool vue = !rendrePourEcran(chemin, 5, ecran).isNull();
+    const bool vue = !rendrePourEcran(chemin, Disposition::Rempli, ecran).isNull();
     printf("%s %.0f %.0f\n", vue ? "shown" : "refused", chrono.nsecsElapsed() / 1e6, picKio() / 1024.0);
     return 0;
 }
@@ -156,17 +156,18 @@ int quitter(const QString &mode, const QString &image)
     chrono.start();
     if (mode == QLatin1String("un")) {
         BureauX11 bureau;
-        bureau.appliquerFondEcran(image, 5);
+        bureau.montrer(image);
         bureau.attendre();
     } else if (mode == QLatin1String("quitter")) {
         BureauX11 bureau;
-        bureau.appliquerFondEcran(image, 5);
-        bureau.appliquerFondEcran(image, 5);
+        bureau.montrer(image);
+        bureau.montrer(image);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         chrono.restart();
     } else {
-        Ouvrier ouvrier;
-        ouvrier.planifier([image] { rendrePourEcran(image, 5, ecran); });
+        Ouvrier ouvrier(nullptr);
+        ouvrier.lancer(
+            [image](const Ouvrier::Poste &) { rendrePourEcran(image, Disposition::Rempli, ecran); });
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         chrono.restart();
         ouvrier.arreter(-1);

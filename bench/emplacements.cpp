@@ -68,6 +68,8 @@ int main(int argc, char *argv[])
         printf("  start-up, %6d groups (%6d keys) %9.1f ms %9.1f ms   (target: under 1 s for 10,000)\n", n,
                cles, demarrage, reference);
 
+        // The window is built when first opened.
+        p.show();
         auto *table = p.findChild<QTableView *>(QStringLiteral("tableView"));
         table->selectionModel()->setCurrentIndex(table->model()->index(0, 0),
                                                  QItemSelectionModel::ClearAndSelect);

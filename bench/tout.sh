@@ -18,6 +18,7 @@ lancer() {
 }
 lancer chargerfichiers "$construction/bench/chargerfichiers"
 lancer emplacements "$construction/bench/emplacements"
+lancer iniencombre "$construction/bench/iniencombre"
 lancer changerwallpaper "$construction/bench/changerwallpaper"
 lancer bench-x11.sh bash "$ici/bench-x11.sh" "$construction"
 lancer decodage xvfb-run -a -s "-screen 0 1920x1080x24" "$construction/bench/decodage"

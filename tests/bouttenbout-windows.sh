@@ -5,27 +5,7 @@
 # Usage: bouttenbout-windows.sh Papirol2.exe
 set -u
 exe=$(realpath "$1")
-reussis=0
-echoues=0
-verifier() { # description, then the command that must succeed
-    local description=$1
-    shift
-    if "$@"; then
-        reussis=$((reussis + 1))
-        echo "PASS   : $description"
-    else
-        echoues=$((echoues + 1))
-        echo "FAIL!  : $description"
-    fi
-}
-attendre() { # seconds, then a command polled until it succeeds
-    local fin=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ $SECONDS -ge $fin ] && return 1
-        sleep 0.3
-    done
-}
+. "$(dirname "$0")/verifications.sh"
 
 # Wine would pass this Linux variable on to the program, which no Windows session has.
 unset XDG_RUNTIME_DIR
@@ -78,7 +58,6 @@ fond_change() {
     f=$(fond)
     [ -n "$f" ] && [ "$f" != "$avant" ]
 }
-fini() { ! kill -0 "$1" 2>/dev/null; }
 paire() { [ "$(valeur WallpaperStyle) $(valeur TileWallpaper)" = "$1 $2" ]; }
 
 # The tray sits at the right end of the taskbar: the icon is what appears there once the program runs.
@@ -223,5 +202,4 @@ wait "$premier"
 rc=$?
 verifier "with exit code 0 (was $rc)" test "$rc" = 0
 
-echo "$reussis passed, $echoues failed"
-[ "$echoues" = 0 ]
+bilan

@@ -201,12 +201,8 @@ private slots:
         }
         qputenv("PAPIROL2_BUREAU", famille.toUtf8());
         const std::unique_ptr<Bureau> bureau = creerBureau();
-        // A desktop shows a path that is no picture as a blank background, or stops on it.
         disposerSur(*bureau, position);
-        for (const char *inutilisable : {"absente.png", "dossier.png"})
-            montrerSur(*bureau, QString::fromLatin1(inutilisable));
         QVERIFY(montrerSur(*bureau, nom));
-        montrerSur(*bureau, QStringLiteral("absente.png"));
         QCOMPARE(ecart(famille, image, position), QString());
         QCOMPARE(positionSur(*bureau), position);
         if (famille == QLatin1String("lxqt")) {

@@ -2,6 +2,7 @@
 #include "settings/configuration.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,19 +18,32 @@
 
 bool montrerSur(Bureau &bureau, const QString &chemin, int delaiMs)
 {
-    bureau.appliquerFondEcran(chemin);
-    return delaiMs != 0 && bureau.attendre(delaiMs);
+    std::optional<Bureau::Resultat> resultat;
+    const QMetaObject::Connection c
+        = QObject::connect(&bureau, &Bureau::imageTraitee, [&](const QString &image, Bureau::Resultat r) {
+              if (QFileInfo(image).absoluteFilePath() == QFileInfo(chemin).absoluteFilePath())
+                  resultat = r;
+          });
+    bureau.montrer(chemin);
+    if (delaiMs != 0)
+        bureau.attendre(delaiMs);
+    for (const QDeadlineTimer fin(delaiMs); delaiMs != 0 && !resultat && !fin.hasExpired();)
+        QTest::qWait(10);
+    QObject::disconnect(c);
+    return resultat == Bureau::Resultat::Montree;
 }
 
 void disposerSur(Bureau &bureau, int position, int delaiMs)
 {
-    bureau.enregistrerPosition(position);
+    if (const std::optional<Disposition> d = dispositionDeNumero(position))
+        bureau.enregistrerDisposition(*d);
     bureau.attendre(delaiMs);
 }
 
 int positionSur(Bureau &bureau)
 {
-    return bureau.lirePosition();
+    const std::optional<Disposition> d = bureau.lireDisposition();
+    return d ? numeroDe(*d) : 0;
 }
 
 BureauEnregistreur *installerEnregistreur()

@@ -9,23 +9,28 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-/** Stand-in desktop for tests of the draw alone: records what would be shown, shows nothing. */
+/** Stand-in desktop for tests of the draw alone: records what would be shown, shows nothing; refuses the
+ * pictures named in refusees. */
 class BureauEnregistreur final : public Bureau
 {
 public:
     QString nom() const override { return QStringLiteral("enregistreur"); }
-    void remettre(const QString &chemin) override { appliques.append(chemin); }
+    void montrer(const QString &chemin) override
+    {
+        const bool refusee = refusees.contains(chemin);
+        if (!refusee)
+            appliques.append(chemin);
+        signaler(chemin, refusee ? Resultat::Refusee : Resultat::Montree);
+    }
     bool exigeDecodable() const override { return decodable; }
-    int lirePosition() override { return position; }
-    void enregistrerPosition(int p) override { position = p; }
+    std::optional<Disposition> lireDisposition() override { return dispositionDeNumero(position); }
+    void enregistrerDisposition(Disposition d) override { position = numeroDe(d); }
 
     QStringList appliques;
+    QStringList refusees;
     int position = 0;
     bool decodable = false;
 };
-
-/** Installs a recording desktop as the program's desktop; the pointer stays valid until the next install. */
-BureauEnregistreur *installerEnregistreur();
 
 // The only doors from a test to a backend.
 /** Shows a picture through the backend and waits for the desktop; true when it was shown. With no delay,
@@ -33,8 +38,11 @@ BureauEnregistreur *installerEnregistreur();
 bool montrerSur(Bureau &bureau, const QString &chemin, int delaiMs = 20000);
 /** Stores a layout by its number 1..5 through the backend and waits until it is shown. */
 void disposerSur(Bureau &bureau, int position, int delaiMs = 20000);
-/** The layout the backend reads from its desktop, 1..5, 0 when unknown. */
+/** The backend's layout as its number, 0 when none. */
 int positionSur(Bureau &bureau);
+
+/** Installs a recording desktop as the program's desktop; the pointer stays valid until the next install. */
+BureauEnregistreur *installerEnregistreur();
 
 /** A temporary working folder made current for the test's lifetime, so "Papirol2.ini" lands in it. */
 class DossierDeTravail

@@ -36,6 +36,15 @@ private:
         return true;
     }
 
+    // The rows as "path|path|...", "*" after a selected one.
+    static QString rangees(const ListeEmplacements &modele)
+    {
+        QStringList r;
+        for (int i = 0; i < modele.rowCount(); ++i)
+            r << modele.cheminEmplacement(i) + QLatin1String(modele.estSelectionne(i) ? "*" : "");
+        return r.join(QLatin1Char('|'));
+    }
+
 private slots:
     void init()
     {
@@ -57,6 +66,11 @@ private slots:
         supprimerEmplacementConfig(12);
         QVERIFY(!contenu().contains("Emplacement_12"));
         QVERIFY(contientLignes({"[Emplacement_13]", "filtre=*.png", "path=/autre", "selected=true"}));
+        // A file deleted meanwhile gets back everything the program holds, not only the value written.
+        QVERIFY(QFile::remove(travail->ini()));
+        enregistrerActif(false);
+        QVERIFY(contientLignes(
+            {"timer=300", "active=false", "[Emplacement_13]", "path=/autre", "selected=true"}));
         // The file stays where it was opened when the working folder changes.
         DossierDeTravail ailleurs;
         enregistrerTimer(60);
@@ -169,14 +183,56 @@ private slots:
         QVERIFY(travail->ecrireIni(texte));
         ListeEmplacements modele;
         modele.charger();
-        QStringList obtenues, relus;
-        for (int i = 0; i < modele.rowCount(); ++i)
-            obtenues << modele.cheminEmplacement(i) + QLatin1String(modele.estSelectionne(i) ? "*" : "");
-        QCOMPARE(obtenues.join(QLatin1Char('|')), lignes);
+        QCOMPARE(rangees(modele), lignes);
+        QStringList relus;
         ouvrirConfiguration();
         for (int n = 0; n < 4; ++n)
             relus << lireChemin(n) + QLatin1String(lireSelection(n) ? "*" : "");
         QCOMPARE(relus.join(QLatin1Char('|')), groupes);
+    }
+
+    // A start with nothing changed leaves the file byte for byte; a value that is not UTF-8 is never read as
+    // another one: its location is left out and the file kept aside.
+    void unDemarrageNeReecritQueLeNecessaire_data()
+    {
+        QTest::addColumn<QByteArray>("texte");
+        QTest::addColumn<QString>("lignes");
+        QTest::addColumn<bool>("garde");
+        QTest::newRow("commentaire, CRLF, groupe répété")
+            << QByteArray("; notes\r\n[Options]\r\nactive=1\r\n\r\n[Emplacement_0]\r\npath = /a \r\n"
+                          "filtre=*.jpg\r\nselected=true\r\n[Options]\r\ntimer=60\r\n")
+            << "/a*" << false;
+        QTest::newRow("BOM") << QByteArray("\xEF\xBB\xBF[Options]\nactive=true\n[Emplacement_0]\npath=/b\n")
+                             << "/b" << false;
+        QTest::newRow("échappements \\xNN")
+            << QByteArray("[Options]\nactive=true\n[Emplacement_0]\npath=/caf\\xe9\\x20\n")
+            << QStringLiteral("/café ") << false;
+        QTest::newRow("Latin-1 dans un chemin")
+            << QByteArray("[Options]\nactive=false\n[Emplacement_0]\npath=/caf\xe9\nselected=true\n"
+                          "[Emplacement_1]\npath=/b\nfiltre=*.jpg\n")
+            << "/b" << true;
+        QTest::newRow("Latin-1 dans un filtre")
+            << QByteArray("[Options]\nactive=false\n[Emplacement_0]\npath=/b\nfiltre=*.jp\xe9\n") << ""
+            << true;
+    }
+    void unDemarrageNeReecritQueLeNecessaire()
+    {
+        QFETCH(QByteArray, texte);
+        QFETCH(QString, lignes);
+        QFETCH(bool, garde);
+        QVERIFY(travail->ecrireIni(texte));
+        ListeEmplacements modele;
+        modele.charger();
+        enregistrerActif(lireActif());
+        QCOMPARE(rangees(modele), lignes);
+        QCOMPARE(contenu(QStringLiteral(".illisible")), garde ? texte : QByteArray());
+        if (garde)
+            return;
+        QCOMPARE(travail->contenuIni(), texte);
+        // A write replaces its own line and keeps the others: comments, line ends, a byte-order mark.
+        enregistrerTimer(61);
+        QVERIFY(travail->contenuIni().startsWith(texte.left(texte.indexOf("active="))));
+        QCOMPARE(lireTimer(), 61);
     }
 
     void leVerrouResteDansUnDossierPrive_data()

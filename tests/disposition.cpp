@@ -1,6 +1,6 @@
 #include "desktop/disposition.h"
 #include "commun.h"
-#include "desktop/rendu.h"
+#include "desktop/image/rendu.h"
 
 #include <QtTest>
 
@@ -71,8 +71,8 @@ void TestDisposition::orientationDeLAppareil()
     QVERIFY(debout.save(reference));
 
     const QSize ecran(320, 240);
-    const QImage vu = rendrePourEcran(photo.fileName(), position, ecran);
-    const QImage attendu = rendrePourEcran(reference, position, ecran);
+    const QImage vu = rendrePourEcran(photo.fileName(), Disposition(position), ecran);
+    const QImage attendu = rendrePourEcran(reference, Disposition(position), ecran);
     QCOMPARE(vu.size(), ecran);
     // Away from the cells' edges, where JPEG and scaling blur.
     for (int y = 30; y < ecran.height(); y += 60)
@@ -104,7 +104,9 @@ void TestDisposition::tubeALaPlaceDeLImage()
     std::atomic_bool lu {false};
     std::thread lecteur([&] {
         for (int i = 0; i < 100000 && !fin && (vues < 100 || refus < 100); ++i) {
-            (rendrePourEcran(QFile::decodeName(chemin), Rempli, QSize(64, 48)).isNull() ? refus : vues)++;
+            (rendrePourEcran(QFile::decodeName(chemin), Disposition::Rempli, QSize(64, 48)).isNull()
+                 ? refus
+                 : vues)++;
             std::this_thread::yield();
         }
         lu = true;

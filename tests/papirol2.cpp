@@ -174,12 +174,15 @@ private slots:
     void lesChoixDuMenu()
     {
         const QString a = dossierImages(QStringLiteral("a & b"), 3);
-        QVERIFY(travail->ecrireIni("[Options]\nactive=true\ntimer=300\n" + groupe(0, a)
-                                   + groupe(1, a, "*.png", false)));
+        const QByteArray ini
+            = "[Options]\nactive=true\ntimer=300\n" + groupe(0, a) + groupe(1, a, "*.png", false);
+        QVERIFY(travail->ecrireIni(ini));
         Papirol2 p;
         QVERIFY(entree(p.menu, QStringLiteral("Activer"))->isChecked());
-        // The folders are listed in the background; the first picture comes with them.
+        // The folders are listed in the background; the first picture comes with them. A start writes
+        // nothing.
         QTRY_COMPARE_WITH_TIMEOUT(enregistreur->appliques.size(), 1, 20000);
+        QCOMPARE(travail->contenuIni(), ini);
         QCOMPARE(p.rotator->intervalleMs(), 300000);
         QMenu *me = menu(p, "Emplacements");
         // Doubled so the menu shows the "&" instead of taking it for an accelerator.

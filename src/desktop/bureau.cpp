@@ -2,12 +2,8 @@
 
 #include <QFileInfo>
 #include <QImageReader>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
-#include <time.h>
-#endif
+#include <QSettings>
+#include <QStandardPaths>
 
 Q_LOGGING_CATEGORY(lcBureau, "papirol2.bureau", QtCriticalMsg)
 
@@ -17,18 +13,40 @@ std::unique_ptr<Bureau> &instance()
     static std::unique_ptr<Bureau> courant;
     return courant;
 }
+
+// One record of the last picture shown, whatever the desktop: the rotation avoids it after a restart, and
+// desktops without a setting of their own redraw it in a new layout.
+QString cheminMemoire()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/papirol2/rotation.ini");
+}
+const QString cleDerniere = QStringLiteral("dernier");
 } // namespace
 
-Bureau::~Bureau() = default;
-
-quint32 Bureau::compteur() const
+Bureau::Bureau()
+    : courante(QSettings(cheminMemoire(), QSettings::IniFormat).value(cleDerniere).toString())
 {
-    return compteurPlateforme();
 }
+
+Bureau::~Bureau() = default;
 
 bool Bureau::attendre(int)
 {
     return true;
+}
+
+void Bureau::signaler(const QString &chemin, Resultat resultat)
+{
+    if (resultat == Resultat::Montree && chemin != courante) {
+        courante = chemin;
+        QSettings memoire(cheminMemoire(), QSettings::IniFormat);
+        memoire.setValue(cleDerniere, chemin);
+        memoire.sync();
+        if (memoire.status() != QSettings::NoError)
+            qCWarning(lcBureau) << "cannot record the picture shown in" << memoire.fileName();
+    }
+    emit imageTraitee(chemin, resultat);
 }
 
 Bureau &bureau()
@@ -60,30 +78,4 @@ bool imageDecodable(const QString &chemin)
         return true;
     qCWarning(lcBureau) << "wallpaper not changed:" << chemin << "is not a readable picture";
     return false;
-}
-
-bool imageAcceptable(const QString &chemin, bool decodable)
-{
-    // A regular file first: opening a named pipe to decode it would wait for a writer.
-    return fichierLisible(chemin) && (!decodable || imageDecodable(chemin));
-}
-
-void Bureau::appliquerFondEcran(const QString &chemin)
-{
-    if (imageAcceptable(chemin, exigeDecodable()))
-        remettre(chemin);
-}
-
-quint32 compteurPlateforme()
-{
-#ifdef Q_OS_WIN
-    LARGE_INTEGER valeur;
-    QueryPerformanceCounter(&valeur);
-    return static_cast<quint32>(valeur.QuadPart);
-#else
-    timespec ts {};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<quint32>(static_cast<quint64>(ts.tv_sec) * 1000000000ull
-                                + static_cast<quint64>(ts.tv_nsec));
-#endif
 }

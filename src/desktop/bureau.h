@@ -1,40 +1,66 @@
 #pragma once
 
+#include "disposition.h"
+
 #include <QLoggingCategory>
+#include <QObject>
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 Q_DECLARE_LOGGING_CATEGORY(lcBureau)
 
 /**
- * The desktop the wallpaper is shown on: one final subclass per desktop family.
- * Implementations never block the GUI thread on the desktop; failures are logged
- * (category "papirol2.bureau", off by default) and otherwise silent.
+ * The desktop the wallpaper is shown on: one final subclass per desktop family, chosen by creerBureau().
+ * Lives on the GUI thread and never blocks it on the desktop or the disk; failures are logged (category
+ * "papirol2.bureau", off by default) and reported, never shown.
  */
-class Bureau
+class Bureau : public QObject
 {
+    Q_OBJECT
 public:
-    virtual ~Bureau();
+    /** What became of a picture handed to montrer(). */
+    enum class Resultat {
+        /** On the screen. */
+        Montree,
+        /** This picture cannot be shown (not decodable, refused by the desktop); another one may be. */
+        Refusee,
+        /** The desktop could not be reached or changed: no picture would have been shown. */
+        Injoignable,
+    };
+    Q_ENUM(Resultat)
+
+    ~Bureau() override;
 
     /** Short backend name, as accepted by PAPIROL2_BUREAU. */
     virtual QString nom() const = 0;
-    /** Shows the picture at a native path as the wallpaper; the check (imageAcceptable) reads it here. */
-    void appliquerFondEcran(const QString &chemin);
-    /** Hands over a picture imageAcceptable() has passed, without reading it on the calling thread. */
-    virtual void remettre(const QString &chemin) = 0;
+    /** Shows a picture that exists and, if exigeDecodable(), decodes; reports once through imageTraitee
+     * (a picture replaced by another before it was shown may go unreported). Returns at once. */
+    virtual void montrer(const QString &chemin) = 0;
     /** Whether the desktop shows what it cannot decode as an empty screen, so a picture is decoded first. */
     virtual bool exigeDecodable() const { return false; }
-    /** The layout the desktop has now: 1 centred .. 5 filled, 0 when unknown. */
-    virtual int lirePosition() = 0;
-    /** Stores layout 1..5 and shows the current picture in it at once; other numbers change nothing. */
-    virtual void enregistrerPosition(int position) = 0;
-    /** A fast-changing counter the random draw is taken from. */
-    virtual quint32 compteur() const;
-    /** Waits up to msecs (-1: no limit) for what was asked of the desktop to be done; false on time-out. */
+    /** The layout the desktop has now; none when it matches no layout of ours. */
+    virtual std::optional<Disposition> lireDisposition() = 0;
+    /** Stores the layout and shows the current picture in it at once. */
+    virtual void enregistrerDisposition(Disposition disposition) = 0;
+    /** Runs the event loop until what was asked of the desktop is done, or msecs pass (-1: no limit); false
+     * on time-out. */
     virtual bool attendre(int msecs = -1);
-    /** Whether remettre may be called from any thread, so a slow hand-over can leave the GUI one. */
-    virtual bool appelableDeToutFil() const { return false; }
+
+    /** The last picture shown, kept across runs (empty before any). */
+    QString imageCourante() const { return courante; }
+
+signals:
+    void imageTraitee(const QString &chemin, Bureau::Resultat resultat);
+
+protected:
+    Bureau();
+    /** Reports what became of a picture; a picture shown becomes the current one. */
+    void signaler(const QString &chemin, Resultat resultat);
+
+private:
+    QString courante;
 };
 
 /** Picks the backend for this session: PAPIROL2_BUREAU first, then what the session says it is. */
@@ -46,15 +72,10 @@ Bureau &bureau();
 /** Replaces the process-wide desktop (the previous one is destroyed). */
 void installerBureau(std::unique_ptr<Bureau> nouveau);
 
-/** Whether a path names a readable regular file; says why in the log when not. */
+/** Whether a path names a readable regular file; says why in the log when not. Reads the disk: not on the
+ * GUI thread. */
 bool fichierLisible(const QString &chemin);
 
-/** Whether a readable file holds a picture Qt can decode; says why in the log when not. */
+/** Whether a readable file holds a picture Qt can decode; says why in the log when not. Not on the GUI
+ * thread. */
 bool imageDecodable(const QString &chemin);
-
-/** Whether a desktop may be handed the file: readable, and decodable when it asks so. Reads the disk, so
- * it belongs off the GUI thread wherever the caller can put it there. */
-bool imageAcceptable(const QString &chemin, bool decodable);
-
-/** The platform's high-resolution counter, low 32 bits. */
-quint32 compteurPlateforme();

@@ -10,17 +10,18 @@ QString BureauNul::nom() const
     return QStringLiteral("nul");
 }
 
-void BureauNul::remettre(const QString &chemin)
+void BureauNul::montrer(const QString &chemin)
 {
     qCWarning(lcBureau) << "wallpaper not changed to" << chemin << "because" << raison;
+    signaler(chemin, Resultat::Injoignable);
 }
 
-int BureauNul::lirePosition()
+std::optional<Disposition> BureauNul::lireDisposition()
 {
-    return 0;
+    return std::nullopt;
 }
 
-void BureauNul::enregistrerPosition(int position)
+void BureauNul::enregistrerDisposition(Disposition disposition)
 {
-    qCWarning(lcBureau) << "layout" << position << "not applied because" << raison;
+    qCWarning(lcBureau) << "layout" << numeroDe(disposition) << "not applied because" << raison;
 }

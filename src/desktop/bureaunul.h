@@ -9,9 +9,9 @@ public:
     explicit BureauNul(const QString &raison);
 
     QString nom() const override;
-    void remettre(const QString &chemin) override;
-    int lirePosition() override;
-    void enregistrerPosition(int position) override;
+    void montrer(const QString &chemin) override;
+    std::optional<Disposition> lireDisposition() override;
+    void enregistrerDisposition(Disposition disposition) override;
 
 private:
     QString raison;

@@ -2,19 +2,19 @@
 #include "bureaunul.h"
 
 #if defined(Q_OS_WIN)
-#include "bureauwindows.h"
+#include "windows/bureauwindows.h"
 #elif defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-#include "bureaucalque.h"
-#include "bureausway.h"
-#include "bureaux11.h"
 #include "detection.h"
+#include "wayland/bureaucalque.h"
+#include "wayland/bureausway.h"
+#include "x11/bureaux11.h"
 #ifdef PAPIROL2_AVEC_GIO
-#include "bureaugsettings.h"
+#include "gio/bureaugsettings.h"
 #endif
 #ifdef PAPIROL2_AVEC_DBUS
-#include "bureaukde.h"
-#include "bureaulxqt.h"
-#include "bureauxfce.h"
+#include "dbus/bureaukde.h"
+#include "dbus/bureaulxqt.h"
+#include "dbus/bureauxfce.h"
 #endif
 #endif
 

@@ -9,7 +9,6 @@ namespace {
 // The layout is kept as the pair of strings that stands for it on Windows, as everywhere else.
 const QString cleStyle = QStringLiteral("WallpaperStyle");
 const QString cleTuile = QStringLiteral("TileWallpaper");
-const QString cleImage = QStringLiteral("Wallpaper");
 
 bool signalerErreur(const QSettings &magasin, const char *action)
 {
@@ -26,46 +25,23 @@ Magasin::Magasin(const QString &nomBureau)
 {
 }
 
-int Magasin::lirePosition() const
+std::optional<Disposition> Magasin::lire() const
 {
-    if (const int position = nonEnregistree)
-        return position;
+    if (const int numero = nonEnregistree)
+        return dispositionDeNumero(numero);
     const QSettings magasin(fichier, QSettings::IniFormat);
-    if (magasin.status() != QSettings::NoError) {
-        signalerErreur(magasin, "read");
-        return 0;
-    }
-    return positionDeStyle(magasin.value(cleStyle).toString(), magasin.value(cleTuile).toString());
+    if (signalerErreur(magasin, "read"))
+        return std::nullopt;
+    return dispositionDeStyle(magasin.value(cleStyle).toString(), magasin.value(cleTuile).toString());
 }
 
-bool Magasin::enregistrerPosition(int position)
+void Magasin::enregistrer(Disposition disposition)
 {
-    StylePapierPeint style;
-    if (!styleDePosition(position, &style))
-        return false;
+    const StylePapierPeint style = styleDeDisposition(disposition);
     QSettings magasin(fichier, QSettings::IniFormat);
     magasin.setValue(cleStyle, style.style);
     magasin.setValue(cleTuile, style.tuile);
     magasin.sync();
     // A read-only or missing home must not undo the user's choice for the rest of this run.
-    nonEnregistree = signalerErreur(magasin, "write") ? position : 0;
-    return true;
-}
-
-QString Magasin::lireImage() const
-{
-    const QSettings magasin(fichier, QSettings::IniFormat);
-    signalerErreur(magasin, "read");
-    return magasin.value(cleImage).toString();
-}
-
-void Magasin::enregistrerImage(const QString &chemin)
-{
-    QSettings magasin(fichier, QSettings::IniFormat);
-    // Writing syncs the file to disk: not worth it when the same picture is shown again.
-    if (magasin.value(cleImage).toString() == chemin)
-        return;
-    magasin.setValue(cleImage, chemin);
-    magasin.sync();
-    signalerErreur(magasin, "write");
+    nonEnregistree = signalerErreur(magasin, "write") ? numeroDe(disposition) : 0;
 }

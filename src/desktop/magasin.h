@@ -1,29 +1,29 @@
 #pragma once
 
+#include "disposition.h"
+
 #include <QString>
 
 #include <atomic>
+#include <optional>
 
 /**
- * The layout and last picture kept by us for desktops that cannot be asked for them, one small
- * file per backend under the user's configuration folder. Safe to use from any thread.
+ * The layout kept by us for desktops that cannot be asked for it, one small file per backend under the
+ * user's configuration folder. Safe to use from any thread.
  */
 class Magasin final
 {
 public:
     explicit Magasin(const QString &nomBureau);
 
-    /** The file the values live in. */
+    /** The file the layout lives in. */
     QString chemin() const { return fichier; }
-    /** The stored layout 1..5, or 0; the one chosen last when it could not be stored. */
-    int lirePosition() const;
-    /** Stores layout 1..5 (kept here when the file cannot be written); other numbers change nothing and give
-     * false. */
-    bool enregistrerPosition(int position);
-    /** The last picture shown, or an empty string. */
-    QString lireImage() const;
-    /** Stores the last picture shown. */
-    void enregistrerImage(const QString &chemin);
+    /** The stored layout; the one chosen last when it could not be stored; none before any. */
+    std::optional<Disposition> lire() const;
+    /** The stored layout, or the one a desktop shows by default. */
+    Disposition lireOuDefaut() const { return lire().value_or(dispositionParDefaut); }
+    /** Stores the layout (kept here for the run when the file cannot be written). */
+    void enregistrer(Disposition disposition);
 
 private:
     QString fichier;

@@ -1,5 +1,7 @@
 #include "ouvrier.h"
-#include "bureau.h"
+
+#include <QMetaObject>
+#include <QObject>
 
 #include <atomic>
 #include <chrono>
@@ -7,18 +9,15 @@
 #include <mutex>
 #include <thread>
 
-namespace {
-// Leaving must not wait long on a picture: what is not handed over by then is given up.
-constexpr int delaiArretMs = 500;
-} // namespace
-
 struct Ouvrier::Etat
 {
     std::mutex verrou;
     std::condition_variable fini;
-    std::function<void()> enAttente;
+    std::function<void(const Poste &)> enAttente;
     bool lance = false;
     std::atomic_bool arret {false};
+    // Null once the lane is destroyed: results of jobs that outlive it go nowhere.
+    QObject *destinataire = nullptr;
 };
 
 namespace {
@@ -28,8 +27,14 @@ thread_local const std::atomic_bool *arretDuFil = nullptr;
 void Ouvrier::vider(const std::shared_ptr<Etat> &etat)
 {
     arretDuFil = &etat->arret;
+    const Poste poste = [etat](std::function<void()> f) {
+        // Held while posting, so that the receiver cannot go between the check and the post.
+        std::lock_guard garde(etat->verrou);
+        if (etat->destinataire)
+            QMetaObject::invokeMethod(etat->destinataire, std::move(f), Qt::QueuedConnection);
+    };
     for (;;) {
-        std::function<void()> travail;
+        std::function<void(const Poste &)> travail;
         {
             std::lock_guard garde(etat->verrou);
             if (!etat->enAttente) {
@@ -40,31 +45,40 @@ void Ouvrier::vider(const std::shared_ptr<Etat> &etat)
             travail = std::move(etat->enAttente);
             etat->enAttente = nullptr;
         }
-        travail();
+        travail(poste);
     }
 }
 
-Ouvrier::Ouvrier()
+Ouvrier::Ouvrier(QObject *destinataire, int delaiArretMs)
     : etat(std::make_shared<Etat>())
+    , delaiArretMs(delaiArretMs)
 {
+    etat->destinataire = destinataire;
 }
 
 Ouvrier::~Ouvrier()
 {
-    if (!arreter(delaiArretMs))
-        qCWarning(lcBureau) << "leaving a drawing behind that did not stop within" << delaiArretMs << "ms";
+    arreter(delaiArretMs);
+    std::lock_guard garde(etat->verrou);
+    etat->destinataire = nullptr;
 }
 
-void Ouvrier::planifier(std::function<void()> travail)
+void Ouvrier::lancer(std::function<void(const Poste &)> travail, bool remplacer)
 {
     std::lock_guard garde(etat->verrou);
-    if (etat->arret)
+    if (etat->arret || (!remplacer && etat->enAttente))
         return;
     etat->enAttente = std::move(travail);
     if (etat->lance)
         return;
     etat->lance = true;
     std::thread([e = etat] { vider(e); }).detach();
+}
+
+bool Ouvrier::occupe() const
+{
+    std::lock_guard garde(etat->verrou);
+    return etat->lance;
 }
 
 bool Ouvrier::attendre(int msecs)

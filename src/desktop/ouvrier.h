@@ -2,30 +2,52 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
+
+class QObject;
 
 /**
- * One background thread for a backend's slow work (decoding, writing files): while a job runs, only the
- * latest job asked for waits its turn, since a picture that would be replaced at once is not worth showing.
- * A job gives up what it has not handed over yet once arretDemande() is true, and touches its owner only
- * before that or in a hand-over already begun: past the bound of leaving, it runs on alone.
+ * The one way work leaves the GUI thread. A lane: its jobs run one at a time on a thread that nothing joins;
+ * a job asked for while another runs waits its turn, replacing any job that was waiting (a newer listing or
+ * picture makes the older one worthless); a job's result comes back on the owner's thread by queued call,
+ * unless the lane is gone by then. A job stuck in the kernel on a dead share therefore holds up nothing: not
+ * the GUI thread, not another lane, not the exit.
  */
 class Ouvrier final
 {
 public:
-    Ouvrier();
-    /** Stops as arreter() does, with a short bound; a job still running then is left to end on its own. */
+    /** Results are handed to destinataire's thread; going away waits up to delaiArretMs for a running job. */
+    explicit Ouvrier(QObject *destinataire, int delaiArretMs = 0);
     ~Ouvrier();
     Ouvrier(const Ouvrier &) = delete;
     Ouvrier &operator=(const Ouvrier &) = delete;
 
-    /** Runs the job on the thread, replacing any job not yet started; returns at once. */
-    void planifier(std::function<void()> travail);
+    /** Where a job posts what it hands back to the owner's thread. */
+    using Poste = std::function<void(std::function<void()>)>;
+
+    /** Runs travail off this thread, then retour(result) on the owner's thread; returns at once. */
+    template<typename Travail, typename Retour>
+    void planifier(Travail travail, Retour retour)
+    {
+        lancer([travail = std::move(travail), retour = std::move(retour)](const Poste &poste) mutable {
+            auto resultat = travail();
+            poste([retour = std::move(retour), resultat = std::move(resultat)]() mutable {
+                retour(std::move(resultat));
+            });
+        });
+    }
+    /** Runs a job that hands back what it wants, when it wants, through its Poste; unless remplacer, only
+     * when no job is waiting already. */
+    void lancer(std::function<void(const Poste &)> travail, bool remplacer = true);
+
+    /** Whether a job runs or waits. */
+    bool occupe() const;
     /** Waits until no job is left; false if msecs (-1: no limit) passed first. */
     bool attendre(int msecs = -1);
-    /** Drops the job waiting, tells the one running to stop and waits up to msecs for it; false on time-out.
-     * Jobs asked for later are dropped. */
+    /** Drops the waiting job, tells the running one to stop, and waits up to msecs for it; false on time-out.
+     * Later jobs are dropped; what a running job posts still arrives until the lane is destroyed. */
     bool arreter(int msecs);
-    /** True on an Ouvrier's thread once that Ouvrier is stopping. */
+    /** True on a lane's thread once that lane is stopping: long work gives up early. */
     static bool arretDemande();
 
 private:
@@ -33,4 +55,5 @@ private:
     static void vider(const std::shared_ptr<Etat> &etat);
     // Shared with the thread, which may outlive this object when its job is stuck in the kernel.
     std::shared_ptr<Etat> etat;
+    const int delaiArretMs;
 };

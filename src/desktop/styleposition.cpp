@@ -1,35 +1,27 @@
 #include "styleposition.h"
 
 namespace {
-struct Ligne
+struct Paire
 {
-    int position;
     const char *style;
     const char *tuile;
 };
 
-constexpr Ligne table[] = {
-    {1, "0", "0"}, {2, "0", "1"}, {3, "2", "0"}, {4, "6", "0"}, {5, "10", "0"},
-};
+constexpr TableDispositions<Paire> paires {{"0", "0"}, {"0", "1"}, {"2", "0"}, {"6", "0"}, {"10", "0"}};
 } // namespace
 
-bool styleDePosition(int position, StylePapierPeint *style)
+StylePapierPeint styleDeDisposition(Disposition disposition)
 {
-    for (const Ligne &ligne : table) {
-        if (ligne.position == position) {
-            style->style = QString::fromLatin1(ligne.style);
-            style->tuile = QString::fromLatin1(ligne.tuile);
-            return true;
-        }
-    }
-    return false;
+    const Paire &p = paires[disposition];
+    return {QString::fromLatin1(p.style), QString::fromLatin1(p.tuile)};
 }
 
-int positionDeStyle(const QString &style, const QString &tuile)
+std::optional<Disposition> dispositionDeStyle(const QString &style, const QString &tuile)
 {
-    for (const Ligne &ligne : table) {
-        if (style == QLatin1String(ligne.style) && tuile == QLatin1String(ligne.tuile))
-            return ligne.position;
+    for (int n = 1; n <= 5; ++n) {
+        const Paire &p = paires[Disposition(n)];
+        if (style == QLatin1String(p.style) && tuile == QLatin1String(p.tuile))
+            return Disposition(n);
     }
-    return 0;
+    return std::nullopt;
 }

@@ -1,16 +1,21 @@
 #pragma once
 
+#include "disposition.h"
+
 #include <QString>
 
-/** The ("WallpaperStyle", "TileWallpaper") pair that stands for a layout on Windows. */
+#include <optional>
+
+/** The ("WallpaperStyle", "TileWallpaper") pair that stands for a layout on Windows, and in our own stores.
+ */
 struct StylePapierPeint
 {
     QString style;
     QString tuile;
 };
 
-/** The pair for position 1..5; false for any other number. */
-bool styleDePosition(int position, StylePapierPeint *style);
+/** The pair for a layout. */
+StylePapierPeint styleDeDisposition(Disposition disposition);
 
-/** The position whose pair matches exactly, or 0. */
-int positionDeStyle(const QString &style, const QString &tuile);
+/** The layout whose pair matches exactly; none otherwise. */
+std::optional<Disposition> dispositionDeStyle(const QString &style, const QString &tuile);

@@ -4,23 +4,13 @@
 
 ListeEmplacements::ListeEmplacements()
     : QAbstractListModel(nullptr)
-    , chemins(new QStringList)
-    , filtres(new QStringList)
-    , selections(new QList<bool>)
 {
-}
-
-ListeEmplacements::~ListeEmplacements()
-{
-    delete chemins;
-    delete filtres;
-    delete selections;
 }
 
 // A list has no children: counting rows under a valid parent would make views recurse.
 int ListeEmplacements::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(chemins->size());
+    return parent.isValid() ? 0 : int(lignes.size());
 }
 
 int ListeEmplacements::columnCount(const QModelIndex &parent) const
@@ -33,9 +23,9 @@ QVariant ListeEmplacements::data(const QModelIndex &index, int role) const
     if (role != Qt::DisplayRole || !index.isValid() || !existe(index.row()))
         return {};
     if (index.column() == 0)
-        return filtres->at(index.row());
+        return lignes.at(index.row()).filtre;
     if (index.column() == 1)
-        return chemins->at(index.row());
+        return lignes.at(index.row()).chemin;
     return {};
 }
 
@@ -57,23 +47,26 @@ Qt::ItemFlags ListeEmplacements::flags(const QModelIndex &index) const
 
 QString ListeEmplacements::cheminEmplacement(int ligne) const
 {
-    return chemins->value(ligne);
+    return existe(ligne) ? lignes.at(ligne).chemin : QString();
 }
 
 QString ListeEmplacements::filtreEmplacement(int ligne) const
 {
-    return filtres->value(ligne);
+    return existe(ligne) ? lignes.at(ligne).filtre : QString();
 }
 
 bool ListeEmplacements::estSelectionne(int ligne) const
 {
-    return selections->value(ligne, false);
+    return existe(ligne) && lignes.at(ligne).selectionne;
 }
 
 void ListeEmplacements::setSelectionne(int ligne, bool selectionne)
 {
-    if (existe(ligne))
-        (*selections)[ligne] = selectionne;
+    if (!existe(ligne) || lignes.at(ligne).selectionne == selectionne)
+        return;
+    lignes[ligne].selectionne = selectionne;
+    if (relie)
+        enregistrerEmplacement(ligne, lignes.at(ligne).chemin, lignes.at(ligne).filtre, selectionne);
 }
 
 void ListeEmplacements::ajouterEmplacement(const QString &chemin, const QString &filtre)
@@ -81,13 +74,13 @@ void ListeEmplacements::ajouterEmplacement(const QString &chemin, const QString 
     if (paires.contains({chemin, filtre}))
         return;
     paires.insert({chemin, filtre});
-    const int n = int(chemins->size());
+    const int n = rowCount();
     beginInsertRows(QModelIndex(), n, n);
-    chemins->append(chemin);
-    filtres->append(filtre);
-    selections->append(false);
+    lignes.append({chemin, filtre, false});
     endInsertRows();
     emit dataChanged(index(n, 0), index(n, columnCount() - 1));
+    if (relie)
+        enregistrerEmplacement(n, chemin, filtre, false);
 }
 
 void ListeEmplacements::supprimerEmplacement(int ligne)
@@ -95,17 +88,28 @@ void ListeEmplacements::supprimerEmplacement(int ligne)
     if (!existe(ligne))
         return;
     beginRemoveRows(QModelIndex(), ligne, ligne);
-    paires.remove({chemins->at(ligne), filtres->at(ligne)});
-    chemins->removeAt(ligne);
-    filtres->removeAt(ligne);
-    selections->removeAt(ligne);
+    paires.remove({lignes.at(ligne).chemin, lignes.at(ligne).filtre});
+    lignes.removeAt(ligne);
     endRemoveRows();
     if (ligne < rowCount())
         emit dataChanged(index(ligne, 0), index(rowCount() - 1, columnCount() - 1));
+    if (!relie)
+        return;
+    // Renumbering rewrites every later group: a kill halfway must not leave a mix of old and new.
+    EcritureGroupee ecriture;
+    supprimerEmplacementConfig(rowCount());
+    enregistrerDepuis(ligne);
+}
+
+void ListeEmplacements::enregistrerDepuis(int debut) const
+{
+    for (int i = debut; i < rowCount(); ++i)
+        enregistrerEmplacement(i, lignes.at(i).chemin, lignes.at(i).filtre, lignes.at(i).selectionne);
 }
 
 void ListeEmplacements::charger()
 {
+    relie = false;
     const QList<int> numeros = lireNumerosEmplacements();
     for (int n : numeros) {
         const QString chemin = lireChemin(n);
@@ -113,14 +117,14 @@ void ListeEmplacements::charger()
         if (!chemin.isEmpty())
             ajouterEmplacement(chemin, lireFiltre(n));
         if (rowCount() > avant)
-            setSelectionne(avant, lireSelection(n));
+            lignes.last().selectionne = lireSelection(n);
     }
+    relie = true;
     if (numeros.size() == rowCount() && (numeros.isEmpty() || numeros.last() == rowCount() - 1))
         return;
     // Only a hand-edited file has gaps, empty groups or a repeated pair: renumber so that group n is row n.
     EcritureGroupee ecriture;
     for (int n : numeros)
         supprimerEmplacementConfig(n);
-    for (int i = 0; i < rowCount(); ++i)
-        enregistrerEmplacement(i, cheminEmplacement(i), filtreEmplacement(i), estSelectionne(i));
+    enregistrerDepuis(0);
 }

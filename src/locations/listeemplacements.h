@@ -3,14 +3,24 @@
 #include <QAbstractListModel>
 #include <QList>
 #include <QSet>
-#include <QStringList>
+#include <QString>
 
-/** The locations (folder, file-name filter, selected flag), shown as "Filtre" and "Chemin" columns. */
+/** One location: a folder, the pattern its pictures' names match, and whether it is in the rotation. */
+struct Emplacement
+{
+    QString chemin;
+    QString filtre;
+    bool selectionne = false;
+};
+
+/**
+ * The locations, shown as "Filtre" and "Chemin" columns. Once loaded from the settings file, the model keeps
+ * it in step: every change below is written at once, row n as group n.
+ */
 class ListeEmplacements final : public QAbstractListModel
 {
 public:
     ListeEmplacements();
-    ~ListeEmplacements() override;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -29,7 +39,7 @@ public:
 
     /** Appends a new unselected row, unless the exact pair is already listed. */
     void ajouterEmplacement(const QString &chemin, const QString &filtre);
-    /** Removes a row; a row outside the list changes nothing. */
+    /** Removes a row, the later ones moving up a group; a row outside the list changes nothing. */
     void supprimerEmplacement(int ligne);
 
     /**
@@ -40,11 +50,13 @@ public:
     void charger();
 
 private:
-    bool existe(int ligne) const { return ligne >= 0 && ligne < chemins->size(); }
+    bool existe(int ligne) const { return ligne >= 0 && ligne < lignes.size(); }
+    /** Writes rows from debut on as their groups. */
+    void enregistrerDepuis(int debut) const;
 
-    QStringList *chemins;
-    QStringList *filtres;
-    QList<bool> *selections;
+    QList<Emplacement> lignes;
     // The rows' (path, filter) pairs, so that refusing a repeated pair does not cost a pass over the list.
     QSet<std::pair<QString, QString>> paires;
+    // Set once loaded: a model never loaded (a test's, a benchmark's) touches no file.
+    bool relie = false;
 };

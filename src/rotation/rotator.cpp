@@ -1,34 +1,47 @@
 #include "rotator.h"
 
 #include "desktop/bureau.h"
-#include "detache.h"
+#include "desktop/ouvrier.h"
 #include "locations/listeemplacements.h"
 #include "settings/configuration.h"
 
 #include <QDir>
 #include <QFileSystemWatcher>
 #include <QLoggingCategory>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 #include <limits>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <time.h>
+#endif
+
 Q_LOGGING_CATEGORY(lcRotation, "papirol2.rotation", QtCriticalMsg)
 
 namespace {
 // Drawn files found gone, one after another, before a tick gives up.
 constexpr int essaisMax = 32;
+// Every desktop answers within this, even swaybg on a loaded machine; past it the tick is given up.
+constexpr int delaiBureauMs = 60000;
 
-// The last picture shown, kept so that the first one after a start is another.
-QString cheminMemoire()
+// The draw is taken from a fast-changing counter, the platform's high-resolution one.
+quint32 compteur()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/papirol2/rotation.ini");
+#ifdef Q_OS_WIN
+    LARGE_INTEGER valeur;
+    QueryPerformanceCounter(&valeur);
+    return static_cast<quint32>(valeur.QuadPart);
+#else
+    timespec ts {};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<quint32>(static_cast<quint64>(ts.tv_sec) * 1000000000ull
+                                + static_cast<quint64>(ts.tv_nsec));
+#endif
 }
-const QString cleDernier = QStringLiteral("dernier");
 } // namespace
 
 Rotator::Rotator()
@@ -36,7 +49,8 @@ Rotator::Rotator()
     , calme(new QTimer(this))
     , filVeille(new QThread)
     , veilleur(new QFileSystemWatcher)
-    , boite(std::make_shared<Boite>(this))
+    , controle(std::make_unique<Ouvrier>(this))
+    , delaiBureau(new QTimer(this))
 {
     connect(minuteur, &QTimer::timeout, this, &Rotator::changerWallpaper);
     calme->setSingleShot(true);
@@ -47,12 +61,20 @@ Rotator::Rotator()
     connect(veilleur, &QFileSystemWatcher::directoryChanged, this, &Rotator::surChangement);
     connect(filVeille, &QThread::finished, veilleur, &QObject::deleteLater);
     filVeille->start();
-    dernier = QSettings(cheminMemoire(), QSettings::IniFormat).value(cleDernier).toString();
+    delaiBureau->setSingleShot(true);
+    delaiBureau->setInterval(delaiBureauMs);
+    connect(delaiBureau, &QTimer::timeout, this, [this] {
+        if (attendu)
+            recevoirResultat(attendu->tire.chemin, Bureau::Resultat::Injoignable);
+    });
+    dernier = bureau().imageCourante();
 }
 
 Rotator::~Rotator()
 {
-    boite->fermer();
+    // Results of listings and checks still under way go nowhere from here on.
+    suivis.clear();
+    controle.reset();
     delete minuteur;
     filVeille->quit();
     // A watcher stuck on a dead share is left behind, never waited for: the process is ending.
@@ -102,6 +124,7 @@ void Rotator::chargerFichiers(ListeEmplacements *modele)
         if (!modele->estSelectionne(ligne))
             continue;
         Suivi s;
+        s.jeton = ++dernierJeton;
         s.dossier = modele->cheminEmplacement(ligne);
         s.filtre = modele->filtreEmplacement(ligne);
         voulus.insert(s.dossier + QChar(0) + s.filtre, s);
@@ -144,19 +167,16 @@ void Rotator::surveiller(const QString &dossier, bool oui)
 void Rotator::lister(const QString &cle)
 {
     Suivi &s = suivis[cle];
-    if (s.enCours) {
-        s.aRefaire = true;
-        return;
-    }
+    if (!s.listeur)
+        s.listeur = std::make_shared<Ouvrier>(this);
     s.enCours = true;
-    s.jeton = ++dernierJeton;
-    const quint64 jeton = s.jeton;
-    const QString dossier = s.dossier, filtre = s.filtre;
-    const std::shared_ptr<Boite> retour = boite;
-    lancerDetache([this, retour, cle, jeton, dossier, filtre] {
-        auto listage = std::make_shared<Listage>(listerDossier(dossier, filtre));
-        retour->poster([this, cle, jeton, listage] { recevoirListage(cle, jeton, listage); });
-    });
+    s.listeur->planifier(
+        [dossier = s.dossier, filtre = s.filtre] {
+            return std::make_shared<Listage>(listerDossier(dossier, filtre));
+        },
+        [this, cle, jeton = s.jeton](const std::shared_ptr<Listage> &listage) {
+            recevoirListage(cle, jeton, listage);
+        });
 }
 
 void Rotator::recevoirListage(const QString &cle, quint64 jeton, const std::shared_ptr<Listage> &listage)
@@ -164,16 +184,12 @@ void Rotator::recevoirListage(const QString &cle, quint64 jeton, const std::shar
     auto it = suivis.find(cle);
     if (it == suivis.end() || it->jeton != jeton)
         return;
-    it->enCours = false;
+    it->enCours = it->listeur->occupe();
     ++nbListages;
     qCInfo(lcRotation) << listage->taille() << "pictures in" << it->dossier;
     lot.remplacer(cle, it->dossier, std::move(*listage));
-    if (it->aRefaire) {
-        it->aRefaire = false;
-        lister(cle);
-    }
     emit candidatsListes();
-    if (tirageDemande && !verification) {
+    if (tirageDemande && !tirageEnCours) {
         tirageDemande = false;
         changerWallpaper();
     }
@@ -203,7 +219,7 @@ void Rotator::relisterChanges()
 
 void Rotator::changerWallpaper()
 {
-    if (verification) {
+    if (tirageEnCours) {
         tirageDemande = true;
         return;
     }
@@ -212,7 +228,7 @@ void Rotator::changerWallpaper()
 
 void Rotator::verifier(int essai)
 {
-    const Tire tire = lot.tirer(bureau().compteur(), dernier);
+    const Tire tire = lot.tirer(compteur(), dernier);
     if (tire.cycleNeuf) {
         // Shares send no change notification: a new cycle lists every folder again at the latest.
         for (auto it = suivis.cbegin(); it != suivis.cend(); ++it)
@@ -229,47 +245,72 @@ void Rotator::verifier(int essai)
         qCInfo(lcRotation) << "only one picture, already shown";
         return;
     }
-    verification = true;
-    const std::shared_ptr<Boite> retour = boite;
-    // Everything that reads the file happens here, off the GUI thread; the desktop gets a checked picture.
-    Bureau *const b = bureau().appelableDeToutFil() ? &bureau() : nullptr;
-    const bool decodable = bureau().exigeDecodable();
-    lancerDetache([this, retour, tire, essai, b, decodable] {
-        const QString natif = QDir::toNativeSeparators(tire.chemin);
-        const bool present = fichierLisible(natif);
-        const bool accepte = present && (!decodable || imageDecodable(natif));
-        if (accepte) {
-            if (b)
-                b->remettre(natif);
-            QSettings memoire(cheminMemoire(), QSettings::IniFormat);
-            if (memoire.value(cleDernier).toString() != tire.chemin)
-                memoire.setValue(cleDernier, tire.chemin);
-        }
-        retour->poster([this, tire, essai, present, accepte, b, natif] {
-            if (accepte && !b)
-                bureau().remettre(natif);
-            recevoirVerification(tire, essai, present, accepte);
-        });
-    });
+    tirageEnCours = true;
+    // Everything that reads the file happens there, off the GUI thread; the desktop gets a checked picture.
+    controle->planifier(
+        [chemin = tire.chemin, decodable = bureau().exigeDecodable()] {
+            const QString natif = QDir::toNativeSeparators(chemin);
+            Verification v;
+            v.present = fichierLisible(natif);
+            v.accepte = v.present && (!decodable || imageDecodable(natif));
+            return v;
+        },
+        [this, tire, essai](Verification v) { recevoirVerification(tire, essai, v); });
 }
 
-void Rotator::recevoirVerification(const Tire &tire, int essai, bool present, bool accepte)
+void Rotator::recevoirVerification(const Tire &tire, int essai, Verification verification)
 {
-    verification = false;
-    if (accepte) {
-        dernier = dernierApplique = tire.chemin;
-    } else {
-        qCInfo(lcRotation) << (present ? "not a picture the desktop can show" : "gone or unreadable")
+    if (!verification.accepte) {
+        qCInfo(lcRotation) << (verification.present ? "not a picture the desktop can show"
+                                                    : "gone or unreadable")
                            << ", drawing another:" << tire.chemin;
-        lot.abandonner(tire);
-        // A file gone behind our back means its folder changed: list it again, as a notification would have.
-        for (auto it = suivis.cbegin(); !present && it != suivis.cend(); ++it) {
-            if (tire.chemin.startsWith(it->dossier + QLatin1Char('/')))
-                surChangement(it->dossier);
-        }
-        if (essai + 1 < essaisMax)
-            return verifier(essai + 1);
+        return essayerAutre(tire, essai, verification.present);
     }
+    attendu = Attendu {tire, essai};
+    Bureau *b = &bureau();
+    connect(b, &Bureau::imageTraitee, this, &Rotator::recevoirResultat, Qt::UniqueConnection);
+    delaiBureau->start();
+    b->montrer(tire.chemin);
+}
+
+void Rotator::recevoirResultat(const QString &chemin, Bureau::Resultat resultat)
+{
+    if (!attendu || chemin != attendu->tire.chemin)
+        return;
+    delaiBureau->stop();
+    const Attendu a = *std::exchange(attendu, std::nullopt);
+    switch (resultat) {
+    case Bureau::Resultat::Montree:
+        dernier = dernierApplique = chemin;
+        break;
+    case Bureau::Resultat::Refusee:
+        qCInfo(lcRotation) << "the desktop could not show" << chemin << ", drawing another";
+        return essayerAutre(a.tire, a.essai, true);
+    case Bureau::Resultat::Injoignable:
+        qCInfo(lcRotation) << "the desktop was not changed; the next tick tries again";
+        break;
+    }
+    terminerTirage();
+}
+
+void Rotator::essayerAutre(const Tire &tire, int essai, bool present)
+{
+    lot.abandonner(tire);
+    // A file gone behind our back means its folder changed: list it again, as a notification would have.
+    for (auto it = suivis.cbegin(); !present && it != suivis.cend(); ++it) {
+        if (tire.chemin.startsWith(it->dossier + QLatin1Char('/')))
+            surChangement(it->dossier);
+    }
+    if (essai + 1 < essaisMax) {
+        tirageEnCours = false;
+        return verifier(essai + 1);
+    }
+    terminerTirage();
+}
+
+void Rotator::terminerTirage()
+{
+    tirageEnCours = false;
     if (std::exchange(tirageDemande, false))
         changerWallpaper();
 }

@@ -10,11 +10,15 @@
 
 #include <memory>
 
+#include "desktop/bureau.h"
+
+#include <optional>
+
 class QFileSystemWatcher;
 class QThread;
 class QTimer;
-class Boite;
 class ListeEmplacements;
+class Ouvrier;
 
 /**
  * Draws the pictures of the selected locations in random order, none twice per cycle, on a timer. Folders
@@ -67,15 +71,27 @@ private:
     {
         QString dossier;
         QString filtre;
+        // Its own lane: a dead share holds up only its own listings. The token tells this location's results
+        // from those of a location of the same name dropped and added again meanwhile.
+        std::shared_ptr<Ouvrier> listeur;
         quint64 jeton = 0;
+        // From the listing asked until its result is in, which is after the lane is idle again.
         bool enCours = false;
-        bool aRefaire = false;
+    };
+    struct Verification
+    {
+        bool present = false;
+        bool accepte = false;
     };
 
     void lister(const QString &cle);
     void recevoirListage(const QString &cle, quint64 jeton, const std::shared_ptr<Listage> &listage);
     void verifier(int essai);
-    void recevoirVerification(const Tire &tire, int essai, bool present, bool accepte);
+    void recevoirVerification(const Tire &tire, int essai, Verification verification);
+    void recevoirResultat(const QString &chemin, Bureau::Resultat resultat);
+    /** Drops a drawn picture that cannot be shown and draws another, as long as tries are left. */
+    void essayerAutre(const Tire &tire, int essai, bool present);
+    void terminerTirage();
     void surChangement(const QString &dossier);
     void relisterChanges();
     void surveiller(const QString &dossier, bool oui);
@@ -89,10 +105,19 @@ private:
     QElapsedTimer depuisChangement;
     QThread *filVeille;
     QFileSystemWatcher *veilleur;
-    std::shared_ptr<Boite> boite;
+    // The check of a drawn file, off the GUI thread.
+    std::unique_ptr<Ouvrier> controle;
+    // The picture handed to the desktop, until it says what became of it; bounded by delaiBureau.
+    struct Attendu
+    {
+        Tire tire;
+        int essai = 0;
+    };
+    std::optional<Attendu> attendu;
+    QTimer *delaiBureau;
     quint64 dernierJeton = 0;
     int nbListages = 0;
-    bool verification = false;
+    bool tirageEnCours = false;
     bool tirageDemande = false;
     QString dernier;
     QString dernierApplique;

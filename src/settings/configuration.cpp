@@ -1,24 +1,29 @@
 #include "configuration.h"
 
 #include "desktop/bureau.h"
+#include "fichierini.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSettings>
-#include <QTextStream>
+#include <QVariant>
 
 #include <algorithm>
 
 Q_LOGGING_CATEGORY(lcConfiguration, "papirol2.configuration", QtCriticalMsg)
 
 namespace {
-QSettings *parametres = nullptr;
+FichierIni *parametres = nullptr;
 // How many EcritureGroupee are alive: while any is, writes wait for the last one to end.
 int ecrituresRetenues = 0;
+// The file could not be read nor kept aside: writing over it would lose it.
+bool ecrituresRefusees = false;
 
-QSettings &config()
+const QString options = QStringLiteral("Options");
+const QString prefixe = QStringLiteral("Emplacement_");
+
+FichierIni &config()
 {
     if (!parametres)
         ouvrirConfiguration();
@@ -27,155 +32,140 @@ QSettings &config()
 
 QString groupe(int n)
 {
-    return QLatin1String("Emplacement_") + QString::number(n, 10);
+    return prefixe + QString::number(n, 10);
 }
 
-QString cle(int n, const char *nom)
+// Only names the program writes: "Emplacement_07" is left alone rather than taken for group 7.
+int numero(const QString &nom)
 {
-    return groupe(n) + QLatin1Char('/') + QLatin1String(nom);
+    bool ok = false;
+    const int n = nom.startsWith(prefixe) ? QStringView(nom).mid(prefixe.size()).toInt(&ok, 10) : -1;
+    return ok && n >= 0 && groupe(n) == nom ? n : -1;
+}
+
+// The keys the program reads; every other line of the file is left as it is, and not held in memory.
+bool gardee(const QString &g, const QString &cle)
+{
+    if (g == options)
+        return cle == QLatin1String("active") || cle == QLatin1String("timer");
+    return (cle == QLatin1String("path") || cle == QLatin1String("filtre")
+            || cle == QLatin1String("selected"))
+        && numero(g) >= 0;
+}
+
+QVariant lire(const QString &g, const char *cle)
+{
+    const QString texte = config().valeur(g, QLatin1String(cle));
+    return texte.isNull() ? QVariant() : QVariant(texte);
+}
+
+// A value that reads back as the one to write is not written again: a start with nothing changed leaves the
+// file as it was, byte for byte.
+void changer(const QString &g, const char *cle, const QVariant &valeur)
+{
+    QVariant stocke = lire(g, cle);
+    if (!stocke.isValid() || !stocke.convert(valeur.metaType()) || stocke != valeur)
+        config().changer(g, QLatin1String(cle), valeur.toString());
 }
 
 void ecrire()
 {
     if (ecrituresRetenues > 0)
         return;
-    config().sync();
-    if (config().status() != QSettings::NoError)
-        qCWarning(lcConfiguration) << "could not write" << config().fileName() << config().status();
+    if (ecrituresRefusees || !config().enregistrer())
+        qCWarning(lcConfiguration) << "could not write" << config().chemin();
 }
 
-// Qt rewrites the whole file on the first write; a file it could not make sense of is kept aside first,
-// so that what the user had is never lost.
-void sauverSiIllisible(const QSettings &s)
+// A file that could not be read whole is kept aside before the program writes over it, so that what the user
+// had is never lost.
+void garderDeCote(const FichierIni &f)
 {
-    const bool rienLu = s.allKeys().isEmpty() && QFileInfo(s.fileName()).size() > 0;
-    if (s.status() != QSettings::FormatError && !rienLu)
+    const QStringList entaches(f.groupesEntaches().cbegin(), f.groupesEntaches().cend());
+    if (!f.illisible() && entaches.isEmpty())
         return;
-    const QString copie = s.fileName() + QLatin1String(".illisible");
+    if (!entaches.isEmpty())
+        qCWarning(lcConfiguration) << "values that are not UTF-8 in" << entaches
+                                   << "; these groups are left out";
+    const QString copie = f.chemin() + QLatin1String(".illisible");
     QFile::remove(copie);
-    if (QFile::copy(s.fileName(), copie))
-        qCWarning(lcConfiguration) << s.fileName() << "could not be read; kept as" << copie;
-    else
-        qCWarning(lcConfiguration) << s.fileName() << "could not be read nor kept aside";
-}
-
-// An ini value's text without QSettings' quotes and backslash escapes, its commas left alone.
-QString desechapper(const QString &brut)
-{
-    QString texte;
-    for (int i = 0; i < brut.size(); ++i) {
-        QChar c = brut.at(i);
-        if (c == QLatin1Char('"'))
-            continue;
-        if (c == QLatin1Char('\\') && i + 1 < brut.size()) {
-            c = brut.at(++i);
-            const int k = QStringLiteral("ntr").indexOf(c);
-            if (k >= 0)
-                c = QLatin1Char("\n\t\r"[k]);
-        }
-        texte.append(c);
+    if (QFile::copy(f.chemin(), copie)) {
+        qCWarning(lcConfiguration) << f.chemin() << "could not be read whole; kept as" << copie;
+    } else {
+        qCWarning(lcConfiguration) << f.chemin()
+                                   << "could not be read nor kept aside; it will not be written";
+        ecrituresRefusees = QFileInfo::exists(f.chemin());
     }
-    return texte;
-}
-
-// QSettings takes an unquoted comma for a list separator; a path or filter written by hand with one is still
-// one text, so it is read again from the file as it was written.
-QString lireTexte(const QString &groupe, const char *nom)
-{
-    const QVariant valeur = config().value(groupe + QLatin1Char('/') + QLatin1String(nom), QVariant());
-    if (valeur.typeId() != QMetaType::QStringList)
-        return valeur.toString();
-    QFile f(config().fileName());
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-        return valeur.toStringList().join(QLatin1Char(','));
-    QTextStream flux(&f);
-    QString ligne, section, texte;
-    while (flux.readLineInto(&ligne)) {
-        ligne = ligne.trimmed();
-        const int egal = int(ligne.indexOf(QLatin1Char('=')));
-        if (ligne.startsWith(QLatin1Char('[')))
-            section = ligne.mid(1, ligne.indexOf(QLatin1Char(']')) - 1);
-        else if (section == groupe && egal > 0 && ligne.left(egal).trimmed() == QLatin1String(nom))
-            texte = desechapper(ligne.mid(egal + 1).trimmed());
-    }
-    return texte;
 }
 } // namespace
 
 void ouvrirConfiguration()
 {
     delete parametres;
+    ecrituresRefusees = false;
     // Made absolute now so a later change of working directory does not move the file.
-    parametres = new QSettings(QDir::current().absoluteFilePath(QStringLiteral("Papirol2.ini")),
-                               QSettings::IniFormat);
-    sauverSiIllisible(*parametres);
+    parametres = new FichierIni(QDir::current().absoluteFilePath(QStringLiteral("Papirol2.ini")), gardee);
+    garderDeCote(*parametres);
 }
 
 void enregistrerActif(bool actif)
 {
-    config().setValue(QStringLiteral("Options/active"), QVariant(actif));
+    changer(options, "active", actif);
     ecrire();
 }
 
 bool lireActif()
 {
-    return config().value(QStringLiteral("Options/active"), QVariant()).toBool();
+    return lire(options, "active").toBool();
 }
 
 void enregistrerTimer(int secondes)
 {
-    config().setValue(QStringLiteral("Options/timer"), QVariant(secondes));
+    changer(options, "timer", secondes);
     ecrire();
 }
 
 int lireTimer()
 {
     bool ok = false;
-    const int secondes = config().value(QStringLiteral("Options/timer"), QVariant()).toInt(&ok);
+    const int secondes = lire(options, "timer").toInt(&ok);
     return ok && secondes >= 1 && secondes <= intervalleMaximum ? secondes : intervalleParDefaut;
 }
 
 void enregistrerEmplacement(int n, const QString &chemin, const QString &filtre, bool selectionne)
 {
-    config().setValue(cle(n, "path"), QVariant(chemin));
-    config().setValue(cle(n, "filtre"), QVariant(filtre));
-    config().setValue(cle(n, "selected"), QVariant(selectionne));
+    changer(groupe(n), "path", chemin);
+    changer(groupe(n), "filtre", filtre);
+    changer(groupe(n), "selected", selectionne);
     ecrire();
 }
 
 QString lireChemin(int n)
 {
-    return lireTexte(groupe(n), "path");
+    return lire(groupe(n), "path").toString();
 }
 
 QString lireFiltre(int n)
 {
-    return lireTexte(groupe(n), "filtre");
+    return lire(groupe(n), "filtre").toString();
 }
 
 bool lireSelection(int n)
 {
-    return config().value(cle(n, "selected"), QVariant()).toBool();
+    return lire(groupe(n), "selected").toBool();
 }
 
 void supprimerEmplacementConfig(int n)
 {
-    config().remove(groupe(n));
+    config().supprimerGroupe(groupe(n));
     ecrire();
 }
 
 QList<int> lireNumerosEmplacements()
 {
-    const QString prefixe = QStringLiteral("Emplacement_");
     QList<int> numeros;
-    for (const QString &nom : config().childGroups()) {
-        if (!nom.startsWith(prefixe))
-            continue;
-        bool ok = false;
-        const int n = QStringView(nom).mid(prefixe.size()).toInt(&ok, 10);
-        // Only names the program writes: "Emplacement_07" is left alone rather than taken for group 7.
-        if (ok && n >= 0 && groupe(n) == nom)
-            numeros.append(n);
+    for (const QString &nom : config().groupes()) {
+        if (numero(nom) >= 0)
+            numeros.append(numero(nom));
     }
     std::sort(numeros.begin(), numeros.end());
     return numeros;
@@ -194,13 +184,12 @@ EcritureGroupee::~EcritureGroupee()
 
 void enregistrerPosition(int position)
 {
-    if (position < 1 || position > 5)
-        return;
-    bureau().enregistrerPosition(position);
+    if (const std::optional<Disposition> disposition = dispositionDeNumero(position))
+        bureau().enregistrerDisposition(*disposition);
 }
 
 int lirePosition()
 {
-    const int position = bureau().lirePosition();
-    return position >= 1 && position <= 5 ? position : 0;
+    const std::optional<Disposition> disposition = bureau().lireDisposition();
+    return disposition ? numeroDe(*disposition) : 0;
 }

@@ -3,7 +3,7 @@
 #include <QList>
 #include <QString>
 
-// The program's settings: "Papirol2.ini" in the working directory, flushed after every write.
+// The program's settings: "Papirol2.ini" in the working directory, written after every change.
 // The wallpaper layout is the desktop's own setting, reached through the desktop layer.
 
 /** (Re)opens the settings file in the current working directory. */

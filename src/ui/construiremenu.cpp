@@ -18,12 +18,12 @@ constexpr Preset presets[] = {
     {"30 secondes", 30}, {"1 minute", 60}, {"2 minutes", 120}, {"5 minutes", 300}, {"10 minutes", 600},
 };
 
-struct Disposition
+struct EntreePosition
 {
     const char *texte;
     int position;
 };
-constexpr Disposition dispositions[] = {
+constexpr EntreePosition dispositions[] = {
     {"Étirer", 3}, {"Mosaïque", 2}, {"Centrer", 1}, {"Ajuster", 4}, {"Remplissage", 5},
 };
 
@@ -87,7 +87,7 @@ void Papirol2::construireMenu()
 
     const int p = lirePosition();
     auto *groupePosition = new QActionGroup(menuPosition);
-    for (const Disposition &d : dispositions) {
+    for (const EntreePosition &d : dispositions) {
         QAction *a = nouvelleAction(QString::fromUtf8(d.texte), menu, groupePosition, menuPosition);
         a->setChecked(p == d.position);
         a->setProperty("position", d.position);

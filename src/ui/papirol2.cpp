@@ -112,8 +112,6 @@ void Papirol2::on_changerEmplacement(QAction *action)
     if (i < 0 || i >= emplacements->rowCount())
         return;
     emplacements->setSelectionne(i, action->isChecked());
-    enregistrerEmplacement(i, emplacements->cheminEmplacement(i), emplacements->filtreEmplacement(i),
-                           emplacements->estSelectionne(i));
     rotator->chargerFichiers(emplacements);
 }
 
@@ -133,10 +131,7 @@ void Papirol2::on_ajouterEmplacement()
     if (filtre.exec() != QDialog::Accepted)
         return;
 
-    const int avant = emplacements->rowCount();
     emplacements->ajouterEmplacement(chemin, filtre.getFiltre());
-    if (emplacements->rowCount() > avant)
-        enregistrerEmplacement(emplacements->rowCount() - 1, chemin, filtre.getFiltre(), false);
     if (emplacements->rowCount() > 0)
         ui.boutonSupprimer->setEnabled(true);
     construireMenu();
@@ -148,14 +143,6 @@ void Papirol2::on_supprimerEmplacement()
     if (r >= 0 && r < emplacements->rowCount()) {
         const bool selectionne = emplacements->estSelectionne(r);
         emplacements->supprimerEmplacement(r);
-        {
-            // Renumbering rewrites every later group: a kill halfway must not leave a mix of old and new.
-            EcritureGroupee ecriture;
-            supprimerEmplacementConfig(emplacements->rowCount());
-            for (int i = r; i < emplacements->rowCount(); ++i)
-                enregistrerEmplacement(i, emplacements->cheminEmplacement(i),
-                                       emplacements->filtreEmplacement(i), emplacements->estSelectionne(i));
-        }
         // A removed folder must stop showing up on the desktop now, not at some later rebuild.
         if (selectionne)
             rotator->chargerFichiers(emplacements);

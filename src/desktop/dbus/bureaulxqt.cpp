@@ -1,5 +1,4 @@
 #include "bureaulxqt.h"
-#include "rendu.h"
 
 #include <QDBusError>
 #include <QDBusMessage>
@@ -78,7 +77,7 @@ void oublierAnciensRendus(const QDir &dossier)
         QFile::remove(rendus.at(i).filePath());
 }
 
-QString dessiner(const QString &chemin, const QImage &image, const QString &rendus)
+QString ecrireRendu(const QString &chemin, const QImage &image, const QString &rendus)
 {
     QDir dossier(rendus);
     if (!dossier.mkpath(QStringLiteral("."))) {
@@ -145,21 +144,21 @@ QString BureauLxqt::dossierRendus()
         + QStringLiteral("/papirol2");
 }
 
-void BureauLxqt::remettre(const QString &chemin)
+void BureauLxqt::montrer(const QString &chemin)
 {
-    planifier(QFileInfo(chemin).absoluteFilePath(), magasin.lirePosition());
+    aSignaler = QFileInfo(chemin).absoluteFilePath();
+    planifier(aSignaler, magasin.lireOuDefaut());
 }
 
-int BureauLxqt::lirePosition()
+std::optional<Disposition> BureauLxqt::lireDisposition()
 {
-    return magasin.lirePosition();
+    return magasin.lire();
 }
 
-void BureauLxqt::enregistrerPosition(int position)
+void BureauLxqt::enregistrerDisposition(Disposition disposition)
 {
-    if (!magasin.enregistrerPosition(position))
-        return;
-    planifier(QString(), position);
+    magasin.enregistrer(disposition);
+    planifier(aSignaler, disposition);
 }
 
 bool BureauLxqt::attendre(int msecs)
@@ -175,15 +174,16 @@ bool BureauLxqt::attendre(int msecs)
 void BureauLxqt::on_ecransChanges()
 {
     if (actif)
-        planifier(QString(), magasin.lirePosition(), true);
+        planifier(aSignaler, magasin.lireOuDefaut(), true);
 }
 
-void BureauLxqt::planifier(const QString &chemin, int position, bool ecransSeulement)
+void BureauLxqt::planifier(const QString &chemin, Disposition disposition, bool ecransSeulement)
 {
     QSize bureau;
     const QList<QRect> ecrans = ecransBureau(&bureau);
     if (bureau.isEmpty()) {
         qCWarning(lcBureau) << "no screen to draw the LXQt wallpaper for";
+        conclure(chemin, Resultat::Injoignable);
         return;
     }
     if (ecransSeulement && bureau == bureauDessine && ecrans == ecransDessines)
@@ -191,48 +191,48 @@ void BureauLxqt::planifier(const QString &chemin, int position, bool ecransSeule
     bureauDessine = bureau;
     ecransDessines = ecrans;
     actif = true;
-    {
-        QMutexLocker garde(&verrou);
-        // A new picture still waiting must not give way to a redraw of the old one.
-        const QString image = chemin.isEmpty() && demande ? demande->chemin : chemin;
-        demande = Demande {image, position, bureau, ecrans};
-    }
-    ouvrier.planifier([this] {
-        std::optional<Demande> d;
-        {
-            QMutexLocker garde(&verrou);
-            d.swap(demande);
-        }
-        if (d)
-            dessinerEtEnvoyer(*d);
+    const Demande demande {chemin, disposition, bureau, ecrans, imageCourante()};
+    ouvrier.lancer([this, demande](const Ouvrier::Poste &poste) {
+        Resultat resultat = Resultat::Injoignable;
+        const QString rendu = dessiner(demande, &resultat);
+        poste([this, rendu, chemin = demande.chemin, resultat] {
+            if (rendu.isEmpty())
+                conclure(chemin, resultat);
+            else
+                envoyer(rendu, chemin);
+        });
     });
 }
 
-void BureauLxqt::dessinerEtEnvoyer(const Demande &d)
+QString BureauLxqt::dessiner(const Demande &d, Resultat *resultat)
 {
     const QString rendus = dossierRendus();
     // A layout change redraws what the desktop shows: a picture set in pcmanfm-qt since, or ours.
     const QString image = d.chemin.isEmpty() ? imageDuBureau(rendus) : d.chemin;
-    const QString source = image.isEmpty() ? magasin.lireImage() : image;
+    const QString source = image.isEmpty() ? d.derniere : image;
     if (source.isEmpty()) {
         qCInfo(lcBureau) << "layout stored; no picture to redraw yet";
-        return;
+        return {};
     }
     // A new picture is read again, even under a name drawn before: its file may have changed.
     if (!d.chemin.isEmpty())
         images.oublier();
-    if (!images.preparer(source, d.position, d.ecrans))
-        return;
-    const QString rendu = dessiner(source, assembler(d.bureau, d.ecrans, images.images()), rendus);
-    if (rendu.isEmpty())
-        return;
-    if (!d.chemin.isEmpty())
-        magasin.enregistrerImage(d.chemin);
-    QMetaObject::invokeMethod(
-        &attente, [this, rendu] { envoyer(rendu); }, Qt::QueuedConnection);
+    if (!images.preparer(source, d.disposition, d.ecrans)) {
+        *resultat = Resultat::Refusee;
+        return {};
+    }
+    return ecrireRendu(source, assembler(d.bureau, d.ecrans, images.images()), rendus);
 }
 
-void BureauLxqt::envoyer(const QString &rendu)
+void BureauLxqt::conclure(const QString &chemin, Resultat resultat)
+{
+    if (!chemin.isEmpty() && chemin == aSignaler) {
+        aSignaler.clear();
+        signaler(chemin, resultat);
+    }
+}
+
+void BureauLxqt::envoyer(const QString &rendu, const QString &chemin)
 {
     // The drawn picture has the desktop's size, so any mode shows it alike; stretch is pcmanfm-qt's default.
     const QString mode = QStringLiteral("stretch");
@@ -240,18 +240,20 @@ void BureauLxqt::envoyer(const QString &rendu)
         QStringLiteral("org.pcmanfm.PCManFM"), QStringLiteral("/Application"),
         QStringLiteral("org.pcmanfm.Application"), QStringLiteral("setWallpaper"));
     appel << rendu << mode;
-    attente.appelerDBus(appel, [rendu, mode](const QDBusMessage &reponse) {
+    attente.appelerDBus(appel, [this, rendu, mode, chemin](const QDBusMessage &reponse) {
         if (reponse.type() == QDBusMessage::ReplyMessage)
-            return;
+            return conclure(chemin, Resultat::Montree);
         const QString erreur = reponse.errorName();
         if (erreur != QDBusError::errorString(QDBusError::ServiceUnknown)
             && erreur != QDBusError::errorString(QDBusError::Disconnected)) {
             qCWarning(lcBureau) << "pcmanfm-qt refused the wallpaper:" << reponse.errorMessage();
-            return;
+            return conclure(chemin, Resultat::Injoignable);
         }
         const QStringList arguments {QStringLiteral("--wallpaper-mode"), mode,
                                      QStringLiteral("--set-wallpaper"), rendu};
-        if (!QProcess::startDetached(QStringLiteral("pcmanfm-qt"), arguments))
+        const bool lance = QProcess::startDetached(QStringLiteral("pcmanfm-qt"), arguments);
+        if (!lance)
             qCWarning(lcBureau) << "pcmanfm-qt is neither on D-Bus nor runnable:" << reponse.errorMessage();
+        conclure(chemin, lance ? Resultat::Montree : Resultat::Injoignable);
     });
 }

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "attente.h"
-#include "bureau.h"
-#include "magasin.h"
+#include "bureauwayland.h"
+#include "desktop/attente.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -14,22 +13,17 @@ class QProcess;
 
 /**
  * Wayland compositors with a background layer (wlr-layer-shell) and no settings of their own for it:
- * the picture is drawn by a swaybg child, which must stay alive for it to stay on the screen. The layout
- * lives in a store of ours.
+ * the picture is drawn by a swaybg child, which must stay alive for it to stay on the screen.
  */
-class BureauCalque final : public Bureau
+class BureauCalque final : public BureauWayland
 {
+    Q_OBJECT
 public:
     BureauCalque();
     /** Ends a child still starting, and leaves the one on the screen running so that the picture stays. */
     ~BureauCalque() override;
 
     QString nom() const override;
-    void remettre(const QString &chemin) override;
-    // swaybg paints the screen black when it cannot load the picture.
-    bool exigeDecodable() const override { return true; }
-    int lirePosition() override;
-    void enregistrerPosition(int position) override;
     /** Waits until the last picture asked for is drawn and the child before it ended (or given up). */
     bool attendre(int msecs = -1) override;
 
@@ -37,7 +31,9 @@ public:
     static QString cheminTemoin();
 
 private:
-    void envoyer(const QString &chemin, int position);
+    void envoyer(const QString &chemin, Disposition disposition, bool signaler) override;
+    /** Reports what became of the picture awaiting a report, if any. */
+    void conclure(Resultat resultat);
     void demarrer();
     void surveiller();
     void installer();
@@ -47,8 +43,9 @@ private:
     void finirAncien();
 
     const QString programme;
-    Magasin magasin;
     QStringList arguments;
+    // The picture whose fate is to be reported once its child has drawn it, or failed to.
+    QString aSignaler;
     // The child whose picture is on the screen, and the one started to replace it, not yet drawn.
     QProcess *affiche = nullptr;
     QProcess *arrivant = nullptr;

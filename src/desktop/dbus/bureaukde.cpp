@@ -7,8 +7,8 @@
 #include <QUrl>
 
 namespace {
-// Index = layout number: centred, tiled, stretched, fitted, filled.
-const int remplissages[] = {-1, 6, 3, 0, 1, 2};
+// Plasma's FillMode for each layout.
+constexpr TableDispositions<int> remplissages {6, 3, 0, 1, 2};
 constexpr int delaiMs = 10000;
 
 const QString entete = QStringLiteral("var d = desktops();\n");
@@ -56,39 +56,30 @@ QString BureauKde::scriptLecture()
               .arg(groupe);
 }
 
-int BureauKde::positionDeRemplissage(int fillMode)
-{
-    for (int p = 1; p <= 5; ++p) {
-        if (remplissages[p] == fillMode)
-            return p;
-    }
-    return 0;
-}
-
-void BureauKde::remettre(const QString &chemin)
+void BureauKde::montrer(const QString &chemin)
 {
     const QString uri
         = QUrl::fromLocalFile(QFileInfo(chemin).absoluteFilePath()).toString(QUrl::FullyEncoded);
-    evaluer(scriptEcriture(QStringLiteral("Image"), uri), [](bool, const QString &) {});
+    evaluer(scriptEcriture(QStringLiteral("Image"), uri), [this, chemin](bool reussi, const QString &) {
+        signaler(chemin, reussi ? Resultat::Montree : Resultat::Injoignable);
+    });
 }
 
-int BureauKde::lirePosition()
+std::optional<Disposition> BureauKde::lireDisposition()
 {
     // The copy answers now; the question goes out for next time, the user may have changed it in Plasma.
     rafraichir();
-    return position;
+    return disposition;
 }
 
-void BureauKde::enregistrerPosition(int nouvelle)
+void BureauKde::enregistrerDisposition(Disposition nouvelle)
 {
-    if (nouvelle < 1 || nouvelle > 5)
-        return;
-    position = nouvelle;
-    ++positionsDemandees;
+    disposition = nouvelle;
+    ++dispositionsDemandees;
     evaluer(scriptEcriture(QStringLiteral("FillMode"), remplissages[nouvelle]),
             [this](bool reussi, const QString &) {
                 if (!reussi)
-                    position = 0;
+                    disposition.reset();
             });
 }
 
@@ -102,15 +93,15 @@ void BureauKde::rafraichir()
     if (lectureEnCours)
         return;
     lectureEnCours = true;
-    const int demandees = positionsDemandees;
+    const int demandees = dispositionsDemandees;
     evaluer(scriptLecture(), [this, demandees](bool reussi, const QString &sortie) {
         lectureEnCours = false;
         // A layout asked for since this was read is newer than what was read.
-        if (!reussi || demandees != positionsDemandees)
+        if (!reussi || demandees != dispositionsDemandees)
             return;
         bool ok = false;
         const int fillMode = sortie.trimmed().toInt(&ok);
-        position = ok ? positionDeRemplissage(fillMode) : 0;
+        disposition = ok ? remplissages.trouver(fillMode) : std::nullopt;
     });
 }
 

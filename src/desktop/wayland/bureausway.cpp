@@ -1,5 +1,6 @@
 #include "bureausway.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -21,7 +22,6 @@ const char magie[] = "i3-ipc";
 constexpr int tailleEntete = 6 + 2 * sizeof(qint32);
 constexpr qint32 runCommand = 0;
 constexpr int delaiMs = 5000;
-const char *const modes[] = {nullptr, "center", "tile", "stretch", "fit", "fill"};
 
 // sway hands the path to wordexp(), which runs $(...) and expands $VAR, globs and quotes: every byte
 // that could mean something there is escaped. '$' goes in single quotes, since sway's own variable
@@ -53,31 +53,35 @@ QByteArray message(const QByteArray &charge)
     return m + charge;
 }
 
-void journaliserReponse(const QByteArray &json)
+// Whether sway carried out every command of the reply; why not in the log.
+bool reussie(const QByteArray &json)
 {
     const QJsonArray resultats = QJsonDocument::fromJson(json).array();
+    bool ok = !resultats.isEmpty();
     for (const QJsonValue &r : resultats) {
-        if (!r.toObject().value(QLatin1String("success")).toBool())
-            qCWarning(lcBureau) << "sway refused the wallpaper:"
-                                << r.toObject().value(QLatin1String("error"));
+        if (r.toObject().value(QLatin1String("success")).toBool())
+            continue;
+        qCWarning(lcBureau) << "sway refused the wallpaper:" << r.toObject().value(QLatin1String("error"));
+        ok = false;
     }
+    return ok;
 }
 
 // The command that shows the picture in that layout; empty when sway's parser cannot carry the path.
-QByteArray commande(const QString &chemin, int position)
+QByteArray commande(const QString &chemin, const QString &mode)
 {
     // sway turns every line of a message into a command of its own: no quoting can carry a newline.
-    if (position < 1 || position > 5 || chemin.contains(QLatin1Char('\n')))
+    if (chemin.contains(QLatin1Char('\n')))
         return {};
     // The escaped path keeps every '"' and '\' paired, so it is one word for sway's quote-aware split.
-    return "output * bg \"" + echapperPourWordexp(QFile::encodeName(chemin)) + "\" " + modes[position];
+    return "output * bg \"" + echapperPourWordexp(QFile::encodeName(chemin)) + "\" " + mode.toLatin1();
 }
 
 } // namespace
 
 BureauSway::BureauSway()
-    : socket(qEnvironmentVariable("SWAYSOCK"))
-    , magasin(QStringLiteral("sway"))
+    : BureauWayland(QStringLiteral("sway"))
+    , socket(qEnvironmentVariable("SWAYSOCK"))
 {
     if (socket.isEmpty())
         qCWarning(lcBureau) << "SWAYSOCK is not set: sway's wallpaper cannot be changed";
@@ -88,53 +92,41 @@ QString BureauSway::nom() const
     return QStringLiteral("sway");
 }
 
-void BureauSway::remettre(const QString &chemin)
-{
-    const int position = lirePosition();
-    envoyer(chemin, position ? position : 5);
-}
-
-int BureauSway::lirePosition()
-{
-    return magasin.lirePosition();
-}
-
-void BureauSway::enregistrerPosition(int position)
-{
-    if (!magasin.enregistrerPosition(position))
-        return;
-    const QString image = magasin.lireImage();
-    if (!image.isEmpty() && imageAcceptable(image, exigeDecodable()))
-        envoyer(image, position);
-}
-
 bool BureauSway::attendre(int msecs)
 {
-    return attente.attendre(msecs);
+    const QDeadlineTimer limite(msecs < 0 ? QDeadlineTimer::Forever : QDeadlineTimer(msecs));
+    return attendreVerification(msecs)
+        && attente.attendre(limite.isForever() ? -1 : int(limite.remainingTime()));
 }
 
-void BureauSway::envoyer(const QString &chemin, int position)
+void BureauSway::envoyer(const QString &chemin, Disposition disposition, bool signaler)
 {
     const QString absolu = QFileInfo(chemin).absoluteFilePath();
-    const QByteArray texte = commande(absolu, position);
+    const QByteArray texte = commande(absolu, mode(disposition));
     if (texte.isEmpty()) {
         qCWarning(lcBureau) << "wallpaper not changed: sway cannot be given the path" << absolu;
+        if (signaler)
+            this->signaler(chemin, Resultat::Refusee);
         return;
     }
     if (socket.isEmpty()) {
         qCWarning(lcBureau) << "wallpaper not changed to" << absolu << ": SWAYSOCK is not set";
+        if (signaler)
+            this->signaler(chemin, Resultat::Injoignable);
         return;
     }
-    magasin.enregistrerImage(absolu);
+    const Envoi envoi {message(texte), chemin, signaler};
     if (enVol) {
-        suivante = message(texte);
+        // The picture waiting is replaced: what it was to report, the newer one reports if it is the same.
+        const bool aSignaler = signaler || (suivante && suivante->signaler && suivante->chemin == chemin);
+        suivante = Envoi {envoi.message, chemin, aSignaler};
         return;
     }
     attente.commencer();
-    lancer(message(texte));
+    lancer(envoi);
 }
 
-void BureauSway::lancer(const QByteArray &envoi)
+void BureauSway::lancer(const Envoi &envoi)
 {
     enVol = true;
     // A plain Unix socket: Qt's local socket would load Qt Network, and Kerberos with it, in every session.
@@ -146,14 +138,20 @@ void BureauSway::lancer(const QByteArray &envoi)
         bool termine = false;
     };
     auto echange = std::make_shared<Echange>();
-    echange->aEcrire = envoi;
+    echange->aEcrire = envoi.message;
     auto *porteur = new QObject(&attente);
-    const auto finir = [this, echange, porteur](const QString &probleme) {
+    // An empty problem means sway answered; whether it did what was asked is in accepte.
+    const auto finir = [this, echange, porteur, envoi](const QString &probleme, bool accepte = false) {
         if (echange->termine)
             return;
         echange->termine = true;
         if (!probleme.isEmpty())
             qCWarning(lcBureau) << "sway IPC at" << socket << ":" << probleme;
+        if (envoi.signaler)
+            signaler(envoi.chemin,
+                     !probleme.isEmpty() ? Resultat::Injoignable
+                         : accepte       ? Resultat::Montree
+                                         : Resultat::Refusee);
         // Called from a notifier's own signal: the notifiers are silenced now and deleted later.
         for (auto *notificateur : porteur->findChildren<QSocketNotifier *>())
             notificateur->setEnabled(false);
@@ -162,7 +160,7 @@ void BureauSway::lancer(const QByteArray &envoi)
             ::close(echange->fd);
         enVol = false;
         if (suivante) {
-            const QByteArray prochaine = *suivante;
+            const Envoi prochaine = *suivante;
             suivante.reset();
             lancer(prochaine);
         } else {
@@ -215,8 +213,7 @@ void BureauSway::lancer(const QByteArray &envoi)
             return finir(QStringLiteral("unexpected reply"));
         if (recu.size() < tailleEntete + longueur)
             return;
-        journaliserReponse(recu.mid(tailleEntete, longueur));
-        finir(QString());
+        finir(QString(), reussie(recu.mid(tailleEntete, longueur)));
     });
     QObject::connect(delai, &QTimer::timeout, porteur,
                      [finir] { finir(QStringLiteral("no reply in time")); });

@@ -1,18 +1,25 @@
 #include "rendu.h"
-#include "bureau.h"
-#include "disposition.h"
 #include "entetejpeg.h"
-#include "ouvrier.h"
+
+#include "desktop/bureau.h"
+#include "desktop/ouvrier.h"
 
 #include <QFile>
 #include <QImageReader>
+#include <QPainter>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#endif
 
 namespace {
 // The largest photographs cameras take (100 binary megapixels covers the 101-102 Mpx ones); a picture
@@ -21,6 +28,22 @@ constexpr qint64 pixelsMax = qint64(100) << 20;
 // The most a decoding may cost: the largest picture at 8 bytes a pixel (16-bit channels, or the coefficient
 // buffers of a progressive CMYK JPEG), and what is decoded for the screen beside it.
 constexpr qint64 octetsMax = pixelsMax * 8 + (qint64(256) << 20);
+
+// Repeats the tile already drawn at the top-left corner over the whole picture.
+void repeter(QImage *ecran, QSize tuile)
+{
+    const int largeur = ecran->width();
+    const int hauteur = ecran->height();
+    const int hauteurTuile = std::min(tuile.height(), hauteur);
+    for (int y = 0; y < hauteurTuile; ++y) {
+        auto *ligne = reinterpret_cast<quint32 *>(ecran->scanLine(y));
+        for (int rempli = tuile.width(); rempli < largeur; rempli *= 2)
+            std::memcpy(ligne + rempli, ligne, size_t(std::min(rempli, largeur - rempli)) * 4);
+    }
+    const size_t octets = size_t(largeur) * 4;
+    for (int y = hauteurTuile; y < hauteur; ++y)
+        std::memcpy(ecran->scanLine(y), ecran->constScanLine(y - hauteurTuile), octets);
+}
 
 // Feeds the decoder from a descriptor opened without blocking, and starves it once the drawing is given up.
 class FichierImage final : public QFile
@@ -147,7 +170,7 @@ qint64 coutDecodage(QImageReader &lecteur, const PlanDecodage &plan, QSize taill
     return octetsPixels(pixels, lecteur.imageFormat()) * (droit ? 1 : 2) + coefficients;
 }
 
-QImage rendre(const QString &chemin, int position, QSize ecran)
+QImage rendre(const QString &chemin, Disposition disposition, QSize ecran)
 {
     FichierImage fichier;
     if (!ouvrir(chemin, &fichier))
@@ -167,7 +190,7 @@ QImage rendre(const QString &chemin, int position, QSize ecran)
             qCWarning(lcBureau) << "cannot decode" << chemin << lecteur.errorString();
             return {};
         }
-        const PlanDecodage plan = planDecodage(position, entiere.size(), ecran);
+        const PlanDecodage plan = planDecodage(disposition, entiere.size(), ecran);
         return composer(reduireSurPlace(entiere, plan), plan, ecran);
     }
     if (aire(taille) > pixelsMax) {
@@ -180,7 +203,7 @@ QImage rendre(const QString &chemin, int position, QSize ecran)
     }
     const bool quart = lecteur.transformation() & QImageIOHandler::TransformationRotate90;
     const QSize droite = quart ? taille.transposed() : taille;
-    const PlanDecodage plan = planDecodage(position, droite, ecran);
+    const PlanDecodage plan = planDecodage(disposition, droite, ecran);
     if (plan.estVide()) {
         qCWarning(lcBureau) << "nothing of" << chemin << "would show";
         return {};
@@ -199,9 +222,9 @@ QImage rendre(const QString &chemin, int position, QSize ecran)
 }
 } // namespace
 
-QImage rendrePourEcran(const QString &chemin, int position, QSize ecran)
+QImage rendrePourEcran(const QString &chemin, Disposition disposition, QSize ecran)
 {
-    const QImage image = rendre(chemin, position, ecran);
+    const QImage image = rendre(chemin, disposition, ecran);
     // A drawing given up is not handed over, whatever the decoder made of its starved input.
     if (Ouvrier::arretDemande()) {
         qCInfo(lcBureau) << "drawing of" << chemin << "given up";
@@ -216,12 +239,12 @@ QByteArray formatImage(const QString &chemin)
     return ouvrir(chemin, &fichier) ? QImageReader(&fichier).format() : QByteArray();
 }
 
-bool RenduEcrans::preparer(const QString &chemin, int position, const QList<QRect> &ecrans)
+bool RenduEcrans::preparer(const QString &chemin, Disposition disposition, const QList<QRect> &ecrans)
 {
-    if (chemin != cheminImage || position != positionImage) {
+    if (chemin != cheminImage || disposition != dispositionImage) {
         oublier();
         cheminImage = chemin;
-        positionImage = position;
+        dispositionImage = disposition;
     }
     const QList<QSize> tailles = taillesDistinctes(ecrans);
     ImagesParTaille gardees;
@@ -231,7 +254,7 @@ bool RenduEcrans::preparer(const QString &chemin, int position, const QList<QRec
             if (t == taille)
                 image = deja;
         if (image.isNull())
-            image = rendrePourEcran(cheminImage, positionImage, taille);
+            image = rendrePourEcran(cheminImage, dispositionImage, taille);
         if (image.isNull())
             return false;
         gardees.append({taille, image});
@@ -245,4 +268,90 @@ void RenduEcrans::oublier()
 {
     parTaille.clear();
     cheminImage.clear();
+}
+
+QImage reduire(const QImage &image, const PlanDecodage &plan)
+{
+    QImage partie = plan.source == image.rect() ? image : image.copy(plan.source);
+    if (partie.size() != plan.sortie)
+        partie = partie.scaled(plan.sortie, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return partie;
+}
+
+QImage nouvelleImage(QSize taille, QImage::Format format)
+{
+    if (taille.isEmpty())
+        return {};
+    const qsizetype bits = QImage::toPixelFormat(format).bitsPerPixel();
+    const qsizetype ligne = (qsizetype(taille.width()) * bits + 31) / 32 * 4;
+    constexpr size_t page = size_t(2) << 20;
+    const size_t octets = (size_t(ligne) * size_t(taille.height()) + page - 1) / page * page;
+    void *memoire = std::aligned_alloc(page, octets);
+    if (!memoire)
+        return {};
+#ifdef Q_OS_LINUX
+    // Thousands of 4 KiB page faults on a screen-sized picture cost more than decoding it at half size.
+    madvise(memoire, octets, MADV_HUGEPAGE);
+#endif
+    return QImage(static_cast<uchar *>(memoire), taille.width(), taille.height(), ligne, format, std::free,
+                  memoire);
+}
+
+QImage composer(const QImage &decodee, const PlanDecodage &plan, QSize ecran)
+{
+    if (decodee.isNull() || plan.estVide() || ecran.isEmpty())
+        return {};
+    const QImage partie = decodee.size() == plan.sortie
+        ? decodee
+        : decodee.scaled(plan.sortie, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // The usual filled or stretched case: the decoder's output is the screen already.
+    if (partie.size() == ecran && plan.destination.isNull() && !partie.hasAlphaChannel())
+        return partie.convertToFormat(QImage::Format_RGB32);
+
+    QImage resultat = nouvelleImage(ecran, QImage::Format_RGB32);
+    if (resultat.isNull())
+        return {};
+    resultat.fill(Qt::black);
+    {
+        QPainter peintre(&resultat);
+        peintre.drawImage(plan.destination, partie);
+    }
+    if (plan.pas.isValid())
+        repeter(&resultat, plan.pas);
+    return resultat;
+}
+
+QList<QSize> taillesDistinctes(const QList<QRect> &ecrans)
+{
+    QList<QSize> tailles;
+    for (const QRect &ecran : ecrans)
+        if (!tailles.contains(ecran.size()))
+            tailles.append(ecran.size());
+    return tailles;
+}
+
+QImage assembler(QSize bureau, const QList<QRect> &ecrans, const ImagesParTaille &images)
+{
+    const auto imagePour = [&images](QSize taille) {
+        for (const auto &[t, image] : images)
+            if (t == taille)
+                return image;
+        return QImage();
+    };
+    // One screen over the whole desktop: its picture is the desktop's, no copy.
+    if (ecrans.size() == 1 && ecrans.first() == QRect(QPoint(0, 0), bureau))
+        return imagePour(bureau);
+    QImage resultat = nouvelleImage(bureau, QImage::Format_RGB32);
+    if (resultat.isNull())
+        return {};
+    resultat.fill(Qt::black);
+    QPainter peintre(&resultat);
+    peintre.setCompositionMode(QPainter::CompositionMode_Source);
+    for (const QRect &ecran : ecrans) {
+        const QImage image = imagePour(ecran.size());
+        if (image.isNull())
+            return {};
+        peintre.drawImage(ecran.topLeft(), image);
+    }
+    return resultat;
 }

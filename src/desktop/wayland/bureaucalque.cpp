@@ -1,6 +1,7 @@
 #include "bureaucalque.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,7 +13,6 @@
 #include <unistd.h>
 
 namespace {
-const char *const modes[] = {nullptr, "center", "tile", "stretch", "fit", "fill"};
 constexpr int pasMs = 100;
 // swaybg says nothing once it has drawn. It connects, waits for the compositor to size its surface, then
 // decodes and draws, and sleeps from then on: a child alive for a while that has used no CPU time for
@@ -52,8 +52,8 @@ QByteArray journal(QProcess *processus)
 } // namespace
 
 BureauCalque::BureauCalque()
-    : programme(QStandardPaths::findExecutable(QStringLiteral("swaybg")))
-    , magasin(QStringLiteral("calque"))
+    : BureauWayland(QStringLiteral("calque"))
+    , programme(QStandardPaths::findExecutable(QStringLiteral("swaybg")))
 {
     if (programme.isEmpty())
         qCWarning(lcBureau)
@@ -106,44 +106,36 @@ QString BureauCalque::cheminTemoin()
     return (dossier.isEmpty() ? QDir::tempPath() : dossier) + QStringLiteral("/papirol2-calque.pid");
 }
 
-void BureauCalque::remettre(const QString &chemin)
-{
-    const int position = lirePosition();
-    envoyer(chemin, position ? position : 5);
-}
-
-int BureauCalque::lirePosition()
-{
-    return magasin.lirePosition();
-}
-
-void BureauCalque::enregistrerPosition(int position)
-{
-    if (!magasin.enregistrerPosition(position))
-        return;
-    const QString image = magasin.lireImage();
-    if (!image.isEmpty() && imageAcceptable(image, exigeDecodable()))
-        envoyer(image, position);
-}
-
 bool BureauCalque::attendre(int msecs)
 {
-    return attente.attendre(msecs);
+    const QDeadlineTimer limite(msecs < 0 ? QDeadlineTimer::Forever : QDeadlineTimer(msecs));
+    return attendreVerification(msecs)
+        && attente.attendre(limite.isForever() ? -1 : int(limite.remainingTime()));
 }
 
-void BureauCalque::envoyer(const QString &chemin, int position)
+void BureauCalque::conclure(Resultat resultat)
+{
+    if (!aSignaler.isEmpty())
+        signaler(std::exchange(aSignaler, QString()), resultat);
+}
+
+void BureauCalque::envoyer(const QString &chemin, Disposition disposition, bool signaler)
 {
     // Absolute, so that the path never starts with '-' and is never read as an option.
     const QString absolu = QFileInfo(chemin).absoluteFilePath();
     if (programme.isEmpty()) {
         qCWarning(lcBureau) << "wallpaper not changed to" << absolu
                             << ": swaybg is not installed, install it";
+        if (signaler)
+            this->signaler(chemin, Resultat::Injoignable);
         return;
     }
-    magasin.enregistrerImage(absolu);
-    arguments = QStringList {QStringLiteral("-o"), QStringLiteral("*"),
-                             QStringLiteral("-i"), absolu,
-                             QStringLiteral("-m"), QString::fromLatin1(modes[position])};
+    // A picture replaced before it was drawn was never shown.
+    conclure(Resultat::Injoignable);
+    if (signaler)
+        aSignaler = chemin;
+    arguments = QStringList {QStringLiteral("-o"), QStringLiteral("*"), QStringLiteral("-i"), absolu,
+                             QStringLiteral("-m"), mode(disposition)};
     relances.clear();
     if (!attente.occupee())
         attente.commencer();
@@ -175,6 +167,7 @@ void BureauCalque::demarrer()
             finir(p);
             arrivant = nullptr;
             veille.stop();
+            conclure(Resultat::Refusee);
             attente.terminer();
         }
     });
@@ -231,6 +224,7 @@ void BureauCalque::installer()
         }
     }
     qCInfo(lcBureau) << "swaybg" << affiche->processId() << "shows" << arguments.at(3);
+    conclure(Resultat::Montree);
     attente.terminer();
 }
 
@@ -262,6 +256,7 @@ void BureauCalque::relancer()
     if (relances.size() >= relancesMax) {
         qCWarning(lcBureau) << "swaybg stopped" << relances.size()
                             << "times within a minute: not restarted until the next change";
+        conclure(Resultat::Injoignable);
         attente.terminer();
         return;
     }

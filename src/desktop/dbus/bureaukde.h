@@ -1,7 +1,7 @@
 #pragma once
 
-#include "attente.h"
-#include "bureau.h"
+#include "desktop/attente.h"
+#include "desktop/bureau.h"
 
 #include <QJsonValue>
 
@@ -11,13 +11,14 @@
  */
 class BureauKde final : public Bureau
 {
+    Q_OBJECT
 public:
     BureauKde();
 
     QString nom() const override;
-    void remettre(const QString &chemin) override;
-    int lirePosition() override;
-    void enregistrerPosition(int position) override;
+    void montrer(const QString &chemin) override;
+    std::optional<Disposition> lireDisposition() override;
+    void enregistrerDisposition(Disposition disposition) override;
     bool attendre(int msecs = -1) override;
 
 private:
@@ -27,13 +28,11 @@ private:
     static QString scriptEcriture(const QString &cle, const QJsonValue &valeur);
     /** The script that prints the first desktop's FillMode. */
     static QString scriptLecture();
-    /** Our layout for a Plasma FillMode, 0 when it has none. */
-    static int positionDeRemplissage(int fillMode);
     void evaluer(const QString &script, std::function<void(bool, const QString &)> apres);
     void rafraichir();
 
-    int position = 0;
-    int positionsDemandees = 0;
+    std::optional<Disposition> disposition;
+    int dispositionsDemandees = 0;
     bool lectureEnCours = false;
     Attente attente;
 };

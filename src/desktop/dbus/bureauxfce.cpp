@@ -18,12 +18,13 @@ const QString canal = QStringLiteral("xfce4-desktop");
 const QString feuilleImage = QStringLiteral("last-image");
 const QString feuilleStyle = QStringLiteral("image-style");
 
-// xfdesktop's image-style numbers 1..5 are our layouts in the same order.
-int positionDeStyle(const QVariant &style)
+constexpr TableDispositions<int> styles {1, 2, 3, 4, 5};
+
+std::optional<Disposition> dispositionXfce(const QVariant &style)
 {
     bool ok = false;
     const int n = style.toInt(&ok);
-    return ok && n >= 1 && n <= 5 ? n : 0;
+    return ok ? styles.trouver(n) : std::nullopt;
 }
 
 // The monitor/workspace folders that already carry a wallpaper setting, sorted.
@@ -62,26 +63,24 @@ QString BureauXfce::nom() const
     return QStringLiteral("xfce");
 }
 
-void BureauXfce::remettre(const QString &chemin)
+void BureauXfce::montrer(const QString &chemin)
 {
     Ecriture ecriture {{feuilleImage, QFileInfo(chemin).absoluteFilePath()}};
-    if (position)
-        ecriture.append({feuilleStyle, position});
-    ecrirePartout(ecriture);
+    if (disposition)
+        ecriture.append({feuilleStyle, styles[*disposition]});
+    ecrirePartout(ecriture, chemin);
 }
 
-int BureauXfce::lirePosition()
+std::optional<Disposition> BureauXfce::lireDisposition()
 {
-    return position;
+    return disposition;
 }
 
-void BureauXfce::enregistrerPosition(int nouvelle)
+void BureauXfce::enregistrerDisposition(Disposition nouvelle)
 {
-    if (nouvelle < 1 || nouvelle > 5)
-        return;
-    position = nouvelle;
-    ++positionsDemandees;
-    ecrirePartout({{feuilleStyle, nouvelle}});
+    disposition = nouvelle;
+    ++dispositionsDemandees;
+    ecrirePartout({{feuilleStyle, styles[nouvelle]}});
 }
 
 bool BureauXfce::attendre(int msecs)
@@ -98,15 +97,15 @@ void BureauXfce::proprieteChangee(const QString &nomCanal, const QString &propri
         return;
     if (nomCanal == canal && propriete.startsWith(QLatin1String("/backdrop/"))
         && propriete.endsWith(QLatin1Char('/') + feuilleStyle))
-        position = positionDeStyle(valeur.variant());
+        disposition = dispositionXfce(valeur.variant());
 }
 
 // Reads the channel first, so every monitor and workspace the desktop knows gets the change; an empty
 // ecriture only refreshes the layout kept here.
-void BureauXfce::ecrirePartout(const Ecriture &ecriture)
+void BureauXfce::ecrirePartout(const Ecriture &ecriture, const QString &aSignaler)
 {
     attente.commencer();
-    file.append(ecriture);
+    file.append({ecriture, aSignaler});
     if (file.size() == 1)
         traiterSuivante();
 }
@@ -119,9 +118,9 @@ void BureauXfce::traiterSuivante()
     auto appel
         = QDBusMessage::createMethodCall(service, objet, interface, QStringLiteral("GetAllProperties"));
     appel << canal << QStringLiteral("/backdrop");
-    const int demandees = positionsDemandees;
+    const int demandees = dispositionsDemandees;
     attente.appelerDBus(appel, [this, demandees](const QDBusMessage &reponse) {
-        const Ecriture ecriture = file.constFirst();
+        const Ecriture ecriture = file.constFirst().ecriture;
         QVariantMap proprietes;
         if (reponse.type() == QDBusMessage::ReplyMessage && !reponse.arguments().isEmpty()) {
             proprietes = qdbus_cast<QVariantMap>(reponse.arguments().constFirst());
@@ -129,14 +128,15 @@ void BureauXfce::traiterSuivante()
             // Only "no such channel or property" means an empty channel; anything else, xfconfd is not there.
             qCWarning(lcBureau) << "xfconf is not available, wallpaper left as it is:"
                                 << reponse.errorMessage();
-            position = 0;
+            disposition.reset();
+            file.first().echec = true;
             return terminerLot();
         }
         QStringList dossiers = dossiersExistants(proprietes);
         if (ecriture.isEmpty()) {
             // A layout asked for since this was read is newer than what was read.
-            if (!dossiers.isEmpty() && demandees == positionsDemandees)
-                position = positionDeStyle(
+            if (!dossiers.isEmpty() && demandees == dispositionsDemandees)
+                disposition = dispositionXfce(
                     proprietes.value(dossiers.constFirst() + QLatin1Char('/') + feuilleStyle));
             return terminerLot();
         }
@@ -147,16 +147,19 @@ void BureauXfce::traiterSuivante()
             const bool avecStyle = std::any_of(ecriture.cbegin(), ecriture.cend(),
                                                [](const auto &e) { return e.first == feuilleStyle; });
             if (!avecStyle)
-                complete.append({feuilleStyle, 5});
+                complete.append({feuilleStyle, styles[dispositionParDefaut]});
         }
-        if (dossiers.isEmpty())
+        if (dossiers.isEmpty()) {
             qCWarning(lcBureau) << "no screen to give xfdesktop a wallpaper for";
+            file.first().echec = true;
+        }
         auto restantes = std::make_shared<int>(dossiers.size() * complete.size());
         if (*restantes == 0)
             return terminerLot();
         for (const QString &dossier : std::as_const(dossiers)) {
             for (const auto &[feuille, valeur] : std::as_const(complete))
-                ecrire(dossier + QLatin1Char('/') + feuille, valeur, [this, restantes] {
+                ecrire(dossier + QLatin1Char('/') + feuille, valeur, [this, restantes](bool ecrit) {
+                    file.first().echec |= !ecrit;
                     if (--*restantes == 0)
                         terminerLot();
                 });
@@ -166,18 +169,22 @@ void BureauXfce::traiterSuivante()
 
 void BureauXfce::terminerLot()
 {
-    file.removeFirst();
+    const Lot lot = file.takeFirst();
+    if (!lot.aSignaler.isEmpty())
+        signaler(lot.aSignaler, lot.echec ? Resultat::Injoignable : Resultat::Montree);
     traiterSuivante();
     attente.terminer();
 }
 
-void BureauXfce::ecrire(const QString &propriete, const QVariant &valeur, const std::function<void()> &apres)
+void BureauXfce::ecrire(const QString &propriete, const QVariant &valeur,
+                        const std::function<void(bool)> &apres)
 {
     auto appel = QDBusMessage::createMethodCall(service, objet, interface, QStringLiteral("SetProperty"));
     appel << canal << propriete << QVariant::fromValue(QDBusVariant(valeur));
     attente.appelerDBus(appel, [propriete, apres](const QDBusMessage &reponse) {
-        if (reponse.type() == QDBusMessage::ErrorMessage)
+        const bool refuse = reponse.type() == QDBusMessage::ErrorMessage;
+        if (refuse)
             qCWarning(lcBureau) << "xfconf refused" << propriete << ":" << reponse.errorMessage();
-        apres();
+        apres(!refuse);
     });
 }

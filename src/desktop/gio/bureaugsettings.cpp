@@ -36,8 +36,8 @@ const Description &description(BureauGSettings::Famille famille)
 }
 
 const char *const cleOptions = "picture-options";
-// Index = layout number; the nicks every one of the three schemas accepts.
-const char *const nicks[] = {nullptr, "centered", "wallpaper", "stretched", "scaled", "zoom"};
+// The nicks every one of the three schemas accepts.
+constexpr TableDispositions<const char *> nicks {"centered", "wallpaper", "stretched", "scaled", "zoom"};
 } // namespace
 
 BureauGSettings::BureauGSettings(Famille famille)
@@ -112,45 +112,40 @@ void BureauGSettings::valider()
         g_settings_apply(reglages);
 }
 
-void BureauGSettings::remettre(const QString &chemin)
+void BureauGSettings::montrer(const QString &chemin)
 {
     const Description &d = description(famille);
     const QString absolu = QFileInfo(chemin).absoluteFilePath();
     if (!possede(d.cleImage)) {
         qCWarning(lcBureau) << "wallpaper not changed to" << chemin << ": no GSettings key for it";
-        return;
+        return signaler(chemin, Resultat::Injoignable);
     }
     const QString valeur = d.uri ? QUrl::fromLocalFile(absolu).toString(QUrl::FullyEncoded) : absolu;
-    ecrire(d.cleImage, valeur);
+    const bool ecrit = ecrire(d.cleImage, valeur);
     if (possede(d.cleImageSombre))
         ecrire(d.cleImageSombre, valeur);
     valider();
+    signaler(chemin, ecrit ? Resultat::Montree : Resultat::Injoignable);
 }
 
-int BureauGSettings::lirePosition()
+std::optional<Disposition> BureauGSettings::lireDisposition()
 {
     if (!reglages || !possede(cleOptions))
-        return 0;
+        return std::nullopt;
     GVariant *v = g_settings_get_value(reglages, cleOptions);
     const QByteArray nick
         = g_variant_is_of_type(v, G_VARIANT_TYPE_STRING) ? g_variant_get_string(v, nullptr) : "";
     g_variant_unref(v);
-    for (int position = 1; position <= 5; ++position) {
-        if (nick == nicks[position])
-            return position;
-    }
-    return 0;
+    return nicks.trouver(nick);
 }
 
-void BureauGSettings::enregistrerPosition(int position)
+void BureauGSettings::enregistrerDisposition(Disposition disposition)
 {
-    if (position < 1 || position > 5)
-        return;
     if (!possede(cleOptions)) {
-        qCWarning(lcBureau) << "layout" << position << "not applied: no GSettings key for it";
+        qCWarning(lcBureau) << "layout" << numeroDe(disposition) << "not applied: no GSettings key for it";
         return;
     }
-    ecrire(cleOptions, QString::fromLatin1(nicks[position]));
+    ecrire(cleOptions, QString::fromLatin1(nicks[disposition]));
     valider();
 }
 

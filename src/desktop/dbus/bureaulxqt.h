@@ -1,16 +1,13 @@
 #pragma once
 
-#include "attente.h"
-#include "bureau.h"
-#include "magasin.h"
-#include "ouvrier.h"
-#include "rendu.h"
+#include "desktop/attente.h"
+#include "desktop/bureau.h"
+#include "desktop/image/rendu.h"
+#include "desktop/magasin.h"
+#include "desktop/ouvrier.h"
 
 #include <QList>
-#include <QMutex>
 #include <QRect>
-
-#include <optional>
 
 /**
  * LXQt, whose desktop is drawn by pcmanfm-qt: asked over D-Bus, or through its command line when the
@@ -22,15 +19,16 @@
  */
 class BureauLxqt final : public Bureau
 {
+    Q_OBJECT
 public:
     BureauLxqt();
     /** Hands a picture drawn already over to the desktop before going, within about a second. */
     ~BureauLxqt() override;
 
     QString nom() const override;
-    void remettre(const QString &chemin) override;
-    int lirePosition() override;
-    void enregistrerPosition(int position) override;
+    void montrer(const QString &chemin) override;
+    std::optional<Disposition> lireDisposition() override;
+    void enregistrerDisposition(Disposition disposition) override;
     bool attendre(int msecs = -1) override;
 
     /** The folder the drawn pictures are kept in while the desktop shows them. */
@@ -40,15 +38,20 @@ private:
     struct Demande
     {
         QString chemin;
-        int position = 0;
+        Disposition disposition = dispositionParDefaut;
         QSize bureau;
         QList<QRect> ecrans;
+        // Ours, shown last: what is redrawn when the desktop shows no picture of its own.
+        QString derniere;
     };
 
-    /** Draws the picture for the screens as they are now; with ecransSeulement, only if they changed. */
-    void planifier(const QString &chemin, int position, bool ecransSeulement = false);
-    void dessinerEtEnvoyer(const Demande &demande);
-    void envoyer(const QString &rendu);
+    /** Draws the picture for the screens as they are now, an empty path the one the desktop shows; with
+     * ecransSeulement, only if they changed. */
+    void planifier(const QString &chemin, Disposition disposition, bool ecransSeulement = false);
+    /** On the worker: the file handed to the desktop, empty when there is none; why in resultat. */
+    QString dessiner(const Demande &demande, Resultat *resultat);
+    void envoyer(const QString &rendu, const QString &chemin);
+    void conclure(const QString &chemin, Resultat resultat);
     void on_ecransChanges();
 
     Magasin magasin;
@@ -56,12 +59,12 @@ private:
     QSize bureauDessine;
     QList<QRect> ecransDessines;
     bool actif = false;
-    // What the worker draws next, read when its turn comes.
-    QMutex verrou;
-    std::optional<Demande> demande;
+    // The new picture whose fate is still to be reported: a redraw asked meanwhile draws it rather than the
+    // old.
+    QString aSignaler;
     // Worker thread only.
     RenduEcrans images;
     Attente attente;
     // Last member: destroyed first, so the picture being drawn is finished and handed over.
-    Ouvrier ouvrier;
+    Ouvrier ouvrier {&attente, 500};
 };

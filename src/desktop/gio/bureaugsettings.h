@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bureau.h"
+#include "desktop/bureau.h"
 
 struct _GSettings;
 struct _GSettingsSchema;
@@ -12,6 +12,7 @@ struct _GSettingsSchema;
  */
 class BureauGSettings final : public Bureau
 {
+    Q_OBJECT
 public:
     enum class Famille { Gnome, Cinnamon, Mate };
 
@@ -21,9 +22,9 @@ public:
     BureauGSettings &operator=(const BureauGSettings &) = delete;
 
     QString nom() const override;
-    void remettre(const QString &chemin) override;
-    int lirePosition() override;
-    void enregistrerPosition(int position) override;
+    void montrer(const QString &chemin) override;
+    std::optional<Disposition> lireDisposition() override;
+    void enregistrerDisposition(Disposition disposition) override;
     bool attendre(int msecs = -1) override;
 
 private:

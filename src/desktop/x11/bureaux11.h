@@ -1,12 +1,11 @@
 #pragma once
 
-#include "bureau.h"
-#include "magasin.h"
-#include "ouvrier.h"
-#include "rendu.h"
+#include "desktop/bureau.h"
+#include "desktop/image/rendu.h"
+#include "desktop/magasin.h"
+#include "desktop/ouvrier.h"
 
 #include <QList>
-#include <QMutex>
 #include <QObject>
 #include <QRect>
 
@@ -24,42 +23,32 @@ struct xcb_connection_t;
  */
 class BureauX11 final : public Bureau
 {
+    Q_OBJECT
 public:
     BureauX11();
     ~BureauX11() override;
 
     QString nom() const override;
-    using Bureau::appliquerFondEcran;
-    void remettre(const QString &chemin) override;
-    int lirePosition() override;
-    void enregistrerPosition(int position) override;
-
-    /** Shows the picture in that layout without storing the layout; returns at once. */
-    void appliquerFondEcran(const QString &chemin, int position);
+    void montrer(const QString &chemin) override;
+    std::optional<Disposition> lireDisposition() override;
+    void enregistrerDisposition(Disposition disposition) override;
     /** Waits until every queued picture is on the screen (or given up); false on timeout. */
     bool attendre(int msecs = -1) override;
 
-    /** The file the layout and the last picture shown are kept in. */
+    /** The file the layout is kept in. */
     static QString cheminMagasin();
 
 private:
     /** Draws the picture on the worker thread; an empty path draws the one shown again, for new screens. */
-    void planifier(const QString &chemin, int position);
-    bool afficher(const QString &chemin, int position);
+    void planifier(const QString &chemin, Disposition disposition);
+    Resultat afficher(const QString &chemin, Disposition disposition);
     void surveillerEcrans();
     void on_ecransChanges();
 
-    struct Demande
-    {
-        QString chemin;
-        int position = 0;
-    };
-
     Magasin magasin;
     QString courant;
-    // What the worker draws next, read when its turn comes.
-    QMutex verrou;
-    std::optional<Demande> demande;
+    // The picture whose fate is still to be reported.
+    QString aSignaler;
     // Worker thread only: what the root shows, and the pictures drawn for it.
     RenduEcrans rendus;
     QSize racineAffichee;
@@ -69,5 +58,5 @@ private:
     std::unique_ptr<QSocketNotifier> notificateur;
     QObject contexte;
     // Last member: destroyed first, so the work in flight finishes while the rest still exists.
-    Ouvrier ouvrier;
+    Ouvrier ouvrier {&contexte, 500};
 };

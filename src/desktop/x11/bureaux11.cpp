@@ -1,5 +1,4 @@
 #include "bureaux11.h"
-#include "rendu.h"
 
 #include <QCoreApplication>
 #include <QRegion>
@@ -303,9 +302,9 @@ bool publier(Connexion &x, const Racine &racine, xcb_pixmap_t pixmap)
 
 BureauX11::BureauX11()
     : magasin(QStringLiteral("x11"))
+    , courant(imageCourante())
     , veille(nullptr, xcb_disconnect)
 {
-    courant = magasin.lireImage();
 }
 
 BureauX11::~BureauX11() = default;
@@ -320,67 +319,57 @@ QString BureauX11::cheminMagasin()
     return Magasin(QStringLiteral("x11")).chemin();
 }
 
-void BureauX11::remettre(const QString &chemin)
+void BureauX11::montrer(const QString &chemin)
 {
-    appliquerFondEcran(chemin, lirePosition());
+    courant = aSignaler = chemin;
+    planifier(chemin, magasin.lireOuDefaut());
 }
 
-void BureauX11::appliquerFondEcran(const QString &chemin, int position)
+std::optional<Disposition> BureauX11::lireDisposition()
 {
-    if (chemin.isEmpty()) {
-        qCWarning(lcBureau) << "no picture to show";
-        return;
-    }
-    courant = chemin;
-    planifier(chemin, position);
+    return magasin.lire();
 }
 
-int BureauX11::lirePosition()
+void BureauX11::enregistrerDisposition(Disposition disposition)
 {
-    return magasin.lirePosition();
-}
-
-void BureauX11::enregistrerPosition(int position)
-{
-    if (!magasin.enregistrerPosition(position))
-        return;
+    magasin.enregistrer(disposition);
     if (!courant.isEmpty())
-        planifier(courant, position);
+        planifier(courant, disposition);
 }
 
 bool BureauX11::attendre(int msecs)
 {
-    return ouvrier.attendre(msecs);
+    if (!ouvrier.attendre(msecs))
+        return false;
+    // What the drawing reports comes back through the event loop.
+    QCoreApplication::sendPostedEvents(&contexte, QEvent::MetaCall);
+    return true;
 }
 
-void BureauX11::planifier(const QString &chemin, int position)
+void BureauX11::planifier(const QString &chemin, Disposition disposition)
 {
-    {
-        QMutexLocker garde(&verrou);
-        // A picture still waiting is drawn for the screens as they are by then: a redraw must not replace it.
-        if (chemin.isEmpty() && demande)
-            return;
-        demande = Demande {chemin, position};
-    }
-    ouvrier.planifier([this] {
-        std::optional<Demande> d;
-        {
-            QMutexLocker garde(&verrou);
-            d.swap(demande);
-        }
-        if (d && afficher(d->chemin, d->position) && !d->chemin.isEmpty())
-            magasin.enregistrerImage(d->chemin);
-    });
+    // A picture still waiting is drawn for the screens as they are by then: a redraw must not replace it.
+    ouvrier.lancer(
+        [this, chemin, disposition](const Ouvrier::Poste &poste) {
+            const Resultat resultat = afficher(chemin, disposition);
+            poste([this, chemin, resultat] {
+                if (!chemin.isEmpty() && chemin == aSignaler) {
+                    aSignaler.clear();
+                    signaler(chemin, resultat);
+                }
+            });
+        },
+        !chemin.isEmpty());
 }
 
-bool BureauX11::afficher(const QString &chemin, int position)
+Bureau::Resultat BureauX11::afficher(const QString &chemin, Disposition disposition)
 {
     const bool ecransSeulement = chemin.isEmpty();
     Connexion x;
     Racine racine;
     if (x.enErreur() || !decrireRacine(x, &racine)) {
         qCWarning(lcBureau) << "cannot draw on this X display:" << chemin;
-        return false;
+        return Resultat::Injoignable;
     }
     // Listening starts before the monitors are read, so that no change is missed between the two.
     if (!veille && QCoreApplication::instance()) {
@@ -395,23 +384,23 @@ bool BureauX11::afficher(const QString &chemin, int position)
     RenduEcrans &rendu = ecransSeulement ? rendus : nouveau;
     if (ecransSeulement
         && (rendus.chemin().isEmpty() || (racine.taille == racineAffichee && ecrans == ecransAffiches)))
-        return true;
+        return Resultat::Montree;
     if (!rendu.preparer(ecransSeulement ? rendus.chemin() : chemin,
-                        ecransSeulement ? rendus.position() : position, ecrans))
-        return false;
+                        ecransSeulement ? rendus.disposition() : disposition, ecrans))
+        return Resultat::Refusee;
     const xcb_pixmap_t pixmap = xcb_generate_id(x.c);
     if (!dessinerRacine(x, racine, ecrans, rendu.images(), pixmap)) {
         xcb_free_pixmap(x.c, pixmap);
         xcb_flush(x.c);
-        return false;
+        return Resultat::Injoignable;
     }
     if (!publier(x, racine, pixmap))
-        return false;
+        return Resultat::Injoignable;
     racineAffichee = racine.taille;
     ecransAffiches = ecrans;
     if (!ecransSeulement)
         rendus = std::move(nouveau);
-    return true;
+    return Resultat::Montree;
 }
 
 void BureauX11::surveillerEcrans()
@@ -434,5 +423,5 @@ void BureauX11::on_ecransChanges()
     if (xcb_connection_has_error(veille.get()))
         notificateur->setEnabled(false);
     else if (change)
-        planifier(QString(), 0);
+        planifier(QString(), dispositionParDefaut);
 }

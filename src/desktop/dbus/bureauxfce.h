@@ -1,0 +1,50 @@
+#pragma once
+
+#include "desktop/attente.h"
+#include "desktop/bureau.h"
+
+#include <QDBusVariant>
+#include <QObject>
+#include <QVariant>
+
+#include <functional>
+
+/**
+ * XFCE: the picture and layout of every monitor and workspace in xfconf's "xfce4-desktop" channel,
+ * which xfdesktop watches. Talks to xfconfd over D-Bus without waiting; the layout is read from a
+ * copy kept up to date by xfconfd's change signal.
+ */
+class BureauXfce final : public Bureau
+{
+    Q_OBJECT
+public:
+    BureauXfce();
+
+    QString nom() const override;
+    void montrer(const QString &chemin) override;
+    std::optional<Disposition> lireDisposition() override;
+    void enregistrerDisposition(Disposition disposition) override;
+    bool attendre(int msecs = -1) override;
+
+private slots:
+    void proprieteChangee(const QString &canal, const QString &propriete, const QDBusVariant &valeur);
+
+private:
+    using Ecriture = QList<QPair<QString, QVariant>>;
+    struct Lot
+    {
+        Ecriture ecriture;
+        // The picture to report on once every write is answered, and whether one failed.
+        QString aSignaler;
+        bool echec = false;
+    };
+    void ecrirePartout(const Ecriture &ecriture, const QString &aSignaler = QString());
+    void traiterSuivante();
+    void terminerLot();
+    void ecrire(const QString &propriete, const QVariant &valeur, const std::function<void(bool)> &apres);
+
+    std::optional<Disposition> disposition;
+    int dispositionsDemandees = 0;
+    QList<Lot> file;
+    Attente attente;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "desktop/disposition.h"
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+/** What a decoder has to produce for one layout, and where it goes on the screen. */
+struct PlanDecodage
+{
+    /** The area of the picture that shows, in the picture's own pixels. */
+    QRect source;
+    /** The size that area is decoded at: what it covers on the screen. */
+    QSize sortie;
+    /** Where the decoded area's top-left corner lands on the screen. */
+    QPoint destination;
+    /** The tile step when the picture repeats, invalid otherwise. */
+    QSize pas;
+    /** The whole picture's size once scaled for the layout. */
+    QSize echelle;
+    /** The area that shows, in the scaled picture's coordinates (for decoders that scale as they decode). */
+    QRect decoupeEchelle;
+
+    bool estVide() const { return source.isEmpty() || sortie.isEmpty(); }
+};
+
+/** Where the picture, scaled for the layout, lies on the screen (it may overflow); tiled gives the first
+ * tile. */
+QRect placement(Disposition disposition, QSize image, QSize ecran);
+
+/** The decoding work for a picture of that size in that layout; empty when nothing can show. */
+PlanDecodage planDecodage(Disposition disposition, QSize image, QSize ecran);

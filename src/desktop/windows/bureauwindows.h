@@ -1,0 +1,21 @@
+#pragma once
+
+#include "desktop/bureau.h"
+#include "desktop/ouvrier.h"
+
+/** The Windows desktop: SystemParametersInfoW and the user's desktop registry key. */
+class BureauWindows final : public Bureau
+{
+    Q_OBJECT
+public:
+    QString nom() const override;
+    void montrer(const QString &chemin) override;
+    std::optional<Disposition> lireDisposition() override;
+    void enregistrerDisposition(Disposition disposition) override;
+    bool attendre(int msecs = -1) override;
+
+private:
+    // SystemParametersInfoW reads the whole picture before it returns: off the GUI thread, a share may be
+    // slow.
+    Ouvrier ouvrier {this};
+};
