@@ -6,13 +6,12 @@
 #   inside (that user)         -> the desktop itself, and the checks.
 # A desktop script sets FAMILLE, COMMANDES, optionally XVFB_OPTIONS, IGNORER (appliquer's --ignorer options for
 # what the desktop draws over its picture), NON_MODELISEES (layouts it draws its own way, left unchecked) and
-# DISPOSITION_AVEC_IMAGE (when our layout change sets its picture setting too), and defines:
+# and defines:
 #   bureau_racine     (optional) root's share of the set-up, inside the namespace
 #   bureau_avant      (optional) <picture>: settings made before the desktop starts
 #   bureau_demarrer   starts the desktop in the background, with `lancer`
 #   bureau_pret       <first picture>: true once the desktop takes changes (called repeatedly)
 #   natif_appliquer   <file>: the desktop's own tool
-#   natif_lire        prints the desktop's own setting for the picture
 ECRAN=320x240
 DELAI=15
 [ -n "${IGNORER+x}" ] || IGNORER=()
@@ -154,22 +153,6 @@ etape_dedans() {
     cp "$B" "$hostile"
     outil --position 3 "$hostile" --voir "$B" 3 "$DELAI"
     resultat $? "a hostile file name shows that very picture"
-
-    # Missing file: whatever it shows now must survive. A later layout change through our tool is the barrier:
-    # once it shows, the desktop has seen every request made before it.
-    natif "$A"
-    outil --voir "$A" 3 "$DELAI"
-    local avant apres
-    avant=$(natif_lire)
-    outil "$TRAVAIL/absent.png"
-    resultat $? "a missing file: appliquer finishes"
-    # Where our layout change hands over a picture of its own, the setting is read before it.
-    [ -z "${DISPOSITION_AVEC_IMAGE:-}" ] || apres=$(natif_lire)
-    outil --position 4 --voir "$A" 4 "$DELAI"
-    resultat $? "a missing file leaves the picture on screen"
-    [ -n "${DISPOSITION_AVEC_IMAGE:-}" ] || apres=$(natif_lire)
-    [ "$avant" = "$apres" ]
-    resultat $? "a missing file leaves the desktop's setting alone (before: $avant, after: $apres)"
 
     kill -0 "$bureau_pid" 2>/dev/null
     resultat $? "the desktop is still running at the end"

@@ -34,7 +34,6 @@ bureau_pret() {
 natif_appliquer() {
     gsettings set org.gnome.desktop.background picture-uri "$(gvariant_chaine "$(uri_fichier "$1")")"
 }
-natif_lire() { gsettings get org.gnome.desktop.background picture-uri; }
 
 . "$(dirname "$(realpath "$0")")/commun.sh"
 executer "$@"
