@@ -69,7 +69,7 @@ PAQUETS_BUREAUX := caja mate-desktop-common xfdesktop4 xfconf plasma-desktop qdb
 test-bureaux: deps
 	$(call installer,$(PAQUETS_BUREAUX))
 	cmake -S . -B $(BUILD_BUREAUX) -G Ninja -DPAPIROL2_TESTS_BUREAUX=ON -DPAPIROL2_BENCH=OFF $(CMAKE_FLAGS)
-	cmake --build $(BUILD_BUREAUX) --target appliquer reconnaitre
+	cmake --build $(BUILD_BUREAUX) --target appliquer
 	$(SUDO) tests/bureaux-reels/tout.sh $(BUILD_BUREAUX)
 
 # Windows: one static Papirol2.exe, cross-built with Debian's MinGW-w64 against a static Qt kept in a cache

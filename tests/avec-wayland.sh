@@ -1,30 +1,26 @@
 #!/bin/bash
 # Runs one test beside a headless wlroots compositor of its own, then stops it: sway (its IPC socket is in
-# SWAYSOCK) or phoc (a bare background layer). These refuse to run as root, or should not: as root, the
-# compositor and the test both run as an unprivileged user made for the purpose. sway-nu is sway with no
-# background of its own, which would cover any other drawn on the same layer.
+# SWAYSOCK) or phoc (a bare background layer), both run with the test through comme-utilisateur.sh. sway-nu is
+# sway with no background of its own, which would cover any other drawn on the same layer. The test gets the
+# backend to use in PAPIROL2_BUREAU.
 # Usage: avec-wayland.sh sway|sway-nu|phoc <test> [arguments]
 set -u
 compositeur="$1"
 shift
 case "$compositeur" in sway | sway-nu | phoc) ;; *) echo "usage: $0 sway|sway-nu|phoc <test> [arguments]" >&2; exit 2 ;; esac
-utilisateur=papirol2-test
 racine=$(mktemp -d "${TMPDIR:-/tmp}/papirol2-$compositeur.XXXXXX") || exit 1
 chmod 755 "$racine"
 mkdir -p "$racine/run" "$racine/config" "$racine/home"
 chmod 700 "$racine/run"
-comme=()
-if [ "$(id -u)" = 0 ]; then
-    id -u "$utilisateur" >/dev/null 2>&1 || useradd -m "$utilisateur" || id -u "$utilisateur" >/dev/null || exit 1
-    chown "$utilisateur:" "$racine/run" "$racine/config" "$racine/home"
-    # setpriv leaves the environment as it is given, unlike runuser.
-    comme=(setpriv --reuid="$utilisateur" --regid="$utilisateur" --init-groups --)
-fi
+comme=("$(dirname "$(realpath "$0")")/comme-utilisateur.sh")
+utilisateur=$("${comme[@]}" --nom) && chown "$utilisateur:" "$racine/run" "$racine/config" "$racine/home" || exit 1
 if ! "${comme[@]}" test -x "$1"; then
     # A build folder the test user cannot enter (under /root, say): run a copy of the test instead.
     cp "$1" "$racine/test" && chmod 755 "$racine/test" || { rm -rf "$racine"; exit 1; }
     set -- "$racine/test" "${@:2}"
 fi
+bureau=calque
+[ "$compositeur" != sway ] || bureau=sway
 if [ "$compositeur" = sway-nu ]; then
     printf 'swaybg_command -\noutput * mode 640x480\n' >"$racine/sway.conf"
     compositeur=sway
@@ -62,7 +58,7 @@ if [ -z "$wayland" ] || { [ "$compositeur" = sway ] && [ -z "$socket" ]; }; then
     echo "$compositeur did not start:" >&2
     cat "$racine/serveur.log" >&2
 else
-    env -i "${environnement[@]}" ${socket:+SWAYSOCK="$socket"} WAYLAND_DISPLAY="$wayland" QT_QPA_PLATFORM=offscreen \
+    env -i "${environnement[@]}" ${socket:+SWAYSOCK="$socket"} WAYLAND_DISPLAY="$wayland" QT_QPA_PLATFORM=offscreen PAPIROL2_BUREAU=$bureau \
         ${QT_LOGGING_RULES:+QT_LOGGING_RULES="$QT_LOGGING_RULES"} "${comme[@]}" "$@"
     rc=$?
 fi

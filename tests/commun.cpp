@@ -8,9 +8,51 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QProcess>
+#include <QSet>
 #include <QTest>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
+#include <optional>
+
+bool montrerSur(Bureau &bureau, const QString &chemin, int delaiMs)
+{
+    std::optional<Bureau::Resultat> resultat;
+    const QMetaObject::Connection c
+        = QObject::connect(&bureau, &Bureau::imageTraitee, [&](const QString &image, Bureau::Resultat r) {
+              if (QFileInfo(image).absoluteFilePath() == QFileInfo(chemin).absoluteFilePath())
+                  resultat = r;
+          });
+    bureau.montrer(chemin);
+    if (delaiMs != 0)
+        bureau.attendre(delaiMs);
+    for (const QDeadlineTimer fin(delaiMs); delaiMs != 0 && !resultat && !fin.hasExpired();)
+        QTest::qWait(10);
+    QObject::disconnect(c);
+    return resultat == Bureau::Resultat::Montree;
+}
+
+void disposerSur(Bureau &bureau, int position, int delaiMs)
+{
+    if (const std::optional<Disposition> d = dispositionDeNumero(position))
+        bureau.enregistrerDisposition(*d);
+    bureau.attendre(delaiMs);
+}
+
+int positionSur(Bureau &bureau)
+{
+    const std::optional<Disposition> d = bureau.lireDisposition();
+    return d ? numeroDe(*d) : 0;
+}
+
+BureauEnregistreur *installerEnregistreur()
+{
+    auto bureau = std::make_unique<BureauEnregistreur>();
+    BureauEnregistreur *enregistreur = bureau.get();
+    installerBureau(std::move(bureau));
+    return enregistreur;
+}
 
 DossierDeTravail::DossierDeTravail()
     : precedent(QDir::currentPath())
@@ -44,15 +86,16 @@ QByteArray DossierDeTravail::contenuIni() const
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QImage imageQuadrants(int largeur, int hauteur)
+QImage imageCellules(QSize taille)
 {
-    QImage image(largeur, hauteur, QImage::Format_RGB32);
-    QPainter p(&image);
-    const int mx = largeur / 2, my = hauteur / 2;
-    p.fillRect(0, 0, mx, my, Qt::red);
-    p.fillRect(mx, 0, largeur - mx, my, Qt::green);
-    p.fillRect(0, my, mx, hauteur - my, Qt::blue);
-    p.fillRect(mx, my, largeur - mx, hauteur - my, Qt::yellow);
+    QImage image(taille, QImage::Format_RGB32);
+    QPainter peintre(&image);
+    const int w = taille.width(), h = taille.height();
+    for (int j = 0; j < 4; ++j)
+        for (int i = 0; i < 4; ++i)
+            peintre.fillRect(
+                QRect(QPoint(w * i / 4, h * j / 4), QPoint(w * (i + 1) / 4 - 1, h * (j + 1) / 4 - 1)),
+                QColor::fromHsv((j * 4 + i) * 22, 255, (i + j) % 2 ? 150 : 255));
     return image;
 }
 
@@ -63,15 +106,17 @@ QImage imageUnie(QColor couleur, QSize taille)
     return image;
 }
 
-bool ecrireImage(const QString &chemin, const QImage &image, const char *format)
+QString ecrireImage(const QString &nom, const QImage &image, const char *format)
 {
-    return image.save(chemin, format, 95);
+    const QString chemin = QDir(dossierImages()).absoluteFilePath(nom);
+    QDir().mkpath(QFileInfo(chemin).path());
+    return image.save(chemin, format, 95) ? chemin : QString();
 }
 
 bool creerImage(const QString &chemin)
 {
     QDir().mkpath(QFileInfo(chemin).path());
-    return imageQuadrants(4, 4).save(chemin, "PNG");
+    return imageCellules({4, 4}).save(chemin, "PNG");
 }
 
 QString dossierImages()
@@ -86,12 +131,128 @@ bool procheDe(QColor a, QColor b, int tolerance)
         && qAbs(a.blue() - b.blue()) <= tolerance;
 }
 
-BureauEnregistreur *installerEnregistreur()
+namespace {
+/** Where the picture's pixel (0,0) lands, and its scale, on a screen. */
+struct Placement
 {
-    auto bureau = std::make_unique<BureauEnregistreur>();
-    BureauEnregistreur *enregistreur = bureau.get();
-    installerBureau(std::move(bureau));
-    return enregistreur;
+    double ex = 1, ey = 1, ox = 0, oy = 0;
+    bool tuile = false;
+};
+
+// The layout table, as a user expects each layout on a screen of that size.
+Placement placement(int position, QSizeF image, QSizeF ecran)
+{
+    Placement p;
+    const double rx = ecran.width() / image.width(), ry = ecran.height() / image.height();
+    if (position == 3) {
+        p.ex = rx;
+        p.ey = ry;
+    } else if (position >= 4) {
+        p.ex = p.ey = position == 4 ? std::min(rx, ry) : std::max(rx, ry);
+    }
+    p.ox = (ecran.width() - image.width() * p.ex) / 2;
+    p.oy = (ecran.height() - image.height() * p.ey) / 2;
+    p.tuile = position == 2;
+    return p;
+}
+
+class Juge
+{
+public:
+    Juge(const QImage &capture, const QImage &image, const QList<QRect> &ignores)
+        : capture(capture.convertToFormat(QImage::Format_RGB32))
+        , image(image.convertToFormat(QImage::Format_RGB32))
+        , ignores(ignores)
+    {
+        for (int y = 0; y < image.height() && palette.size() <= 16; ++y)
+            for (int x = 0; x < image.width(); ++x)
+                palette.insert(this->image.pixel(x, y) & 0xffffff);
+        // With many colours, "none of the picture's colours" says nothing about the background.
+        if (palette.size() > 16)
+            palette.clear();
+    }
+
+    /** Mismatches, up to plafond, and samples of the capture against the picture placed so. */
+    QPair<int, int> ecarts(const Placement &p, int plafond = 1 << 30) const
+    {
+        int ecarts = 0, echantillons = 0;
+        for (int y = 2; y < capture.height() && ecarts <= plafond; y += 4) {
+            for (int x = 2; x < capture.width() && ecarts <= plafond; x += 4) {
+                if (std::any_of(ignores.cbegin(), ignores.cend(),
+                                [&](const QRect &r) { return r.contains(x, y); }))
+                    continue;
+                // Rounding may go either way near an edge of a colour: such samples are skipped.
+                const std::optional<QRgb> attendu = source(p, x + 0.5, y + 0.5);
+                bool net = true;
+                for (int d = 0; d < 9 && net; ++d)
+                    net = source(p, x + 0.5 + 3 * (d % 3 - 1), y + 0.5 + 3 * (d / 3 - 1)) == attendu;
+                const QColor vu = capture.pixelColor(x, y);
+                if (!net || (!attendu && palette.isEmpty()))
+                    continue;
+                ++echantillons;
+                if (attendu ? !procheDe(vu, QColor(*attendu))
+                            : std::any_of(palette.cbegin(), palette.cend(),
+                                          [&](QRgb c) { return procheDe(vu, c); }))
+                    ++ecarts;
+            }
+        }
+        return {ecarts, echantillons};
+    }
+
+    bool montre(int position, QString *detail) const
+    {
+        Placement p = placement(position, image.size(), capture.size());
+        QPair<int, int> r = ecarts(p);
+        // The screen does not say where tiling starts: at a corner, the centre, or anywhere for a small
+        // picture.
+        const int w = image.width(), h = image.height(), tout = w * h <= 40000 ? w * h : 0;
+        for (int i = -2; p.tuile && r.first > 0 && i < tout; ++i) {
+            p.ox = i == -2 ? 0 : i == -1 ? std::fmod(p.ox + w, w) : i % w;
+            p.oy = i == -2 ? 0 : i == -1 ? std::fmod(p.oy + h, h) : i / w;
+            if (ecarts(p, 0).first == 0)
+                r = ecarts(p);
+        }
+        *detail += QStringLiteral(" %1:%2/%3").arg(position).arg(r.first).arg(r.second);
+        return r.first == 0 && r.second >= 50;
+    }
+
+private:
+    std::optional<QRgb> source(const Placement &p, double x, double y) const
+    {
+        double u = (x - p.ox) / p.ex, v = (y - p.oy) / p.ey;
+        if (p.tuile) {
+            u -= std::floor(u / image.width()) * image.width();
+            v -= std::floor(v / image.height()) * image.height();
+        }
+        if (u < 0 || v < 0 || u >= image.width() || v >= image.height())
+            return std::nullopt;
+        return image.pixel(int(u), int(v)) & 0xffffff;
+    }
+
+    QImage capture, image;
+    QList<QRect> ignores;
+    QSet<QRgb> palette;
+};
+} // namespace
+
+bool montre(const QImage &capture, const QImage &image, int position, QString *pourquoi,
+            const QList<QRect> &ignores)
+{
+    if (capture.isNull() || image.isNull()) {
+        if (pourquoi)
+            *pourquoi = QStringLiteral("no capture or no picture");
+        return false;
+    }
+    const Juge juge(capture, image, ignores);
+    QString detail;
+    QStringList vues;
+    for (int n = 1; n <= 5; ++n)
+        if ((pourquoi || !position || n == position) && juge.montre(n, &detail))
+            vues << QString::number(n);
+    if (pourquoi)
+        *pourquoi = QStringLiteral("shown in: %1 (mismatches/samples%2)")
+                        .arg(vues.isEmpty() ? QStringLiteral("none") : vues.join(QLatin1Char(' ')), detail);
+    return position ? vues.contains(QString::number(position)) : !vues.isEmpty();
 }
 
 QString sortieDe(const QString &programme, const QStringList &arguments)
@@ -114,11 +275,6 @@ bool enfantReussit(const QProcessEnvironment &env)
         && enfant.exitCode() == 0;
 }
 
-bool xrandr(const QStringList &arguments)
-{
-    return !sortieDe(QStringLiteral("xrandr"), arguments).isNull();
-}
-
 QStringList moniteur(int rang, QRect r)
 {
     return {QStringLiteral("--setmonitor"), QStringLiteral("m%1").arg(rang),
@@ -132,6 +288,11 @@ QStringList moniteur(int rang, QRect r)
             rang == 0 ? QStringLiteral("screen") : QStringLiteral("none")};
 }
 
+bool xrandr(const QStringList &arguments)
+{
+    return !sortieDe(QStringLiteral("xrandr"), arguments).isNull();
+}
+
 bool reglerEcrans(const QList<QRect> &ecrans)
 {
     for (int i = 3; i >= 0; --i)
@@ -140,87 +301,4 @@ bool reglerEcrans(const QList<QRect> &ecrans)
         if (!xrandr(moniteur(i, ecrans.at(i))))
             return false;
     return true;
-}
-
-PartageLent::PartageLent()
-{
-    QDir().mkpath(source());
-    QDir().mkpath(montage());
-    changerDelai(0);
-}
-
-PartageLent::~PartageLent()
-{
-    if (fuse.state() == QProcess::NotRunning)
-        return;
-    fuse.terminate();
-    if (!fuse.waitForFinished(5000))
-        couper();
-}
-
-void PartageLent::couper()
-{
-    fuse.kill();
-    fuse.waitForFinished(5000);
-    QProcess::execute(QStringLiteral("fusermount"), {QStringLiteral("-uz"), montage()});
-}
-
-bool PartageLent::monter(QString *raison)
-{
-    if (!QFile::exists(QStringLiteral("/dev/fuse"))) {
-        *raison = QStringLiteral("no /dev/fuse");
-        return false;
-    }
-    fuse.setProcessChannelMode(QProcess::MergedChannels);
-    fuse.start(QDir::cleanPath(QStringLiteral(PAPIROL2_DONNEES "/../partagelent.py")),
-               {source(), montage(), dossier.filePath(QStringLiteral("delai"))});
-    const auto monte = [this] {
-        QFile table(QStringLiteral("/proc/self/mounts"));
-        return table.open(QIODevice::ReadOnly)
-            && table.readAll().contains(' ' + QFile::encodeName(montage()) + ' ');
-    };
-    if (QTest::qWaitFor([&] { return monte() || fuse.state() == QProcess::NotRunning; }, 15000) && monte())
-        return true;
-    fuse.kill();
-    fuse.waitForFinished(5000);
-    *raison
-        = QStringLiteral("the FUSE mirror did not mount (needs python3-fusepy, libfuse2, fuse and root): ")
-        + QString::fromUtf8(fuse.readAll()).trimmed();
-    return false;
-}
-
-void PartageLent::changerDelai(double secondes, double ouverture)
-{
-    QFile f(dossier.filePath(QStringLiteral("delai")));
-    if (f.open(QIODevice::WriteOnly))
-        f.write(QByteArray::number(secondes) + ' ' + QByteArray::number(ouverture));
-}
-
-bool montrerSur(Bureau &bureau, const QString &chemin, int delaiMs)
-{
-    std::optional<Bureau::Resultat> resultat;
-    const QMetaObject::Connection c
-        = QObject::connect(&bureau, &Bureau::imageTraitee, [&](const QString &image, Bureau::Resultat r) {
-              if (image == chemin)
-                  resultat = r;
-          });
-    bureau.montrer(chemin);
-    bureau.attendre(delaiMs);
-    for (const QDeadlineTimer fin(delaiMs); !resultat && !fin.hasExpired();)
-        QTest::qWait(10);
-    QObject::disconnect(c);
-    return resultat == Bureau::Resultat::Montree;
-}
-
-void disposerSur(Bureau &bureau, int position, int delaiMs)
-{
-    if (const std::optional<Disposition> d = dispositionDeNumero(position))
-        bureau.enregistrerDisposition(*d);
-    bureau.attendre(delaiMs);
-}
-
-int positionSur(Bureau &bureau)
-{
-    const std::optional<Disposition> d = bureau.lireDisposition();
-    return d ? numeroDe(*d) : 0;
 }

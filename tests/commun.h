@@ -32,7 +32,9 @@ public:
     bool decodable = false;
 };
 
-/** Shows a picture through the backend and waits for the desktop; true when it was shown. */
+// The only doors from a test to a backend.
+/** Shows a picture through the backend and waits for the desktop; true when it was shown. With no delay,
+ * only hands it over (false). */
 bool montrerSur(Bureau &bureau, const QString &chemin, int delaiMs = 20000);
 /** Stores a layout by its number 1..5 through the backend and waits until it is shown. */
 void disposerSur(Bureau &bureau, int position, int delaiMs = 20000);
@@ -59,80 +61,39 @@ private:
     QString precedent;
 };
 
-/** A picture whose four quadrants are red, green, blue and yellow (top-left, top-right, bottom-left,
- * bottom-right). */
-QImage imageQuadrants(int largeur, int hauteur);
-
+/** A picture of 4x4 cells, each of its own colour: a wrong crop, scale or place shows as a wrong cell. */
+QImage imageCellules(QSize taille);
 /** A picture of one colour. */
 QImage imageUnie(QColor couleur, QSize taille = QSize(64, 48));
-
-/** Saves a picture in the given format (else the one its name says), quality 95; false on failure. */
-bool ecrireImage(const QString &chemin, const QImage &image, const char *format = nullptr);
-
+/** Writes a picture under dossierImages() (format from the name unless given); its path, or empty. */
+QString ecrireImage(const QString &nom, const QImage &image, const char *format = nullptr);
 /** Writes a small real picture at that path, making its folders; false on failure. */
 bool creerImage(const QString &chemin);
-
-/** A folder for the whole test run, with a trailing "/": where absolute picture paths of data rows live. */
+/** A folder for the whole test run, with a trailing "/". */
 QString dossierImages();
-
-/** The root window of $DISPLAY as the X server draws it (its background included). */
-QImage captureRacine();
-
-/** The Wayland compositor's screen as grim grabs it; a null image when it cannot. */
-QImage captureWayland();
-
-/** The Wayland screen with nothing drawn on it: the colour avec-wayland.sh gives sway, unless a test grabs
- * its compositor's own. */
-extern QColor ecranNu;
-
-/** True when the screen shows attendu: points "cX,Y" where c is the colour, r, g, b, y (the picture's
- * quadrants), w (its white band), m (magenta), v (green) or . (ecranNu); else why, in ecart. */
-bool montre(const QImage &ecran, const QByteArray &attendu, QString *ecart);
-/** The same on the Wayland screen grabbed now. */
-bool montre(const QByteArray &attendu, QString *ecart);
-
-/** 200x100 quadrants with a white band down the left edge: every layout on a 640x480 screen differs. */
-QImage imageBandeBlanche();
-
-/** The rows (position, attendu) of a layout test of imageBandeBlanche() on a 640x480 Wayland screen. */
-void lignesDePosition();
-extern const QByteArray magentaEtire, quadrantsEtires;
 
 /** True when two colours differ by at most tolerance on each channel (JPEG and scaling blur). */
 bool procheDe(QColor a, QColor b, int tolerance = 40);
 
+/** The pixel judge: whether the capture shows the picture in that layout (1 centred .. 5 filled; 0: any),
+ * judged on samples away from the picture's colour edges, outside the ignored areas. Tiling may start
+ * anywhere. Why not, with the layouts it does show, in pourquoi. */
+bool montre(const QImage &capture, const QImage &image, int position, QString *pourquoi = nullptr,
+            const QList<QRect> &ignores = {});
+
+/** The root window of $DISPLAY as the X server draws it (its background included). */
+QImage captureRacine();
+/** The Wayland compositor's screen as grim grabs it; a null image when it cannot. */
+QImage captureWayland();
+
 /** Runs a program to its end: its standard output, or a null string when it fails. */
 QString sortieDe(const QString &programme, const QStringList &arguments);
-
 /** Runs this test executable again with "--enfant" in env; true when that copy ends well with status 0. */
 bool enfantReussit(const QProcessEnvironment &env);
 
+/** xrandr's arguments that set RandR monitor m<rang> there: the first takes the server's only output. */
+QStringList moniteur(int rang, QRect zone);
 /** Runs xrandr on $DISPLAY; true when it succeeded. */
 bool xrandr(const QStringList &arguments);
-
-/** xrandr's arguments that set RandR monitor m<rang> there: the first takes the server's only output, others
- * none (the server refuses them before it). */
-QStringList moniteur(int rang, QRect zone);
-
 /** Replaces the monitors m0..m3 by these; none leaves the whole root one monitor. */
 bool reglerEcrans(const QList<QRect> &ecrans);
-
-/** A slow network share, for real: a FUSE mirror of source() at montage() whose listings, and openings of a
- * file, each take the seconds last given to changerDelai. */
-class PartageLent
-{
-public:
-    PartageLent();
-    ~PartageLent();
-    /** Mounts it; false, with why in raison, where FUSE cannot run. */
-    bool monter(QString *raison);
-    void changerDelai(double secondes, double ouverture = 0);
-    /** The share drops, as a server that goes away: listings under way end in an error. */
-    void couper();
-    QString source() const { return dossier.filePath(QStringLiteral("source")); }
-    QString montage() const { return dossier.filePath(QStringLiteral("montage")); }
-
-private:
-    QTemporaryDir dossier;
-    QProcess fuse;
-};

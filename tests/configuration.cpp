@@ -278,19 +278,6 @@ private slots:
         if (!chemin.isEmpty())
             QCOMPARE(QFileInfo(QFileInfo(chemin).path()).permissions() & droits(077), QFile::Permissions());
     }
-
-    void laPositionHorsDe1A5NeChangeRien()
-    {
-        BureauEnregistreur *b = installerEnregistreur();
-        enregistrerPosition(5);
-        for (int p : {0, 6}) {
-            enregistrerPosition(p);
-            QCOMPARE(lirePosition(), 5);
-        }
-        b->position = 42;
-        QCOMPARE(lirePosition(), 0);
-        installerBureau(nullptr);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestConfiguration)

@@ -378,9 +378,6 @@ private slots:
     }
     void sansSessionGraphique()
     {
-#ifdef Q_OS_WIN
-        QSKIP("a Windows session always has its desktop");
-#endif
         QFETCH(QString, plateforme);
         QFETCH(QString, x11);
         QFETCH(QString, wayland);

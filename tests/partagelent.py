@@ -1,9 +1,7 @@
 #!/usr/bin/python3
-"""A read-only FUSE mirror of a folder whose listings take as many seconds as the file named by the third
-argument says first, and opening a file as many as it says next (read each time): a network share that
-answers slowly.
+"""A read-only FUSE mirror of a folder, as a network share that answers slowly: listing a folder takes the
+seconds the delay file holds first, opening a file those it holds next (read each time).
 Usage: partagelent.py <source> <mount point> <delay file>"""
-import errno
 import os
 import sys
 import time
@@ -13,42 +11,33 @@ try:
 except ImportError:
     from fuse import FUSE, FuseOSError, Operations
 
+source, point, delai = sys.argv[1:4]
+CLES = ("st_mode", "st_size", "st_uid", "st_gid", "st_nlink", "st_atime", "st_mtime", "st_ctime")
+
+
+def attendre(rang):
+    try:
+        with open(delai) as f:
+            time.sleep(float((f.read().split() + ["0", "0"])[rang]))
+    except (OSError, ValueError):
+        pass
+
 
 class Miroir(Operations):
-    def __init__(self, source, delai):
-        self.source = source
-        self.delai = delai
-
-    def _chemin(self, chemin):
-        return os.path.join(self.source, chemin.lstrip("/"))
-
     def getattr(self, chemin, fh=None):
         try:
-            st = os.lstat(self._chemin(chemin))
+            st = os.lstat(source + chemin)
         except OSError as e:
             raise FuseOSError(e.errno)
-        cles = ("st_mode", "st_size", "st_uid", "st_gid", "st_nlink", "st_atime", "st_mtime", "st_ctime")
-        return {c: getattr(st, c) for c in cles}
-
-    def access(self, chemin, mode):
-        if not os.access(self._chemin(chemin), mode):
-            raise FuseOSError(errno.EACCES)
-
-    def _attendre(self, rang):
-        try:
-            with open(self.delai) as f:
-                delais = f.read().split()
-            time.sleep(float(delais[rang]) if rang < len(delais) else 0)
-        except (OSError, ValueError):
-            pass
+        return {c: getattr(st, c) for c in CLES}
 
     def readdir(self, chemin, fh):
-        self._attendre(0)
-        return [".", ".."] + os.listdir(self._chemin(chemin))
+        attendre(0)
+        return [".", ".."] + os.listdir(source + chemin)
 
     def open(self, chemin, flags):
-        self._attendre(1)
-        return os.open(self._chemin(chemin), os.O_RDONLY)
+        attendre(1)
+        return os.open(source + chemin, os.O_RDONLY)
 
     def read(self, chemin, taille, decalage, fh):
         return os.pread(fh, taille, decalage)
@@ -57,6 +46,4 @@ class Miroir(Operations):
         os.close(fh)
 
 
-if __name__ == "__main__":
-    source, point, delai = sys.argv[1:4]
-    FUSE(Miroir(source, delai), point, foreground=True, ro=True, nothreads=False)
+FUSE(Miroir(), point, foreground=True, ro=True, nothreads=False)

@@ -1,46 +1,70 @@
-// Drives the desktop backend once from a shell, so each real desktop can be checked by what it then draws.
-#include "desktop/bureau.h"
+// Drives the desktop backend once from a shell, then watches the screen for what the real desktop draws.
+#include "commun.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QTextStream>
+#include <QThread>
 
 int main(int argc, char *argv[])
 {
     QGuiApplication application(argc, argv);
     QStringList arguments = QCoreApplication::arguments().mid(1);
-    int position = 0;
-    QString image;
-    bool valide = arguments.size() <= 3;
+    int position = 0, attendue = 0, secondes = 0;
+    QString image, vue;
+    QList<QRect> ignores;
+    bool valide = true;
     while (valide && !arguments.isEmpty()) {
         const QString argument = arguments.takeFirst();
-        if (argument == QLatin1String("--position") && !arguments.isEmpty() && position == 0)
+        if (argument == QLatin1String("--position") && !arguments.isEmpty()) {
             position = arguments.takeFirst().toInt(&valide);
-        else if (!argument.startsWith(QLatin1String("--")) && image.isEmpty() && arguments.isEmpty())
+        } else if (argument == QLatin1String("--ignorer") && !arguments.isEmpty()) {
+            const QStringList v = arguments.takeFirst().split(QLatin1Char(','));
+            valide = v.size() == 4;
+            ignores << QRect(v.value(0).toInt(), v.value(1).toInt(), v.value(2).toInt(), v.value(3).toInt());
+        } else if (argument == QLatin1String("--voir") && arguments.size() >= 3) {
+            vue = arguments.takeFirst();
+            attendue = arguments.takeFirst().toInt(&valide);
+            secondes = arguments.takeFirst().toInt();
+        } else {
+            valide = !argument.startsWith(QLatin1String("--")) && image.isEmpty();
             image = argument;
-        else
-            valide = false;
+        }
     }
-    if (!valide || (position == 0 && image.isEmpty())) {
-        QTextStream(stderr) << "usage: appliquer [--position 1..5] [picture]\n";
+    if (!valide || (position == 0 && image.isEmpty() && vue.isEmpty())) {
+        QTextStream(stderr) << "usage: appliquer [--position 1..5] [picture] [--ignorer x,y,w,h]... "
+                               "[--voir <picture> <layout 1..5, 0: any> <seconds>]\n"
+                               "Shows the picture and/or stores the layout through the backend; with --voir, "
+                               "then waits until the screen shows that picture in that layout.\n";
         return 2;
     }
-
-    std::unique_ptr<Bureau> bureau = creerBureau();
-    const QString demande = qEnvironmentVariable("PAPIROL2_BUREAU").trimmed().toLower();
-    // A family with no backend falls back to "nul", which would pass for a desktop that ignores us.
-    if (bureau->nom() == QLatin1String("nul") && !demande.isEmpty() && demande != QLatin1String("nul")) {
-        QTextStream(stderr) << "appliquer: no backend for PAPIROL2_BUREAU=" << demande << '\n';
-        return 3;
+    if (position != 0 || !image.isEmpty()) {
+        std::unique_ptr<Bureau> bureau = creerBureau();
+        // A family with no backend falls back to "nul", which would pass for a desktop that ignores us.
+        if (bureau->nom() == QLatin1String("nul")
+            && qEnvironmentVariable("PAPIROL2_BUREAU") != QLatin1String("nul")) {
+            QTextStream(stderr) << "appliquer: no backend for PAPIROL2_BUREAU\n";
+            return 3;
+        }
+        if (position != 0)
+            disposerSur(*bureau, position, 10000);
+        // The desktop runs in another folder: a relative name would mean something else there.
+        if (!image.isEmpty())
+            montrerSur(*bureau, QFileInfo(image).absoluteFilePath(), 10000);
     }
-    if (const std::optional<Disposition> disposition = dispositionDeNumero(position))
-        bureau->enregistrerDisposition(*disposition);
-    // The desktop runs in another folder: a relative name would mean something else there.
-    if (!image.isEmpty())
-        bureau->montrer(QFileInfo(image).absoluteFilePath());
-    if (!bureau->attendre(10000)) {
-        QTextStream(stderr) << "appliquer: the desktop did not finish within 10 s\n";
-        return 1;
+    QElapsedTimer chrono;
+    chrono.start();
+    QString pourquoi;
+    while (!vue.isEmpty() && !montre(captureRacine(), QImage(vue), attendue, &pourquoi, ignores)) {
+        if (chrono.elapsed() > secondes * 1000) {
+            QTextStream(stdout) << "last capture " << pourquoi << '\n';
+            if (secondes > 0)
+                captureRacine().save(
+                    QStringLiteral("traces/capture-%1.png").arg(QCoreApplication::applicationPid()));
+            return 1;
+        }
+        QThread::msleep(100);
     }
     return 0;
 }

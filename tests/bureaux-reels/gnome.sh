@@ -9,8 +9,8 @@ XVFB_OPTIONS="+extension GLX"
 # shellcheck disable=SC2054 # one option and its x,y,w,h value
 IGNORER=(--ignorer 0,0,320,36) # the top bar
 # Tiled, it repeats the picture stretched to the screen size and shifted, not the picture itself (seen under
-# Xvfb with software GL), so that layout is held to what gsettings gives.
-DISPOSITIONS_PAR_REFERENCE=(2)
+# Xvfb with software GL).
+NON_MODELISEES=(2)
 
 bureau_racine() {
     if [ -d /run/systemd ]; then mount -t tmpfs tmpfs /run/systemd; fi
@@ -25,8 +25,7 @@ bureau_avant() {
 bureau_demarrer() { XDG_SESSION_TYPE=x11 XDG_CURRENT_DESKTOP=GNOME lancer bureau gnome-shell --x11 --replace; }
 ESCAPES=0
 bureau_pret() {
-    import -window root -depth 8 "$TRAVAIL/capture.png" 2>/dev/null &&
-        "$OUTILS/reconnaitre" "${IGNORER[@]}" "$TRAVAIL/capture.png" "$1" >/dev/null 2>&1 && return 0
+    outil --voir "$1" 0 0 >/dev/null && return 0
     # The overview hides the picture; before the shell is up, an Escape is simply lost.
     ESCAPES=$((ESCAPES + 1))
     if [ "$((ESCAPES % 5))" = 0 ]; then xdotool key Escape 2>/dev/null; fi
@@ -35,11 +34,6 @@ bureau_pret() {
 natif_appliquer() {
     gsettings set org.gnome.desktop.background picture-uri "$(gvariant_chaine "$(uri_fichier "$1")")"
 }
-natif_disposition() {
-    local -a options=(centered wallpaper stretched scaled zoom)
-    gsettings set org.gnome.desktop.background picture-options "${options[$1 - 1]}"
-}
-natif_lire() { gsettings get org.gnome.desktop.background picture-uri; }
 
 . "$(dirname "$(realpath "$0")")/commun.sh"
 executer "$@"

@@ -23,10 +23,6 @@ natif_appliquer() {
                 d.writeConfig('Image', '$(uri_fichier "$1")');
             })"
 }
-natif_lire() {
-    script 'var d = desktops()[0]; d.currentConfigGroup = ["Wallpaper", "org.kde.image", "General"];
-            print(d.readConfig("Image"))'
-}
 
 . "$(dirname "$(realpath "$0")")/commun.sh"
 executer "$@"

@@ -4,8 +4,6 @@
 set -u
 FAMILLE=lxqt
 COMMANDES=(pcmanfm-qt gdbus)
-# Our backend hands pcmanfm-qt a picture it drew, for a layout change too.
-DISPOSITION_AVEC_IMAGE=1
 
 reglages() { printf '%s' "$XDG_CONFIG_HOME/pcmanfm-qt/default/settings.conf"; }
 
@@ -30,7 +28,6 @@ bureau_pret() {
         --method org.freedesktop.DBus.NameHasOwner org.pcmanfm.PCManFM 2>/dev/null)" = "(true,)" ]
 }
 natif_appliquer() { QT_QPA_PLATFORM=xcb pcmanfm-qt --set-wallpaper "$1"; }
-natif_lire() { sed -n 's/^Wallpaper=//p' "$(reglages)"; }
 
 . "$(dirname "$(realpath "$0")")/commun.sh"
 executer "$@"

@@ -15,7 +15,6 @@ bureau_avant() {
 bureau_demarrer() { lancer bureau caja -n --force-desktop; }
 bureau_pret() { true; }
 natif_appliquer() { gsettings set org.mate.background picture-filename "$(gvariant_chaine "$1")"; }
-natif_lire() { gsettings get org.mate.background picture-filename; }
 
 . "$(dirname "$(realpath "$0")")/commun.sh"
 executer "$@"

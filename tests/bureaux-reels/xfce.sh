@@ -18,7 +18,6 @@ bureau_demarrer() { lancer bureau xfdesktop --sm-client-disable --disable-wm-che
 # It fills in the rest of the channel once started.
 bureau_pret() { xfconf-query -c xfce4-desktop -p "${PROPRIETE%/*}/image-style" >/dev/null 2>&1; }
 natif_appliquer() { xfconf-query -c xfce4-desktop -p "$PROPRIETE" -n -t string -s "$1"; }
-natif_lire() { xfconf-query -c xfce4-desktop -p "$PROPRIETE"; }
 
 . "$(dirname "$(realpath "$0")")/commun.sh"
 executer "$@"

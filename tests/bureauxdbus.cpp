@@ -1,0 +1,315 @@
+// The desktops reached through a settings store or a bus: GSettings (GNOME, Cinnamon, MATE, on its keyfile
+// backend), xfconf (XFCE, on a private bus) and pcmanfm-qt (LXQt, a stand-in on that bus, two screens).
+#include "commun.h"
+
+#include <QDBusConnection>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QtTest>
+
+// GIO names a struct member after a word Qt defines as a keyword.
+#undef signals
+#include <gio/gio.h>
+
+#include <memory>
+
+namespace {
+const char *const nicks[] = {"centered", "wallpaper", "stretched", "scaled", "zoom"};
+
+QString schema(const QString &famille)
+{
+    return famille == QLatin1String("mate") ? QStringLiteral("org.mate.background")
+                                            : QStringLiteral("org.%1.desktop.background").arg(famille);
+}
+
+// What another process sees in the settings store, parsed as GLib does.
+QString gsettings(const QString &famille, const QString &cle, const QString &valeur = QString())
+{
+    if (!valeur.isNull())
+        return sortieDe(QStringLiteral("gsettings"), {QStringLiteral("set"), schema(famille), cle, valeur});
+    const QByteArray texte
+        = sortieDe(QStringLiteral("gsettings"), {QStringLiteral("get"), schema(famille), cle}).toUtf8();
+    g_autoptr(GVariant) v
+        = g_variant_parse(G_VARIANT_TYPE_STRING, texte.constData(), nullptr, nullptr, nullptr);
+    return v ? QString::fromUtf8(g_variant_get_string(v, nullptr)) : QStringLiteral("<unreadable>");
+}
+
+// xfconf-query on the desktop channel: what it prints, or null when it fails.
+QString xfconf(QStringList arguments)
+{
+    const QString sortie
+        = sortieDe(QStringLiteral("xfconf-query"),
+                   QStringList {QStringLiteral("-c"), QStringLiteral("xfce4-desktop"), QStringLiteral("-p")}
+                       + arguments);
+    return sortie.isNull() ? sortie : sortie.trimmed();
+}
+
+// Stands in for pcmanfm-qt on the bus: records what it is asked to show.
+class Pcmanfm final : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.pcmanfm.Application")
+public:
+    QList<QStringList> recus;
+public slots:
+    void setWallpaper(const QString &chemin, const QString &mode) { recus.append({chemin, mode}); }
+};
+} // namespace
+
+class TestBureauxDBus final : public QObject
+{
+    Q_OBJECT
+    QDBusConnection bus
+        = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("pcmanfm"));
+    Pcmanfm pcmanfm;
+    QTemporaryDir outils;
+
+    /** What pcmanfm-qt got last, over D-Bus or on its command line, as {path, mode}. */
+    QStringList recuParPcmanfm(int rang)
+    {
+        QFile ligne(outils.filePath(QStringLiteral("arguments")));
+        if (!QTest::qWaitFor([&] { return pcmanfm.recus.size() > rang || ligne.open(QIODevice::ReadOnly); },
+                             10000))
+            return {QStringLiteral("nothing received")};
+        if (pcmanfm.recus.size() > rang)
+            return pcmanfm.recus.at(rang);
+        const QList<QByteArray> arguments = ligne.readAll().split('\0');
+        ligne.remove();
+        pcmanfm.recus.append({QFile::decodeName(arguments.value(3)), QFile::decodeName(arguments.value(1))});
+        return arguments.value(0) == "--wallpaper-mode" && arguments.value(2) == "--set-wallpaper"
+            ? pcmanfm.recus.last()
+            : QStringList {QStringLiteral("unexpected command line")};
+    }
+
+    /** The monitors' workspaces xfdesktop knows. */
+    static QStringList espacesXfce()
+    {
+        QStringList espaces
+            = xfconf({QStringLiteral("/backdrop"), QStringLiteral("-l")}).split(QLatin1Char('\n'));
+        espaces = espaces.filter(QStringLiteral("/image-style"))
+                      .replaceInStrings(QStringLiteral("/image-style"), QString());
+        return espaces;
+    }
+
+    /** Empty when the desktop holds the picture in that layout; else what it holds. */
+    QString ecart(const QString &famille, const QString &image, int position, int rang = 0)
+    {
+        if (famille == QLatin1String("lxqt")) {
+            // The drawing fills the virtual desktop, stretched: each screen must find its own picture there.
+            const QStringList recu = recuParPcmanfm(rang);
+            const QImage dessin(recu.value(0));
+            QString pourquoi
+                = recu.value(1) == QLatin1String("stretch") ? QString() : recu.join(QLatin1Char(' '));
+            for (const QScreen *ecran : QGuiApplication::screens()) {
+                QString juge;
+                if (pourquoi.isEmpty()
+                    && !montre(dessin.copy(ecran->geometry()), QImage(image), position, &juge))
+                    pourquoi = recu.value(0) + juge;
+            }
+            return pourquoi;
+        }
+        QStringList vus;
+        if (famille == QLatin1String("xfce")) {
+            const QStringList espaces = espacesXfce();
+            for (const QString &espace : espaces)
+                if (xfconf({espace + QStringLiteral("/last-image")}) != image
+                    || xfconf({espace + QStringLiteral("/image-style")}) != QString::number(position))
+                    vus << espace;
+            return espaces.isEmpty() ? QStringLiteral("none") : vus.join(QLatin1Char(' '));
+        }
+        QStringList cles {famille == QLatin1String("mate") ? QStringLiteral("picture-filename")
+                                                           : QStringLiteral("picture-uri")};
+        if (famille == QLatin1String("gnome"))
+            cles.append(QStringLiteral("picture-uri-dark"));
+        for (const QString &cle : std::as_const(cles)) {
+            const QString lu = gsettings(famille, cle);
+            g_autofree gchar *fichier = g_filename_from_uri(lu.toUtf8().constData(), nullptr, nullptr);
+            vus << (famille == QLatin1String("mate") ? lu : QFile::decodeName(fichier));
+        }
+        vus << gsettings(famille, QStringLiteral("picture-options"));
+        return vus == QStringList(cles.size(), image) + QStringList {QString::fromLatin1(nicks[position - 1])}
+            ? QString()
+            : vus.join(QLatin1Char(' '));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(bus.isConnected(), "run through avec-dbus.sh");
+        // Two screens of different shapes, side by side.
+        QVERIFY(reglerEcrans({QRect(0, 0, 400, 300), QRect(400, 0, 240, 480)}));
+        QTRY_COMPARE(QGuiApplication::screens().size(), 2);
+        QVERIFY(
+            bus.registerObject(QStringLiteral("/Application"), &pcmanfm, QDBusConnection::ExportAllSlots));
+        // A pcmanfm-qt program that writes down its arguments, NUL-separated, found first on PATH.
+        QFile script(outils.filePath(QStringLiteral("pcmanfm-qt")));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(
+            "#!/bin/sh\nprintf '%s\\0' \"$@\" > \"$0.$$\" && mv \"$0.$$\" \"$(dirname \"$0\")/arguments\"\n");
+        script.close();
+        QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        qputenv("PATH", QFile::encodeName(outils.path()) + ':' + qgetenv("PATH"));
+    }
+
+    void init()
+    {
+        pcmanfm.recus.clear();
+        bus.registerService(QStringLiteral("org.pcmanfm.PCManFM"));
+        xfconf({QStringLiteral("/backdrop"), QStringLiteral("-r"), QStringLiteral("-R")});
+    }
+
+    void ecrire_data()
+    {
+        QTest::addColumn<QString>("famille");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("nom");
+        const QStringList noms {
+            QStringLiteral("sous dossier/-'apostrophe' \"guillemet\" barre \\ $(touch x) `y` *.png"),
+            QStringLiteral("ligne\n%41cent%2F pas% dièse#?&=;|.png"),
+            QStringLiteral("non-ASCII é漢字 🙂.png")};
+        for (const char *famille : {"gnome", "cinnamon", "mate", "xfce", "lxqt"})
+            for (int p = 1; p <= 5; ++p)
+                QTest::addRow("%s %d", famille, p) << QString::fromLatin1(famille) << p << noms.at(p % 3);
+    }
+    // Picture and layout reach the desktop as it reads them, from a relative name; what is no picture never
+    // does. The layout reads back as ours and follows the desktop's changes.
+    void ecrire()
+    {
+        QFETCH(QString, famille);
+        QFETCH(int, position);
+        QFETCH(QString, nom);
+        DossierDeTravail dossier;
+        const QString image = QDir::current().absoluteFilePath(nom);
+        QVERIFY(QDir().mkpath(QFileInfo(image).path()) && imageCellules({200, 100}).save(image, "PNG"));
+        QVERIFY(QDir().mkpath(QStringLiteral("dossier.png")));
+        const int autre = position % 5 + 1;
+        if (famille == QLatin1String("xfce") && position % 2) {
+            // Every monitor and workspace xfdesktop knows gets it; with none, the screens' first is made.
+            for (const char *espace : {"0", "1"})
+                xfconf({QStringLiteral("/backdrop/screen0/monitorHDMI-1/workspace%1/image-style")
+                            .arg(QLatin1String(espace)),
+                        QStringLiteral("-n"), QStringLiteral("-t"), QStringLiteral("int"),
+                        QStringLiteral("-s"), QStringLiteral("1")});
+        } else if (famille == QLatin1String("lxqt") && position % 2) {
+            bus.unregisterService(QStringLiteral("org.pcmanfm.PCManFM")); // then on its command line
+        } else if (famille != QLatin1String("xfce") && famille != QLatin1String("lxqt")) {
+            QVERIFY(
+                !gsettings(famille, QStringLiteral("picture-options"), QString::fromLatin1(nicks[autre - 1]))
+                     .isNull());
+        }
+        qputenv("PAPIROL2_BUREAU", famille.toUtf8());
+        const std::unique_ptr<Bureau> bureau = creerBureau();
+        disposerSur(*bureau, position);
+        QVERIFY(montrerSur(*bureau, nom));
+        QCOMPARE(ecart(famille, image, position), QString());
+        QCOMPARE(positionSur(*bureau), position);
+        if (famille == QLatin1String("lxqt")) {
+            // A new layout redraws the same picture, under a new name: pcmanfm-qt ignores a path it already
+            // has.
+            disposerSur(*bureau, autre);
+            QCOMPARE(ecart(famille, image, autre, 1), QString());
+            QVERIFY(pcmanfm.recus.at(1).value(0) != pcmanfm.recus.at(0).value(0));
+            return;
+        }
+        if (famille == QLatin1String("xfce") && position % 2)
+            return; // several monitors known: which one it reads is its own business
+        if (famille == QLatin1String("xfce"))
+            xfconf({espacesXfce().constFirst() + QStringLiteral("/image-style"), QStringLiteral("-s"),
+                    QString::number(autre)});
+        else
+            gsettings(famille, QStringLiteral("picture-options"), QString::fromLatin1(nicks[autre - 1]));
+        QTRY_COMPARE_WITH_TIMEOUT(positionSur(*bureau), autre, 10000);
+    }
+
+    // A new layout redraws the picture pcmanfm-qt shows, picked there by the user; so does a change of
+    // screens.
+    void lxqtRedessine()
+    {
+        DossierDeTravail dossier;
+        const QString sienne = dossier.chemin(QStringLiteral("choisie dans pcmanfm-qt.png"));
+        QVERIFY(imageCellules({60, 90}).save(sienne, "PNG"));
+        QSettings(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                      + QStringLiteral("/pcmanfm-qt/default/settings.conf"),
+                  QSettings::IniFormat)
+            .setValue(QStringLiteral("Desktop/Wallpaper"), sienne);
+        qputenv("PAPIROL2_BUREAU", "lxqt");
+        const std::unique_ptr<Bureau> bureau = creerBureau();
+        disposerSur(*bureau, 2);
+        QCOMPARE(ecart(QStringLiteral("lxqt"), sienne, 2), QString());
+        const QList<QStringList> changements {{QStringLiteral("--delmonitor"), QStringLiteral("m1")},
+                                              moniteur(1, QRect(400, 0, 240, 200))};
+        for (int i = 0; i < changements.size(); ++i) {
+            QVERIFY(xrandr(changements.at(i)));
+            QTRY_COMPARE(QGuiApplication::screens().size(), 1 + i);
+            QCOMPARE(ecart(QStringLiteral("lxqt"), sienne, 2, 1 + i), QString());
+        }
+    }
+
+    void sansPair_data()
+    {
+        // Stand-ins for the three schemas, installed alone: their keys, and whether they have a path.
+        QTest::addColumn<QString>("cles");
+        QTest::addColumn<bool>("avecChemin");
+        const QString cle = QStringLiteral("<key name=\"%1\" type=\"s\"><default>''</default></key>");
+        QTest::newRow("aucun schéma, aucun bus") << QString() << false;
+        QTest::newRow("schémas sans ces clés") << cle.arg(QLatin1String("autre")) << true;
+        QTest::newRow("schémas sans chemin") << cle.arg(QLatin1String("picture-options")) << false;
+    }
+    // GIO aborts the process on a schema or key that is not there, xfconf waits for a bus: the program must
+    // live on, change nothing and know no layout.
+    void sansPair()
+    {
+        QFETCH(QString, cles);
+        QFETCH(bool, avecChemin);
+        QTemporaryDir vide, schemas, configuration;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_DIRS"), vide.path());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), vide.path());
+        env.insert(QStringLiteral("GSETTINGS_SCHEMA_DIR"), schemas.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configuration.path());
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("disabled:"));
+        QFile xml(schemas.filePath(QStringLiteral("factices.gschema.xml")));
+        QVERIFY(xml.open(QIODevice::WriteOnly));
+        xml.write("<schemalist>");
+        for (const char *famille : {"gnome", "cinnamon", "mate"}) {
+            const QString id = schema(QString::fromLatin1(famille));
+            const QString chemin = QStringLiteral(" path=\"/%1/\"")
+                                       .arg(QString(id).replace(QLatin1Char('.'), QLatin1Char('/')));
+            if (!cles.isEmpty())
+                xml.write(QStringLiteral("<schema id=\"%1\"%2>%3</schema>")
+                              .arg(id, avecChemin ? chemin : QString(), cles)
+                              .toUtf8());
+        }
+        xml.write("</schemalist>");
+        xml.close();
+        QCOMPARE(QProcess::execute(QStringLiteral("glib-compile-schemas"), {schemas.path()}), 0);
+        QVERIFY(enfantReussit(env));
+        QVERIFY2(!QFile::exists(configuration.filePath(QStringLiteral("glib-2.0/settings/keyfile"))),
+                 "nothing was written to the settings store");
+    }
+};
+
+int main(int argc, char **argv)
+{
+    // GIO picks its settings backend once per process, at first use: before anything else runs.
+    qputenv("GSETTINGS_BACKEND", "keyfile");
+    QGuiApplication app(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "--enfant") == 0) {
+        int lues = creerImage(QStringLiteral("enfant.png")) ? 0 : 100;
+        for (const char *famille : {"gnome", "cinnamon", "mate", "xfce"}) {
+            qputenv("PAPIROL2_BUREAU", famille);
+            const std::unique_ptr<Bureau> bureau = creerBureau();
+            montrerSur(*bureau, QStringLiteral("enfant.png"));
+            disposerSur(*bureau, 3);
+            lues += positionSur(*bureau);
+        }
+        QFile::remove(QStringLiteral("enfant.png"));
+        return lues;
+    }
+    TestBureauxDBus test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "bureauxdbus.moc"

@@ -1,0 +1,180 @@
+// The Wayland backends, each on the compositor avec-wayland.sh names in PAPIROL2_BUREAU: sway's own, and the
+// swaybg child on any layer-shell compositor.
+#include "commun.h"
+
+#include <QDir>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+QByteArray lire(const QString &chemin)
+{
+    QFile fichier(chemin);
+    return fichier.open(QIODevice::ReadOnly) ? fichier.readAll() : QByteArray();
+}
+
+QList<QByteArray> environnement(const QString &dossier)
+{
+    return lire(dossier + QStringLiteral("/environ")).split('\0');
+}
+
+// Our swaybg processes on this compositor, zombies and the compositor's own background child left out.
+QList<qint64> nosSwaybg()
+{
+    const QByteArray wayland = "WAYLAND_DISPLAY=" + qgetenv("WAYLAND_DISPLAY"),
+                     runtime = "XDG_RUNTIME_DIR=" + qgetenv("XDG_RUNTIME_DIR");
+    QList<qint64> pids;
+    for (const QString &entree : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        const QString dossier = QStringLiteral("/proc/") + entree;
+        const QByteArray stat = lire(dossier + QStringLiteral("/stat"));
+        const QList<QByteArray> champs = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (lire(dossier + QStringLiteral("/comm")) == "swaybg\n" && champs.size() > 1 && champs.at(0) != "Z"
+            && environnement(dossier).contains(wayland) && environnement(dossier).contains(runtime)
+            && lire(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(champs.at(1)))) != "sway\n")
+            pids.append(entree.toLongLong());
+    }
+    return pids;
+}
+
+QString magenta, vert, cellules;
+
+bool vu(const QString &image, int position = 3)
+{
+    QString pourquoi;
+    if (QTest::qWaitFor([&] { return montre(captureWayland(), QImage(image), position, &pourquoi); }, 10000))
+        return true;
+    qWarning().noquote() << pourquoi;
+    return false;
+}
+} // namespace
+
+class TestWayland final : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir dossier;
+    bool calque = qgetenv("PAPIROL2_BUREAU") == "calque";
+
+    std::unique_ptr<Bureau> magentaEtire()
+    {
+        std::unique_ptr<Bureau> bureau = creerBureau();
+        disposerSur(*bureau, 3);
+        return montrerSur(*bureau, magenta) && vu(magenta) ? std::move(bureau) : nullptr;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"), "run through avec-wayland.sh");
+        magenta = ecrireImage(QStringLiteral("magenta.png"), imageUnie(Qt::magenta));
+        cellules = ecrireImage(QStringLiteral("cellules.png"), imageCellules({200, 100}));
+        // Large, so that its child takes a while to draw it: long enough for a grab to catch a bare screen.
+        vert = ecrireImage(QStringLiteral("vert.jpg"), imageUnie(Qt::green, QSize(4000, 3000)));
+    }
+
+    void position_data()
+    {
+        QTest::addColumn<int>("position");
+        const char *const noms[] = {"centrée", "mosaïque", "étirée", "ajustée", "remplie"};
+        for (int p = 1; p <= 5; ++p)
+            QTest::newRow(noms[p - 1]) << p;
+    }
+    // The layout alone: the picture handed over last comes back in it.
+    void position()
+    {
+        QFETCH(int, position);
+        auto bureau = magentaEtire();
+        QVERIFY(bureau);
+        montrerSur(*bureau, cellules, 0);
+        disposerSur(*bureau, position);
+        QVERIFY(vu(cellules, position));
+        QCOMPARE(positionSur(*creerBureau()), position);
+        QVERIFY(!calque || nosSwaybg().size() == 1);
+    }
+
+    void noms_data()
+    {
+        QTest::addColumn<QString>("nom");
+        QTest::addColumn<QByteArray>("contenu");
+        QTest::addColumn<bool>("montree");
+        // sway runs the path through its own parser, then wordexp(); given relative, from the picture's
+        // folder, it must not reach swaybg as an option.
+        QTest::newRow("tiret en tête") << QStringLiteral("-i -m tile.png") << QByteArray("image") << true;
+        QTest::newRow("guillemets et substitution") << QStringLiteral(
+            "a'b\"c\\ $(touch x) `y` $HOME ${HOME} $$ *?[ab]{c,d}~ un;deux [con_id=1] %41 é漢字 🙂.png")
+                                                    << QByteArray("image") << true;
+        // sway cannot take it; swaybg can.
+        QTest::newRow("saut de ligne")
+            << QStringLiteral("saut\nde ligne.png") << QByteArray("image") << calque;
+        // sway says success for a file it cannot show and shows nothing; swaybg paints the screen black.
+        QTest::newRow("absent") << QStringLiteral("absent.png") << QByteArray() << false;
+    }
+    void noms()
+    {
+        QFETCH(QString, nom);
+        QFETCH(QByteArray, contenu);
+        QFETCH(bool, montree);
+        QFile fichier(dossier.filePath(nom));
+        if (contenu == "image")
+            QVERIFY(QFile::copy(cellules, fichier.fileName()));
+        else if (!contenu.isEmpty())
+            QVERIFY(fichier.open(QIODevice::WriteOnly) && fichier.write(contenu) > 0 && fichier.flush());
+        auto bureau = magentaEtire();
+        QVERIFY(bureau);
+        montrerSur(*bureau, fichier.fileName());
+        if (montree)
+            QVERIFY(vu(cellules));
+        QTest::qWait(montree ? 0 : 1000);
+        QVERIFY(montree || vu(magenta));
+        // The picture kept for later layouts is still the last good one.
+        disposerSur(*bureau, 4);
+        QVERIFY(vu(montree ? cellules : magenta, 4));
+        QVERIFY(!calque || nosSwaybg().size() == 1);
+    }
+
+    void sansSwaysock()
+    {
+        if (calque)
+            QSKIP("sway's own backend only");
+        auto bureau = magentaEtire();
+        const QByteArray prise = qgetenv("SWAYSOCK");
+        qunsetenv("SWAYSOCK");
+        auto sans = creerBureau();
+        qputenv("SWAYSOCK", prise);
+        montrerSur(*sans, cellules);
+        QTest::qWait(1000);
+        QVERIFY(vu(magenta));
+    }
+
+    void changementEtFinDuFils()
+    {
+        if (!calque)
+            QSKIP("the swaybg child only");
+        // Quitting leaves the picture on the screen, drawn by one child.
+        magentaEtire().reset();
+        QTest::qWait(500);
+        QVERIFY(vu(magenta));
+        const QList<qint64> laisse = nosSwaybg();
+        QCOMPARE(laisse.size(), 1);
+        // The next run changes it, grabbed back to back until the change has settled: always one picture or
+        // the other, never the bare screen; then it ends the child left behind.
+        const std::unique_ptr<Bureau> bureau = creerBureau();
+        disposerSur(*bureau, 3);
+        montrerSur(*bureau, vert, 0);
+        QImage ecran;
+        for (int prises = 0; !montre(ecran = captureWayland(), QImage(vert), 3); ++prises) {
+            QVERIFY2(prises < 500 && montre(ecran, QImage(magenta), 3), "a bare screen, or no change");
+            QTest::qWait(10);
+        }
+        QTRY_VERIFY(nosSwaybg().size() == 1 && nosSwaybg() != laisse);
+        // Killed from outside: a new child draws the picture again.
+        const QList<qint64> avant = nosSwaybg();
+        QCOMPARE(::kill(pid_t(avant.first()), SIGKILL), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(nosSwaybg().size() == 1 && nosSwaybg() != avant, 10000);
+        QVERIFY(vu(vert));
+    }
+};
+
+QTEST_MAIN(TestWayland)
+#include "wayland.moc"
