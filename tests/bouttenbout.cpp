@@ -394,7 +394,8 @@ private slots:
         const QSettings ini(dossier("Papirol2.ini"), QSettings::IniFormat);
         QCOMPARE(ini.value(QStringLiteral("Options/active")).toBool(), actifApres);
         if (option == QLatin1String("--quitter")) {
-            // Answered once the process is exiting: the kernel closes its files before it leaves its exit status.
+            // Answered once the process is exiting: the kernel closes its files before it leaves its exit
+            // status.
             const auto parti = [pid = p.processId()] {
                 QFile etat(QStringLiteral("/proc/%1/stat").arg(pid));
                 return !etat.open(QIODevice::ReadOnly) || etat.readAll().contains(") Z ");

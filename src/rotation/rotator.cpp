@@ -239,7 +239,8 @@ void Rotator::verifier(int essai)
     }
     if (tire.chemin.isEmpty()) {
         // Asked before the first listing came back: the first picture comes with it.
-        tirageDemande = std::any_of(suivis.cbegin(), suivis.cend(), [](const Suivi &s) { return s.recu != s.demande; });
+        tirageDemande
+            = std::any_of(suivis.cbegin(), suivis.cend(), [](const Suivi &s) { return s.recu != s.demande; });
         qCInfo(lcRotation) << "nothing to draw yet";
         return;
     }
