@@ -120,5 +120,37 @@ int main(int argc, char *argv[])
     QTest::qWait(2 * Rotator::attenteMaxMs);
     printf("a copy of 5,000 new files into a watched folder: %d listing(s), %lld candidates\n",
            rotator.listages() - 1, qlonglong(rotator.candidats().size()));
+    // Many locations of one picture each: every listing back, beside the same folders listed one after
+    // another in this process, the listing work alone. Linear in the number of locations, as that is.
+    printf("many locations, one picture each: chargerFichiers to every listing back\n");
+    for (const int nombre : {10000, 100000}) {
+        const QString racine = travail.filePath(QStringLiteral("nombreux-%1").arg(nombre));
+        QStringList dossiers;
+        ListeEmplacements beaucoup;
+        for (int i = 0; i < nombre; ++i) {
+            dossiers << QStringLiteral("%1/%2").arg(racine).arg(i);
+            QDir().mkpath(dossiers.last());
+            creer(dossiers.last(), QStringLiteral("%1/photo-%2.jpg"), 0, 1);
+            beaucoup.ajouterEmplacement(dossiers.last(), QStringLiteral("*.jpg"));
+            beaucoup.setSelectionne(i, true);
+        }
+        QElapsedTimer chrono;
+        chrono.start();
+        {
+            Rotator rotator;
+            rotator.chargerFichiers(&beaucoup);
+            while (rotator.listages() < nombre)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+        const double rotation = chrono.nsecsElapsed() / 1e6;
+        chrono.restart();
+        for (const QString &d : std::as_const(dossiers))
+            listerDossier(d, QStringLiteral("*.jpg"));
+        const double seuls = chrono.nsecsElapsed() / 1e6;
+        printf(
+            "  %6d locations: Papirol 2 %9.1f ms   the listings alone %9.1f ms (reference)   ratio %.2fx\n",
+            nombre, rotation, seuls, rotation / seuls);
+        QDir(racine).removeRecursively();
+    }
     return 0;
 }

@@ -304,6 +304,19 @@ private slots:
         creer(d, images(5000, 10));
         QTRY_COMPARE_WITH_TIMEOUT(rotator->candidats().size(), 5002, delaiMax);
         QVERIFY2(rotator->listages() - avant < 10, qPrintable(QString::number(rotator->listages() - avant)));
+
+        // Deleted and made again, as a disk mounted again: ticks bring its pictures back, and its watch.
+        QVERIFY(QDir(d).removeRecursively());
+        QTRY_COMPARE_WITH_TIMEOUT(rotator->candidats().size(), 0, delaiMax);
+        creer(d, images(2, 20000));
+        const auto revenue = [&] {
+            rotator->changerWallpaper();
+            QTest::qWait(200);
+            return enregistreur->appliques.last().contains(QLatin1String("img2000"));
+        };
+        QVERIFY(QTest::qWaitFor(revenue, delaiMax));
+        creer(d, images(1, 30000));
+        QTRY_COMPARE_WITH_TIMEOUT(rotator->candidats().size(), 3, delaiMax);
     }
 
     // A share whose listing takes seconds: the event loop keeps answering, the pictures come after.

@@ -108,11 +108,8 @@ Candidats::~Candidats() = default;
 
 Candidats::Partie *Candidats::trouver(const QString &cle) const
 {
-    for (const auto &p : parties) {
-        if (p->cle == cle)
-            return p.get();
-    }
-    return nullptr;
+    const auto it = index.constFind(cle);
+    return it == index.cend() ? nullptr : parties[*it].get();
 }
 
 void Candidats::remplacer(const QString &cle, const QString &dossier, Listage listage)
@@ -141,23 +138,26 @@ void Candidats::remplacer(const QString &cle, const QString &dossier, Listage li
     neuve->restants = avant;
     neuve->vivants = n;
     if (ancienne) {
-        for (auto &p : parties) {
-            if (p.get() == ancienne)
-                p = std::move(neuve);
-        }
+        parties[index.value(cle)] = std::move(neuve);
     } else {
+        index.insert(cle, parties.size());
         parties.push_back(std::move(neuve));
     }
 }
 
 void Candidats::retirer(const QString &cle)
 {
-    for (auto it = parties.begin(); it != parties.end(); ++it) {
-        if ((*it)->cle == cle) {
-            parties.erase(it);
-            return;
-        }
+    const auto it = index.constFind(cle);
+    if (it == index.cend())
+        return;
+    // The last part takes the place of the one going: the order of the parts means nothing to the draw.
+    const size_t place = *it;
+    index.erase(it);
+    if (place + 1 < parties.size()) {
+        parties[place] = std::move(parties.back());
+        index[parties[place]->cle] = place;
     }
+    parties.pop_back();
 }
 
 int Candidats::nombre() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -68,5 +69,7 @@ private:
     struct Partie;
     Partie *trouver(const QString &cle) const;
     std::vector<std::unique_ptr<Partie>> parties;
+    // Where each location's part is: thousands of locations listed one by one must not each scan them all.
+    QHash<QString, size_t> index;
     quint64 prochainId = 1;
 };

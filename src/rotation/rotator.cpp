@@ -68,6 +68,7 @@ Rotator::Rotator()
             recevoirResultat(attendu->tire.chemin, Bureau::Resultat::Injoignable);
     });
     dernier = bureau().imageCourante();
+    horloge.start();
 }
 
 Rotator::~Rotator()
@@ -189,6 +190,19 @@ void Rotator::recevoirListage(const QString &cle, quint64 jeton, const std::shar
         return;
     ++nbListages;
     qCInfo(lcRotation) << listage->taille() << "pictures in" << it->dossier;
+    if (listage->taille() == 0) {
+        // A folder missing or empty, a disk not mounted yet: asked again at ticks with nothing to draw, less
+        // and less often, up to once a minute.
+        it->prochainEssai = horloge.elapsed() + std::min(1000 << std::min(it->vides, 6), 60000);
+        ++it->vides;
+    } else {
+        it->vides = 0;
+        // A folder deleted and made again lost its watch with the old one: watched anew (a no-op otherwise).
+        if (surveilles.contains(it->dossier)) {
+            QFileSystemWatcher *v = veilleur;
+            QMetaObject::invokeMethod(veilleur, [v, dossier = it->dossier] { v->addPath(dossier); });
+        }
+    }
     lot.remplacer(cle, it->dossier, std::move(*listage));
     emit candidatsListes();
     if (tirageDemande && !tirageEnCours) {
@@ -238,7 +252,12 @@ void Rotator::verifier(int essai)
         relisterChanges();
     }
     if (tire.chemin.isEmpty()) {
-        // Asked before the first listing came back: the first picture comes with it.
+        // Nothing listed may be there now: a folder back after it was gone, a disk mounted again.
+        for (auto it = suivis.begin(); it != suivis.end(); ++it) {
+            if (it->recu == it->demande && horloge.elapsed() >= it->prochainEssai)
+                lister(it.key());
+        }
+        // Asked before a listing came back: the picture comes with it.
         tirageDemande
             = std::any_of(suivis.cbegin(), suivis.cend(), [](const Suivi &s) { return s.recu != s.demande; });
         qCInfo(lcRotation) << "nothing to draw yet";

@@ -78,6 +78,9 @@ private:
         // The last listing asked for and the last one received: a listing is under way while they differ.
         quint64 demande = 0;
         quint64 recu = 0;
+        // Listings in a row that found nothing, and when a tick with nothing to draw may list it again.
+        int vides = 0;
+        qint64 prochainEssai = 0;
     };
     struct Verification
     {
@@ -104,6 +107,7 @@ private:
     QSet<QString> changes;
     QTimer *calme;
     QElapsedTimer depuisChangement;
+    QElapsedTimer horloge;
     QThread *filVeille;
     QFileSystemWatcher *veilleur;
     // The check of a drawn file, off the GUI thread.
