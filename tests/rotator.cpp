@@ -272,6 +272,22 @@ private slots:
         }
     }
 
+    // Files that come and go faster than the watcher's quiet time: a tick still shows one of those that stay.
+    void sousUnVaEtVient()
+    {
+        const QString d = ajouter(QStringLiteral("d"), images(2));
+        QVERIFY(lister());
+        for (int tour = 0; tour < 5; ++tour) {
+            creer(d, images(500, 1000 * (tour + 1)));
+            QTRY_COMPARE_WITH_TIMEOUT(rotator->candidats().size(), 502, delaiMax);
+            for (const QString &nom : images(500, 1000 * (tour + 1)))
+                QVERIFY(QFile::remove(d + QLatin1Char('/') + nom));
+            QVERIFY(tirer());
+            QVERIFY2(QFile::exists(enregistreur->appliques.last()),
+                     qPrintable(enregistreur->appliques.last()));
+        }
+    }
+
     // Real folders and the real watcher: pictures come and go while the rotation runs.
     void lesDossiersSontSuivis()
     {

@@ -27,6 +27,10 @@ namespace {
 constexpr int essaisMax = 32;
 // Every desktop answers within this, even swaybg on a loaded machine; past it the tick is given up.
 constexpr int delaiBureauMs = 60000;
+// How long a draw waits for the listing of a folder whose files it found gone, and how long a draw may go on
+// finding files gone before it gives up.
+constexpr int delaiListageMs = 3000;
+constexpr int dureeTirageMaxMs = 10000;
 
 // The draw is taken from a fast-changing counter, the platform's high-resolution one.
 quint32 compteur()
@@ -51,6 +55,7 @@ Rotator::Rotator()
     , veilleur(new QFileSystemWatcher)
     , controle(std::make_unique<Ouvrier>(this))
     , delaiBureau(new QTimer(this))
+    , delaiListage(new QTimer(this))
 {
     connect(minuteur, &QTimer::timeout, this, &Rotator::changerWallpaper);
     calme->setSingleShot(true);
@@ -61,6 +66,15 @@ Rotator::Rotator()
     connect(veilleur, &QFileSystemWatcher::directoryChanged, this, &Rotator::surChangement);
     connect(filVeille, &QThread::finished, veilleur, &QObject::deleteLater);
     filVeille->start();
+    delaiListage->setSingleShot(true);
+    delaiListage->setInterval(delaiListageMs);
+    connect(delaiListage, &QTimer::timeout, this, [this] {
+        if (reprise) {
+            qCInfo(lcRotation) << "no listing in time; the next tick tries again";
+            reprise.reset();
+            terminerTirage();
+        }
+    });
     delaiBureau->setSingleShot(true);
     delaiBureau->setInterval(delaiBureauMs);
     connect(delaiBureau, &QTimer::timeout, this, [this] {
@@ -205,6 +219,12 @@ void Rotator::recevoirListage(const QString &cle, quint64 jeton, const std::shar
     }
     lot.remplacer(cle, it->dossier, std::move(*listage));
     emit candidatsListes();
+    if (reprise && reprise->cle == cle && reprise->numero == it->recu) {
+        delaiListage->stop();
+        const int essai = std::exchange(reprise, std::nullopt)->essai;
+        tirageEnCours = false;
+        return verifier(essai);
+    }
     if (tirageDemande && !tirageEnCours) {
         tirageDemande = false;
         changerWallpaper();
@@ -239,6 +259,7 @@ void Rotator::changerWallpaper()
         tirageDemande = true;
         return;
     }
+    debutTirage.start();
     verifier(0);
 }
 
@@ -318,16 +339,22 @@ void Rotator::recevoirResultat(const QString &chemin, Bureau::Resultat resultat)
 void Rotator::essayerAutre(const Tire &tire, int essai, bool present)
 {
     lot.abandonner(tire);
-    // A file gone behind our back means its folder changed: list it again, as a notification would have.
-    for (auto it = suivis.cbegin(); !present && it != suivis.cend(); ++it) {
-        if (tire.chemin.startsWith(it->dossier + QLatin1Char('/')))
-            surChangement(it->dossier);
+    if (essai + 1 >= essaisMax || debutTirage.elapsed() > dureeTirageMaxMs) {
+        qCInfo(lcRotation) << "no picture found in" << essai + 1 << "tries; the next tick tries again";
+        return terminerTirage();
     }
-    if (essai + 1 < essaisMax) {
-        tirageEnCours = false;
-        return verifier(essai + 1);
+    // A file gone behind our back means its folder changed: the draw goes on from a new listing of it,
+    // so that files coming and going fast do not use up every try.
+    for (auto it = suivis.begin(); !present && it != suivis.end(); ++it) {
+        if (!tire.chemin.startsWith(it->dossier + QLatin1Char('/')))
+            continue;
+        lister(it.key());
+        reprise = Reprise {it.key(), it->demande, essai + 1};
+        delaiListage->start();
+        return;
     }
-    terminerTirage();
+    tirageEnCours = false;
+    verifier(essai + 1);
 }
 
 void Rotator::terminerTirage()

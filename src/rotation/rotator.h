@@ -108,6 +108,7 @@ private:
     QTimer *calme;
     QElapsedTimer depuisChangement;
     QElapsedTimer horloge;
+    QElapsedTimer debutTirage;
     QThread *filVeille;
     QFileSystemWatcher *veilleur;
     // The check of a drawn file, off the GUI thread.
@@ -120,6 +121,16 @@ private:
     };
     std::optional<Attendu> attendu;
     QTimer *delaiBureau;
+    // A draw that found a file gone waits for its folder's new listing, then goes on with fresh names;
+    // bounded by delaiListage.
+    struct Reprise
+    {
+        QString cle;
+        quint64 numero = 0;
+        int essai = 0;
+    };
+    std::optional<Reprise> reprise;
+    QTimer *delaiListage;
     quint64 dernierJeton = 0;
     int nbListages = 0;
     bool tirageEnCours = false;
