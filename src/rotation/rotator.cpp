@@ -219,7 +219,7 @@ void Rotator::recevoirListage(const QString &cle, quint64 jeton, const std::shar
     }
     lot.remplacer(cle, it->dossier, std::move(*listage));
     emit candidatsListes();
-    if (reprise && reprise->cle == cle && reprise->numero == it->recu) {
+    if (reprise && reprise->cle == cle && it->recu >= reprise->numero) {
         delaiListage->stop();
         const int essai = std::exchange(reprise, std::nullopt)->essai;
         tirageEnCours = false;
