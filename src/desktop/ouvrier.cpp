@@ -1,5 +1,6 @@
 #include "ouvrier.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
 
@@ -83,6 +84,20 @@ bool Ouvrier::occupe() const
 
 bool Ouvrier::attendre(int msecs)
 {
+    if (!attendreLibre(msecs))
+        return false;
+    QObject *destinataire;
+    {
+        std::lock_guard garde(etat->verrou);
+        destinataire = etat->destinataire;
+    }
+    if (destinataire)
+        QCoreApplication::sendPostedEvents(destinataire, QEvent::MetaCall);
+    return true;
+}
+
+bool Ouvrier::attendreLibre(int msecs)
+{
     std::unique_lock garde(etat->verrou);
     const auto libre = [this] {
         return !etat->lance;
@@ -101,7 +116,7 @@ bool Ouvrier::arreter(int msecs)
         etat->arret = true;
         etat->enAttente = nullptr;
     }
-    return attendre(msecs);
+    return attendreLibre(msecs);
 }
 
 bool Ouvrier::arretDemande()

@@ -42,7 +42,8 @@ public:
 
     /** Whether a job runs or waits. */
     bool occupe() const;
-    /** Waits until no job is left; false if msecs (-1: no limit) passed first. */
+    /** From the owner's thread: waits until no job is left, then hands over what they posted; false if msecs
+     * (-1: no limit) passed first. */
     bool attendre(int msecs = -1);
     /** Drops the waiting job, tells the running one to stop, and waits up to msecs for it; false on time-out.
      * Later jobs are dropped; what a running job posts still arrives until the lane is destroyed. */
@@ -53,6 +54,7 @@ public:
 private:
     struct Etat;
     static void vider(const std::shared_ptr<Etat> &etat);
+    bool attendreLibre(int msecs);
     // Shared with the thread, which may outlive this object when its job is stuck in the kernel.
     std::shared_ptr<Etat> etat;
     const int delaiArretMs;

@@ -190,18 +190,17 @@ void Rotator::lister(const QString &cle)
             return std::make_shared<Listage>(listerDossier(dossier, filtre));
         },
         [this, cle, jeton = s.jeton, numero](const std::shared_ptr<Listage> &listage) {
-            auto it = suivis.find(cle);
-            if (it != suivis.end() && it->jeton == jeton)
-                it->recu = numero;
-            recevoirListage(cle, jeton, listage);
+            recevoirListage(cle, jeton, numero, listage);
         });
 }
 
-void Rotator::recevoirListage(const QString &cle, quint64 jeton, const std::shared_ptr<Listage> &listage)
+void Rotator::recevoirListage(const QString &cle, quint64 jeton, quint64 numero,
+                              const std::shared_ptr<Listage> &listage)
 {
     auto it = suivis.find(cle);
     if (it == suivis.end() || it->jeton != jeton)
         return;
+    it->recu = numero;
     ++nbListages;
     qCInfo(lcRotation) << listage->taille() << "pictures in" << it->dossier;
     if (listage->taille() == 0) {

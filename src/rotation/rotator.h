@@ -89,7 +89,8 @@ private:
     };
 
     void lister(const QString &cle);
-    void recevoirListage(const QString &cle, quint64 jeton, const std::shared_ptr<Listage> &listage);
+    void recevoirListage(const QString &cle, quint64 jeton, quint64 numero,
+                         const std::shared_ptr<Listage> &listage);
     void verifier(int essai);
     void recevoirVerification(const Tire &tire, int essai, Verification verification);
     void recevoirResultat(const QString &chemin, Bureau::Resultat resultat);

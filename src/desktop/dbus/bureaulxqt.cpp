@@ -164,10 +164,9 @@ void BureauLxqt::enregistrerDisposition(Disposition disposition)
 bool BureauLxqt::attendre(int msecs)
 {
     const QDeadlineTimer limite(msecs < 0 ? QDeadlineTimer::Forever : QDeadlineTimer(msecs));
+    // The drawn picture is handed over from this thread: waiting for the drawing lets those hand-overs start.
     if (!ouvrier.attendre(msecs))
         return false;
-    // The drawn picture is handed over from this thread: let those hand-overs start.
-    QCoreApplication::sendPostedEvents(&attente, QEvent::MetaCall);
     return attente.attendre(limite.isForever() ? -1 : int(limite.remainingTime()));
 }
 

@@ -1,7 +1,5 @@
 #include "bureauwayland.h"
 
-#include <QCoreApplication>
-
 namespace {
 constexpr TableDispositions<const char *> modes {"center", "tile", "stretch", "fit", "fill"};
 } // namespace
@@ -49,8 +47,5 @@ void BureauWayland::enregistrerDisposition(Disposition disposition)
 
 bool BureauWayland::attendreVerification(int msecs)
 {
-    if (!verification.attendre(msecs))
-        return false;
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
-    return true;
+    return verification.attendre(msecs);
 }

@@ -1,7 +1,6 @@
 #include "bureauwindows.h"
 #include "desktop/styleposition.h"
 
-#include <QCoreApplication>
 #include <QDir>
 
 #include <QSettings>
@@ -37,10 +36,7 @@ void BureauWindows::montrer(const QString &chemin)
 
 bool BureauWindows::attendre(int msecs)
 {
-    if (!ouvrier.attendre(msecs))
-        return false;
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
-    return true;
+    return ouvrier.attendre(msecs);
 }
 
 std::optional<Disposition> BureauWindows::lireDisposition()

@@ -339,11 +339,7 @@ void BureauX11::enregistrerDisposition(Disposition disposition)
 
 bool BureauX11::attendre(int msecs)
 {
-    if (!ouvrier.attendre(msecs))
-        return false;
-    // What the drawing reports comes back through the event loop.
-    QCoreApplication::sendPostedEvents(&contexte, QEvent::MetaCall);
-    return true;
+    return ouvrier.attendre(msecs);
 }
 
 void BureauX11::planifier(const QString &chemin, Disposition disposition)
