@@ -4,11 +4,10 @@
 #include "desktop/ouvrier.h"
 #include "locations/listeemplacements.h"
 #include "settings/configuration.h"
+#include "veilleur.h"
 
 #include <QDir>
-#include <QFileSystemWatcher>
 #include <QLoggingCategory>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -48,11 +47,18 @@ quint32 compteur()
 }
 } // namespace
 
+// What a listing lane hands back: the names, and the folder's watch when it was asked to take one.
+struct Rotator::Liste
+{
+    Listage listage;
+    Veilleur::Marque marque = 0;
+    bool pose = false;
+};
+
 Rotator::Rotator()
     : minuteur(new QTimer)
     , calme(new QTimer(this))
-    , filVeille(new QThread)
-    , veilleur(new QFileSystemWatcher)
+    , veilleur(new Veilleur(this))
     , controle(std::make_unique<Ouvrier>(this))
     , delaiBureau(new QTimer(this))
     , delaiListage(new QTimer(this))
@@ -60,12 +66,7 @@ Rotator::Rotator()
     connect(minuteur, &QTimer::timeout, this, &Rotator::changerWallpaper);
     calme->setSingleShot(true);
     connect(calme, &QTimer::timeout, this, &Rotator::relisterChanges);
-    // Adding a watch looks the folder up: on a dead share that waits, so the watcher has a thread of its own.
-    filVeille->setObjectName(QStringLiteral("veille"));
-    veilleur->moveToThread(filVeille);
-    connect(veilleur, &QFileSystemWatcher::directoryChanged, this, &Rotator::surChangement);
-    connect(filVeille, &QThread::finished, veilleur, &QObject::deleteLater);
-    filVeille->start();
+    connect(veilleur, &Veilleur::changes, this, &Rotator::surChangements);
     delaiListage->setSingleShot(true);
     delaiListage->setInterval(delaiListageMs);
     connect(delaiListage, &QTimer::timeout, this, [this] {
@@ -91,12 +92,6 @@ Rotator::~Rotator()
     suivis.clear();
     controle.reset();
     delete minuteur;
-    filVeille->quit();
-    // A watcher stuck on a dead share is left behind, never waited for: the process is ending.
-    if (filVeille->wait(500))
-        delete filVeille;
-    else
-        qCWarning(lcRotation) << "watcher thread still busy; left behind";
 }
 
 int Rotator::borner(int secondes)
@@ -151,7 +146,7 @@ void Rotator::chargerFichiers(ListeEmplacements *modele)
             continue;
         }
         lot.retirer(it.key());
-        surveiller(it->dossier, false);
+        veilleur->detacher(it.key());
         changes.remove(it.key());
         it = suivis.erase(it);
     }
@@ -159,24 +154,8 @@ void Rotator::chargerFichiers(ListeEmplacements *modele)
         if (suivis.contains(it.key()))
             continue;
         suivis.insert(it.key(), it.value());
-        surveiller(it->dossier, true);
         lister(it.key());
     }
-}
-
-void Rotator::surveiller(const QString &dossier, bool oui)
-{
-    int &n = surveilles[dossier];
-    n += oui ? 1 : -1;
-    if (n == (oui ? 1 : 0)) {
-        QFileSystemWatcher *v = veilleur;
-        QMetaObject::invokeMethod(veilleur, [v, dossier, oui] {
-            if (oui ? !v->addPath(dossier) : !v->removePath(dossier))
-                qCInfo(lcRotation) << "no change notification for" << dossier << "; listed at each cycle";
-        });
-    }
-    if (n == 0)
-        surveilles.remove(dossier);
 }
 
 void Rotator::lister(const QString &cle)
@@ -185,21 +164,36 @@ void Rotator::lister(const QString &cle)
     if (!s.listeur)
         s.listeur = std::make_shared<Ouvrier>(this);
     const quint64 numero = ++s.demande;
+    // Watched before it is listed, so that no change falls between the two.
+    Veilleur::Poseur poseur = veilleur->surveille(cle) ? nullptr : veilleur->poseur();
     s.listeur->planifier(
-        [dossier = s.dossier, filtre = s.filtre] {
-            return std::make_shared<Listage>(listerDossier(dossier, filtre));
+        [dossier = s.dossier, filtre = s.filtre, poseur = std::move(poseur)] {
+            auto liste = std::make_shared<Liste>();
+            liste->pose = bool(poseur);
+            if (poseur)
+                liste->marque = poseur(dossier);
+            liste->listage = listerDossier(dossier, filtre);
+            return liste;
         },
-        [this, cle, jeton = s.jeton, numero](const std::shared_ptr<Listage> &listage) {
-            recevoirListage(cle, jeton, numero, listage);
+        [this, cle, jeton = s.jeton, numero](const std::shared_ptr<Liste> &liste) {
+            recevoirListage(cle, jeton, numero, liste);
         });
 }
 
 void Rotator::recevoirListage(const QString &cle, quint64 jeton, quint64 numero,
-                              const std::shared_ptr<Listage> &listage)
+                              const std::shared_ptr<Liste> &liste)
 {
     auto it = suivis.find(cle);
-    if (it == suivis.end() || it->jeton != jeton)
+    if (it == suivis.end() || it->jeton != jeton) {
+        veilleur->abandonner(liste->marque);
         return;
+    }
+    const Listage *listage = &liste->listage;
+    if (liste->pose) {
+        veilleur->attacher(cle, liste->marque);
+        if (liste->marque == 0 && listage->taille() > 0)
+            qCInfo(lcRotation) << "no change notification for" << it->dossier << "; listed at each cycle";
+    }
     it->recu = numero;
     ++nbListages;
     qCInfo(lcRotation) << listage->taille() << "pictures in" << it->dossier;
@@ -210,13 +204,8 @@ void Rotator::recevoirListage(const QString &cle, quint64 jeton, quint64 numero,
         ++it->vides;
     } else {
         it->vides = 0;
-        // A folder deleted and made again lost its watch with the old one: watched anew (a no-op otherwise).
-        if (surveilles.contains(it->dossier)) {
-            QFileSystemWatcher *v = veilleur;
-            QMetaObject::invokeMethod(veilleur, [v, dossier = it->dossier] { v->addPath(dossier); });
-        }
     }
-    lot.remplacer(cle, it->dossier, std::move(*listage));
+    lot.remplacer(cle, it->dossier, std::move(liste->listage));
     emit candidatsListes();
     if (reprise && reprise->cle == cle && it->recu >= reprise->numero) {
         delaiListage->stop();
@@ -230,12 +219,9 @@ void Rotator::recevoirListage(const QString &cle, quint64 jeton, quint64 numero,
     }
 }
 
-void Rotator::surChangement(const QString &dossier)
+void Rotator::surChangements(const QSet<QString> &cles)
 {
-    for (auto it = suivis.cbegin(); it != suivis.cend(); ++it) {
-        if (it->dossier == dossier)
-            changes.insert(it.key());
-    }
+    changes.unite(cles);
     // One listing for a burst: wait until the folder is quiet, but never longer than attenteMaxMs.
     if (!calme->isActive())
         depuisChangement.start();

@@ -14,11 +14,10 @@
 
 #include <optional>
 
-class QFileSystemWatcher;
-class QThread;
 class QTimer;
 class ListeEmplacements;
 class Ouvrier;
+class Veilleur;
 
 /**
  * Draws the pictures of the selected locations in random order, none twice per cycle, on a timer. Folders
@@ -89,29 +88,27 @@ private:
     };
 
     void lister(const QString &cle);
+    struct Liste;
     void recevoirListage(const QString &cle, quint64 jeton, quint64 numero,
-                         const std::shared_ptr<Listage> &listage);
+                         const std::shared_ptr<Liste> &liste);
     void verifier(int essai);
     void recevoirVerification(const Tire &tire, int essai, Verification verification);
     void recevoirResultat(const QString &chemin, Bureau::Resultat resultat);
     /** Drops a drawn picture that cannot be shown and draws another, as long as tries are left. */
     void essayerAutre(const Tire &tire, int essai, bool present);
     void terminerTirage();
-    void surChangement(const QString &dossier);
+    void surChangements(const QSet<QString> &cles);
     void relisterChanges();
-    void surveiller(const QString &dossier, bool oui);
 
     QTimer *minuteur;
     Candidats lot;
     QHash<QString, Suivi> suivis;
-    QHash<QString, int> surveilles;
     QSet<QString> changes;
     QTimer *calme;
     QElapsedTimer depuisChangement;
     QElapsedTimer horloge;
     QElapsedTimer debutTirage;
-    QThread *filVeille;
-    QFileSystemWatcher *veilleur;
+    Veilleur *veilleur;
     // The check of a drawn file, off the GUI thread.
     std::unique_ptr<Ouvrier> controle;
     // The picture handed to the desktop, until it says what became of it; bounded by delaiBureau.
