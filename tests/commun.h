@@ -23,6 +23,7 @@ public:
         signaler(chemin, refusee ? Resultat::Refusee : Resultat::Montree);
     }
     bool exigeDecodable() const override { return decodable; }
+    bool accepteNomsBruts() const override { return true; }
     std::optional<Disposition> lireDisposition() override { return dispositionDeNumero(position); }
     void enregistrerDisposition(Disposition d) override { position = numeroDe(d); }
 

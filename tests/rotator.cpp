@@ -1,5 +1,6 @@
 #include "rotation/rotator.h"
 #include "commun.h"
+#include "desktop/nomsfichiers.h"
 #include "locations/listeemplacements.h"
 #include "settings/configuration.h"
 
@@ -14,7 +15,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -186,16 +189,25 @@ private slots:
         QFile::link(d + QStringLiteral("/img0.jpg"), d + QStringLiteral("/lien.jpg"));
         QFile::link(d + QStringLiteral("/sous-dossier.jpg"), d + QStringLiteral("/lien-dossier.jpg"));
         QCOMPARE(mkfifo(QFile::encodeName(d + QStringLiteral("/tube.jpg")).constData(), 0600), 0);
+        // A name that is not UTF-8 is found and opened by its own bytes.
+        const QByteArray brut = QFile::encodeName(d) + "/inv\xff\xfe.jpg";
+        QVERIFY(::close(::open(brut.constData(), O_CREAT | O_WRONLY, 0600)) == 0);
+        // Qt cannot name it, so it would outlive the temporary folder.
+        const auto effacer = qScopeGuard([&] { ::unlink(brut.constData()); });
         ajouter(QStringLiteral("absent"), {});
         ajouter(QStringLiteral("d/img0.jpg"), {}, QStringLiteral("*"));
         ajouter(QStringLiteral("d"), {}, QStringLiteral("img*"));
+        // One character, not one byte, and case folded beyond ASCII.
+        ajouter(QStringLiteral("d"), {}, QStringLiteral("?T?.JPG"));
         ajouter(QStringLiteral("e"), {QStringLiteral("x.jpg;y.png"), QStringLiteral("y.png")},
                 QStringLiteral("*.jpg;*.png"));
         ajouter(QStringLiteral("f"), images(3), QStringLiteral("*.jpg"), false);
         QVERIFY(lister());
         QStringList obtenus,
-            attendus {QStringLiteral("d/img0.jpg"), QStringLiteral("d/img0.jpg"),
-                      QStringLiteral("d/lien.jpg"), QStringLiteral("e/x.jpg;y.png")};
+            attendus {
+                QStringLiteral("d/img0.jpg"), QStringLiteral("d/img0.jpg"),
+                QStringLiteral("d/lien.jpg"), QStringLiteral("e/x.jpg;y.png"),
+                QStringLiteral("d/été.jpg"),  QStringLiteral("d/") + nomDepuisOctets("inv\xff\xfe.jpg")};
         for (const QString &c : rotator->candidats())
             obtenus << c.mid(travail->chemin().size() + 1);
         for (const QString &n : hostiles)
@@ -206,8 +218,8 @@ private slots:
         // On Linux the path reaches the desktop as listed: a backslash is part of a name.
         for (int i = 0; i < obtenus.size(); ++i)
             QVERIFY(tirer());
-        for (const QString &applique : qAsConst(enregistreur->appliques))
-            QVERIFY2(QFile::exists(applique), qPrintable(applique));
+        for (const QString &applique : std::as_const(enregistreur->appliques))
+            QVERIFY2(::access(octetsDuNom(applique).constData(), R_OK) == 0, qPrintable(applique));
     }
 
     // A single picture is a wallpaper too: shown once, then left alone rather than shown again.

@@ -1,7 +1,5 @@
 #include "bureau.h"
 
-#include <QFileInfo>
-#include <QImageReader>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -60,22 +58,4 @@ Bureau &bureau()
 void installerBureau(std::unique_ptr<Bureau> nouveau)
 {
     instance() = std::move(nouveau);
-}
-
-bool fichierLisible(const QString &chemin)
-{
-    const QFileInfo fichier(chemin);
-    if (fichier.isFile() && fichier.isReadable())
-        return true;
-    qCWarning(lcBureau) << "wallpaper not changed:" << chemin
-                        << (fichier.exists() ? "is not a readable file" : "does not exist");
-    return false;
-}
-
-bool imageDecodable(const QString &chemin)
-{
-    if (QImageReader(chemin).canRead())
-        return true;
-    qCWarning(lcBureau) << "wallpaper not changed:" << chemin << "is not a readable picture";
-    return false;
 }

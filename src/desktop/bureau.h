@@ -40,6 +40,9 @@ public:
     virtual void montrer(const QString &chemin) = 0;
     /** Whether the desktop shows what it cannot decode as an empty screen, so a picture is decoded first. */
     virtual bool exigeDecodable() const { return false; }
+    /** Whether a file name that is not valid UTF-8 reaches the picture intact; desktops that take names as
+     * text cannot have it. */
+    virtual bool accepteNomsBruts() const { return false; }
     /** The layout the desktop has now; none when it matches no layout of ours. */
     virtual std::optional<Disposition> lireDisposition() = 0;
     /** Stores the layout and shows the current picture in it at once. */

@@ -8,11 +8,13 @@
 #include <memory>
 #include <vector>
 
-/** The matching names of one folder as a listing found them, packed: UTF-8 back to back, in no order. */
+/** The matching names of one folder as a listing found them, packed: the disk's bytes back to back, in no
+ * order. */
 class Listage final
 {
 public:
     void ajouter(const QString &nom);
+    void ajouter(const char *nom, size_t longueur);
     /** Gives back the room reserved for names to come. */
     void serrer();
     int taille() const { return int(debuts.size()); }

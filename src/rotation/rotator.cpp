@@ -1,6 +1,7 @@
 #include "rotator.h"
 
 #include "desktop/bureau.h"
+#include "desktop/nomsfichiers.h"
 #include "desktop/ouvrier.h"
 #include "locations/listeemplacements.h"
 #include "settings/configuration.h"
@@ -276,11 +277,13 @@ void Rotator::verifier(int essai)
     tirageEnCours = true;
     // Everything that reads the file happens there, off the GUI thread; the desktop gets a checked picture.
     controle->planifier(
-        [chemin = tire.chemin, decodable = bureau().exigeDecodable()] {
+        [chemin = tire.chemin, decodable = bureau().exigeDecodable(), bruts = bureau().accepteNomsBruts()] {
             const QString natif = QDir::toNativeSeparators(chemin);
             Verification v;
             v.present = fichierLisible(natif);
-            v.accepte = v.present && (!decodable || imageDecodable(natif));
+            v.accepte = v.present && (bruts || nomEnTexte(natif)) && (!decodable || imageDecodable(natif));
+            if (v.present && !bruts && !nomEnTexte(natif))
+                qCInfo(lcRotation) << "this desktop takes file names as text; not UTF-8:" << natif;
             return v;
         },
         [this, tire, essai](Verification v) { recevoirVerification(tire, essai, v); });

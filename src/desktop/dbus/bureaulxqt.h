@@ -26,6 +26,7 @@ public:
     ~BureauLxqt() override;
 
     QString nom() const override;
+    bool accepteNomsBruts() const override { return true; }
     void montrer(const QString &chemin) override;
     std::optional<Disposition> lireDisposition() override;
     void enregistrerDisposition(Disposition disposition) override;

@@ -1,5 +1,7 @@
 #include "bureaugsettings.h"
 
+#include "desktop/nomsfichiers.h"
+
 #include <QFileInfo>
 #include <QUrl>
 
@@ -112,6 +114,11 @@ void BureauGSettings::valider()
         g_settings_apply(reglages);
 }
 
+bool BureauGSettings::accepteNomsBruts() const
+{
+    return description(famille).uri;
+}
+
 void BureauGSettings::montrer(const QString &chemin)
 {
     const Description &d = description(famille);
@@ -120,7 +127,10 @@ void BureauGSettings::montrer(const QString &chemin)
         qCWarning(lcBureau) << "wallpaper not changed to" << chemin << ": no GSettings key for it";
         return signaler(chemin, Resultat::Injoignable);
     }
-    const QString valeur = d.uri ? QUrl::fromLocalFile(absolu).toString(QUrl::FullyEncoded) : absolu;
+    // A URI carries any bytes, percent-encoded; QUrl would replace those that are not UTF-8.
+    const QString valeur = !d.uri ? absolu
+        : nomEnTexte(absolu)      ? QUrl::fromLocalFile(absolu).toString(QUrl::FullyEncoded)
+                                  : QLatin1String("file://" + octetsDuNom(absolu).toPercentEncoding("/"));
     const bool ecrit = ecrire(d.cleImage, valeur);
     if (possede(d.cleImageSombre))
         ecrire(d.cleImageSombre, valeur);

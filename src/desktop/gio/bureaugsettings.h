@@ -22,6 +22,7 @@ public:
     BureauGSettings &operator=(const BureauGSettings &) = delete;
 
     QString nom() const override;
+    bool accepteNomsBruts() const override;
     void montrer(const QString &chemin) override;
     std::optional<Disposition> lireDisposition() override;
     void enregistrerDisposition(Disposition disposition) override;

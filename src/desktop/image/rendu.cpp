@@ -2,6 +2,7 @@
 #include "entetejpeg.h"
 
 #include "desktop/bureau.h"
+#include "desktop/nomsfichiers.h"
 #include "desktop/ouvrier.h"
 
 #include <QFile>
@@ -61,10 +62,9 @@ protected:
 
 // A pipe or a device put in a picture's place would block open() or read() forever: only regular files pass,
 // checked on the descriptor itself so that the file cannot be swapped in between.
-bool ouvrir(const QString &chemin, FichierImage *fichier)
+bool ouvrir(const QString &chemin, QFile *fichier)
 {
-    const int fd
-        = ::open(QFile::encodeName(chemin).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::open(octetsDuNom(chemin).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         qCWarning(lcBureau) << "cannot open" << chemin << std::strerror(errno);
         return false;
@@ -354,4 +354,20 @@ QImage assembler(QSize bureau, const QList<QRect> &ecrans, const ImagesParTaille
         peintre.drawImage(ecran.topLeft(), image);
     }
     return resultat;
+}
+
+// Opened by the name's own bytes: a name that is not UTF-8 is found as it was listed.
+bool fichierLisible(const QString &chemin)
+{
+    FichierImage fichier;
+    return ouvrir(chemin, &fichier);
+}
+
+bool imageDecodable(const QString &chemin)
+{
+    FichierImage fichier;
+    if (ouvrir(chemin, &fichier) && QImageReader(&fichier).canRead())
+        return true;
+    qCWarning(lcBureau) << "wallpaper not changed:" << chemin << "is not a readable picture";
+    return false;
 }

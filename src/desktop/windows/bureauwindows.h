@@ -9,6 +9,7 @@ class BureauWindows final : public Bureau
     Q_OBJECT
 public:
     QString nom() const override;
+    bool accepteNomsBruts() const override { return true; }
     void montrer(const QString &chemin) override;
     std::optional<Disposition> lireDisposition() override;
     void enregistrerDisposition(Disposition disposition) override;

@@ -29,6 +29,7 @@ public:
     ~BureauX11() override;
 
     QString nom() const override;
+    bool accepteNomsBruts() const override { return true; }
     void montrer(const QString &chemin) override;
     std::optional<Disposition> lireDisposition() override;
     void enregistrerDisposition(Disposition disposition) override;

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QRegularExpression>
+#include <QString>
+
+/**
+ * A location's file-name pattern, matched as QDir matches a name filter (wildcards, case ignored). A listing
+ * of a million names matches each one: plain ASCII names against a pattern of `*`, `?` and ASCII letters are
+ * compared byte by byte, and only the others go through the regular expression.
+ */
+class Motif final
+{
+public:
+    explicit Motif(const QString &filtre);
+    /** Whether the name, as the disk spells it, matches. */
+    bool correspond(const char *nom, size_t longueur) const;
+
+private:
+    QRegularExpression expression;
+    // Lower case; empty when the pattern needs the expression.
+    QByteArray simple;
+    bool toutSimple = false;
+};
