@@ -247,9 +247,8 @@ private slots:
         QTest::addColumn<QString>("nom");
         QTest::addColumn<QByteArray>("contenu");
         QTest::addColumn<QColor>("couleur"); // shown when valid; otherwise the background must stay as it was
-        const QStringList hostiles {QStringLiteral("espaces ' \" $(touch x); `id` *?[] \\oblique.png"),
-                                    QStringLiteral("retour\nà la ligne.png"),
-                                    QStringLiteral("-pour%cent %s %n %1 #été 日本語 😀.png"),
+        // Read for what they hold, whatever the name says.
+        const QStringList hostiles {QStringLiteral("-' \" $(x) `id` *?[] \\ %s %1 #\né 日本語 😀.png"),
                                     QStringLiteral("png sous un nom.jpg"), QStringLiteral("sans suffixe")};
         for (int i = 0; i < hostiles.size(); ++i)
             QTest::newRow(
