@@ -131,25 +131,21 @@ int couleurAffichee(const QList<QColor> &couleurs, int sauf = -1, int delai = de
     return QTest::qWaitFor(vue, delai) ? i : -1;
 }
 
-/** A folder of solid pictures, one per colour. */
-bool creerImages(const QString &dossier, const QList<QColor> &couleurs)
+/** Settings in that folder with these options and, with colours, one selected location: a folder of solid
+ * pictures of those colours (and no other) beside them. */
+bool ecrireIni(const QString &dossier, bool actif, const QList<QColor> &couleurs = {}, int timer = 600)
 {
-    bool fait = QDir().mkpath(dossier);
-    for (int i = 0; fait && i < couleurs.size(); ++i)
-        fait = imageUnie(couleurs.at(i), {160, 120}).save(QStringLiteral("%1/%2.jpg").arg(dossier).arg(i));
-    return fait;
-}
-
-/** Settings with these options and, when given, one selected folder of pictures. */
-bool ecrireIni(const QString &dossier, bool actif, const QString &images = {}, int timer = 600)
-{
+    const QString images = dossier + QStringLiteral("/images");
     QString texte = QStringLiteral("[Options]\nactive=%1\ntimer=%2\n")
                         .arg(QString::fromLatin1(actif ? "true" : "false"))
                         .arg(timer);
-    if (!images.isEmpty())
+    if (!couleurs.isEmpty())
         texte += QStringLiteral("[Emplacement_0]\npath=%1\nfiltre=*.jpg\nselected=true\n").arg(images);
+    bool fait = QDir(images).removeRecursively() && QDir().mkpath(images);
+    for (int i = 0; fait && i < couleurs.size(); ++i)
+        fait = imageUnie(couleurs.at(i), {160, 120}).save(QStringLiteral("%1/%2.jpg").arg(images).arg(i));
     QFile f(dossier + QStringLiteral("/Papirol2.ini"));
-    return QDir().mkpath(dossier) && f.open(QIODevice::WriteOnly) && f.write(texte.toUtf8()) > 0;
+    return fait && f.open(QIODevice::WriteOnly) && f.write(texte.toUtf8()) > 0;
 }
 
 bool sortiAvecSucces(QProcess &p)
@@ -247,8 +243,7 @@ private slots:
     void uneSessionDUtilisateur()
     {
         const QList<QColor> couleurs {rouge, vert, bleu};
-        QVERIFY(creerImages(dossier("images"), couleurs));
-        QVERIFY(ecrireIni(dossier(), true, dossier("images")));
+        QVERIFY(ecrireIni(dossier(), true, couleurs));
         QProcess &p = lancer(dossier());
 
         // The stored "on" shows a picture at start.
@@ -295,8 +290,7 @@ private slots:
         QCOMPARE(kill(pid_t(daemon.processId()), SIGSTOP), 0);
         const auto reprise = qScopeGuard([&] { kill(pid_t(daemon.processId()), SIGCONT); });
         const QList<QColor> couleurs {rouge, vert};
-        QVERIFY(creerImages(dossier("images-bus"), couleurs));
-        QVERIFY(ecrireIni(dossier(), true, dossier("images-bus")));
+        QVERIFY(ecrireIni(dossier(), true, couleurs));
         QProcess &p = lancer(dossier(), env);
         QVERIFY(!attendreIcone().isEmpty());
         QVERIFY(couleurAffichee(couleurs) >= 0);
@@ -339,8 +333,7 @@ private slots:
         env.insert(QStringLiteral("NSS_WRAPPER_PASSWD"), base.fileName());
         env.insert(QStringLiteral("NSS_WRAPPER_GROUP"), QStringLiteral("/etc/group"));
         const QList<QColor> couleurs {rouge, vert};
-        QVERIFY(creerImages(dossier("images-maison"), couleurs));
-        QVERIFY(ecrireIni(dossier(), true, dossier("images-maison")));
+        QVERIFY(ecrireIni(dossier(), true, couleurs));
         QProcess &p = lancer(dossier(), env);
         // The last picture shown is stored once it shows.
         QVERIFY(couleurAffichee(couleurs) >= 0);
@@ -376,8 +369,7 @@ private slots:
         // No picture left on the root by an earlier case.
         QVERIFY(!outil("xsetroot -solid black").isNull());
         const QList<QColor> couleurs {rouge, vert, bleu};
-        QVERIFY(creerImages(dossier("images"), couleurs));
-        QVERIFY(ecrireIni(dossier(), actifAvant, dossier("images")));
+        QVERIFY(ecrireIni(dossier(), actifAvant, couleurs));
         QProcess &p = lancer(dossier());
         QVERIFY(!attendreIcone().isEmpty());
         const int avant = actifAvant ? couleurAffichee(couleurs) : -1;
@@ -437,8 +429,7 @@ private slots:
     void desClientsHostiles()
     {
         const QList<QColor> couleurs {rouge, vert, bleu};
-        QVERIFY(creerImages(dossier("images"), couleurs));
-        QVERIFY(ecrireIni(dossier(), false, dossier("images")));
+        QVERIFY(ecrireIni(dossier(), false, couleurs));
         QProcess &p = lancer(dossier());
         const QString icone = attendreIcone();
         QVERIFY(!icone.isEmpty());
@@ -557,9 +548,8 @@ private slots:
                          .isNull());
         }
         const QList<QColor> couleurs {rouge, vert, bleu};
-        QVERIFY(creerImages(dossier("images"), couleurs));
         // A one-second interval: rotation without a tray is seen within a few ticks.
-        QVERIFY(ecrireIni(dossier(), !plateau, dossier("images"), 1));
+        QVERIFY(ecrireIni(dossier(), !plateau, couleurs, 1));
         QProcess &p = lancer(dossier(), env);
         QByteArray vu, journal;
         const auto compter = [&] {
