@@ -13,7 +13,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
-#include <QScopeGuard>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
