@@ -6,8 +6,6 @@
 
 #include <xcb/xcb.h>
 
-#include <sys/stat.h>
-
 #include <memory>
 
 namespace {
@@ -24,12 +22,9 @@ public:
         for (const QRect &tete : tetes)
             arguments << QStringLiteral("-screen")
                       << QStringLiteral("%1x%2").arg(tete.width()).arg(tete.height());
-        serveur.start(QStringLiteral("Xephyr"), arguments);
-        QByteArray numero;
-        while (!numero.endsWith('\n') && serveur.waitForReadyRead(10000))
-            numero += serveur.readAllStandardOutput();
-        if (!numero.trimmed().isEmpty())
-            qputenv("DISPLAY", ':' + numero.trimmed());
+        if (const QByteArray numero = premiereLigne(serveur, QStringLiteral("Xephyr"), arguments);
+            !numero.isEmpty())
+            qputenv("DISPLAY", ':' + numero);
     }
     ~Xinerama()
     {
@@ -102,21 +97,20 @@ QByteArray pngUni(QSize taille, QColor c)
     return png(taille, '\x02', lignes);
 }
 
-/** A JPEG header claiming a huge picture and no data: decoders make up grey pixels for all of it. */
-QByteArray bombeJpeg(quint16 cote, bool progressif, char composantes = 3)
+/** A progressive CMYK JPEG header claiming a huge picture and no data: decoders make up grey pixels for all
+ * of it. */
+QByteArray bombeJpeg(quint16 cote)
 {
-    QByteArray sof = QByteArray(progressif ? "\xff\xc2" : "\xff\xc0", 2) + gb(8 + 3 * composantes, 2) + '\x08'
-        + gb(cote, 2) + gb(cote, 2) + composantes;
-    QByteArray sos = "\xff\xda" + gb(6 + 2 * composantes, 2) + composantes;
-    for (char i = 1; i <= composantes; ++i) {
+    QByteArray sof = QByteArray("\xff\xc2\0\x14\x08", 5) + gb(cote, 2) + gb(cote, 2) + '\x04';
+    QByteArray sos = QByteArray("\xff\xda\0\x0e\x04", 5);
+    for (char i = 1; i <= 4; ++i) {
         sof += i + QByteArray("\x11\0", 2);
         sos += i + QByteArray(1, '\0');
     }
     // A progressive picture starts with its DC coefficients alone, and brings its own Huffman table.
-    sos += progressif ? QByteArray(3, '\0') : QByteArray("\0\x3f\0", 3);
-    const QByteArray dht = QByteArray("\xff\xc4\0\x14\0\x01", 6) + QByteArray(16, '\0');
     return QByteArray("\xff\xd8\xff\xdb\x00\x43\x00", 7) + QByteArray(64, '\x01') + sof
-        + (progressif ? dht : "") + sos + "\xff\xd9";
+        + QByteArray("\xff\xc4\0\x14\0\x01", 6) + QByteArray(16, '\0') + sos + QByteArray(3, '\0')
+        + "\xff\xd9";
 }
 } // namespace
 
@@ -251,9 +245,8 @@ private slots:
         QTest::addColumn<QString>("nom");
         QTest::addColumn<QByteArray>("contenu");
         QTest::addColumn<QColor>("couleur"); // shown when valid; otherwise the background must stay as it was
-        const QStringList hostiles {QStringLiteral("espaces ' \" $(touch x); `id` *?[] \\oblique.png"),
-                                    QStringLiteral("retour\nà la ligne.png"),
-                                    QStringLiteral("-pour%cent %s %n %1 #été 日本語 😀.png"),
+        // Read for what they hold, whatever the name says.
+        const QStringList hostiles {QStringLiteral("-' \" $(x) `id` *?[] \\ %s %1 #\né 日本語 😀.png"),
                                     QStringLiteral("png sous un nom.jpg"), QStringLiteral("sans suffixe")};
         for (int i = 0; i < hostiles.size(); ++i)
             QTest::newRow(
@@ -261,7 +254,6 @@ private slots:
                 << hostiles.at(i) << QByteArray() << QColor(QColor::fromHsv(i * 72, 255, 255).rgb());
         QTest::newRow("missing file") << "absent.jpg" << QByteArray() << QColor();
         QTest::newRow("folder named .jpg") << "dossier.jpg" << QByteArray("/") << QColor();
-        QTest::newRow("pipe named .jpg") << "tube.jpg" << QByteArray("|") << QColor();
         QTest::newRow("text named .jpg") << "texte.jpg" << QByteArray("not a picture at all\n") << QColor();
         QTest::newRow("png named .jpg, truncated")
             << "coupe.jpg" << png({64, 64}, '\x06', {}).left(20) << QColor();
@@ -271,11 +263,7 @@ private slots:
         QTest::newRow("png, real 12000x8000") << "grande.png" << pngUni({12000, 8000}, orange) << orange;
         QTest::newRow("png claiming 16000x16000")
             << "bombe16k.png" << png({16000, 16000}, '\x06', {}) << QColor();
-        QTest::newRow("jpeg claiming 30000x30000") << "bombe.jpg" << bombeJpeg(30000, false) << QColor();
-        QTest::newRow("progressive jpeg claiming 16384x16384")
-            << "progressive.jpg" << bombeJpeg(16384, true) << QColor();
-        QTest::newRow("progressive cmyk jpeg, no data")
-            << "cmyk.jpg" << bombeJpeg(10000, true, 4) << QColor();
+        QTest::newRow("progressive cmyk jpeg, no data") << "cmyk.jpg" << bombeJpeg(10000) << QColor();
     }
     void entrees()
     {
@@ -291,8 +279,6 @@ private slots:
         QFile fichier(chemin);
         if (contenu == "/")
             QVERIFY(QDir().mkpath(chemin));
-        else if (contenu == "|")
-            QCOMPARE(mkfifo(QFile::encodeName(chemin).constData(), 0600), 0);
         else if (!contenu.isNull())
             QVERIFY(fichier.open(QIODevice::WriteOnly) && fichier.write(contenu) && fichier.flush());
         else if (couleur.isValid())

@@ -266,6 +266,15 @@ QString sortieDe(const QString &programme, const QStringList &arguments)
     return QStringLiteral("") + QString::fromUtf8(p.readAllStandardOutput());
 }
 
+QByteArray premiereLigne(QProcess &pair, const QString &programme, const QStringList &arguments)
+{
+    pair.start(programme, arguments);
+    QByteArray lu;
+    while (!lu.contains('\n') && pair.waitForReadyRead(15000))
+        lu += pair.readAllStandardOutput();
+    return lu.contains('\n') ? lu.left(lu.indexOf('\n')).trimmed() : QByteArray();
+}
+
 bool enfantReussit(const QProcessEnvironment &env)
 {
     QProcess enfant;

@@ -89,6 +89,9 @@ QImage captureWayland();
 
 /** Runs a program to its end: its standard output, or a null string when it fails. */
 QString sortieDe(const QString &programme, const QStringList &arguments);
+/** Starts a peer that prints where to reach it on its first line (an X display number, a bus address):
+ * that line, trimmed, or empty when none came. */
+QByteArray premiereLigne(QProcess &pair, const QString &programme, const QStringList &arguments);
 /** Runs this test executable again with "--enfant" in env; true when that copy ends well with status 0. */
 bool enfantReussit(const QProcessEnvironment &env);
 

@@ -13,7 +13,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
-#include <QScopeGuard>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -242,7 +241,6 @@ private slots:
         QTest::addColumn<int>("attendu");
         QTest::newRow("45 par Entrée") << QStringLiteral("45") << false << 45;
         QTest::newRow("45 par Échap") << QStringLiteral("45") << true << 45;
-        QTest::newRow("plus grand qui tienne") << QStringLiteral("2147483") << false << 2147483;
         QTest::newRow("lettres") << QStringLiteral("abc") << false << 300;
         QTest::newRow("zéro par Échap") << QStringLiteral("0") << true << 300;
         QTest::newRow("déborde en millisecondes") << QStringLiteral("2147484") << false << 300;
@@ -371,7 +369,6 @@ private slots:
         QTest::newRow("aucune") << QString() << QString() << QString() << false;
         QTest::newRow("xcb demandé") << QStringLiteral("xcb") << QString() << QString() << false;
         QTest::newRow("offscreen demandé") << QStringLiteral("offscreen") << QString() << QString() << true;
-        QTest::newRow("serveur X absent") << QString() << QStringLiteral(":4999") << QString() << false;
         QTest::newRow("serveur X qui refuse") << QString() << QStringLiteral("refus") << QString() << false;
         QTest::newRow("socket Wayland partie")
             << QStringLiteral("wayland") << QString() << QStringLiteral("parti") << false;
@@ -388,23 +385,19 @@ private slots:
         if (!plateforme.isEmpty())
             env.insert(QStringLiteral("QT_QPA_PLATFORM"), plateforme);
         QProcess serveur;
-        const auto finServeur = qScopeGuard([&] {
-            serveur.kill();
-            serveur.waitForFinished();
-        });
         if (x11 == QLatin1String("refus")) {
+            const QString auth = travail->chemin(QStringLiteral("auth"));
+            const auto mots = [&](const char *texte) {
+                return QString::fromLatin1(texte)
+                    .split(QLatin1Char(' '))
+                    .replaceInStrings(QStringLiteral("@"), auth);
+            };
             QCOMPARE(QProcess::execute(QStringLiteral("xauth"),
-                                       {QStringLiteral("-f"), travail->chemin(QStringLiteral("auth")),
-                                        QStringLiteral("add"), QStringLiteral(":0"), QStringLiteral("."),
-                                        QStringLiteral("0123456789abcdef0123456789abcdef")}),
+                                       mots("-f @ add :0 . 0123456789abcdef0123456789abcdef")),
                      0);
-            serveur.start(QStringLiteral("Xvfb"),
-                          {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                           QStringLiteral("tcp"), QStringLiteral("-auth"),
-                           travail->chemin(QStringLiteral("auth"))});
-            QByteArray numero;
-            QTRY_VERIFY((numero += serveur.readAllStandardOutput()).contains('\n'));
-            x11 = QLatin1Char(':') + QString::fromLatin1(numero.trimmed());
+            x11 = QLatin1Char(':')
+                + QString::fromLatin1(premiereLigne(serveur, QStringLiteral("Xvfb"),
+                                                    mots("-displayfd 1 -nolisten tcp -auth @")));
         }
         if (!x11.isEmpty())
             env.insert(QStringLiteral("DISPLAY"), x11);
