@@ -47,8 +47,6 @@ public:
     int intervalleMs() const;
     /** The pictures that can be drawn, as listed so far. */
     QStringList candidats() const { return lot.chemins(); }
-    /** How many of them this cycle has not drawn yet. */
-    int restants() const { return lot.restants(); }
     /** How many listings have come back since construction. */
     int listages() const { return nbListages; }
 
