@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <thread>
 
@@ -23,6 +24,93 @@ struct Ouvrier::Etat
 
 namespace {
 thread_local const std::atomic_bool *arretDuFil = nullptr;
+
+// The threads lanes run on. A few take every lane's turns, so that a hundred thousand lanes do not make a
+// hundred thousand threads; when none is free and none has finished a turn for a while (stuck on a dead
+// share, say), one more is made, so that a stuck lane holds up nothing else. Idle threads leave after a
+// while.
+class Reserve
+{
+public:
+    static Reserve &instance()
+    {
+        // Never destroyed: threads may still wait on it while the process exits.
+        static Reserve *reserve = new Reserve;
+        return *reserve;
+    }
+
+    void confier(std::function<void()> tour)
+    {
+        std::lock_guard garde(verrou);
+        file.push_back(std::move(tour));
+        if (libres > 0)
+            reveil.notify_one();
+        else if (fils < filsOrdinaires)
+            creerFil();
+        else if (!surveillant)
+            creerSurveillant();
+    }
+
+private:
+    static constexpr int filsOrdinaires = 4;
+    static constexpr auto repos = std::chrono::seconds(10);
+    static constexpr auto patience = std::chrono::milliseconds(100);
+
+    void creerFil()
+    {
+        ++fils;
+        std::thread([this] { travailler(); }).detach();
+    }
+    void creerSurveillant()
+    {
+        surveillant = true;
+        std::thread([this] { surveiller(); }).detach();
+    }
+    void travailler()
+    {
+        std::unique_lock garde(verrou);
+        for (;;) {
+            ++libres;
+            const bool prevenu = reveil.wait_for(garde, repos, [this] { return !file.empty(); });
+            --libres;
+            if (!prevenu) {
+                --fils;
+                return;
+            }
+            std::function<void()> tour = std::move(file.front());
+            file.pop_front();
+            ++tours;
+            garde.unlock();
+            tour();
+            garde.lock();
+        }
+    }
+    void surveiller()
+    {
+        std::unique_lock garde(verrou);
+        quint64 vus = tours;
+        for (;;) {
+            garde.unlock();
+            std::this_thread::sleep_for(patience);
+            garde.lock();
+            if (file.empty()) {
+                surveillant = false;
+                return;
+            }
+            if (tours == vus && libres == 0)
+                creerFil();
+            vus = tours;
+        }
+    }
+
+    std::mutex verrou;
+    std::condition_variable reveil;
+    std::deque<std::function<void()>> file;
+    int libres = 0;
+    int fils = 0;
+    quint64 tours = 0;
+    bool surveillant = false;
+};
 } // namespace
 
 void Ouvrier::vider(const std::shared_ptr<Etat> &etat)
@@ -41,6 +129,7 @@ void Ouvrier::vider(const std::shared_ptr<Etat> &etat)
             if (!etat->enAttente) {
                 etat->lance = false;
                 etat->fini.notify_all();
+                arretDuFil = nullptr;
                 return;
             }
             travail = std::move(etat->enAttente);
@@ -73,7 +162,7 @@ void Ouvrier::lancer(std::function<void(const Poste &)> travail, bool remplacer)
     if (etat->lance)
         return;
     etat->lance = true;
-    std::thread([e = etat] { vider(e); }).detach();
+    Reserve::instance().confier([e = etat] { vider(e); });
 }
 
 bool Ouvrier::occupe() const

@@ -54,12 +54,15 @@ Listage listerDossier(const QString &dossier, const QString &filtre)
     const int fd = open(octetsDuNom(dossier).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return listage;
-    constexpr size_t taille = 256 * 1024;
-    const std::unique_ptr<char[]> tampon(new char[taille]);
+    // Small folders are read on the stack; a large one gets a large block after its first.
+    alignas(dirent64) char petit[32 * 1024];
+    std::unique_ptr<char[]> grand;
+    char *tampon = petit;
+    size_t taille = sizeof petit;
     ssize_t lus;
-    while ((lus = getdents64(fd, tampon.get(), taille)) > 0) {
+    while ((lus = getdents64(fd, tampon, taille)) > 0) {
         for (ssize_t i = 0; i < lus;) {
-            const auto *e = reinterpret_cast<const dirent64 *>(tampon.get() + i);
+            const auto *e = reinterpret_cast<const dirent64 *>(tampon + i);
             i += e->d_reclen;
             // Hidden entries stay out, as in a file manager.
             if (e->d_name[0] == '.')
@@ -75,6 +78,11 @@ Listage listerDossier(const QString &dossier, const QString &filtre)
                     continue;
             }
             listage.ajouter(e->d_name, longueur);
+        }
+        if (!grand && size_t(lus) > taille / 2) {
+            taille = 1024 * 1024;
+            grand.reset(new char[taille]);
+            tampon = grand.get();
         }
     }
     close(fd);

@@ -35,7 +35,7 @@ bool globAscii(const QByteArray &motif, const char *nom, size_t longueur)
 } // namespace
 
 Motif::Motif(const QString &filtre)
-    : expression(QRegularExpression::fromWildcard(filtre, Qt::CaseInsensitive))
+    : filtre(filtre)
 {
     // Sets and escapes mean more than bytes: those patterns keep the expression.
     toutSimple = std::all_of(filtre.cbegin(), filtre.cend(), [](QChar c) {
@@ -55,5 +55,7 @@ bool Motif::correspond(const char *nom, size_t longueur) const
         && std::all_of(nom, nom + longueur, [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         return globAscii(simple, nom, longueur);
     // Bytes that are not UTF-8 read as U+FFFD here, as Qt's own listing reads them.
-    return expression.match(QString::fromUtf8(nom, qsizetype(longueur))).hasMatch();
+    if (!expression)
+        expression = QRegularExpression::fromWildcard(filtre, Qt::CaseInsensitive);
+    return expression->match(QString::fromUtf8(nom, qsizetype(longueur))).hasMatch();
 }

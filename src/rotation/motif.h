@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QString>
 
+#include <optional>
+
 /**
  * A location's file-name pattern, matched as QDir matches a name filter (wildcards, case ignored). A listing
  * of a million names matches each one: plain ASCII names against a pattern of `*`, `?` and ASCII letters are
@@ -17,7 +19,9 @@ public:
     bool correspond(const char *nom, size_t longueur) const;
 
 private:
-    QRegularExpression expression;
+    QString filtre;
+    // Made at the first name that needs it: compiling it costs more than listing a small folder.
+    mutable std::optional<QRegularExpression> expression;
     // Lower case; empty when the pattern needs the expression.
     QByteArray simple;
     bool toutSimple = false;
