@@ -1,6 +1,7 @@
 #include "affichage.h"
 #include "audemarrage.h"
 #include "avissansplateau.h"
+#include "basculeplateau.h"
 #include "canal.h"
 #include "dossierpersonnel.h"
 #include "journal.h"
@@ -15,6 +16,8 @@
 #include <QLockFile>
 #include <QTranslator>
 
+#include <vector>
+
 Q_LOGGING_CATEGORY(lcDemarrage, "papirol2.demarrage", QtCriticalMsg)
 
 namespace {
@@ -28,6 +31,8 @@ int main(int argc, char *argv[])
 {
     // Before Qt reads the environment: the home its stores hang from.
     const auto maisonTemporaire = etablirDossierPersonnel();
+    // QApplication takes its own options out of argv; a restart passes them again.
+    std::vector<char *> arguments(argv, argv + argc + 1);
     const LigneDeCommande ligne = lireLigneDeCommande(argc, argv);
     if (ligne.action != LigneDeCommande::Action::Demarrer)
         ouvrirConsole();
@@ -71,10 +76,24 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    // Listening once the lock is ours, taking commands once there is a menu to take them.
-    Canal canal(cheminCanal(ini()));
-    Papirol2 papirol2;
-    QObject::connect(&canal, &Canal::commande, &papirol2, &Papirol2::on_commande);
-    prevoirAvisSansPlateau(&papirol2);
-    return application.exec();
+    bool relancer = false;
+    int code;
+    {
+        const BasculePlateau bascule;
+        QObject::connect(&bascule, &BasculePlateau::hoteApparu, &application, [&relancer] {
+            relancer = true;
+            QCoreApplication::quit();
+        });
+        // Listening once the lock is ours, taking commands once there is a menu to take them.
+        Canal canal(cheminCanal(ini()));
+        Papirol2 papirol2;
+        QObject::connect(&canal, &Canal::commande, &papirol2, &Papirol2::on_commande);
+        prevoirAvisSansPlateau(&papirol2);
+        code = application.exec();
+    }
+    if (!relancer)
+        return code;
+    // Everything torn down as on "Quitter", the lock left for the new copy to take.
+    verrou.unlock();
+    return relancerProgramme(arguments.data());
 }
