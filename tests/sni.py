@@ -73,7 +73,8 @@ def proprietes(entree):
 def verifier(pid, config):
     def notre_item():
         for i in propriete(WATCHER, CHEMIN_W, WATCHER, 'RegisteredStatusNotifierItems'):
-            nom, _, chemin = i.partition('/')
+            nom, _, chemin = i.partition('/')  # 'service/path', or 'service@/path' (GNOME's extension)
+            nom = nom.rstrip('@')
             if appel('org.freedesktop.DBus', '/', 'org.freedesktop.DBus', 'GetConnectionUnixProcessID',
                      GLib.Variant('(s)', (nom,)))[0] == pid:
                 return nom, '/' + (chemin or 'StatusNotifierItem')
