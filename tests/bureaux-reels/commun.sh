@@ -136,6 +136,12 @@ etape_dedans() {
     if [ "${AVANT_BUREAU:-}" = oui ]; then
         outil --delai 150 "$A" &
         avant=$!
+        # The desktop starts once our tool has asked: done, or told to wait for the desktop.
+        local i
+        for ((i = 0; i < 100; i++)); do
+            kill -0 "$avant" 2>/dev/null && ! grep -q "on the bus yet" "$TRAVAIL/traces/appliquer.log" || break
+            sleep 0.2
+        done
     fi
     bureau_demarrer
     local bureau_pid="${PIDS[-1]}"
