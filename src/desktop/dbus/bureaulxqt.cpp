@@ -109,9 +109,12 @@ BureauLxqt::BureauLxqt()
     : magasin(QStringLiteral("lxqt"))
 {
     connect(&arrivee, &ArriveeService::essayer, this, [this] { envoyer(renduEnAttente, cheminEnAttente); });
-    // Stored for its next start, as when it does not run at all.
-    connect(&arrivee, &ArriveeService::expiree, this,
-            [this] { confier(std::exchange(renduEnAttente, {}), std::exchange(cheminEnAttente, {})); });
+    // Run now, pcmanfm-qt would become the instance itself, one with no desktop, and store nothing.
+    connect(&arrivee, &ArriveeService::expiree, this, [this] {
+        qCWarning(lcBureau) << "pcmanfm-qt's desktop did not come; dropped" << cheminEnAttente;
+        renduEnAttente.clear();
+        conclure(std::exchange(cheminEnAttente, {}), Resultat::Injoignable);
+    });
     auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
     if (!application)
         return;
@@ -137,9 +140,6 @@ BureauLxqt::~BureauLxqt()
     ouvrier.arreter(500);
     QCoreApplication::sendPostedEvents(&attente, QEvent::MetaCall);
     attente.attendre(500);
-    // One still waiting for the desktop is stored for its start.
-    if (!renduEnAttente.isEmpty())
-        confier(renduEnAttente, {});
 }
 
 QString BureauLxqt::nom() const
@@ -257,7 +257,7 @@ void BureauLxqt::envoyer(const QString &rendu, const QString &chemin)
         }
         const QDBusError erreur(reponse);
         if (ArriveeService::absent(erreur)) {
-            // Started now, it would become a pcmanfm-qt of its own, which the session's desktop then joins.
+            // Started now, it would become the instance itself, with no desktop, and store nothing.
             if (!arrivee.enCours())
                 qCInfo(lcBureau) << "pcmanfm-qt's desktop is not on the bus yet; the picture waits for it";
             renduEnAttente = rendu;

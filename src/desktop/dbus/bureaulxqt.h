@@ -52,7 +52,7 @@ private:
     /** On the worker: the file handed to the desktop, empty when there is none; why in resultat. */
     QString dessiner(const Demande &demande, Resultat *resultat);
     void envoyer(const QString &rendu, const QString &chemin);
-    /** pcmanfm-qt is not on the bus: it is asked to store the picture for its next start. */
+    /** No bus here: pcmanfm-qt's command line hands the picture to the instance on its own bus. */
     void confier(const QString &rendu, const QString &chemin);
     void conclure(const QString &chemin, Resultat resultat);
     void on_ecransChanges();
