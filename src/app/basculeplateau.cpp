@@ -69,7 +69,7 @@ void BasculePlateau::on_changementHote()
         if (signale || !hoteDans(w->reply()))
             return;
         signale = true;
-        qCInfo(lcDemarrage) << "a StatusNotifier host appeared after start; restarting to put the icon on it";
+        qCInfo(lcDemarrage) << "a StatusNotifier host appeared after start; moving the icon to it";
         emit hoteApparu();
     });
 #endif

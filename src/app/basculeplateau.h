@@ -3,11 +3,11 @@
 #include <QObject>
 
 /**
- * On X11, Qt picks the tray once: a StatusNotifier item when a host is registered on the bus, else XEmbed,
- * and up to Qt 6.8 it keeps that first answer for the whole process, so a new QSystemTrayIcon would land in
- * XEmbed again. A host that comes after the program (a desktop extension turned on, a panel started late)
- * would never show the icon. When there was none at start, this watches the bus for one and then asks for
- * a restart: every choice the menu shows is stored, so the new copy comes back as it was, on the host.
+ * On X11, Qt puts a new tray icon in a StatusNotifier host when one is registered on the bus, else in XEmbed,
+ * and never moves it: a host that comes after the program (a desktop extension turned on, a panel started
+ * late) would never show the icon. When there was none at start, this watches the bus for one and says so:
+ * a new icon then goes to it, except where Qt keeps its first answer for the whole process (6.4), where the
+ * program restarts instead; every choice the menu shows is stored, so the new copy comes back as it was.
  * Built before the tray icon, after the bus probe; does nothing without a session bus or outside X11.
  */
 class BasculePlateau final : public QObject
@@ -18,7 +18,7 @@ public:
     explicit BasculePlateau(QObject *parent = nullptr);
 
 signals:
-    /** A StatusNotifier host is there now, and the icon is not on it: time to restart. */
+    /** A StatusNotifier host is there now, and the icon is not on it. */
     void hoteApparu();
 
 private slots:

@@ -13,8 +13,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLibraryInfo>
 #include <QLockFile>
 #include <QTranslator>
+#include <QVersionNumber>
 
 #include <vector>
 
@@ -79,15 +81,20 @@ int main(int argc, char *argv[])
     bool relancer = false;
     int code;
     {
+        // Before the icon: it looks at the bus as Qt is about to.
         const BasculePlateau bascule;
-        QObject::connect(&bascule, &BasculePlateau::hoteApparu, &application, [&relancer] {
-            relancer = true;
-            QCoreApplication::quit();
-        });
         // Listening once the lock is ours, taking commands once there is a menu to take them.
         Canal canal(cheminCanal(ini()));
         Papirol2 papirol2;
         QObject::connect(&canal, &Canal::commande, &papirol2, &Papirol2::on_commande);
+        QObject::connect(&bascule, &BasculePlateau::hoteApparu, &papirol2, [&papirol2, &relancer] {
+            // Qt 6.8 looks again for each new icon (seen on 6.8.2); 6.4 kept its first answer.
+            if (QLibraryInfo::version() >= QVersionNumber(6, 8))
+                return papirol2.recreerIcone();
+            qCInfo(lcDemarrage) << "this Qt keeps the tray it chose first; restarting";
+            relancer = true;
+            QCoreApplication::quit();
+        });
         prevoirAvisSansPlateau(&papirol2);
         code = application.exec();
     }
