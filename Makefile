@@ -8,7 +8,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PAQUETS_CONSTRUCTION := build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools \
 	qt6-translations-l10n libxcb1-dev libxcb-randr0-dev libxcb-xinerama0-dev libgl-dev libglib2.0-dev
 PAQUETS_TESTS := xvfb xauth x11-utils x11-xserver-utils xserver-xephyr xdotool trayer imagemagick fuse libfuse2 python3-fusepy \
-	libnss-wrapper desktop-file-utils dunst libglib2.0-bin gsettings-desktop-schemas cinnamon-desktop-data mate-desktop-common xfconf libxfconf-0-3 dbus sway swaybg grim phoc
+	libnss-wrapper desktop-file-utils dunst libglib2.0-bin gsettings-desktop-schemas cinnamon-desktop-data mate-desktop-common xfconf libxfconf-0-3 dbus sway swaybg grim phoc python3-gi gir1.2-glib-2.0
 PAQUETS_BENCH := hyperfine feh xwallpaper strace
 
 .PHONY: all run test bench deps deps-test deps-bench build clean install format-check
@@ -59,17 +59,22 @@ format-check:
 clean:
 	rm -rf $(BUILD)
 
-# Real desktops (MATE, XFCE, KDE, GNOME, LXQt) under Xvfb, each driven through its backend. Large installs (~400 MB
+# Real desktops (MATE, XFCE, KDE, GNOME, LXQt; on Debian 13 Plasma and GNOME on Wayland, labwc), each driven through
+# its backend and, where a StatusNotifier host runs, the tray icon through it. Large installs (~400 MB
 # downloaded), and root: the suite makes namespaces and a user of its own. Never part of `make test`.
 BUILD_BUREAUX ?= build-bureaux
 PAQUETS_BUREAUX := caja mate-desktop-common xfdesktop4 xfconf plasma-desktop qdbus-qt6 gnome-shell pcmanfm-qt \
-	libglib2.0-bin libgl1-mesa-dri dbus-daemon xvfb xauth xdotool imagemagick
+	libglib2.0-bin libgl1-mesa-dri dbus-daemon xvfb xauth xdotool imagemagick python3-gi gir1.2-glib-2.0
+# Debian 13: Plasma 6 and GNOME 48 on Wayland with their StatusNotifier hosts, labwc with swaybg and waybar.
+PAQUETS_BUREAUX_trixie := kwin-wayland plasma-workspace kded6 qt6-wayland gnome-shell-extension-appindicator \
+	labwc swaybg grim waybar
+CODENOM := $(shell . /etc/os-release 2>/dev/null && echo "$$VERSION_CODENAME")
 
 .PHONY: test-bureaux
 test-bureaux: deps
-	$(call installer,$(PAQUETS_BUREAUX))
+	$(call installer,$(PAQUETS_BUREAUX) $(PAQUETS_BUREAUX_$(CODENOM)))
 	cmake -S . -B $(BUILD_BUREAUX) -G Ninja -DPAPIROL2_TESTS_BUREAUX=ON -DPAPIROL2_BENCH=OFF $(CMAKE_FLAGS)
-	cmake --build $(BUILD_BUREAUX) --target appliquer
+	cmake --build $(BUILD_BUREAUX) --target appliquer papirol2
 	$(SUDO) tests/bureaux-reels/tout.sh $(BUILD_BUREAUX)
 
 # Windows: one static Papirol2.exe, cross-built with Debian's MinGW-w64 against a static Qt kept in a cache

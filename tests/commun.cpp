@@ -176,16 +176,18 @@ public:
     QPair<int, int> ecarts(const Placement &p, int plafond = 1 << 30) const
     {
         int ecarts = 0, echantillons = 0;
+        // Smooth scaling blends colours over one source pixel across an edge: half of it on each side.
+        const double marge = std::max({3.0, p.ex / 2, p.ey / 2});
         for (int y = 2; y < capture.height() && ecarts <= plafond; y += 4) {
             for (int x = 2; x < capture.width() && ecarts <= plafond; x += 4) {
                 if (std::any_of(ignores.cbegin(), ignores.cend(),
                                 [&](const QRect &r) { return r.contains(x, y); }))
                     continue;
-                // Rounding may go either way near an edge of a colour: such samples are skipped.
+                // Rounding or smoothing may go either way near an edge of a colour: such samples are skipped.
                 const std::optional<QRgb> attendu = source(p, x + 0.5, y + 0.5);
                 bool net = true;
                 for (int d = 0; d < 9 && net; ++d)
-                    net = source(p, x + 0.5 + 3 * (d % 3 - 1), y + 0.5 + 3 * (d / 3 - 1)) == attendu;
+                    net = source(p, x + 0.5 + marge * (d % 3 - 1), y + 0.5 + marge * (d / 3 - 1)) == attendu;
                 const QColor vu = capture.pixelColor(x, y);
                 if (!net || (!attendu && palette.isEmpty()))
                     continue;

@@ -1,6 +1,7 @@
 #include "affichage.h"
 #include "audemarrage.h"
 #include "avissansplateau.h"
+#include "basculeplateau.h"
 #include "canal.h"
 #include "dossierpersonnel.h"
 #include "journal.h"
@@ -12,8 +13,12 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLibraryInfo>
 #include <QLockFile>
 #include <QTranslator>
+#include <QVersionNumber>
+
+#include <vector>
 
 Q_LOGGING_CATEGORY(lcDemarrage, "papirol2.demarrage", QtCriticalMsg)
 
@@ -28,6 +33,8 @@ int main(int argc, char *argv[])
 {
     // Before Qt reads the environment: the home its stores hang from.
     const auto maisonTemporaire = etablirDossierPersonnel();
+    // QApplication takes its own options out of argv; a restart passes them again.
+    std::vector<char *> arguments(argv, argv + argc + 1);
     const LigneDeCommande ligne = lireLigneDeCommande(argc, argv);
     if (ligne.action != LigneDeCommande::Action::Demarrer)
         ouvrirConsole();
@@ -71,10 +78,29 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    // Listening once the lock is ours, taking commands once there is a menu to take them.
-    Canal canal(cheminCanal(ini()));
-    Papirol2 papirol2;
-    QObject::connect(&canal, &Canal::commande, &papirol2, &Papirol2::on_commande);
-    prevoirAvisSansPlateau(&papirol2);
-    return application.exec();
+    bool relancer = false;
+    int code;
+    {
+        // Before the icon: it looks at the bus as Qt is about to.
+        const BasculePlateau bascule;
+        // Listening once the lock is ours, taking commands once there is a menu to take them.
+        Canal canal(cheminCanal(ini()));
+        Papirol2 papirol2;
+        QObject::connect(&canal, &Canal::commande, &papirol2, &Papirol2::on_commande);
+        QObject::connect(&bascule, &BasculePlateau::hoteApparu, &papirol2, [&papirol2, &relancer] {
+            // Qt 6.8 looks again for each new icon (seen on 6.8.2); 6.4 kept its first answer.
+            if (QLibraryInfo::version() >= QVersionNumber(6, 8))
+                return papirol2.recreerIcone();
+            qCInfo(lcDemarrage) << "this Qt keeps the tray it chose first; restarting";
+            relancer = true;
+            QCoreApplication::quit();
+        });
+        prevoirAvisSansPlateau(&papirol2);
+        code = application.exec();
+    }
+    if (!relancer)
+        return code;
+    // Everything torn down as on "Quitter", the lock left for the new copy to take.
+    verrou.unlock();
+    return relancerProgramme(arguments.data());
 }

@@ -26,19 +26,30 @@ Papirol2::Papirol2(QWidget *parent)
     setWindowIcon(icone);
     setWindowFlags(Qt::Dialog);
 
-    trayIcon = new QSystemTrayIcon(this);
-    trayIcon->setIcon(icone);
-    connect(trayIcon, &QSystemTrayIcon::activated, this, &Papirol2::on_trayIconAction);
     // Without a tray the program still rotates; the icon shows once a tray appears.
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         qCWarning(lcInterface) << "no system tray yet: the icon will show when one appears";
-    trayIcon->setVisible(true);
+    creerIcone();
 
     rotator = new Rotator;
     rotator->chargerFichiers(emplacements);
 
     menu = nullptr;
     construireMenu();
+}
+
+void Papirol2::creerIcone()
+{
+    trayIcon = new QSystemTrayIcon(windowIcon(), this);
+    connect(trayIcon, &QSystemTrayIcon::activated, this, &Papirol2::on_trayIconAction);
+    trayIcon->setVisible(true);
+}
+
+void Papirol2::recreerIcone()
+{
+    delete trayIcon;
+    creerIcone();
+    trayIcon->setContextMenu(menu);
 }
 
 void Papirol2::setVisible(bool visible)

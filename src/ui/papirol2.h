@@ -26,6 +26,8 @@ public slots:
     /** A command from outside ("changer", "activer", "desactiver", "quitter"): its tray menu entry, taken as
      * a click takes it. */
     void on_commande(const QString &mot);
+    /** A new tray icon, with the same menu: Qt picks the tray anew for it. */
+    void recreerIcone();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -41,6 +43,7 @@ private slots:
 
 private:
     void construireMenu();
+    void creerIcone();
     /** Checks the interval entry of that many seconds: its preset, else "Personnalisé". */
     static void cocherIntervalle(QActionGroup *groupe, int secondes);
 

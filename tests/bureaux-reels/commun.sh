@@ -4,14 +4,18 @@
 #                                 outlives it, orphans are reaped, and its X display and /tmp are its own;
 #   in the namespace (root)    -> Xvfb and a session bus, as a user of its own (desktops refuse root);
 #   inside (that user)         -> the desktop itself, and the checks.
-# A desktop script sets FAMILLE, COMMANDES, optionally XVFB_OPTIONS, IGNORER (appliquer's --ignorer options for
-# what the desktop draws over its picture), NON_MODELISEES (layouts it draws its own way, left unchecked) and
-# and defines:
+# A desktop script sets FAMILLE, COMMANDES, optionally MOTEUR (our backend's name, when not FAMILLE),
+# XVFB_OPTIONS, IGNORER (appliquer's --ignorer options for what the desktop draws over its picture),
+# NON_MODELISEES (layouts it draws its own way, left unchecked), and defines:
 #   bureau_racine     (optional) root's share of the set-up, inside the namespace
 #   bureau_avant      (optional) <picture>: settings made before the desktop starts
 #   bureau_demarrer   starts the desktop in the background, with `lancer`
 #   bureau_pret       <first picture>: true once the desktop takes changes (called repeatedly)
 #   natif_appliquer   <file>: the desktop's own tool
+#   bureau_voir       (optional) <file set> <picture> <layout> <seconds>: true once the desktop shows it; by
+#                     default the X screen is watched, a Wayland desktop reads its own store or screen
+# AVANT_BUREAU=oui asks for a picture before the desktop runs, as at login; HOTE_SNI=oui drives the tray icon
+# through the desktop's StatusNotifier host.
 ECRAN=320x240
 DELAI=15
 [ -n "${IGNORER+x}" ] || IGNORER=()
@@ -19,7 +23,7 @@ DELAI=15
 
 executer() {
     case "${1:-}" in
-        --espace) etape_espace "$2" ;;
+        --espace) etape_espace "$2" "$3" ;;
         --dedans) etape_dedans ;;
         *) etape_dehors "$@" ;;
     esac
@@ -28,7 +32,7 @@ executer() {
 passer() { echo "SKIP: $FAMILLE: $1"; exit 77; } # <reason>: ctest reports the test as skipped
 
 etape_dehors() {
-    [ "$#" = 1 ] && [ -x "$1" ] || { echo "usage: $0 <appliquer>" >&2; exit 2; }
+    [ "$#" = 2 ] && [ -x "$1" ] && [ -x "$2" ] || { echo "usage: $0 <appliquer> <papirol2>" >&2; exit 2; }
     local c manquantes=() refus
     for c in unshare setpriv useradd xvfb-run Xvfb dbus-run-session convert "${COMMANDES[@]}"; do
         command -v "$c" >/dev/null 2>&1 || manquantes+=("$c")
@@ -38,7 +42,7 @@ etape_dehors() {
     local -a espace=(unshare --pid --fork --kill-child --mount --net --mount-proc)
     # A chroot whose root is no mount point, or a container without the right, cannot give them.
     refus=$("${espace[@]}" true 2>&1) || passer "cannot make private namespaces here: $refus"
-    exec "${espace[@]}" bash "$(realpath "$0")" --espace "$(realpath "$1")"
+    exec "${espace[@]}" bash "$(realpath "$0")" --espace "$(realpath "$1")" "$(realpath "$2")"
 }
 
 etape_espace() {
@@ -50,7 +54,7 @@ etape_espace() {
     TRAVAIL=/tmp/bureau
     mkdir -p "$TRAVAIL/outils" "$TRAVAIL/maison" "$TRAVAIL/run" "$TRAVAIL/traces"
     # The user cannot enter the build folder: the tools go where it can.
-    cp "$ici/commun.sh" "$0" "$1" "$TRAVAIL/outils/" && chmod 0700 "$TRAVAIL/run" && chown -R "$utilisateur:" "$TRAVAIL" || exit 1
+    cp "$ici/commun.sh" "$ici/../sni.py" "$0" "$1" "$2" "$TRAVAIL/outils/" && chmod 0700 "$TRAVAIL/run" && chown -R "$utilisateur:" "$TRAVAIL" || exit 1
     "$ici/../comme-utilisateur.sh" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 LC_ALL=C.UTF-8 \
         USER="$utilisateur" LOGNAME="$utilisateur" HOME="$TRAVAIL/maison" TRAVAIL="$TRAVAIL" \
         XDG_CONFIG_HOME="$TRAVAIL/maison/.config" XDG_CACHE_HOME="$TRAVAIL/maison/.cache" \
@@ -81,9 +85,13 @@ resultat() { # <0 for success> <description>
     fi
 }
 
-# Our tool for this family; "--voir <picture> <layout>" at the end waits for the screen to show it.
-outil() { PAPIROL2_BUREAU="$FAMILLE" "$TRAVAIL/outils/appliquer" "${IGNORER[@]}" "$@" 2>>"$TRAVAIL/traces/appliquer.log"; }
+# Our tool for this family, its log in traces/appliquer.log; "--voir <picture> <layout>" at the end waits for
+# the screen to show it.
+outil() { QT_LOGGING_RULES="papirol2.*=true" PAPIROL2_BUREAU="${MOTEUR:-$FAMILLE}" "$TRAVAIL/outils/appliquer" "${IGNORER[@]}" "$@" 2>>"$TRAVAIL/traces/appliquer.log"; }
 natif() { natif_appliquer "$1" >>"$TRAVAIL/traces/natif.log" 2>&1; }
+voir() { # <file set> <picture> <layout> <seconds>
+    if declare -F bureau_voir >/dev/null; then bureau_voir "$@"; else outil --voir "${@:2}"; fi
+}
 
 # GVariant text for a string, as gsettings reads it.
 gvariant_chaine() {
@@ -121,8 +129,20 @@ etape_dedans() {
     local A="$TRAVAIL/quadrants.png" B="$TRAVAIL/inverse.png" debut=$SECONDS
     image_quadrants "$A" 1 && image_quadrants "$B" 2 || exit 1
 
-    # Start: the desktop shows B, set with its own tool, before our tool is involved.
+    # Start: the desktop shows B, set with its own tool, before our tool is involved; or, as at login, A asked
+    # of our tool before the desktop runs.
     if declare -F bureau_avant >/dev/null; then bureau_avant "$B"; fi
+    local avant
+    if [ "${AVANT_BUREAU:-}" = oui ]; then
+        outil --delai 150 "$A" &
+        avant=$!
+        # The desktop starts once our tool has asked: done, or told to wait for the desktop.
+        local i
+        for ((i = 0; i < 100; i++)); do
+            kill -0 "$avant" 2>/dev/null && ! grep -q "on the bus yet" "$TRAVAIL/traces/appliquer.log" || break
+            sleep 0.2
+        done
+    fi
     bureau_demarrer
     local bureau_pid="${PIDS[-1]}"
     until bureau_pret "$B"; do
@@ -133,8 +153,13 @@ etape_dedans() {
         fi
         sleep 0.2
     done
+    if [ -n "${avant:-}" ]; then
+        wait "$avant"
+        voir "$A" "$A" 0 "$DELAI"
+        resultat $? "a picture asked before the desktop ran is shown once it runs"
+    fi
     natif "$B"
-    outil --voir "$B" 0 90 || { echo "FAIL - $FAMILLE: the desktop never showed a picture set with its own tool"; exit 1; }
+    voir "$B" "$B" 0 90 || { echo "FAIL - $FAMILLE: the desktop never showed a picture set with its own tool"; exit 1; }
 
     # Layouts: each differs from the one before, so a change that did not happen cannot pass.
     local n
@@ -142,7 +167,7 @@ etape_dedans() {
         if [[ " ${NON_MODELISEES[*]} " == *" $n "* ]]; then
             echo "       layout $n: drawn the desktop's own way here, not checked"
         else
-            outil --position "$n" "$A" --voir "$A" "$n" "$DELAI"
+            outil --position "$n" "$A" && voir "$A" "$A" "$n" "$DELAI"
             resultat $? "layout $n shows the picture as expected"
         fi
     done
@@ -151,8 +176,23 @@ etape_dedans() {
     mkdir -p "$TRAVAIL/dossier é 'x'"
     local hostile="$TRAVAIL/dossier é 'x'/l'image \"q\" back\\slash 100%41 #1 été ñ.png"
     cp "$B" "$hostile"
-    outil --position 3 "$hostile" --voir "$B" 3 "$DELAI"
+    outil --position 3 "$hostile" && voir "$hostile" "$B" 3 "$DELAI"
     resultat $? "a hostile file name shows that very picture"
+
+    if [ "${HOTE_SNI:-}" = oui ]; then
+        mkdir -p "$TRAVAIL/papirol2/images" && cp "$A" "$B" "$TRAVAIL/papirol2/images/"
+        printf '[Options]\nactive=false\ntimer=600\n[Emplacement_0]\npath=%s\nfiltre=*.png\nselected=true\n' \
+            "$TRAVAIL/papirol2/images" >"$TRAVAIL/papirol2/Papirol2.ini"
+        (cd "$TRAVAIL/papirol2" && QT_LOGGING_RULES="papirol2.*=true" PAPIROL2_BUREAU="${MOTEUR:-$FAMILLE}" exec "$TRAVAIL/outils/papirol2") \
+            >"$TRAVAIL/traces/papirol2.log" 2>&1 &
+        local programme=$!
+        "$TRAVAIL/outils/sni.py" verifier "$programme" "$XDG_CONFIG_HOME"
+        local rc=$?
+        resultat "$rc" "the tray icon on the desktop's StatusNotifier host: menu and clicks"
+        [ "$rc" = 0 ] || kill "$programme"
+        wait "$programme"
+        resultat $? "\"Quitter\" through that menu ends the program with 0"
+    fi
 
     kill -0 "$bureau_pid" 2>/dev/null
     resultat $? "the desktop is still running at the end"

@@ -4,6 +4,7 @@
 set -u
 FAMILLE=lxqt
 COMMANDES=(pcmanfm-qt gdbus)
+AVANT_BUREAU=oui
 
 reglages() { printf '%s' "$XDG_CONFIG_HOME/pcmanfm-qt/default/settings.conf"; }
 

@@ -4,7 +4,7 @@
 # the root window it paints, and only from the first change on.
 set -u
 FAMILLE=xfce
-COMMANDES=(xfdesktop xfconf-query)
+COMMANDES=(xfdesktop xfconf-query gdbus)
 PROPRIETE=/backdrop/screen0/monitorscreen/workspace0/last-image
 
 bureau_avant() {
@@ -15,8 +15,15 @@ bureau_avant() {
     natif_appliquer "$TRAVAIL/quadrants.png"
 }
 bureau_demarrer() { lancer bureau xfdesktop --sm-client-disable --disable-wm-check; }
-# It fills in the rest of the channel once started.
-bureau_pret() { xfconf-query -c xfce4-desktop -p "${PROPRIETE%/*}/image-style" >/dev/null 2>&1; }
+# 4.18 fills in the rest of the channel once started; 4.20 leaves it, and is ready once on the bus.
+bureau_pret() {
+    if xfdesktop --version 2>/dev/null | grep -q 'version 4\.1'; then
+        xfconf-query -c xfce4-desktop -p "${PROPRIETE%/*}/image-style" >/dev/null 2>&1
+    else
+        [ "$(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+            --method org.freedesktop.DBus.NameHasOwner org.xfce.xfdesktop 2>/dev/null)" = "(true,)" ]
+    fi
+}
 natif_appliquer() { xfconf-query -c xfce4-desktop -p "$PROPRIETE" -n -t string -s "$1"; }
 
 . "$(dirname "$(realpath "$0")")/commun.sh"

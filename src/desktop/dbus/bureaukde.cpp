@@ -6,6 +6,8 @@
 #include <QJsonDocument>
 #include <QUrl>
 
+#include <utility>
+
 namespace {
 // Plasma's FillMode for each layout.
 constexpr TableDispositions<int> remplissages {6, 3, 0, 1, 2};
@@ -17,6 +19,8 @@ const QString groupe = QStringLiteral("[\"Wallpaper\", \"org.kde.image\", \"Gene
 
 BureauKde::BureauKde()
 {
+    connect(&arrivee, &ArriveeService::essayer, this, &BureauKde::on_essayer);
+    connect(&arrivee, &ArriveeService::expiree, this, &BureauKde::on_expiree);
     rafraichir();
 }
 
@@ -35,15 +39,20 @@ QString BureauKde::litteralJavaScript(const QJsonValue &valeur)
     return texte;
 }
 
-QString BureauKde::scriptEcriture(const QString &cle, const QJsonValue &valeur)
+QString BureauKde::scriptEcriture(const Ecriture &ecriture)
 {
+    QString ecritures;
+    for (const auto &[cle, valeur] : ecriture)
+        ecritures += QStringLiteral("    d[i].writeConfig(%1, %2);\n")
+                         .arg(litteralJavaScript(cle), litteralJavaScript(valeur));
     return entete
         + QStringLiteral("for (var i = 0; i < d.length; ++i) {\n"
                          "    d[i].wallpaperPlugin = \"org.kde.image\";\n"
                          "    d[i].currentConfigGroup = %1;\n"
-                         "    d[i].writeConfig(%2, %3);\n"
-                         "}\n")
-              .arg(groupe, litteralJavaScript(cle), litteralJavaScript(valeur));
+                         "%2"
+                         "}\n"
+                         "print(d.length);\n")
+              .arg(groupe, ecritures);
 }
 
 QString BureauKde::scriptLecture()
@@ -60,9 +69,7 @@ void BureauKde::montrer(const QString &chemin)
 {
     const QString uri
         = QUrl::fromLocalFile(QFileInfo(chemin).absoluteFilePath()).toString(QUrl::FullyEncoded);
-    evaluer(scriptEcriture(QStringLiteral("Image"), uri), [this, chemin](bool reussi, const QString &) {
-        signaler(chemin, reussi ? Resultat::Montree : Resultat::Injoignable);
-    });
+    ecrire({{QStringLiteral("Image"), uri}}, chemin);
 }
 
 std::optional<Disposition> BureauKde::lireDisposition()
@@ -76,11 +83,73 @@ void BureauKde::enregistrerDisposition(Disposition nouvelle)
 {
     disposition = nouvelle;
     ++dispositionsDemandees;
-    evaluer(scriptEcriture(QStringLiteral("FillMode"), remplissages[nouvelle]),
-            [this](bool reussi, const QString &) {
-                if (!reussi)
+    ecrire({{QStringLiteral("FillMode"), remplissages[nouvelle]}}, {});
+}
+
+void BureauKde::ecrire(const Ecriture &ecriture, const QString &chemin)
+{
+    if (arrivee.enCours())
+        return garder(ecriture, chemin);
+    evaluer(scriptEcriture(ecriture),
+            [this, ecriture, chemin](bool reussi, const QString &sortie, bool absent) {
+                if (reussi && sortie.trimmed().toInt() > 0) {
+                    if (!chemin.isEmpty())
+                        signaler(chemin, Resultat::Montree);
+                } else if (reussi || absent || arrivee.enCours()) {
+                    garder(ecriture, chemin);
+                } else if (!chemin.isEmpty()) {
+                    signaler(chemin, Resultat::Injoignable);
+                } else {
                     disposition.reset();
+                }
             });
+}
+
+void BureauKde::garder(const Ecriture &ecriture, const QString &chemin)
+{
+    if (!arrivee.enCours())
+        qCInfo(lcBureau) << "plasmashell has no desktop on the bus yet; what is asked is kept until it has";
+    for (const auto &e : ecriture) {
+        enAttente.removeIf([&e](const auto &autre) { return autre.first == e.first; });
+        enAttente.append(e);
+    }
+    // A picture replaced before it was shown goes unreported.
+    if (!chemin.isEmpty())
+        cheminEnAttente = chemin;
+    arrivee.attendre();
+}
+
+void BureauKde::on_essayer()
+{
+    if (essaiEnCours || enAttente.isEmpty())
+        return;
+    essaiEnCours = true;
+    evaluer(scriptEcriture(enAttente),
+            [this, envoye = enAttente, chemin = cheminEnAttente](bool reussi, const QString &sortie, bool) {
+                essaiEnCours = false;
+                if (!reussi || sortie.trimmed().toInt() == 0)
+                    return;
+                arrivee.arreter();
+                qCInfo(lcBureau) << "plasmashell is there: wrote what was kept for it," << chemin;
+                // Whatever was asked while this was on its way goes next.
+                for (const auto &e : envoye)
+                    enAttente.removeOne(e);
+                if (chemin == cheminEnAttente)
+                    cheminEnAttente.clear();
+                if (!chemin.isEmpty())
+                    signaler(chemin, Resultat::Montree);
+                if (!enAttente.isEmpty())
+                    ecrire(std::exchange(enAttente, {}), std::exchange(cheminEnAttente, {}));
+            });
+}
+
+void BureauKde::on_expiree()
+{
+    qCWarning(lcBureau) << "plasmashell did not come; dropped what was kept for it," << cheminEnAttente;
+    enAttente.clear();
+    disposition.reset();
+    if (!cheminEnAttente.isEmpty())
+        signaler(std::exchange(cheminEnAttente, {}), Resultat::Injoignable);
 }
 
 bool BureauKde::attendre(int msecs)
@@ -94,7 +163,7 @@ void BureauKde::rafraichir()
         return;
     lectureEnCours = true;
     const int demandees = dispositionsDemandees;
-    evaluer(scriptLecture(), [this, demandees](bool reussi, const QString &sortie) {
+    evaluer(scriptLecture(), [this, demandees](bool reussi, const QString &sortie, bool) {
         lectureEnCours = false;
         // A layout asked for since this was read is newer than what was read.
         if (!reussi || demandees != dispositionsDemandees)
@@ -105,7 +174,7 @@ void BureauKde::rafraichir()
     });
 }
 
-void BureauKde::evaluer(const QString &script, std::function<void(bool, const QString &)> apres)
+void BureauKde::evaluer(const QString &script, std::function<void(bool, const QString &, bool)> apres)
 {
     auto appel = QDBusMessage::createMethodCall(
         QStringLiteral("org.kde.plasmashell"), QStringLiteral("/PlasmaShell"),
@@ -115,9 +184,10 @@ void BureauKde::evaluer(const QString &script, std::function<void(bool, const QS
         appel,
         [apres = std::move(apres)](const QDBusMessage &reponse) {
             const bool reussi = reponse.type() == QDBusMessage::ReplyMessage;
-            if (!reussi)
+            const bool absent = ArriveeService::absent(QDBusError(reponse));
+            if (!reussi && !absent)
                 qCWarning(lcBureau) << "plasmashell did not run the script:" << reponse.errorMessage();
-            apres(reussi, reussi ? reponse.arguments().value(0).toString() : QString());
+            apres(reussi, reussi ? reponse.arguments().value(0).toString() : QString(), absent);
         },
         delaiMs);
 }

@@ -1,13 +1,18 @@
 #pragma once
 
+#include "arriveeservice.h"
 #include "desktop/attente.h"
 #include "desktop/bureau.h"
 
 #include <QJsonValue>
+#include <QList>
+#include <QPair>
 
 /**
  * KDE Plasma 5 and 6: plasmashell runs a desktop script sent over D-Bus that sets the image
  * wallpaper of every desktop. The layout is read the same way, without waiting, into a copy kept here.
+ * Before plasmashell is on the bus with its desktops (a session starting), what is asked is kept, the last
+ * picture and layout, and written as soon as it is.
  */
 class BureauKde final : public Bureau
 {
@@ -24,15 +29,27 @@ public:
 private:
     /** The JavaScript literal for a JSON value; a string stays one string whatever it holds. */
     static QString litteralJavaScript(const QJsonValue &valeur);
-    /** The script that sets one key of the image wallpaper on every desktop. */
-    static QString scriptEcriture(const QString &cle, const QJsonValue &valeur);
+    using Ecriture = QList<QPair<QString, QJsonValue>>;
+    /** The script that sets keys of the image wallpaper on every desktop, and prints how many there were. */
+    static QString scriptEcriture(const Ecriture &ecriture);
     /** The script that prints the first desktop's FillMode. */
     static QString scriptLecture();
-    void evaluer(const QString &script, std::function<void(bool, const QString &)> apres);
+    /** Runs a script; apres gets whether it ran, what it printed, and whether plasmashell was not there. */
+    void evaluer(const QString &script, std::function<void(bool, const QString &, bool)> apres);
     void rafraichir();
+    /** Writes keys; chemin, when not empty, is the picture to report. */
+    void ecrire(const Ecriture &ecriture, const QString &chemin);
+    /** Keeps what could not be written yet, a newer value replacing an older one. */
+    void garder(const Ecriture &ecriture, const QString &chemin);
+    void on_essayer();
+    void on_expiree();
 
     std::optional<Disposition> disposition;
     int dispositionsDemandees = 0;
     bool lectureEnCours = false;
+    Ecriture enAttente;
+    QString cheminEnAttente;
+    bool essaiEnCours = false;
+    ArriveeService arrivee {QStringLiteral("org.kde.plasmashell")};
     Attente attente;
 };

@@ -16,6 +16,8 @@
 
 namespace {
 const QString prefixe = QStringLiteral("lxqt-");
+// The drawn picture has the desktop's size, so any mode shows it alike; stretch is pcmanfm-qt's default.
+const QString modeRendu = QStringLiteral("stretch");
 
 // What pcmanfm-qt stretches the picture over: the virtual desktop, in device pixels, and each screen on it.
 QList<QRect> ecransBureau(QSize *bureau)
@@ -106,6 +108,13 @@ QString ecrireRendu(const QString &chemin, const QImage &image, const QString &r
 BureauLxqt::BureauLxqt()
     : magasin(QStringLiteral("lxqt"))
 {
+    connect(&arrivee, &ArriveeService::essayer, this, [this] { envoyer(renduEnAttente, cheminEnAttente); });
+    // Run now, pcmanfm-qt would become the instance itself, one with no desktop, and store nothing.
+    connect(&arrivee, &ArriveeService::expiree, this, [this] {
+        qCWarning(lcBureau) << "pcmanfm-qt's desktop did not come; dropped" << cheminEnAttente;
+        renduEnAttente.clear();
+        conclure(std::exchange(cheminEnAttente, {}), Resultat::Injoignable);
+    });
     auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
     if (!application)
         return;
@@ -233,26 +242,41 @@ void BureauLxqt::conclure(const QString &chemin, Resultat resultat)
 
 void BureauLxqt::envoyer(const QString &rendu, const QString &chemin)
 {
-    // The drawn picture has the desktop's size, so any mode shows it alike; stretch is pcmanfm-qt's default.
-    const QString mode = QStringLiteral("stretch");
     auto appel = QDBusMessage::createMethodCall(
         QStringLiteral("org.pcmanfm.PCManFM"), QStringLiteral("/Application"),
         QStringLiteral("org.pcmanfm.Application"), QStringLiteral("setWallpaper"));
-    appel << rendu << mode;
-    attente.appelerDBus(appel, [this, rendu, mode, chemin](const QDBusMessage &reponse) {
-        if (reponse.type() == QDBusMessage::ReplyMessage)
+    appel << rendu << modeRendu;
+    attente.appelerDBus(appel, [this, rendu, chemin](const QDBusMessage &reponse) {
+        if (reponse.type() == QDBusMessage::ReplyMessage) {
+            if (arrivee.enCours()) {
+                arrivee.arreter();
+                renduEnAttente.clear();
+                qCInfo(lcBureau) << "pcmanfm-qt's desktop came; it took" << chemin;
+            }
             return conclure(chemin, Resultat::Montree);
-        const QString erreur = reponse.errorName();
-        if (erreur != QDBusError::errorString(QDBusError::ServiceUnknown)
-            && erreur != QDBusError::errorString(QDBusError::Disconnected)) {
-            qCWarning(lcBureau) << "pcmanfm-qt refused the wallpaper:" << reponse.errorMessage();
-            return conclure(chemin, Resultat::Injoignable);
         }
-        const QStringList arguments {QStringLiteral("--wallpaper-mode"), mode,
-                                     QStringLiteral("--set-wallpaper"), rendu};
-        const bool lance = QProcess::startDetached(QStringLiteral("pcmanfm-qt"), arguments);
-        if (!lance)
-            qCWarning(lcBureau) << "pcmanfm-qt is neither on D-Bus nor runnable:" << reponse.errorMessage();
-        conclure(chemin, lance ? Resultat::Montree : Resultat::Injoignable);
+        const QDBusError erreur(reponse);
+        if (ArriveeService::absent(erreur)) {
+            // Started now, it would become the instance itself, with no desktop, and store nothing.
+            if (!arrivee.enCours())
+                qCInfo(lcBureau) << "pcmanfm-qt's desktop is not on the bus yet; the picture waits for it";
+            renduEnAttente = rendu;
+            cheminEnAttente = chemin;
+            return arrivee.attendre();
+        }
+        if (erreur.type() == QDBusError::Disconnected)
+            return confier(rendu, chemin);
+        qCWarning(lcBureau) << "pcmanfm-qt refused the wallpaper:" << reponse.errorMessage();
+        conclure(chemin, Resultat::Injoignable);
     });
+}
+
+void BureauLxqt::confier(const QString &rendu, const QString &chemin)
+{
+    const QStringList arguments {QStringLiteral("--wallpaper-mode"), modeRendu,
+                                 QStringLiteral("--set-wallpaper"), rendu};
+    const bool lance = QProcess::startDetached(QStringLiteral("pcmanfm-qt"), arguments);
+    if (!lance)
+        qCWarning(lcBureau) << "pcmanfm-qt is neither on D-Bus nor runnable";
+    conclure(chemin, lance ? Resultat::Montree : Resultat::Injoignable);
 }

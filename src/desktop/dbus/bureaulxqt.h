@@ -1,5 +1,6 @@
 #pragma once
 
+#include "arriveeservice.h"
 #include "desktop/attente.h"
 #include "desktop/bureau.h"
 #include "desktop/image/rendu.h"
@@ -52,6 +53,8 @@ private:
     /** On the worker: the file handed to the desktop, empty when there is none; why in resultat. */
     QString dessiner(const Demande &demande, Resultat *resultat);
     void envoyer(const QString &rendu, const QString &chemin);
+    /** No bus here: pcmanfm-qt's command line hands the picture to the instance on its own bus. */
+    void confier(const QString &rendu, const QString &chemin);
     void conclure(const QString &chemin, Resultat resultat);
     void on_ecransChanges();
 
@@ -60,6 +63,10 @@ private:
     QSize bureauDessine;
     QList<QRect> ecransDessines;
     bool actif = false;
+    // Before pcmanfm-qt's desktop is on the bus (a session starting): the last drawn picture, sent once it
+    // is.
+    QString renduEnAttente, cheminEnAttente;
+    ArriveeService arrivee {QStringLiteral("org.pcmanfm.PCManFM")};
     // The new picture whose fate is still to be reported: a redraw asked meanwhile draws it rather than the
     // old.
     QString aSignaler;

@@ -134,8 +134,11 @@ void BureauCalque::envoyer(const QString &chemin, Disposition disposition, bool 
     conclure(Resultat::Injoignable);
     if (signaler)
         aSignaler = chemin;
-    arguments = QStringList {QStringLiteral("-o"), QStringLiteral("*"), QStringLiteral("-i"), absolu,
-                             QStringLiteral("-m"), mode(disposition)};
+    // Opaque around a centred or fitted picture: a background the session drew beneath (a swaybg from its
+    // autostart) must not show through.
+    arguments = QStringList {
+        QStringLiteral("-o"), QStringLiteral("*"), QStringLiteral("-i"), absolu,
+        QStringLiteral("-m"), mode(disposition),   QStringLiteral("-c"), QStringLiteral("#000000")};
     relances.clear();
     if (!attente.occupee())
         attente.commencer();

@@ -1,0 +1,23 @@
+#!/bin/bash
+# The tray icon over StatusNotifierItem, on X11: the program starts beside an XEmbed tray only, a StatusNotifier
+# watcher and host come after, and the icon must move to them with its menu whole. Under avec-xvfb.sh --trayer
+# and avec-dbus.sh. Usage: plateau-sni.sh <papirol2>
+set -u
+ici=$(dirname "$(realpath "$0")")
+dossier=$(mktemp -d) || exit 1
+trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$dossier"' EXIT
+mkdir "$dossier/images"
+for c in red blue lime; do convert -size 64x48 "xc:$c" "$dossier/images/$c.jpg" || exit 1; done
+printf '[Options]\nactive=false\ntimer=600\n[Emplacement_0]\npath=%s\nfiltre=*.jpg\nselected=true\n' \
+    "$dossier/images" >"$dossier/Papirol2.ini"
+programme=$(realpath "$1")
+cd "$dossier" && exec "$programme" &
+pid=$!
+for _ in $(seq 100); do xdotool search --class papirol2 >/dev/null 2>&1 && break; sleep 0.1; done
+xdotool search --class papirol2 >/dev/null 2>&1 || { echo "FAIL - no XEmbed icon at start"; exit 1; }
+"$ici/sni.py" hote &
+"$ici/sni.py" verifier "$pid" "$XDG_CONFIG_HOME" || exit 1
+wait "$pid"
+rc=$?
+[ "$rc" = 0 ] && echo "ok   - \"Quitter\" ends the program with 0" || echo "FAIL - exit code $rc after \"Quitter\""
+exit "$rc"
