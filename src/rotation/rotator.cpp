@@ -306,8 +306,13 @@ void Rotator::recevoirVerification(const Tire &tire, int essai, Verification ver
 
 void Rotator::recevoirResultat(const QString &chemin, Bureau::Resultat resultat)
 {
-    if (!attendu || chemin != attendu->tire.chemin)
+    if (!attendu || chemin != attendu->tire.chemin) {
+        // A desktop that came late (a shell still starting at login) shows a picture given up on: it is the
+        // one on the screen now.
+        if (resultat == Bureau::Resultat::Montree)
+            dernier = dernierApplique = chemin;
         return;
+    }
     delaiBureau->stop();
     const Attendu a = *std::exchange(attendu, std::nullopt);
     switch (resultat) {
