@@ -48,7 +48,11 @@ test: deps-test build
 	LANG=C.UTF-8 LC_ALL=C.UTF-8 ctest --test-dir $(BUILD) --output-on-failure -j2
 
 bench: deps-bench build
-	bench/tout.sh $(BUILD)
+	BUILD_WINDOWS=$(BUILD_WINDOWS) bench/tout.sh $(BUILD)
+
+# Every benchmark once, small: that each still runs and prints figures (CI), not the figures themselves.
+bench-court: deps-bench build
+	BUILD_WINDOWS=$(BUILD_WINDOWS) bench/tout.sh $(BUILD) --court
 
 install: build
 	cmake --install $(BUILD)

@@ -12,7 +12,7 @@ if [ "${1:-}" != --dedans ]; then
     [ -x "$appli" ] || appli="$construction/bench/appliquerbureau"
     [ -x "$appli" ] || { echo "no appliquer in $construction: build the appliquerbureau target first" >&2; exit 1; }
     for outil in sway swaybg swaymsg grim convert od; do
-        command -v "$outil" >/dev/null || { echo "$outil is missing" >&2; exit 1; }
+        command -v "$outil" >/dev/null || { echo "$outil is missing" >&2; exit 77; }
     done
     # sway refuses root: its user must reach the tool and pictures, wherever the build is.
     travail=$(mktemp -d "${TMPDIR:-/tmp}/papirol2-bench-sway.XXXXXX") || exit 1

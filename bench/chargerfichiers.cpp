@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -46,8 +47,11 @@ void creer(const QString &dossier, const QString &motif, int premier, int n)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const int n = argc > 1 ? atoi(argv[1]) : 100000;
-    const int tours = 7;
+    // --court: small sizes, one round, to see that it runs.
+    const bool court = argc > 1 && !strcmp(argv[1], "--court");
+    const int n = court ? 2000 : argc > 1 ? atoi(argv[1]) : 100000;
+    const int tours = court ? 1 : 7;
+    const int changements = court ? 200 : 10000, copie = court ? 500 : 5000;
     QTemporaryDir travail;
     QDir::setCurrent(travail.path());
     const QString dossier = travail.filePath(QStringLiteral("images"));
@@ -92,7 +96,7 @@ int main(int argc, char *argv[])
     Candidats lot;
     double apres100 = 0;
     QString dernier;
-    for (int changement = 1; changement <= 10000; ++changement) {
+    for (int changement = 1; changement <= changements; ++changement) {
         Listage l;
         for (int i = 0; i < 1000; ++i)
             l.ajouter(QStringLiteral("photo-%1.jpg").arg(changement + i));
@@ -102,7 +106,7 @@ int main(int argc, char *argv[])
             apres100 = rssMiB();
     }
     printf("resident memory, one location of 1,000 pictures listed again after each change\n");
-    printf("  after %6d changes: %6.2f MiB\n  after %6d changes: %6.2f MiB\n", 100, apres100, 10000,
+    printf("  after %6d changes: %6.2f MiB\n  after %6d changes: %6.2f MiB\n", 100, apres100, changements,
            rssMiB());
 
     // A copy of 5,000 pictures into a watched folder.
@@ -115,15 +119,15 @@ int main(int argc, char *argv[])
     rotator.chargerFichiers(&modele);
     // A time-out shows in the figures printed below.
     (void)QTest::qWaitFor([&] { return rotator.listages() == 1; }, 10000);
-    creer(rafale, QStringLiteral("%1/neuve-%2.jpg"), 0, 5000);
-    (void)QTest::qWaitFor([&] { return rotator.candidats().size() == 5000; }, 30000);
+    creer(rafale, QStringLiteral("%1/neuve-%2.jpg"), 0, copie);
+    (void)QTest::qWaitFor([&] { return rotator.candidats().size() == copie; }, 30000);
     QTest::qWait(2 * Rotator::attenteMaxMs);
-    printf("a copy of 5,000 new files into a watched folder: %d listing(s), %lld candidates\n",
+    printf("a copy of %d new files into a watched folder: %d listing(s), %lld candidates\n", copie,
            rotator.listages() - 1, qlonglong(rotator.candidats().size()));
     // Many locations of one picture each: every listing back, beside the same folders listed one after
     // another in this process, the listing work alone. Linear in the number of locations, as that is.
     printf("many locations, one picture each: chargerFichiers to every listing back\n");
-    for (const int nombre : {10000, 100000}) {
+    for (const int nombre : court ? std::vector<int> {1000} : std::vector<int> {10000, 100000}) {
         const QString racine = travail.filePath(QStringLiteral("nombreux-%1").arg(nombre));
         QStringList dossiers;
         ListeEmplacements beaucoup;
