@@ -6,12 +6,12 @@ CMAKE_FLAGS ?=
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 PAQUETS_CONSTRUCTION := build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools \
-	qt6-translations-l10n libxcb1-dev libxcb-randr0-dev libxcb-xinerama0-dev libgl-dev libglib2.0-dev
+	qt6-translations-l10n libxcb1-dev libxcb-randr0-dev libxcb-xinerama0-dev libgl-dev libglib2.0-dev libpng-dev
 PAQUETS_TESTS := xvfb xauth x11-utils x11-xserver-utils xserver-xephyr xdotool trayer imagemagick fuse libfuse2 python3-fusepy \
 	libnss-wrapper desktop-file-utils dunst libglib2.0-bin gsettings-desktop-schemas cinnamon-desktop-data mate-desktop-common xfconf libxfconf-0-3 dbus sway swaybg grim phoc
 PAQUETS_BENCH := hyperfine feh xwallpaper strace
 
-.PHONY: all run test bench deps deps-test deps-bench build clean install format-check
+.PHONY: all run test bench bench-court deps deps-test deps-bench build clean install format-check
 
 all: build
 
