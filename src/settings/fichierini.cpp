@@ -208,6 +208,7 @@ bool FichierIni::enregistrer()
     };
 
     QString section;
+    const Groupe *groupeSection = nullptr; // what we hold of it, found once
     bool sauter = false; // the section's lines go: the group was removed or written over
     QSet<QString> complets; // kept groups whose every key is in the output
     QSet<QString> cles; // kept keys met in this part of the section
@@ -228,7 +229,7 @@ bool FichierIni::enregistrer()
     };
     const auto ecrireGroupe = [&](const QString &groupe, QByteArrayView entete) {
         ecrire(entete, fin);
-        const Groupe &g = tenus[groupe];
+        const Groupe &g = *tenus.constFind(groupe);
         for (const auto &[cle, texte] : g)
             ecrireCle(cle, texte, fin);
         complets.insert(groupe);
@@ -250,6 +251,8 @@ bool FichierIni::enregistrer()
         if (l.sorte == LigneIni::Section) {
             completer();
             section = l.nom;
+            const auto g = tenus.constFind(section);
+            groupeSection = g == tenus.cend() ? nullptr : &*g;
             sauter = remplaces.contains(section);
             if (!sauter && !l.erreur) {
                 ecrireTel(ligne, brut.sliced(ligne.size()));
@@ -268,7 +271,8 @@ bool FichierIni::enregistrer()
             for (const QByteArray &attente : std::as_const(enAttente))
                 copier(attente);
             enAttente.clear();
-            const QString texte = valeur(section, l.nom);
+            const QString *tenu = groupeSection ? chercher(*groupeSection, l.nom) : nullptr;
+            const QString texte = tenu ? *tenu : QString();
             QString lu;
             if (texte.isNull()) {
                 copier(brut);
