@@ -23,7 +23,8 @@ lancer() {
     local nom="$1" debut=$SECONDS
     shift
     echo "=== $nom"
-    "$@" | tee "$sortie"
+    # Line-buffered, so that a run is followed as it goes and a crash loses nothing printed.
+    stdbuf -oL "$@" | tee "$sortie"
     local rc=${PIPESTATUS[0]}
     if [ "$rc" = 77 ]; then
         sautes+=("$nom")
@@ -39,7 +40,7 @@ lancer() {
 # shellcheck disable=SC2046
 {
     lancer chargerfichiers "$construction/bench/chargerfichiers" $(choix "" --court)
-    lancer emplacements "$construction/bench/emplacements" $(choix "" "1000 10000")
+    lancer emplacements env TOURS="$(choix 3 1)" "$construction/bench/emplacements" $(choix "" "1000 10000")
     lancer iniencombre "$construction/bench/iniencombre" $(choix "" --court)
     lancer changerwallpaper "$construction/bench/changerwallpaper" $(choix "" --court)
     lancer bench-x11.sh bash "$ici/bench-x11.sh" "$construction" $(choix "" --court)
