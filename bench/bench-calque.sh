@@ -13,7 +13,7 @@ if [ "${1:-}" != --dedans ]; then
     [ -x "$appli" ] || appli="$construction/bench/appliquerbureau"
     [ -x "$appli" ] || { echo "no appliquer in $construction: build the appliquerbureau target first" >&2; exit 1; }
     for outil in "${compositeur%-nu}" swaybg grim convert od; do
-        command -v "$outil" >/dev/null || { echo "$outil is missing" >&2; exit 1; }
+        command -v "$outil" >/dev/null || { echo "$outil is missing" >&2; exit 77; }
     done
     # The compositor refuses root: its user must reach the tool and pictures, wherever the build is.
     travail=$(mktemp -d "${TMPDIR:-/tmp}/papirol2-bench-calque.XXXXXX") || exit 1

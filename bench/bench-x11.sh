@@ -1,16 +1,19 @@
 #!/bin/bash
 # Times setting a filled 3840x2160 JPEG on a private Xvfb, appliquerx11 against two common setters: on one 1920x1080
 # monitor, then on two side by side (RandR monitors on a 3840x1080 root).
-# Usage: bench/bench-x11.sh [build dir]   (the build dir must hold bench/appliquerx11)
+# Usage: bench/bench-x11.sh [build dir] [--court]   (the build dir must hold bench/appliquerx11)
+# --court: a 1920x1080 picture and two runs each, to see that it runs.
 set -eu
 construction="${1:-$(dirname "$0")/../build}"
+taille=3840x2160 prechauffe=5 runs=40
+[ "${2:-}" = --court ] && taille=1920x1080 prechauffe=0 runs=2
 appli="$construction/bench/appliquerx11"
 if [ ! -x "$appli" ]; then
     echo "no $appli: build the appliquerx11 target first" >&2
     exit 1
 fi
 for outil in Xvfb xrandr hyperfine xwallpaper feh convert; do
-    command -v "$outil" >/dev/null || { echo "$outil is missing" >&2; exit 1; }
+    command -v "$outil" >/dev/null || { echo "$outil is missing" >&2; exit 77; }
 done
 
 travail=$(mktemp -d)
@@ -23,7 +26,7 @@ trap nettoyer EXIT
 
 image="$travail/image.jpg"
 # Photo-like content: a flat picture would make every decoder look fast.
-convert -seed 7 -size 3840x2160 plasma:fractal -blur 0x1 -quality 90 "$image"
+convert -seed 7 -size "$taille" plasma:fractal -blur 0x1 -quality 90 "$image"
 
 # appliquerx11 records the last picture: keep that away from the user's own store.
 export XDG_CONFIG_HOME="$travail/config"
@@ -55,7 +58,7 @@ mesurer() {
     done
 
     echo "== $titre"
-    hyperfine -N --warmup 5 --runs 40 --export-csv "$travail/resultats.csv" \
+    hyperfine -N --warmup "$prechauffe" --runs "$runs" --export-csv "$travail/resultats.csv" \
         -n appliquerx11 "$appli $image 5" \
         -n xwallpaper "xwallpaper --zoom $image" \
         -n feh "feh --no-fehbg --bg-fill $image"

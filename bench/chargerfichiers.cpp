@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -123,8 +124,13 @@ bool comparerListage(const QString &racine, const QString &lieu, int n, int tour
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const QList<int> tailles = argc > 1 ? QList<int> {atoi(argv[1])} : QList<int> {100000, 1000000};
-    const int tours = 7;
+    // --court: small sizes, one round, to see that it runs.
+    const bool court = argc > 1 && !strcmp(argv[1], "--court");
+    const QList<int> tailles = court ? QList<int> {2000}
+        : argc > 1                   ? QList<int> {atoi(argv[1])}
+                                     : QList<int> {100000, 1000000};
+    const int tours = court ? 1 : 7;
+    const int changements = court ? 200 : 10000;
     installerBureau(std::make_unique<BureauNul>(QStringLiteral("benchmark")));
     for (const int n : tailles) {
         if (!comparerListage(QDir::tempPath(), QStringLiteral("the temporary folder"), n, tours))
@@ -145,7 +151,7 @@ int main(int argc, char *argv[])
     Candidats lot;
     double apres100 = 0;
     QString dernier;
-    for (int changement = 1; changement <= 10000; ++changement) {
+    for (int changement = 1; changement <= changements; ++changement) {
         Listage l;
         for (int i = 0; i < 1000; ++i)
             l.ajouter(QStringLiteral("photo-%1.jpg").arg(changement + i));
@@ -155,7 +161,7 @@ int main(int argc, char *argv[])
             apres100 = rssMiB();
     }
     printf("resident memory, one location of 1,000 pictures listed again after each change\n");
-    printf("  after %6d changes: %6.2f MiB\n  after %6d changes: %6.2f MiB\n", 100, apres100, 10000,
+    printf("  after %6d changes: %6.2f MiB\n  after %6d changes: %6.2f MiB\n", 100, apres100, changements,
            rssMiB());
 
     // A copy of 20,000 pictures into a watched folder, by cp in a process of its own: our CPU from the copy's
@@ -164,7 +170,7 @@ int main(int argc, char *argv[])
     const QString rafale = travail.filePath(QStringLiteral("rafale"));
     QDir().mkpath(source);
     QDir().mkpath(rafale);
-    const int nRafale = std::min(n, 20000);
+    const int nRafale = std::min(n, court ? 500 : 20000);
     creer(source, QStringLiteral("%1/neuve-%2.jpg"), 0, nRafale);
     modele.ajouterEmplacement(rafale, QStringLiteral("*.jpg"));
     modele.setSelectionne(0, false);
@@ -197,7 +203,7 @@ int main(int argc, char *argv[])
     // Many locations of one picture each: every listing back, beside the same folders listed one after
     // another in this process, the listing work alone. Linear in the number of locations, as that is.
     printf("many locations, one picture each: chargerFichiers to every listing back\n");
-    for (const int nombre : {10000, 100000}) {
+    for (const int nombre : court ? std::vector<int> {1000} : std::vector<int> {10000, 100000}) {
         const QString racine = travail.filePath(QStringLiteral("nombreux-%1").arg(nombre));
         QStringList dossiers;
         ListeEmplacements beaucoup;

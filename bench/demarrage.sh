@@ -13,7 +13,7 @@ if [ "${DEMARRAGE_DEDANS:-}" != 1 ]; then
         [ -x "$programme" ] || { echo "no $programme: build it first" >&2; exit 1; }
     done
     for outil in Xvfb trayer xwininfo xprop xdotool; do
-        command -v "$outil" >/dev/null || { echo "$outil is missing" >&2; exit 1; }
+        command -v "$outil" >/dev/null || { echo "$outil is missing" >&2; exit 77; }
     done
     # The X server and the tray host come from the tests' wrapper, which also tears them down.
     DEMARRAGE_DEDANS=1 exec "$racine/tests/avec-xvfb.sh" --trayer "$0" "$construction" "${2:-5}"

@@ -25,13 +25,13 @@ long pointeKo()
     return r.ru_maxrss;
 }
 
-void ecrireIni(const QString &chemin)
+void ecrireIni(const QString &chemin, qint64 octets)
 {
     QFile f(chemin);
     f.open(QIODevice::WriteOnly);
     f.write("[Options]\nactive=true\ntimer=60\n[Emplacement_0]\npath=/images\nfiltre=*.jpg\nselected=true\n");
     const QByteArray remplissage(40, 'x');
-    for (int g = 0; f.size() < 48 * 1024 * 1024; ++g) {
+    for (int g = 0; f.size() < octets; ++g) {
         f.write("[Dechets_" + QByteArray::number(g) + "]\n");
         for (int k = 0; k < 100; ++k)
             f.write("cle" + QByteArray::number(k) + '=' + remplissage + '\n');
@@ -65,7 +65,8 @@ int main(int argc, char *argv[])
         return mesurer(argv[2]);
     QTemporaryDir travail;
     const QString ini = QDir(travail.path()).filePath(QStringLiteral("Papirol2.ini"));
-    ecrireIni(ini);
+    // --court: a file of 4 MB, to see that it runs.
+    ecrireIni(ini, (argc == 2 && !strcmp(argv[1], "--court") ? 4 : 48) * 1024 * 1024);
     printf("settings file of %.1f MB, one location among junk keys: peak memory and time\n",
            QFileInfo(ini).size() / 1e6);
     for (const char *qui : {"rien", "papirol2", "qsettings"}) {

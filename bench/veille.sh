@@ -11,7 +11,7 @@ if [ "${VEILLE_DEDANS:-}" != 1 ]; then
     construction=$(cd "${1:?usage: $0 <build dir> [seconds] [settle seconds]}" && pwd) || exit 1
     [ -x "$construction/src/app/papirol2" ] || { echo "no $construction/src/app/papirol2: build it first" >&2; exit 1; }
     for outil in Xvfb trayer xwininfo xprop xdotool strace; do
-        command -v "$outil" >/dev/null || { echo "$outil is missing" >&2; exit 1; }
+        command -v "$outil" >/dev/null || { echo "$outil is missing" >&2; exit 77; }
     done
     VEILLE_DEDANS=1 exec "$racine/tests/avec-xvfb.sh" --trayer "$0" "$construction" "${2:-30}" "${3:-40}"
 fi

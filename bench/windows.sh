@@ -3,10 +3,11 @@
 # Wine (run through tests/avec-wine.sh) the time from start to tray icon and the peak memory.
 # With --installation first, also what a fresh machine pays: the Wine packages downloaded and unpacked, and
 # the Windows build from an empty cache and build folder (no ccache).
-# Usage: bench/windows.sh [--installation] Papirol2.exe
+# Usage: bench/windows.sh [--installation] [--essais N, 3] Papirol2.exe
 set -u
-installation=0
+installation=0 essais=3
 if [ "${1:-}" = "--installation" ]; then installation=1; shift; fi
+if [ "${1:-}" = "--essais" ]; then essais="$2"; shift 2; fi
 exe=$(realpath "$1")
 racine=$(cd "$(dirname "$0")/.." && pwd)
 sudo=$([ "$(id -u)" = 0 ] || echo sudo)
@@ -56,7 +57,7 @@ icone() {
     import -window root -crop "$bande" "$travail/apres.png"
     [ "$(compare -metric AE "$travail/avant.png" "$travail/apres.png" null: 2>&1)" != 0 ]
 }
-for essai in 1 2 3; do
+for essai in $(seq "$essais"); do
     import -window root -crop "$bande" "$travail/avant.png"
     debut=$(date +%s.%N)
     wine "$exe" >/dev/null 2>&1 &

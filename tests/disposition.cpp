@@ -35,6 +35,8 @@ private slots:
     void orientationDeLAppareil_data();
     void orientationDeLAppareil();
     void tubeALaPlaceDeLImage();
+    void pngParLignes_data();
+    void pngParLignes();
 };
 
 void TestDisposition::orientationDeLAppareil_data()
@@ -121,6 +123,45 @@ void TestDisposition::tubeALaPlaceDeLImage()
     lecteur.join();
     QVERIFY(fini);
     QVERIFY(vues > 0);
+}
+
+void TestDisposition::pngParLignes_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("position");
+    for (const QImage::Format format :
+         {QImage::Format_RGB32, QImage::Format_ARGB32, QImage::Format_RGBA64, QImage::Format_Grayscale8,
+          QImage::Format_Grayscale16, QImage::Format_Indexed8})
+        for (const int position : {1, 5})
+            QTest::addRow("format %d, layout %d", int(format), position) << int(format) << position;
+}
+
+void TestDisposition::pngParLignes()
+{
+    // Read a row at a time and averaged as the rows come: the same picture as Qt's whole decoding laid out,
+    // half transparent where there is alpha; and a PNG cut short is refused.
+    QFETCH(int, format);
+    QFETCH(int, position);
+    // The top half half transparent, where the format keeps alpha.
+    QImage image = imageCellules({900, 700}).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height() / 2; ++y)
+        for (int x = 0; x < image.width(); ++x)
+            reinterpret_cast<QRgb *>(image.scanLine(y))[x] &= 0x80ffffff;
+    const QString chemin = dossierImages() + QStringLiteral("lignes.png");
+    QVERIFY(image.convertToFormat(QImage::Format(format)).save(chemin));
+    const QSize ecran(320, 240);
+    const QImage entiere = QImage(chemin).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const PlanDecodage plan = planDecodage(Disposition(position), entiere.size(), ecran);
+    const QImage attendu = composer(reduireSurPlace(entiere, plan), plan, ecran);
+    const QImage vu = rendrePourEcran(chemin, Disposition(position), ecran);
+    QCOMPARE(vu.size(), ecran);
+    for (int y = 30; y < ecran.height(); y += 60)
+        for (int x = 20; x < ecran.width(); x += 40)
+            QVERIFY2(procheDe(vu.pixelColor(x, y), attendu.pixelColor(x, y), 12),
+                     qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+    QFile f(chemin);
+    QVERIFY(f.resize(f.size() / 2));
+    QVERIFY(rendrePourEcran(chemin, Disposition(position), ecran).isNull());
 }
 
 QTEST_GUILESS_MAIN(TestDisposition)

@@ -111,20 +111,30 @@ void ListeEmplacements::charger()
 {
     relie = false;
     const QList<int> numeros = lireNumerosEmplacements();
+    // Rows read from the group of their own number: those groups need no writing.
+    QList<bool> tenus;
     for (int n : numeros) {
         const QString chemin = lireChemin(n);
         const int avant = rowCount();
         if (!chemin.isEmpty())
             ajouterEmplacement(chemin, lireFiltre(n));
-        if (rowCount() > avant)
+        if (rowCount() > avant) {
             lignes.last().selectionne = lireSelection(n);
+            tenus.append(n == avant);
+        }
     }
     relie = true;
     if (numeros.size() == rowCount() && (numeros.isEmpty() || numeros.last() == rowCount() - 1))
         return;
     // Only a hand-edited file has gaps, empty groups or a repeated pair: renumber so that group n is row n.
+    // A group that already holds its row is left as it is, so that one stray group costs one change.
     EcritureGroupee ecriture;
-    for (int n : numeros)
-        supprimerEmplacementConfig(n);
-    enregistrerDepuis(0);
+    for (int n : numeros) {
+        if (n >= rowCount() || !tenus.at(n))
+            supprimerEmplacementConfig(n);
+    }
+    for (int i = 0; i < rowCount(); ++i) {
+        if (!tenus.at(i))
+            enregistrerEmplacement(i, lignes.at(i).chemin, lignes.at(i).filtre, lignes.at(i).selectionne);
+    }
 }

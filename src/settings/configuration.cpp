@@ -10,6 +10,7 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <limits>
 
 Q_LOGGING_CATEGORY(lcConfiguration, "papirol2.configuration", QtCriticalMsg)
 
@@ -38,9 +39,19 @@ QString groupe(int n)
 // Only names the program writes: "Emplacement_07" is left alone rather than taken for group 7.
 int numero(const QString &nom)
 {
-    bool ok = false;
-    const int n = nom.startsWith(prefixe) ? QStringView(nom).mid(prefixe.size()).toInt(&ok, 10) : -1;
-    return ok && n >= 0 && groupe(n) == nom ? n : -1;
+    if (!nom.startsWith(prefixe))
+        return -1;
+    const QStringView chiffres = QStringView(nom).mid(prefixe.size());
+    // Read by hand: asked for every key of the file, it must not build a string each time.
+    if (chiffres.isEmpty() || chiffres.size() > 10 || (chiffres.size() > 1 && chiffres.front() == u'0'))
+        return -1;
+    qint64 n = 0;
+    for (const QChar c : chiffres) {
+        if (c < u'0' || c > u'9')
+            return -1;
+        n = n * 10 + (c.unicode() - u'0');
+    }
+    return n <= std::numeric_limits<int>::max() ? int(n) : -1;
 }
 
 // The keys the program reads; every other line of the file is left as it is, and not held in memory.

@@ -1,10 +1,12 @@
 #pragma once
 
-#include <QMap>
+#include <QHash>
+#include <QList>
 #include <QSet>
 #include <QString>
 
 #include <functional>
+#include <utility>
 
 /**
  * An ini file of which only the keys a filter names are read and kept, so that memory follows what the
@@ -17,14 +19,15 @@ class FichierIni final
 {
 public:
     using Filtre = std::function<bool(const QString &groupe, const QString &cle)>;
-    using Groupe = QMap<QString, QString>;
+    /** A group's keys with their texts, ordered by key: a handful, found by a pass, in one allocation. */
+    using Groupe = QList<std::pair<QString, QString>>;
 
     FichierIni(const QString &chemin, Filtre garder);
 
     QString chemin() const { return nom; }
     /** The text of groupe/cle; a null string when absent. */
     QString valeur(const QString &groupe, const QString &cle) const;
-    /** The names of the groups kept. */
+    /** The names of the groups kept, in no order. */
     QStringList groupes() const { return tenus.keys(); }
     /** Sets groupe/cle to texte, to be written by the next enregistrer(); an unchanged text changes nothing.
      */
@@ -45,7 +48,8 @@ private:
 
     QString nom;
     Filtre garder;
-    QMap<QString, Groupe> tenus;
+    // Hashed: group names share long prefixes ("Emplacement_"), which a sorted map compares at every step.
+    QHash<QString, Groupe> tenus;
     // Groups whose lines in the file go at the next write: removed, or written over a group left out.
     QSet<QString> remplaces;
     QSet<QString> entaches;

@@ -2,6 +2,8 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
+
 namespace {
 int chiffre(QChar c, int base)
 {
@@ -48,6 +50,13 @@ bool decoderUtf8(QByteArrayView octets, QString *texte)
 
 QString desechapperValeur(QStringView brut)
 {
+    // Most values hold nothing to undo: no quote, escape, comment, edge blank or leading "@@".
+    const auto ordinaire = [](QChar c) {
+        return c != u'"' && c != u'\\' && c != u';';
+    };
+    if (!brut.isEmpty() && std::all_of(brut.begin(), brut.end(), ordinaire) && brut.front() != u' '
+        && brut.front() != u'\t' && brut.back() != u' ' && brut.back() != u'\t' && !brut.startsWith(u"@@"))
+        return brut.toString();
     QString r = QString::fromLatin1("", 0);
     bool entre = false;
     qsizetype fixe = 0; // quoted and escaped text is not trimmed
@@ -91,6 +100,14 @@ QString desechapperValeur(QStringView brut)
 
 QByteArray echapperValeur(const QString &texte)
 {
+    // Most values need nothing: printable, no quote, backslash or separator, no edge space, no leading "@".
+    const auto ordinaire = [](QChar c) {
+        const char16_t u = c.unicode();
+        return u >= 0x20 && u != 0x7f && u != u'"' && u != u'\\' && u != u';' && u != u',' && u != u'=';
+    };
+    if (std::all_of(texte.begin(), texte.end(), ordinaire) && !texte.startsWith(u'@')
+        && !texte.startsWith(u' ') && !texte.endsWith(u' '))
+        return texte.toUtf8();
     QByteArray r;
     QString morceau;
     bool guillemets = false, hexa = false;

@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QMenu>
 
+#include <algorithm>
+
 namespace {
 struct Preset
 {
@@ -26,6 +28,8 @@ struct EntreePosition
 constexpr EntreePosition dispositions[] = {
     {"Étirer", 3}, {"Mosaïque", 2}, {"Centrer", 1}, {"Ajuster", 4}, {"Remplissage", 5},
 };
+
+constexpr int entreesParMenu = 1000;
 
 QAction *nouvelleAction(const QString &texte, QMenu *parent, QActionGroup *groupe, QMenu *sousMenu)
 {
@@ -46,6 +50,22 @@ void Papirol2::cocherIntervalle(QActionGroup *groupe, int secondes)
             coche = a;
     }
     coche->setChecked(true);
+}
+
+void Papirol2::ajouterEntreesEmplacements(QMenu *sousMenu, int debut, int fin)
+{
+    auto *groupe = new QActionGroup(sousMenu);
+    groupe->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
+    for (int r = debut; r < fin; ++r) {
+        QString texte = emplacements->filtreEmplacement(r) + QStringLiteral(" dans ")
+            + emplacements->cheminEmplacement(r);
+        // An "&" in a folder name is text, not a keyboard accelerator.
+        texte.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction *a = nouvelleAction(texte, sousMenu, groupe, sousMenu);
+        a->setChecked(emplacements->estSelectionne(r));
+        a->setProperty("index", r);
+    }
+    connect(groupe, &QActionGroup::triggered, this, &Papirol2::on_changerEmplacement);
 }
 
 // Rebuilt whole; every check mark is read back from where the choice is stored.
@@ -98,18 +118,22 @@ void Papirol2::construireMenu()
     }
     connect(groupePosition, &QActionGroup::triggered, this, &Papirol2::on_changerStyle);
 
-    auto *groupeEmplacements = new QActionGroup(menuEmplacements);
-    groupeEmplacements->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
-    for (int r = 0; r < emplacements->rowCount(); ++r) {
-        QString texte = emplacements->filtreEmplacement(r) + QStringLiteral(" dans ")
-            + emplacements->cheminEmplacement(r);
-        // An "&" in a folder name is text, not a keyboard accelerator.
-        texte.replace(QLatin1Char('&'), QStringLiteral("&&"));
-        QAction *a = nouvelleAction(texte, menu, groupeEmplacements, menuEmplacements);
-        a->setChecked(emplacements->estSelectionne(r));
-        a->setProperty("index", r);
+    // A menu and a group look each entry added up among those they hold: past entreesParMenu locations, the
+    // entries go by that many into submenus, each filled when first opened, or the build would take the
+    // square of their number.
+    const int lignes = emplacements->rowCount();
+    if (lignes <= entreesParMenu) {
+        ajouterEntreesEmplacements(menuEmplacements, 0, lignes);
+    } else {
+        for (int debut = 0; debut < lignes; debut += entreesParMenu) {
+            const int fin = std::min(debut + entreesParMenu, lignes);
+            QMenu *tranche = menuEmplacements->addMenu(QStringLiteral("%1 – %2").arg(debut + 1).arg(fin));
+            connect(tranche, &QMenu::aboutToShow, this, [this, tranche, debut, fin]() {
+                if (tranche->isEmpty())
+                    ajouterEntreesEmplacements(tranche, debut, fin);
+            });
+        }
     }
-    connect(groupeEmplacements, &QActionGroup::triggered, this, &Papirol2::on_changerEmplacement);
 
     menuEmplacements->addSeparator();
     auto *modifier = new QAction(QStringLiteral("Modifier la liste"), menuEmplacements);

@@ -44,6 +44,8 @@ private slots:
 private:
     void construireMenu();
     void creerIcone();
+    /** The "Emplacements" entries of rows debut to fin - 1, added to sousMenu. */
+    void ajouterEntreesEmplacements(QMenu *sousMenu, int debut, int fin);
     /** Checks the interval entry of that many seconds: its preset, else "Personnalisé". */
     static void cocherIntervalle(QActionGroup *groupe, int secondes);
 

@@ -1,5 +1,6 @@
 #include "rendu.h"
 #include "entetejpeg.h"
+#include "lignespng.h"
 
 #include "desktop/bureau.h"
 #include "desktop/nomsfichiers.h"
@@ -29,6 +30,15 @@ constexpr qint64 pixelsMax = qint64(100) << 20;
 // The most a decoding may cost: the largest picture at 8 bytes a pixel (16-bit channels, or the coefficient
 // buffers of a progressive CMYK JPEG), and what is decoded for the screen beside it.
 constexpr qint64 octetsMax = pixelsMax * 8 + (qint64(256) << 20);
+
+// What decoding a picture of that size may hold: a quarter more than the whole picture at 4 bytes a pixel,
+// so that no picture costs much more than showing it whole would. Below the floor, the process's own memory
+// outweighs the picture's.
+qint64 budget(QSize taille)
+{
+    constexpr qint64 plancher = qint64(128) << 20;
+    return std::min(octetsMax, std::max(plancher, qint64(taille.width()) * taille.height() * 5));
+}
 
 // Repeats the tile already drawn at the top-left corner over the whole picture.
 void repeter(QImage *ecran, QSize tuile)
@@ -94,23 +104,6 @@ qint64 octetsPixels(qint64 pixels, QImage::Format format)
 qint64 aire(QSize taille)
 {
     return qint64(taille.width()) * taille.height();
-}
-
-// The part of a whole decoded picture that the plan shows, scaled: read in place rather than copied, since
-// the picture may weigh hundreds of megabytes.
-QImage reduireSurPlace(QImage entiere, const PlanDecodage &plan)
-{
-    if (plan.source == entiere.rect())
-        return reduire(entiere, plan);
-    if (entiere.depth() < 32)
-        entiere = entiere.convertToFormat(entiere.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                                    : QImage::Format_RGB32);
-    const QImage vue(entiere.constScanLine(plan.source.top())
-                         + qsizetype(plan.source.left()) * entiere.depth() / 8,
-                     plan.source.width(), plan.source.height(), entiere.bytesPerLine(), entiere.format());
-    return vue.size() == plan.sortie
-        ? vue.copy()
-        : vue.scaled(plan.sortie, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 // JPEG scales by eighths while decoding; worth it unless the scaled picture is much larger than the screen.
@@ -208,7 +201,16 @@ QImage rendre(const QString &chemin, Disposition disposition, QSize ecran)
         qCWarning(lcBureau) << "nothing of" << chemin << "would show";
         return {};
     }
+    if (lecteur.format() == "png" && lecteur.transformation() == QImageIOHandler::TransformationNone) {
+        const QImage partie
+            = fichier.seek(0) ? decoderPngParLignes(&fichier, plan, budget(taille)) : QImage();
+        if (partie.isNull())
+            qCWarning(lcBureau) << "cannot decode" << chemin;
+        return composer(partie, plan, ecran);
+    }
     const qint64 cout = coutDecodage(lecteur, plan, taille, jpeg.octetsCoefficients, ecran);
+    // Other pictures keep the bombs' limit: a large progressive JPEG or a photo stored sideways would meet
+    // the budget only by being refused, and showing a user's photo is worth the passing memory.
     if (cout > octetsMax) {
         qCWarning(lcBureau) << "decoding" << chemin << taille << "would take" << (cout >> 20) << "MiB";
         return {};
@@ -268,6 +270,23 @@ void RenduEcrans::oublier()
 {
     parTaille.clear();
     cheminImage.clear();
+}
+
+// The part of a whole decoded picture that the plan shows, scaled: read in place rather than copied, since
+// the picture may weigh hundreds of megabytes.
+QImage reduireSurPlace(QImage entiere, const PlanDecodage &plan)
+{
+    if (plan.source == entiere.rect())
+        return reduire(entiere, plan);
+    if (entiere.depth() < 32)
+        entiere = entiere.convertToFormat(entiere.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                                    : QImage::Format_RGB32);
+    const QImage vue(entiere.constScanLine(plan.source.top())
+                         + qsizetype(plan.source.left()) * entiere.depth() / 8,
+                     plan.source.width(), plan.source.height(), entiere.bytesPerLine(), entiere.format());
+    return vue.size() == plan.sortie
+        ? vue.copy()
+        : vue.scaled(plan.sortie, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 QImage reduire(const QImage &image, const PlanDecodage &plan)

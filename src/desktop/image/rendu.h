@@ -47,6 +47,9 @@ private:
     ImagesParTaille parTaille;
 };
 
+/** The part of a whole decoded picture that the plan shows, scaled, read in place rather than copied. */
+QImage reduireSurPlace(QImage entiere, const PlanDecodage &plan);
+
 /** Brings a whole decoded picture down to what the plan asks of a decoder. */
 QImage reduire(const QImage &image, const PlanDecodage &plan);
 
