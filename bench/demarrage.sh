@@ -1,7 +1,8 @@
 #!/bin/bash
 # Start-up cost on a private Xvfb with a tray host: time from launch to the tray icon shown, and peak
-# resident memory (VmHWM) once settled, for papirol2 with 10,000 and 100,000 candidate files beside a
-# Qt 6 program that only shows a tray icon. Medians of several runs; nothing is asserted.
+# resident memory (VmHWM) once settled, for papirol2 with 10,000 and 100,000 candidate files, and with 10,000
+# on a session bus that never answers, beside a Qt 6 program that only shows a tray icon. Medians of several
+# runs; nothing is asserted.
 # Usage: bench/demarrage.sh <build dir> [runs]   (needs the papirol2 and plateauminimal targets)
 set -u
 ici=$(cd "$(dirname "$0")" && pwd)
@@ -84,17 +85,26 @@ mkdir -m 700 "$XDG_RUNTIME_DIR"
 mkdir "$travail/minimal"
 candidats f10k 10000
 candidats f100k 100000
+# A session bus that takes connections and never answers, as a wedged daemon does.
+python3 -c 'import socket, sys, time
+s = socket.socket(socket.AF_UNIX); s.bind(sys.argv[1]); s.listen(64); time.sleep(1e6)' "$travail/bus-muet" &
+muet=$!
+trap 'kill $muet 2>/dev/null; nettoyer' EXIT
+printf '#!/bin/sh\nDBUS_SESSION_BUS_ADDRESS=unix:path=%s exec %s\n' "$travail/bus-muet" \
+    "$construction/src/app/papirol2" >"$travail/papirol2-bus-muet"
+chmod +x "$travail/papirol2-bus-muet"
 
-labels=("Qt 6 tray icon only" "papirol2, 10,000 files" "papirol2, 100,000 files")
-classes=(plateauminimal papirol2 papirol2)
-dossiers=("$travail/minimal" "$travail/f10k" "$travail/f100k")
-programmes=("$construction/bench/plateauminimal" "$construction/src/app/papirol2" "$construction/src/app/papirol2")
-temps=("" "" "")
-pics=("" "" "")
+labels=("Qt 6 tray icon only" "papirol2, 10,000 files" "papirol2, 100,000 files" "papirol2, 10k, bus mute")
+classes=(plateauminimal papirol2 papirol2 papirol2)
+dossiers=("$travail/minimal" "$travail/f10k" "$travail/f100k" "$travail/f10k")
+programmes=("$construction/bench/plateauminimal" "$construction/src/app/papirol2" "$construction/src/app/papirol2"
+    "$travail/papirol2-bus-muet")
+temps=("" "" "" "")
+pics=("" "" "" "")
 # Rounds take the programs in turn, so that a busy moment of the machine weighs on all of them alike;
 # round 0 only warms the file cache.
 for tour in $(seq 0 "$tours"); do
-    for i in 0 1 2; do
+    for i in 0 1 2 3; do
         mesurer "${classes[$i]}" "${dossiers[$i]}" "${programmes[$i]}" || exit 1
         if [ "$tour" -gt 0 ]; then
             temps[i]+="$temps_ms "
@@ -105,7 +115,7 @@ done
 
 echo "Start to tray icon shown, and peak resident memory once settled (median of $tours runs; Xvfb + trayer)"
 printf '%-26s %10s %10s   %s\n' "program" "start ms" "VmHWM MiB" "runs: ms / KiB"
-for i in 0 1 2; do
+for i in 0 1 2 3; do
     # Word splitting wanted: one value per run.
     # shellcheck disable=SC2086
     printf '%-26s %10s %10s   %s/ %s\n' "${labels[$i]}" "$(mediane ${temps[$i]})" \
