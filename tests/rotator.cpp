@@ -206,7 +206,7 @@ private slots:
         // On Linux the path reaches the desktop as listed: a backslash is part of a name.
         for (int i = 0; i < obtenus.size(); ++i)
             QVERIFY(tirer());
-        for (const QString &applique : qAsConst(enregistreur->appliques))
+        for (const QString &applique : std::as_const(enregistreur->appliques))
             QVERIFY2(QFile::exists(applique), qPrintable(applique));
     }
 
@@ -351,7 +351,9 @@ private slots:
         const auto demonter = qScopeGuard([&] {
             fuse.kill();
             fuse.waitForFinished(5000);
-            QProcess::execute(QStringLiteral("fusermount"), {QStringLiteral("-uz"), montage});
+            // Where fuse3 stands alone, its tool may go by its own name only.
+            if (QProcess::execute(QStringLiteral("fusermount"), {QStringLiteral("-uz"), montage}) == -2)
+                QProcess::execute(QStringLiteral("fusermount3"), {QStringLiteral("-uz"), montage});
         });
         const auto monte = [&] {
             QFile table(QStringLiteral("/proc/self/mounts"));
