@@ -123,8 +123,9 @@ bench-windows: windows
 
 # The Debian package, built apart in $(BUILD_DEB) as Debian builds its own: Debian's hardening flags, installed
 # under /usr, with the screenshot of the tray menu that the AppStream metadata shows. `make test-deb` checks it
-# with lintian, appstreamcli and desktop-file-validate, then installs, runs and removes it in a fresh Debian 12
-# root (mmdebstrap; the bare root and the downloads are kept in $(BUILD_DEB)/racine between runs).
+# with lintian, appstreamcli and desktop-file-validate, then installs, runs and removes it in a fresh root of
+# this machine's release (mmdebstrap; the bare root and the downloads are kept in $(BUILD_DEB)/racine between
+# runs). `make trixie-test-deb` does the same in Debian 13.
 BUILD_DEB ?= build-deb
 PAQUETS_DEB := dpkg-dev file xvfb xauth x11-utils xdotool trayer imagemagick
 PAQUETS_TEST_DEB := lintian appstream desktop-file-utils mmdebstrap
@@ -151,3 +152,13 @@ test-deb: deb
 	appstreamcli validate --no-net $(BUILD_DEB)/packaging/*.metainfo.xml
 	desktop-file-validate src/app/papirol2.desktop
 	$(SUDO) tests/avec-xvfb.sh --trayer packaging/essayer-paquet.sh $(BUILD_DEB)/papirol2_*.deb $(BUILD_DEB)/racine
+
+# Debian 13 beside this machine's release: `make trixie-test` runs `make test` in a copy of the clone inside a
+# Debian 13 root (tests/dans-racine.sh), which the project's Makefile fills with that release's packages; the
+# root is kept in $(RACINE_TRIXIE) between runs and made again when missing. The same for test-deb and
+# test-bureaux.
+RACINE_TRIXIE ?= /var/cache/papirol2/trixie
+
+.PHONY: trixie-test trixie-test-deb trixie-test-bureaux
+trixie-test trixie-test-deb trixie-test-bureaux:
+	$(SUDO) tests/dans-racine.sh $(RACINE_TRIXIE) make $(@:trixie-%=%)
