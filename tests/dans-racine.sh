@@ -20,25 +20,34 @@ suite=${PAPIROL2_SUITE:-trixie}
 clone=$(realpath "$(dirname "$0")/..")
 etape() { echo "== dans-racine $(date +%T) $*"; }
 
+mkdir -p "$(dirname "$racine")"
+# One run makes the root; another that wants it meanwhile waits.
+exec 9>"$racine.verrou"
+flock 9
 if [ ! -x "$racine/usr/bin/make" ]; then
-    command -v mmdebstrap >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq mmdebstrap
-    [ -e /usr/share/keyrings/debian-archive-keyring.gpg ] \
-        || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debian-archive-keyring
+    manquants=()
+    command -v mmdebstrap >/dev/null || manquants+=(mmdebstrap)
+    [ -e /usr/share/keyrings/debian-archive-keyring.gpg ] || manquants+=(debian-archive-keyring)
+    if [ ${#manquants[@]} -gt 0 ]; then
+        apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${manquants[@]}"
+    fi
     # This machine's Debian mirror when it has one, so the root comes from the same archive.
     miroir=$(awk '/^URIs:/ && /debian\/?$/ {print $2; exit}' /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
     miroir=${miroir:-http://deb.debian.org/debian}
     debut=$SECONDS
     etape "making $racine: mmdebstrap $suite from $miroir"
     rm -rf "$racine.part"
-    mkdir -p "$(dirname "$racine")"
     # A root made again when missing needs no fsync from dpkg, there or in the installs that follow.
-    mmdebstrap --variant=minbase --include=make --dpkgopt=force-unsafe-io \
-        --aptopt='DPkg::Lock::Timeout "600"' "$suite" "$racine.part" "$miroir" >"$racine.log" 2>&1 \
-        || { tail -n 20 "$racine.log"; echo "dans-racine: mmdebstrap failed" >&2; exit 1; }
+    mmdebstrap --variant=minbase --include=make --dpkgopt=force-unsafe-io "$suite" "$racine.part" "$miroir" \
+        >"$racine.log" 2>&1 || { tail -n 20 "$racine.log"; echo "dans-racine: mmdebstrap failed" >&2; exit 1; }
+    # Nor the packages once installed; and two runs in it at once take turns at dpkg.
+    printf 'APT::Keep-Downloaded-Packages "false";\nDPkg::Lock::Timeout "600";\n' \
+        >"$racine.part/etc/apt/apt.conf.d/80dans-racine"
     rm -rf "$racine"
     mv "$racine.part" "$racine"
     etape "root made in $((SECONDS - debut)) s, $(du -sh "$racine" | cut -f1)"
 fi
+exec 9>&-
 
 montages=()
 demonter() {
