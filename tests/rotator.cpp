@@ -206,7 +206,7 @@ private slots:
         // On Linux the path reaches the desktop as listed: a backslash is part of a name.
         for (int i = 0; i < obtenus.size(); ++i)
             QVERIFY(tirer());
-        for (const QString &applique : std::as_const(enregistreur->appliques))
+        for (const QString &applique : qAsConst(enregistreur->appliques))
             QVERIFY2(QFile::exists(applique), qPrintable(applique));
     }
 
