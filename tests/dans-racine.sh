@@ -62,6 +62,8 @@ monter() {
     mount "$@"
     montages+=("${*: -1}")
 }
+# The root a mount of its own, so that a namespace made in it (unshare --propagation) finds / a mount point.
+monter --bind "$racine" "$racine"
 monter -t proc proc "$racine/proc"
 monter --bind /sys "$racine/sys"
 monter --bind /dev "$racine/dev"
