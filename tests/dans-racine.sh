@@ -2,8 +2,7 @@
 # dans-racine.sh ROOT COMMAND…: runs COMMAND, as root, in a copy of this clone inside the Debian root ROOT
 # (PAPIROL2_SUITE, trixie unless told), making the root with mmdebstrap when it is missing. The root only
 # holds apt and make: the project's own Makefile installs the rest there, as on a fresh machine, and what it
-# installs stays for the next run. The copy lives on the root's /tmp, a tmpfs of this run, and is gone with
-# it. The root's mounts and every process left in it end with the command, however it ends. Needs root.
+# installs stays for the next run. The copy lives on a tmpfs of this run, and is gone with it. The root's mounts and every process left in it end with the command, however it ends. Needs root.
 set -euo pipefail
 if [ $# -lt 2 ]; then
     echo "usage: $0 ROOT COMMAND…" >&2
@@ -74,8 +73,10 @@ monter -t tmpfs -o mode=1777 tmp "$racine/tmp"
 monter -t tmpfs -o mode=755 run "$racine/run"
 cp -L /etc/resolv.conf "$racine/etc/resolv.conf"
 
-copie=/tmp/papirol2
+# Not under /tmp, which the real-desktop suite covers with a tmpfs of its own.
+copie=/var/tmp/papirol2
 mkdir -p "$racine$copie"
+monter -t tmpfs -o mode=755 copie "$racine$copie"
 # The files of the clone as they are now, committed or not, without build folders or what git ignores.
 if git -C "$clone" -c safe.directory="*" rev-parse --git-dir >/dev/null 2>&1; then
     (cd "$clone" && git -c safe.directory="*" ls-files -z --cached --others --exclude-standard \
