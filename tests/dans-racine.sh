@@ -2,7 +2,8 @@
 # dans-racine.sh ROOT COMMAND…: runs COMMAND, as root, in a copy of this clone inside the Debian root ROOT
 # (PAPIROL2_SUITE, trixie unless told), making the root with mmdebstrap when it is missing. The root only
 # holds apt and make: the project's own Makefile installs the rest there, as on a fresh machine, and what it
-# installs stays for the next run. The copy lives on a tmpfs of this run, and is gone with it. The root's mounts and every process left in it end with the command, however it ends. Needs root.
+# installs stays for the next run. The copy lives on a tmpfs of this run, and is gone with it. The root's
+# mounts and every process left in it end with the command, however it ends. Needs root.
 set -euo pipefail
 if [ $# -lt 2 ]; then
     echo "usage: $0 ROOT COMMAND…" >&2
