@@ -7,7 +7,10 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 PAQUETS_CONSTRUCTION := build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools \
 	qt6-translations-l10n libxcb1-dev libxcb-randr0-dev libxcb-xinerama0-dev libgl-dev libglib2.0-dev libpng-dev
-PAQUETS_TESTS := xvfb xauth x11-utils x11-xserver-utils xserver-xephyr xdotool trayer imagemagick fuse libfuse2 python3-fusepy \
+# Debian 13 and Ubuntu 24.04 renamed libfuse2 (64-bit time) and left fusermount to fuse3: asked of apt, once the
+# build's install has fetched its lists, rather than of a list of releases.
+PAQUETS_FUSE = $(if $(shell apt-cache show libfuse2t64 >/dev/null 2>&1 && echo t64),fuse3 libfuse2t64,fuse libfuse2)
+PAQUETS_TESTS = xvfb xauth x11-utils x11-xserver-utils xserver-xephyr xdotool trayer imagemagick $(PAQUETS_FUSE) python3-fusepy \
 	libnss-wrapper desktop-file-utils dunst libglib2.0-bin gsettings-desktop-schemas cinnamon-desktop-data mate-desktop-common xfconf libxfconf-0-3 dbus sway swaybg grim phoc python3-gi gir1.2-glib-2.0
 PAQUETS_BENCH := hyperfine feh xwallpaper strace
 
@@ -129,8 +132,9 @@ bench-windows: windows
 
 # The Debian package, built apart in $(BUILD_DEB) as Debian builds its own: Debian's hardening flags, installed
 # under /usr, with the screenshot of the tray menu that the AppStream metadata shows. `make test-deb` checks it
-# with lintian, appstreamcli and desktop-file-validate, then installs, runs and removes it in a fresh Debian 12
-# root (mmdebstrap; the bare root and the downloads are kept in $(BUILD_DEB)/racine between runs).
+# with lintian, appstreamcli and desktop-file-validate, then installs, runs and removes it in a fresh root of
+# this machine's release (mmdebstrap; the bare root and the downloads are kept in $(BUILD_DEB)/racine between
+# runs). `make trixie-test-deb` does the same in Debian 13.
 BUILD_DEB ?= build-deb
 PAQUETS_DEB := dpkg-dev file xvfb xauth x11-utils xdotool trayer imagemagick
 PAQUETS_TEST_DEB := lintian appstream desktop-file-utils mmdebstrap
@@ -157,3 +161,15 @@ test-deb: deb
 	appstreamcli validate --no-net $(BUILD_DEB)/packaging/*.metainfo.xml
 	desktop-file-validate src/app/papirol2.desktop
 	$(SUDO) tests/avec-xvfb.sh --trayer packaging/essayer-paquet.sh $(BUILD_DEB)/papirol2_*.deb $(BUILD_DEB)/racine
+
+# Debian 13 beside this machine's release: `make trixie-test` runs `make test` in a copy of the clone inside a
+# Debian 13 root (tests/dans-racine.sh), which the project's Makefile fills with that release's packages; the
+# root is kept in $(RACINE_TRIXIE) between runs and made again when missing. The same for test-deb and
+# test-bureaux; `make trixie` runs the three in one copy, as CI does.
+RACINE_TRIXIE ?= /var/cache/papirol2/trixie
+
+.PHONY: trixie trixie-test trixie-test-deb trixie-test-bureaux
+trixie-test trixie-test-deb trixie-test-bureaux:
+	$(SUDO) tests/dans-racine.sh $(RACINE_TRIXIE) make $(@:trixie-%=%)
+trixie:
+	$(SUDO) tests/dans-racine.sh $(RACINE_TRIXIE) .ci/etapes test test-bureaux test-deb

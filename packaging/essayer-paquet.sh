@@ -1,5 +1,6 @@
 #!/bin/bash
-# essayer-paquet.sh <papirol2_*.deb> <cache folder>: installs the package with apt in a fresh Debian 12 root,
+# essayer-paquet.sh <papirol2_*.deb> <cache folder>: installs the package with apt in a fresh root of this
+# machine's Debian release (a package built on Debian 12 in a Debian 12 root, one built on 13 in a 13 root),
 # starts it there on this machine's X server with a tray host (run under tests/avec-xvfb.sh --trayer),
 # checks that it changes the wallpaper, then removes and purges it and checks that nothing is left behind.
 # The cache folder keeps the bare root and the downloaded packages between runs. Needs root.
@@ -18,9 +19,13 @@ echec() {
 }
 etape() { echo "== $(date +%T) $*"; }
 
-# The mirror this machine's apt uses, so the root is made from the same archive.
-miroir=$(awk '/^URIs:/ {u=$2} /^Suites:/ && / bookworm( |$)/ {print u; exit}' /etc/apt/sources.list.d/*.sources \
-    2>/dev/null || true)
+suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+# The mirror this machine's apt uses for its release, in either form of sources, so the root is made from the
+# same archive.
+miroir=$(awk -v s="$suite" '/^URIs:/ {u=$2} /^Suites:/ && $0 ~ " " s "( |$)" {print u; exit}' \
+    /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
+[ -n "$miroir" ] || miroir=$(sed 's/\[[^]]*\] *//' /etc/apt/sources.list 2>/dev/null \
+    | awk -v s="$suite" '$1 == "deb" && $3 == s {print $2; exit}' || true)
 miroir=${miroir:-http://deb.debian.org/debian}
 
 racine=$(mktemp -d)
@@ -43,17 +48,22 @@ monter() {
     montages+=("${*: -1}")
 }
 chmod 755 "$racine"
-if [ ! -s "$cache/racine.tar" ]; then
+nue="$cache/$suite.tar"
+if [ ! -s "$nue" ]; then
     # mmdebstrap rather than debootstrap: the same minbase root, two to three times faster.
-    etape "mmdebstrap bookworm from $miroir"
-    mmdebstrap --variant=minbase --format=tar --dpkgopt=force-unsafe-io bookworm "$cache/racine.tar.part" "$miroir" \
+    etape "mmdebstrap $suite from $miroir"
+    mmdebstrap --variant=minbase --format=tar --dpkgopt=force-unsafe-io "$suite" "$nue.part" "$miroir" \
         >"$cache/mmdebstrap.log" 2>&1 || { tail -n 20 "$cache/mmdebstrap.log"; echec "mmdebstrap failed"; }
-    mv "$cache/racine.tar.part" "$cache/racine.tar"
+    mv "$nue.part" "$nue"
 fi
-etape "bare root from $cache/racine.tar"
-tar --numeric-owner -xpf "$cache/racine.tar" -C "$racine"
-cp /etc/apt/sources.list.d/*.sources "$racine/etc/apt/sources.list.d/"
-rm -f "$racine/etc/apt/sources.list"
+etape "bare root from $nue"
+tar --numeric-owner -xpf "$nue" -C "$racine"
+# This machine's sources, updates and security included, in whichever form it keeps them.
+if compgen -G '/etc/apt/sources.list.d/*.sources' >/dev/null || [ -s /etc/apt/sources.list ]; then
+    rm -f "$racine/etc/apt/sources.list"
+    cp /etc/apt/sources.list.d/*.sources "$racine/etc/apt/sources.list.d/" 2>/dev/null || true
+    [ ! -s /etc/apt/sources.list ] || cp /etc/apt/sources.list "$racine/etc/apt/"
+fi
 monter -t proc proc "$racine/proc"
 monter --bind "$cache/archives" "$racine/var/cache/apt/archives"
 mkdir -p "$racine/tmp/.X11-unix"

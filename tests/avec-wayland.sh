@@ -25,7 +25,7 @@ if [ "$compositeur" = sway-nu ]; then
     printf 'swaybg_command -\noutput * mode 640x480\n' >"$racine/sway.conf"
     compositeur=sway
 else
-    printf 'output * bg #203040 solid_color\noutput * mode 640x480\n' >"$racine/sway.conf"
+    printf 'set $fond #203040\noutput * {\n    bg $fond solid_color\n    mode 640x480\n}\n' >"$racine/sway.conf"
 fi
 printf '[output:HEADLESS-1]\nmode = 640x480\n' >"$racine/phoc.ini"
 serveur="" socket=""

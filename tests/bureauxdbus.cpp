@@ -93,6 +93,8 @@ class TestBureauxDBus final : public QObject
             const QImage dessin(recu.value(0));
             QString pourquoi
                 = recu.value(1) == QLatin1String("stretch") ? QString() : recu.join(QLatin1Char(' '));
+            if (QFileInfo(recu.value(0)).size() * 10 > dessin.sizeInBytes())
+                pourquoi = recu.value(0) + QStringLiteral(" is hardly compressed");
             for (const QScreen *ecran : QGuiApplication::screens()) {
                 QString juge;
                 if (pourquoi.isEmpty()

@@ -33,6 +33,6 @@ QImage captureWayland()
 {
     QProcess grim;
     grim.start(QStringLiteral("grim"), {QStringLiteral("-t"), QStringLiteral("png"), QStringLiteral("-")});
-    grim.waitForFinished(30000);
+    grim.waitForFinished(5000);
     return QImage::fromData(grim.readAllStandardOutput(), "PNG");
 }

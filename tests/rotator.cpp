@@ -363,7 +363,9 @@ private slots:
         const auto demonter = qScopeGuard([&] {
             fuse.kill();
             fuse.waitForFinished(5000);
-            QProcess::execute(QStringLiteral("fusermount"), {QStringLiteral("-uz"), montage});
+            // Where fuse3 stands alone, its tool may go by its own name only.
+            if (QProcess::execute(QStringLiteral("fusermount"), {QStringLiteral("-uz"), montage}) == -2)
+                QProcess::execute(QStringLiteral("fusermount3"), {QStringLiteral("-uz"), montage});
         });
         const auto monte = [&] {
             QFile table(QStringLiteral("/proc/self/mounts"));

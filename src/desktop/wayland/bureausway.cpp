@@ -1,4 +1,5 @@
 #include "bureausway.h"
+#include "couleursway.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -21,6 +22,7 @@ namespace {
 const char magie[] = "i3-ipc";
 constexpr int tailleEntete = 6 + 2 * sizeof(qint32);
 constexpr qint32 runCommand = 0;
+constexpr qint32 getConfig = 9;
 constexpr int delaiMs = 5000;
 
 // sway hands the path to wordexp(), which runs $(...) and expands $VAR, globs and quotes: every byte
@@ -44,12 +46,12 @@ QByteArray echapperPourWordexp(const QByteArray &octets)
     return sortie;
 }
 
-QByteArray message(const QByteArray &charge)
+QByteArray message(qint32 type, const QByteArray &charge)
 {
     QByteArray m(magie, 6);
     const qint32 longueur = charge.size();
     m.append(reinterpret_cast<const char *>(&longueur), sizeof longueur);
-    m.append(reinterpret_cast<const char *>(&runCommand), sizeof runCommand);
+    m.append(reinterpret_cast<const char *>(&type), sizeof type);
     return m + charge;
 }
 
@@ -67,7 +69,8 @@ bool reussie(const QByteArray &json)
     return ok;
 }
 
-// The command that shows the picture in that layout; empty when sway's parser cannot carry the path.
+// The command that shows the picture in that layout, less the colour around it; empty when sway's parser
+// cannot carry the path.
 QByteArray commande(const QString &chemin, const QString &mode)
 {
     // sway turns every line of a message into a command of its own: no quoting can carry a newline.
@@ -115,11 +118,14 @@ void BureauSway::envoyer(const QString &chemin, Disposition disposition, bool si
             this->signaler(chemin, Resultat::Injoignable);
         return;
     }
-    const Envoi envoi {message(texte), chemin, signaler};
+    // Only these leave part of the screen uncovered: a colour sent with the others would replace a picture
+    // gone meanwhile, where sway otherwise keeps the one it shows.
+    const bool entouree = disposition == Disposition::Centre || disposition == Disposition::Ajuste;
+    const Envoi envoi {texte, chemin, signaler, entouree};
     if (enVol) {
         // The picture waiting is replaced: what it was to report, the newer one reports if it is the same.
         const bool aSignaler = signaler || (suivante && suivante->signaler && suivante->chemin == chemin);
-        suivante = Envoi {envoi.message, chemin, aSignaler};
+        suivante = Envoi {envoi.commande, chemin, aSignaler, entouree};
         return;
     }
     attente.commencer();
@@ -135,10 +141,19 @@ void BureauSway::lancer(const Envoi &envoi)
         int fd = -1;
         QByteArray aEcrire;
         QByteArray recu;
+        // Sent once the configuration is read, with its colour.
+        QByteArray commande;
         bool termine = false;
     };
     auto echange = std::make_shared<Echange>();
-    echange->aEcrire = envoi.message;
+    // sway 1.10 paints black around a centred or fitted picture sent with no colour, whatever its
+    // configuration named: the colour is read there and sent along, as earlier sway kept it.
+    if (envoi.entouree) {
+        echange->aEcrire = message(getConfig, {});
+        echange->commande = envoi.commande;
+    } else {
+        echange->aEcrire = message(runCommand, envoi.commande);
+    }
     auto *porteur = new QObject(&attente);
     // An empty problem means sway answered; whether it did what was asked is in accepte.
     const auto finir = [this, echange, porteur, envoi](const QString &probleme, bool accepte = false) {
@@ -196,7 +211,7 @@ void BureauSway::lancer(const Envoi &envoi)
         if (echange->aEcrire.isEmpty())
             ecriture->setEnabled(false);
     });
-    QObject::connect(lecture, &QSocketNotifier::activated, porteur, [echange, finir, erreur] {
+    QObject::connect(lecture, &QSocketNotifier::activated, porteur, [echange, ecriture, finir, erreur] {
         char morceau[4096];
         const ssize_t n = ::recv(echange->fd, morceau, sizeof morceau, 0);
         if (n < 0)
@@ -213,7 +228,13 @@ void BureauSway::lancer(const Envoi &envoi)
             return finir(QStringLiteral("unexpected reply"));
         if (recu.size() < tailleEntete + longueur)
             return;
-        finir(QString(), reussie(recu.mid(tailleEntete, longueur)));
+        const QByteArray reponse = recu.mid(tailleEntete, longueur);
+        recu.remove(0, tailleEntete + longueur);
+        if (echange->commande.isEmpty())
+            return finir(QString(), reussie(reponse));
+        echange->aEcrire = message(runCommand, echange->commande + ' ' + lireCouleurSway(reponse));
+        echange->commande.clear();
+        ecriture->setEnabled(true);
     });
     QObject::connect(delai, &QTimer::timeout, porteur,
                      [finir] { finir(QStringLiteral("no reply in time")); });

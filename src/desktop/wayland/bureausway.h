@@ -23,9 +23,11 @@ public:
 private:
     struct Envoi
     {
-        QByteArray message;
+        QByteArray commande;
         QString chemin;
         bool signaler = false;
+        // The colour sway's configuration names is sent along.
+        bool entouree = false;
     };
     void envoyer(const QString &chemin, Disposition disposition, bool signaler) override;
     void lancer(const Envoi &envoi);
