@@ -1,6 +1,7 @@
 #include "rotation/rotator.h"
 #include "commun.h"
 #include "desktop/nomsfichiers.h"
+#include "desktop/ouvrier.h"
 #include "locations/listeemplacements.h"
 #include "settings/configuration.h"
 
@@ -13,12 +14,14 @@
 #include <QSet>
 #include <QStandardPaths>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -348,6 +351,30 @@ private slots:
     }
 
     // A share whose listing takes seconds: the event loop keeps answering, the pictures come after.
+    // Lanes share a few threads: one stuck in the kernel must not hold up a lane asked for right after it,
+    // even when a thread was free a moment before (it counts as free until it wakes).
+    void uneVoieBloqueeNeRetientPasLesAutres()
+    {
+        // Shared with the stuck jobs, which outlive this function by up to 10 ms.
+        const auto libere = std::make_shared<std::atomic_bool>(false);
+        const auto liberer = qScopeGuard([&] { *libere = true; });
+        for (int essai = 0; essai < 20; ++essai) {
+            Ouvrier echauffement(this);
+            echauffement.planifier([] { return 0; }, [](int) {});
+            QVERIFY(echauffement.attendre(5000));
+            Ouvrier bloquee(this), autre(this);
+            bloquee.planifier(
+                [libere] {
+                    while (!*libere)
+                        QThread::msleep(10);
+                    return 0;
+                },
+                [](int) {});
+            autre.planifier([] { return 0; }, [](int) {});
+            QVERIFY2(autre.attendre(2000), qPrintable(QString::number(essai)));
+        }
+    }
+
     void unPartageLent()
     {
         // A FUSE mirror of source at montage whose listings, and openings of a file, take the seconds in

@@ -43,7 +43,8 @@ public:
     {
         std::lock_guard garde(verrou);
         file.push_back(std::move(tour));
-        if (libres > 0)
+        // A thread woken but not yet running still counts as free: compare with what waits, not with zero.
+        if (qsizetype(file.size()) <= libres)
             reveil.notify_one();
         else if (fils < filsOrdinaires)
             creerFil();
@@ -97,7 +98,7 @@ private:
                 surveillant = false;
                 return;
             }
-            if (tours == vus && libres == 0)
+            if (tours == vus && qsizetype(file.size()) > libres)
                 creerFil();
             vus = tours;
         }
