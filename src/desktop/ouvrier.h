@@ -7,7 +7,8 @@
 class QObject;
 
 /**
- * The one way work leaves the GUI thread. A lane: its jobs run one at a time on a thread that nothing joins;
+ * The one way work leaves the GUI thread. A lane: its jobs run one at a time on a thread that nothing joins,
+ * one of a few that every lane shares (more are made only while some are stuck);
  * a job asked for while another runs waits its turn, replacing any job that was waiting (a newer listing or
  * picture makes the older one worthless); a job's result comes back on the owner's thread by queued call,
  * unless the lane is gone by then. A job stuck in the kernel on a dead share therefore holds up nothing: not
