@@ -279,10 +279,11 @@ void Rotator::verifier(int essai)
     controle->planifier(
         [chemin = tire.chemin, decodable = bureau().exigeDecodable(), bruts = bureau().accepteNomsBruts()] {
             const QString natif = QDir::toNativeSeparators(chemin);
+            const bool nomPris = bruts || nomEnTexte(natif);
             Verification v;
             v.present = fichierLisible(natif);
-            v.accepte = v.present && (bruts || nomEnTexte(natif)) && (!decodable || imageDecodable(natif));
-            if (v.present && !bruts && !nomEnTexte(natif))
+            v.accepte = v.present && nomPris && (!decodable || imageDecodable(natif));
+            if (v.present && !nomPris)
                 qCInfo(lcRotation) << "this desktop takes file names as text; not UTF-8:" << natif;
             return v;
         },
