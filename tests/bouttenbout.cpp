@@ -4,6 +4,7 @@
 #include "settings/verrou.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QScopeGuard>
@@ -391,6 +392,31 @@ private slots:
         } else if (actifApres) {
             QVERIFY(couleurAffichee(couleurs, avant) >= 0);
         }
+    }
+
+    // "Quitter" while the desktop still draws the picture "Changer" asked for, at several points of a drawing
+    // that takes a while (a large BMP: read whole, then scaled): the program ends with 0 all the same, and soon.
+    void quitterPendantUnDessin_data()
+    {
+        QTest::addColumn<int>("apresMs");
+        for (int ms : {0, 100, 250})
+            QTest::newRow(qPrintable(QStringLiteral("%1 ms").arg(ms))) << ms;
+    }
+    void quitterPendantUnDessin()
+    {
+        QFETCH(int, apresMs);
+        QVERIFY(ecrireIni(dossier(), false, {rouge}));
+        // The only picture, named .jpg for the location's pattern, read by its content.
+        QVERIFY(imageUnie(vert, {6000, 4000}).save(dossier("images/0.jpg"), "BMP"));
+        QProcess &p = lancer(dossier());
+        QVERIFY(!attendreIcone().isEmpty());
+        QCOMPARE(commande(dossier(), {QStringLiteral("--changer")}).code, 0);
+        QTest::qWait(apresMs);
+        QElapsedTimer chrono;
+        chrono.start();
+        QCOMPARE(commande(dossier(), {QStringLiteral("--quitter")}).code, 0);
+        QVERIFY(sortiAvecSucces(p));
+        QVERIFY2(chrono.elapsed() < 3000, qPrintable(QString::number(chrono.elapsed())));
     }
 
     // Without a running copy, or with a wrong line, nothing is started: exit 1 or 2 and a French word.

@@ -3,6 +3,8 @@
 #include "avissansplateau.h"
 #include "basculeplateau.h"
 #include "canal.h"
+#include "desktop/bureau.h"
+#include "desktop/ouvrier.h"
 #include "dossierpersonnel.h"
 #include "journal.h"
 #include "lignedecommande.h"
@@ -18,6 +20,8 @@
 #include <QTranslator>
 #include <QVersionNumber>
 
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 Q_LOGGING_CATEGORY(lcDemarrage, "papirol2.demarrage", QtCriticalMsg)
@@ -32,7 +36,7 @@ QString ini()
 int main(int argc, char *argv[])
 {
     // Before Qt reads the environment: the home its stores hang from.
-    const auto maisonTemporaire = etablirDossierPersonnel();
+    auto maisonTemporaire = etablirDossierPersonnel();
     // QApplication takes its own options out of argv; a restart passes them again.
     std::vector<char *> arguments(argv, argv + argc + 1);
     const LigneDeCommande ligne = lireLigneDeCommande(argc, argv);
@@ -98,8 +102,20 @@ int main(int argc, char *argv[])
         prevoirAvisSansPlateau(&papirol2);
         code = application.exec();
     }
-    if (!relancer)
+    // The desktop's last job draws with Qt: it ends, or is let go, while Qt is still whole.
+    installerBureau(nullptr);
+    if (!relancer) {
+        if (Ouvrier::travailEnCours()) {
+            // Stuck on a dead share, most likely: tearing Qt down under it would crash the exit. Everything
+            // worth keeping is written by now.
+            qCInfo(lcDemarrage) << "a job is still running; leaving without tearing Qt down";
+            verrou.unlock();
+            maisonTemporaire.reset();
+            std::fflush(nullptr);
+            std::_Exit(code);
+        }
         return code;
+    }
     // Everything torn down as on "Quitter", the lock left for the new copy to take.
     verrou.unlock();
     return relancerProgramme(arguments.data());

@@ -52,6 +52,12 @@ public:
             creerSurveillant();
     }
 
+    bool occupee()
+    {
+        std::lock_guard garde(verrou);
+        return fils > libres;
+    }
+
 private:
     static constexpr int filsOrdinaires = 4;
     static constexpr auto repos = std::chrono::seconds(10);
@@ -207,6 +213,11 @@ bool Ouvrier::arreter(int msecs)
         etat->enAttente = nullptr;
     }
     return attendreLibre(msecs);
+}
+
+bool Ouvrier::travailEnCours()
+{
+    return Reserve::instance().occupee();
 }
 
 bool Ouvrier::arretDemande()

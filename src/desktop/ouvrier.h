@@ -51,6 +51,8 @@ public:
     bool arreter(int msecs);
     /** True on a lane's thread once that lane is stopping: long work gives up early. */
     static bool arretDemande();
+    /** Whether a job of any lane still runs, stuck or not. */
+    static bool travailEnCours();
 
 private:
     struct Etat;
