@@ -178,6 +178,8 @@ private slots:
             = "[Options]\nactive=true\ntimer=300\n" + groupe(0, a) + groupe(1, a, "*.png", false);
         QVERIFY(travail->ecrireIni(ini));
         Papirol2 p;
+        // The tray shows the program's own picture.
+        QCOMPARE(p.trayIcon->icon().pixmap(48).size(), QSize(48, 48));
         QVERIFY(entree(p.menu, QStringLiteral("Activer"))->isChecked());
         // The folders are listed in the background; the first picture comes with them. A start writes
         // nothing.

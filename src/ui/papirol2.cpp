@@ -6,9 +6,11 @@
 #include "rotation/rotator.h"
 #include "settings/configuration.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
+#include <QImageReader>
 #include <QItemSelectionModel>
 #include <QLoggingCategory>
 #include <QMenu>
@@ -22,8 +24,11 @@ Papirol2::Papirol2(QWidget *parent)
     emplacements = new ListeEmplacements;
     emplacements->charger();
 
-    const QIcon icone(QStringLiteral(":/Papirol2.png"));
-    setWindowIcon(icone);
+    // Read as the PNG it is: otherwise every image plugin is loaded to guess its format, and stays loaded.
+    QImageReader lecteur(QStringLiteral(":/Papirol2.png"), "png");
+    lecteur.setAutoDetectImageFormat(false);
+    // The program's windows and dialogs all take it.
+    QApplication::setWindowIcon(QPixmap::fromImage(lecteur.read()));
     setWindowFlags(Qt::Dialog);
 
     // Without a tray the program still rotates; the icon shows once a tray appears.

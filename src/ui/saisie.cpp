@@ -1,7 +1,6 @@
 #include "saisie.h"
 
 #include <QDialog>
-#include <QIcon>
 #include <QLabel>
 #include <QMetaObject>
 
@@ -19,7 +18,6 @@ void terminerSaisie(QDialog *dialogue, QLabel *invite, QLabel *unite)
     QMetaObject::connectSlotsByName(dialogue);
     // Sized for the fonts the form was drawn with; larger ones would clip the prompt.
     ajusterAuTexte(dialogue, invite, unite);
-    dialogue->setWindowIcon(QIcon(QStringLiteral(":/Papirol2.png")));
 }
 
 void ajusterAuTexte(QWidget *dialogue, QLabel *invite, QLabel *unite)
