@@ -172,12 +172,6 @@ void Ouvrier::lancer(std::function<void(const Poste &)> travail, bool remplacer)
     Reserve::instance().confier([e = etat] { vider(e); });
 }
 
-bool Ouvrier::occupe() const
-{
-    std::lock_guard garde(etat->verrou);
-    return etat->lance;
-}
-
 bool Ouvrier::attendre(int msecs)
 {
     if (!attendreLibre(msecs))

@@ -41,8 +41,6 @@ public:
      * when no job is waiting already. */
     void lancer(std::function<void(const Poste &)> travail, bool remplacer = true);
 
-    /** Whether a job runs or waits. */
-    bool occupe() const;
     /** From the owner's thread: waits until no job is left, then hands over what they posted; false if msecs
      * (-1: no limit) passed first. */
     bool attendre(int msecs = -1);
