@@ -395,7 +395,8 @@ private slots:
     }
 
     // "Quitter" while the desktop still draws the picture "Changer" asked for, at several points of a drawing
-    // that takes a while (a large BMP: read whole, then scaled): the program ends with 0 all the same, and soon.
+    // that takes a while (a large BMP: read whole, then scaled): the program ends with 0 all the same, and
+    // soon.
     void quitterPendantUnDessin_data()
     {
         QTest::addColumn<int>("apresMs");
