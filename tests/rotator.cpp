@@ -109,7 +109,8 @@ private slots:
         travail.reset();
     }
 
-    // Random adds and removes between draws, over many cycles, in two locations.
+    // Random adds and removes between draws, over many cycles, in two locations; some drawn pictures found
+    // unreadable, left out until their folder is listed again.
     void leTirageSansRepetitionSousLeRemous_data()
     {
         QTest::addColumn<int>("depart");
@@ -128,7 +129,9 @@ private slots:
         int suivant = 0;
         for (int i = 0; i < depart; ++i)
             dossiers[i % 2] << QStringLiteral("p%1.jpg").arg(suivant++);
+        QSet<QString> ecartes;
         const auto relister = [&](int d) {
+            ecartes.removeIf([d](const QString &c) { return c.startsWith(QStringLiteral("/d%1/").arg(d)); });
             Listage l;
             for (const QString &n : dossiers[d])
                 l.ajouter(n);
@@ -141,7 +144,7 @@ private slots:
             for (int d : {0, 1})
                 for (const QString &n : dossiers[d])
                     v << QStringLiteral("/d%1/").arg(d) + n;
-            return v;
+            return v - ecartes;
         };
         // The picture the desktop showed before the start is not drawn first.
         QString precedent = vivants().isEmpty() ? QString() : *vivants().cbegin();
@@ -171,6 +174,12 @@ private slots:
             QVERIFY2(!cycle.contains(t.chemin), qPrintable(t.chemin));
             if (avant.size() > 1)
                 QVERIFY2(t.chemin != precedent, qPrintable(t.chemin));
+            if (int(hasard.bounded(100)) < remous / 3) {
+                // Never shown: once listed again it may be drawn in this cycle.
+                lot.abandonner(t);
+                ecartes << t.chemin;
+                continue;
+            }
             cycle << t.chemin;
             precedent = t.chemin;
         }

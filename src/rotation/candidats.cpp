@@ -1,6 +1,7 @@
 #include "candidats.h"
 
 #include <QSet>
+#include <QtAlgorithms>
 
 #include <utility>
 
@@ -27,21 +28,26 @@ void Listage::ajouter(const QString &nom)
 
 void Listage::ajouter(const char *nom, size_t longueur)
 {
-    debuts.push_back(quint32(noms.size()));
+    if (nombre % 16 == 0)
+        reperes.push_back(quint32(noms.size()));
     noms.append(nom, qsizetype(longueur));
+    noms.append('\0');
+    ++nombre;
 }
 
 void Listage::serrer()
 {
     // Kept for as long as the location is: without the slack that growing left.
     noms.squeeze();
-    debuts.shrink_to_fit();
+    reperes.shrink_to_fit();
 }
 
 QByteArrayView Listage::nom(int i) const
 {
-    const quint32 fin = size_t(i) + 1 < debuts.size() ? debuts[i + 1] : quint32(noms.size());
-    return QByteArrayView(noms.constData() + debuts[i], fin - debuts[i]);
+    const char *p = noms.constData() + reperes[size_t(i) / 16];
+    for (int k = i % 16; k > 0; --k)
+        p += std::strlen(p) + 1;
+    return QByteArrayView(p, qsizetype(std::strlen(p)));
 }
 
 Listage listerDossier(const QString &dossier, const QString &filtre)
@@ -54,13 +60,11 @@ Listage listerDossier(const QString &dossier, const QString &filtre)
     const int fd = open(octetsDuNom(dossier).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return listage;
-    // Small folders are read on the stack; a large one gets a large block after its first.
-    alignas(dirent64) char petit[32 * 1024];
-    std::unique_ptr<char[]> grand;
-    char *tampon = petit;
-    size_t taille = sizeof petit;
+    // Read on the stack: a larger block lists no faster, even a million entries, and would stay in the
+    // peak memory of the program.
+    alignas(dirent64) char tampon[32 * 1024];
     ssize_t lus;
-    while ((lus = getdents64(fd, tampon, taille)) > 0) {
+    while ((lus = getdents64(fd, tampon, sizeof tampon)) > 0) {
         for (ssize_t i = 0; i < lus;) {
             const auto *e = reinterpret_cast<const dirent64 *>(tampon + i);
             i += e->d_reclen;
@@ -79,11 +83,6 @@ Listage listerDossier(const QString &dossier, const QString &filtre)
             }
             listage.ajouter(e->d_name, longueur);
         }
-        if (!grand && size_t(lus) > taille / 2) {
-            taille = 1024 * 1024;
-            grand.reset(new char[taille]);
-            tampon = grand.get();
-        }
     }
     close(fd);
 #else
@@ -98,23 +97,81 @@ Listage listerDossier(const QString &dossier, const QString &filtre)
     return listage;
 }
 
-// ordre holds indexes into listage: [0, restants) not drawn this cycle, [restants, vivants) drawn,
-// [vivants, end) found unreadable and left out until the next listing.
+// Two bits a name rather than a draw order of four bytes: a hundred thousand pictures are half a megabyte
+// less.
 struct Candidats::Partie
 {
     QString cle;
     QString dossier;
     quint64 id = 0;
     Listage listage;
-    std::vector<quint32> ordre;
+    // Set for a name drawn this cycle, and for one left out until the next listing.
+    std::vector<quint64> tires;
+    // Set for a name found unreadable, left out until the next listing.
+    std::vector<quint64> ecartes;
     int restants = 0;
     int vivants = 0;
 
-    QString chemin(int position) const
+    // How many names are not drawn in each run of 64 words, so that a draw among a million reads a few
+    // hundred counts and one run rather than every word.
+    std::vector<quint16> libresParBloc;
+    static constexpr size_t motsParBloc = 64;
+
+    QString chemin(int i) const { return dossier + QLatin1Char('/') + nomDepuisOctets(listage.nom(i)); }
+    static bool lire(const std::vector<quint64> &bits, int i) { return bits[size_t(i) / 64] >> (i % 64) & 1; }
+    static void poser(std::vector<quint64> *bits, int i)
     {
-        return dossier + QLatin1Char('/') + nomDepuisOctets(listage.nom(int(ordre[position])));
+        (*bits)[size_t(i) / 64] |= quint64(1) << (i % 64);
     }
-    void echanger(int a, int b) { std::swap(ordre[a], ordre[b]); }
+    // The free names of word m: bits past the last name count as drawn.
+    quint64 libres(size_t m) const
+    {
+        const quint64 l = ~tires[m];
+        return m + 1 == tires.size() && listage.taille() % 64
+            ? l & ((quint64(1) << (listage.taille() % 64)) - 1)
+            : l;
+    }
+    void marquer(int i)
+    {
+        if (!lire(tires, i))
+            --libresParBloc[size_t(i) / 64 / motsParBloc];
+        poser(&tires, i);
+    }
+    void recompter()
+    {
+        libresParBloc.assign((tires.size() + motsParBloc - 1) / motsParBloc, 0);
+        for (size_t m = 0; m < tires.size(); ++m)
+            libresParBloc[m / motsParBloc] += quint16(qPopulationCount(libres(m)));
+    }
+    void recommencer()
+    {
+        tires = ecartes;
+        restants = vivants;
+        recompter();
+    }
+    // The index of the k-th name not drawn yet, counted in listing order.
+    int nonTire(int k) const
+    {
+        size_t m = 0;
+        for (size_t b = 0; b < libresParBloc.size(); ++b, m += motsParBloc) {
+            if (k < libresParBloc[b])
+                break;
+            k -= libresParBloc[b];
+        }
+        for (; m < tires.size(); ++m) {
+            quint64 l = libres(m);
+            const int n = qPopulationCount(l);
+            if (k >= n) {
+                k -= n;
+                continue;
+            }
+            for (; k > 0; --k)
+                l &= l - 1;
+            return int(m * 64) + int(qCountTrailingZeroBits(l));
+        }
+        Q_UNREACHABLE();
+        return -1;
+    }
 };
 
 Candidats::Candidats() = default;
@@ -134,22 +191,27 @@ void Candidats::remplacer(const QString &cle, const QString &dossier, Listage li
     neuve->id = prochainId++;
     neuve->listage = std::move(listage);
     const int n = neuve->listage.taille();
-    neuve->ordre.resize(n);
+    neuve->tires.assign((size_t(n) + 63) / 64, 0);
+    neuve->ecartes = neuve->tires;
     QSet<QByteArrayView> dejaTires;
     Partie *ancienne = trouver(cle);
     if (ancienne) {
-        for (int i = ancienne->restants; i < int(ancienne->ordre.size()); ++i)
-            dejaTires.insert(ancienne->listage.nom(int(ancienne->ordre[i])));
+        // Names are found by reading the listing through, not one by one. One left out as unreadable was
+        // never shown: listed again, it is drawn in this cycle.
+        ancienne->listage.parcourir([&](int i, QByteArrayView nom) {
+            if (Partie::lire(ancienne->tires, i) && !Partie::lire(ancienne->ecartes, i))
+                dejaTires.insert(nom);
+        });
     }
-    // Undrawn names from the front, drawn ones from the back.
-    int avant = 0, arriere = n;
-    for (int i = 0; i < n; ++i) {
-        if (dejaTires.contains(neuve->listage.nom(i)))
-            neuve->ordre[--arriere] = quint32(i);
-        else
-            neuve->ordre[avant++] = quint32(i);
-    }
-    neuve->restants = avant;
+    int tires = 0;
+    neuve->listage.parcourir([&](int i, QByteArrayView nom) {
+        if (dejaTires.contains(nom)) {
+            Partie::poser(&neuve->tires, i);
+            ++tires;
+        }
+    });
+    neuve->recompter();
+    neuve->restants = n - tires;
     neuve->vivants = n;
     if (ancienne) {
         parties[index.value(cle)] = std::move(neuve);
@@ -208,42 +270,42 @@ Tire Candidats::tirer(quint32 hasard, const QString &eviter)
     int u = restants();
     const bool seulEvite = u == 1 && total > 1 && [&] {
         const auto [p, k] = localiser(0);
-        return p->chemin(k) == eviter;
+        return p->chemin(p->nonTire(k)) == eviter;
     }();
     if (u == 0 || seulEvite) {
         for (const auto &p : parties)
-            p->restants = p->vivants;
+            p->recommencer();
         u = total;
         tire.cycleNeuf = true;
     }
     int k = int(hasard % quint32(u));
     auto [partie, position] = localiser(k);
-    if (u > 1 && partie->chemin(position) == eviter) {
+    int index = partie->nonTire(position);
+    if (u > 1 && partie->chemin(index) == eviter) {
         k = int((quint32(k) + 1 + (hasard / quint32(u)) % quint32(u - 1)) % quint32(u));
         std::tie(partie, position) = localiser(k);
+        index = partie->nonTire(position);
     }
-    tire.chemin = partie->chemin(position);
+    tire.chemin = partie->chemin(index);
     tire.partie = partie->id;
-    tire.index = int(partie->ordre[position]);
-    partie->echanger(position, --partie->restants);
+    tire.index = index;
+    partie->marquer(index);
+    --partie->restants;
     return tire;
 }
 
 void Candidats::abandonner(const Tire &tire)
 {
     for (const auto &p : parties) {
-        if (p->id != tire.partie)
+        if (p->id != tire.partie || tire.index < 0 || tire.index >= p->listage.taille()
+            || Partie::lire(p->ecartes, tire.index))
             continue;
-        for (int pos = 0; pos < p->vivants; ++pos) {
-            if (int(p->ordre[pos]) != tire.index)
-                continue;
-            if (pos < p->restants) {
-                p->echanger(pos, --p->restants);
-                pos = p->restants;
-            }
-            p->echanger(pos, --p->vivants);
-            return;
-        }
+        if (!Partie::lire(p->tires, tire.index))
+            --p->restants;
+        p->marquer(tire.index);
+        Partie::poser(&p->ecartes, tire.index);
+        --p->vivants;
+        return;
     }
 }
 
@@ -251,8 +313,10 @@ QStringList Candidats::chemins() const
 {
     QStringList resultat;
     for (const auto &p : parties) {
-        for (int pos = 0; pos < p->vivants; ++pos)
-            resultat << p->chemin(pos);
+        p->listage.parcourir([&](int i, QByteArrayView nom) {
+            if (!Partie::lire(p->ecartes, i))
+                resultat << p->dossier + QLatin1Char('/') + nomDepuisOctets(nom);
+        });
     }
     return resultat;
 }

@@ -5,11 +5,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstring>
+
 #include <memory>
 #include <vector>
 
-/** The matching names of one folder as a listing found them, packed: the disk's bytes back to back, in no
- * order. */
+/** The matching names of one folder as a listing found them, packed: the disk's bytes, each ended by a NUL,
+ * in no order. A mark every 16 names finds one by its index: a name costs its bytes and little more. */
 class Listage final
 {
 public:
@@ -17,12 +19,24 @@ public:
     void ajouter(const char *nom, size_t longueur);
     /** Gives back the room reserved for names to come. */
     void serrer();
-    int taille() const { return int(debuts.size()); }
+    int taille() const { return nombre; }
     QByteArrayView nom(int i) const;
+    /** Calls f(index, name) for every name, in index order, at the cost of reading them once. */
+    template<typename F>
+    void parcourir(F f) const
+    {
+        const char *p = noms.constData();
+        for (int i = 0; i < nombre; ++i) {
+            const QByteArrayView n(p, qsizetype(std::strlen(p)));
+            f(i, n);
+            p += n.size() + 1;
+        }
+    }
 
 private:
     QByteArray noms;
-    std::vector<quint32> debuts;
+    std::vector<quint32> reperes;
+    int nombre = 0;
 };
 
 /** Lists a folder's regular files matching one wildcard pattern (hidden ones left out). Any thread. */
