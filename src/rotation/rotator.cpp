@@ -167,18 +167,29 @@ void Rotator::lister(const QString &cle)
     const quint64 numero = ++s.demande;
     // Watched before it is listed, so that no change falls between the two.
     Veilleur::Poseur poseur = veilleur->surveille(cle) ? nullptr : veilleur->poseur();
-    s.listeur->planifier(
-        [dossier = s.dossier, filtre = s.filtre, poseur = std::move(poseur)] {
-            auto liste = std::make_shared<Liste>();
-            liste->pose = bool(poseur);
-            if (poseur)
-                liste->marque = poseur(dossier);
-            liste->listage = listerDossier(dossier, filtre);
-            return liste;
-        },
-        [this, cle, jeton = s.jeton, numero](const std::shared_ptr<Liste> &liste) {
-            recevoirListage(cle, jeton, numero, liste);
-        });
+    auto lancer = [this, cle, jeton = s.jeton, numero, poseur = std::move(poseur)] {
+        const auto it = suivis.constFind(cle);
+        // Dropped, or asked again, while it waited.
+        if (it == suivis.cend() || it->jeton != jeton || it->demande != numero)
+            return;
+        it->listeur->planifier(
+            [dossier = it->dossier, filtre = it->filtre, poseur] {
+                auto liste = std::make_shared<Liste>();
+                liste->pose = bool(poseur);
+                if (poseur)
+                    liste->marque = poseur(dossier);
+                liste->listage = listerDossier(dossier, filtre);
+                return liste;
+            },
+            [this, cle, jeton, numero](const std::shared_ptr<Liste> &liste) {
+                recevoirListage(cle, jeton, numero, liste);
+            });
+    };
+    const qint64 attente = debutListages - horloge.elapsed();
+    if (attente > 0)
+        QTimer::singleShot(int(attente), this, lancer);
+    else
+        lancer();
 }
 
 void Rotator::recevoirListage(const QString &cle, quint64 jeton, quint64 numero,

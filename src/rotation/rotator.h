@@ -40,6 +40,9 @@ public:
     /** Follows the selected locations: newly selected ones are listed, the others dropped. Returns at once.
      */
     void chargerFichiers(ListeEmplacements *modele);
+    /** Listings asked for in the next ms milliseconds start then: at start-up, a large folder listed while
+     * the tray embeds the icon delays it. A change asked meanwhile comes with the listing. */
+    void differerListages(int ms) { debutListages = horloge.elapsed() + ms; }
 
     /** Whether the timer runs. */
     bool estActif() const;
@@ -105,6 +108,7 @@ private:
     QTimer *calme;
     QElapsedTimer depuisChangement;
     QElapsedTimer horloge;
+    qint64 debutListages = 0;
     QElapsedTimer debutTirage;
     Veilleur *veilleur;
     // The check of a drawn file, off the GUI thread.

@@ -37,6 +37,9 @@ Papirol2::Papirol2(QWidget *parent)
     creerIcone();
 
     rotator = new Rotator;
+    // Listing a hundred thousand files while the tray embeds the icon held the icon back by a third; the
+    // pictures are not wanted before the first change, which waits for them.
+    rotator->differerListages(200);
     rotator->chargerFichiers(emplacements);
 
     menu = nullptr;
