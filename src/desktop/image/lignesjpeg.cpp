@@ -229,8 +229,8 @@ JBLOCKARRAY acceder(j_common_ptr jpeg, jvirt_barray_ptr pointeur, JDIMENSION deb
     const auto *decodeur = reinterpret_cast<j_decompress_ptr>(jpeg);
     // Sequential scans decode whole blocks whatever their header says.
     const bool progressif = decodeur->progressive_mode;
-    t.premier = ecrire && progressif ? decodeur->Ss : 0;
-    t.dernier = ecrire && progressif ? decodeur->Se : 63;
+    t.premier = ecrire && progressif ? std::clamp(decodeur->Ss, 0, 63) : 0;
+    t.dernier = ecrire && progressif ? std::clamp(decodeur->Se, 0, 63) : 63;
     const bool raffinement = ecrire && progressif && decodeur->Ah != 0;
     for (JDIMENSION i = 0; i < rangees; ++i) {
         const JDIMENSION rangee = debut + i;
@@ -433,6 +433,9 @@ QImage decoderJpegParLignes(QIODevice *fichier, const PlanDecodage &plan, qint64
     }
     if (!fait)
         return {};
+    if (etat.parBandes)
+        qCInfo(lcBureau) << "JPEG coefficients too large for" << (octetsMax >> 20) << "MiB: read in"
+                         << etat.passes << "bands";
     // Turned as Qt turns: mirrored first, then a quarter clockwise.
     QImage image = etat.reducteur.image();
     if (sens & (QImageIOHandler::TransformationMirror | QImageIOHandler::TransformationFlip))
