@@ -15,9 +15,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 #include <vector>
 
+#include <jpeglib.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -101,6 +103,53 @@ bool ecrire(const QString &chemin, const QImage &image, const char *format, bool
     ecrivain.setCompression(1);
     ecrivain.setProgressiveScanWrite(progressif);
     return ecrivain.write(image);
+}
+
+/** A photograph written as Qt's writer cannot: progressive, every component at full resolution (4:4:4, or
+ * CMYK stored inverted as photo editors do), quality 90. */
+bool ecrireJpegPlein(const QString &chemin, const QImage &image, bool cmyk)
+{
+    FILE *f = fopen(QFile::encodeName(chemin).constData(), "wb");
+    if (!f)
+        return false;
+    jpeg_compress_struct c;
+    jpeg_error_mgr erreurs;
+    c.err = jpeg_std_error(&erreurs);
+    jpeg_create_compress(&c);
+    jpeg_stdio_dest(&c, f);
+    c.image_width = JDIMENSION(image.width());
+    c.image_height = JDIMENSION(image.height());
+    c.input_components = 4;
+    c.in_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 90, TRUE);
+    for (int i = 0; i < c.num_components; ++i)
+        c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
+    jpeg_simple_progression(&c);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<uchar> ligne(size_t(image.width()) * 4);
+    while (c.next_scanline < c.image_height) {
+        const int y = int(c.next_scanline);
+        const auto *p = reinterpret_cast<const quint32 *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            // Inverted CMYK: the ink's complement; black from the detail, so every plate carries some.
+            const QRgb v = p[x];
+            uchar *q = &ligne[size_t(x) * 4];
+            if (cmyk) {
+                q[0] = uchar(qRed(v));
+                q[1] = uchar(qGreen(v));
+                q[2] = uchar(qBlue(v));
+                q[3] = uchar(255 - ((x ^ y) & 63));
+            } else {
+                std::memcpy(q, &v, 4);
+            }
+        }
+        JSAMPROW rangee = ligne.data();
+        jpeg_write_scanlines(&c, &rangee, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    return fclose(f) == 0;
 }
 
 /** Runs this program again with those arguments; returns what it printed. */
@@ -216,6 +265,10 @@ int main(int argc, char *argv[])
         ajouter("JPEG progressive 4:2:0", "prog.jpg", grande,
                 ecrire(chemin("prog.jpg"), image, "jpeg", true));
         ajouter("PNG 8-bit RGB", "rvb8.png", grande, ecrire(chemin("rvb8.png"), image, "png"));
+        ajouter("JPEG progressive 4:4:4, photo", "photo444.jpg", grande,
+                ecrireJpegPlein(chemin("photo444.jpg"), image, false));
+        ajouter("JPEG progressive CMYK, photo", "photocmyk.jpg", grande,
+                ecrireJpegPlein(chemin("photocmyk.jpg"), image, true));
         ajouter("reference: JPEG of the screen's size", "ecran.jpg", ecran,
                 ecrire(chemin("ecran.jpg"), image.copy(QRect(QPoint(0, 0), ecran)), "jpeg"));
     }

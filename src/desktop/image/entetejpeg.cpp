@@ -36,7 +36,7 @@ EnteteJpeg lireEnteteJpeg(QIODevice *f)
     if (!f->seek(0) || !lire(f, octets, 2) || octets[0] != 0xff || octets[1] != 0xd8)
         return entete;
     QSize taille;
-    bool progressif = false, huffman = true;
+    bool huffman = true;
     QList<QPair<int, int>> echantillonnage;
     for (int n = 0; n < 10000; ++n) {
         const int marqueur = marqueurSuivant(f);
@@ -51,7 +51,6 @@ EnteteJpeg lireEnteteJpeg(QIODevice *f)
             if (!lire(f, octets, 6))
                 return entete;
             taille = QSize(qFromBigEndian<quint16>(octets + 3), qFromBigEndian<quint16>(octets + 1));
-            progressif = marqueur == 0xc2 || marqueur == 0xc6 || marqueur == 0xca || marqueur == 0xce;
             huffman = marqueur < 0xc8;
             for (int i = octets[5]; i > 0; --i) {
                 uchar composante[3];
@@ -68,15 +67,11 @@ EnteteJpeg lireEnteteJpeg(QIODevice *f)
                 hMax = qMax(hMax, h);
                 vMax = qMax(vMax, v);
             }
-            qint64 blocs = 0;
             for (const auto &[h, v] : std::as_const(echantillonnage)) {
                 const qint64 colonnes = (qint64(taille.width()) * h + 8 * hMax - 1) / (8 * hMax);
                 const qint64 lignes = (qint64(taille.height()) * v + 8 * vMax - 1) / (8 * vMax);
                 entete.bitsMin += huffman ? colonnes * lignes : 0;
-                blocs += (colonnes + h - 1) / h * h * ((lignes + v - 1) / v * v);
             }
-            if (progressif || composantes < echantillonnage.size())
-                entete.octetsCoefficients = blocs * 64 * 2;
             entete.lisible = true;
             return entete;
         }

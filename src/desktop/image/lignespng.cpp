@@ -1,11 +1,11 @@
 #include "lignespng.h"
+#include "reducteur.h"
 #include "rendu.h"
 
 #include "desktop/bureau.h"
 
 #include <QIODevice>
 
-#include <algorithm>
 #include <csetjmp>
 #include <vector>
 
@@ -35,41 +35,8 @@ struct Etat
     qint64 octetsMax;
     QImage image;
     std::vector<uchar> ligne;
-    // Per column of the reduced picture: blue, green, red (premultiplied), alpha, summed over a block.
-    std::vector<quint64> sommes;
-    int bloc = 1;
-    bool alpha = false;
+    ReducteurLignes reducteur;
     bool entiere = false;
-
-    // Writes the reduced row y from the sums of that many source rows, and clears them.
-    void vider(int y, int lignes)
-    {
-        const int largeur = plan.source.width();
-        auto *sortie = reinterpret_cast<quint32 *>(image.scanLine(y));
-        for (int c = 0; c < image.width(); ++c) {
-            quint64 *s = &sommes[size_t(c) * 4];
-            const quint64 n = quint64(lignes) * quint64(std::min(bloc, largeur - c * bloc));
-            // Premultiplied sums carry a factor of 255 more than the alpha's.
-            const quint64 d = alpha ? n * 255 : n;
-            sortie[c] = quint32((s[3] + n / 2) / n) << 24 | quint32((s[2] + d / 2) / d) << 16
-                | quint32((s[1] + d / 2) / d) << 8 | quint32((s[0] + d / 2) / d);
-            std::fill(s, s + 4, 0);
-        }
-    }
-
-    void ajouter(const uchar *brute)
-    {
-        const int gauche = plan.source.left(), largeur = plan.source.width();
-        const uchar *p = brute + size_t(gauche) * 4;
-        for (int x = 0; x < largeur; ++x, p += 4) {
-            quint64 *s = &sommes[size_t(x / bloc) * 4];
-            const quint64 a = alpha ? p[3] : 255;
-            s[0] += p[0] * (alpha ? a : 1);
-            s[1] += p[1] * (alpha ? a : 1);
-            s[2] += p[2] * (alpha ? a : 1);
-            s[3] += a;
-        }
-    }
 };
 
 // No object with a destructor lives in this frame: libpng leaves it by longjmp on any error.
@@ -84,14 +51,14 @@ bool decoder(png_structp png, png_infop info, Etat *etat)
     const QRect source = etat->plan.source;
     if (!QRect(0, 0, int(largeur), int(hauteur)).contains(source))
         png_error(png, "size unlike the header read before");
-    etat->alpha = (type & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
+    const bool alpha = (type & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
     // Whatever the file holds, rows come as QImage's 32-bit pixels in memory: B, G, R, A (or 255).
     png_set_expand(png);
     png_set_scale_16(png);
     if (!(type & PNG_COLOR_MASK_COLOR))
         png_set_gray_to_rgb(png);
     png_set_bgr(png);
-    if (!etat->alpha)
+    if (!alpha)
         png_set_filler(png, 0xff, PNG_FILLER_AFTER);
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
@@ -102,7 +69,7 @@ bool decoder(png_structp png, png_infop info, Etat *etat)
         if (qint64(largeur) * hauteur * 4 > etat->octetsMax)
             png_error(png, "an interlaced picture this large would cost too much");
         etat->image = nouvelleImage(QSize(int(largeur), int(hauteur)),
-                                    etat->alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+                                    alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
         if (etat->image.isNull())
             png_error(png, "out of memory");
         for (int passe = 0; passe < passes; ++passe)
@@ -112,26 +79,13 @@ bool decoder(png_structp png, png_infop info, Etat *etat)
         return true;
     }
 
-    // Blocks as large as keep the reduced picture at least the output's size; the last scaling is Qt's.
-    const int bloc = std::max(
-        1,
-        std::min(source.width() / etat->plan.sortie.width(), source.height() / etat->plan.sortie.height()));
-    const QSize reduite((source.width() + bloc - 1) / bloc, (source.height() + bloc - 1) / bloc);
-    etat->bloc = bloc;
-    etat->image
-        = nouvelleImage(reduite, etat->alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-    if (etat->image.isNull())
+    if (!etat->reducteur.preparer(source, etat->plan.sortie, alpha))
         png_error(png, "out of memory");
     etat->ligne.resize(size_t(largeur) * 4);
-    etat->sommes.assign(size_t(reduite.width()) * 4, 0);
     for (int y = 0; y <= source.bottom(); ++y) {
         png_read_row(png, etat->ligne.data(), nullptr);
-        if (y < source.top())
-            continue;
-        etat->ajouter(etat->ligne.data());
-        const int dans = y - source.top();
-        if (dans % bloc == bloc - 1 || y == source.bottom())
-            etat->vider(dans / bloc, dans % bloc + 1);
+        if (y >= source.top())
+            etat->reducteur.ajouter(etat->ligne.data());
     }
     return true;
 }
@@ -153,5 +107,5 @@ QImage decoderPngParLignes(QIODevice *fichier, const PlanDecodage &plan, qint64 
     if (!fait)
         return {};
     // Interlaced: the whole picture, of which the plan's part is taken now.
-    return etat.entiere ? reduireSurPlace(etat.image, plan) : etat.image;
+    return etat.entiere ? reduireSurPlace(etat.image, plan) : etat.reducteur.image();
 }

@@ -1,5 +1,6 @@
 #include "rendu.h"
 #include "entetejpeg.h"
+#include "lignesjpeg.h"
 #include "lignespng.h"
 
 #include "desktop/bureau.h"
@@ -27,8 +28,8 @@ namespace {
 // The largest photographs cameras take (100 binary megapixels covers the 101-102 Mpx ones); a picture
 // claiming more is refused from its header.
 constexpr qint64 pixelsMax = qint64(100) << 20;
-// The most a decoding may cost: the largest picture at 8 bytes a pixel (16-bit channels, or the coefficient
-// buffers of a progressive CMYK JPEG), and what is decoded for the screen beside it.
+// The most a decoding may cost: the largest picture at 8 bytes a pixel (16-bit channels), and what is
+// decoded for the screen beside it.
 constexpr qint64 octetsMax = pixelsMax * 8 + (qint64(256) << 20);
 
 // What decoding a picture of that size may hold: a quarter more than the whole picture at 4 bytes a pixel,
@@ -106,35 +107,16 @@ qint64 aire(QSize taille)
     return qint64(taille.width()) * taille.height();
 }
 
-// JPEG scales by eighths while decoding; worth it unless the scaled picture is much larger than the screen.
-bool echelleAuDecodage(QImageReader &lecteur, const PlanDecodage &plan, QSize ecran)
+// Clip rectangles would be in the stored, unturned frame: decode it all and lay out the picture once turned.
+QImage rendreTourne(QImageReader &lecteur, const PlanDecodage &plan, QSize ecran)
 {
-    return lecteur.format() == "jpeg" && aire(plan.echelle) <= 4 * aire(ecran);
-}
-
-// Clip rectangles would be in the stored, unturned frame: decode it all (scaled where the format can) and lay
-// out the picture once turned.
-QImage rendreTourne(QImageReader &lecteur, const PlanDecodage &plan, QSize droite, bool quart, QSize ecran)
-{
-    const bool echelle = plan.echelle != droite && echelleAuDecodage(lecteur, plan, ecran);
-    if (echelle)
-        lecteur.setScaledSize(quart ? plan.echelle.transposed() : plan.echelle);
     const QImage entiere = lecteur.read();
-    if (entiere.isNull())
-        return {};
-    const QImage partie = echelle && entiere.size() == plan.echelle ? entiere.copy(plan.decoupeEchelle)
-                                                                    : reduireSurPlace(entiere, plan);
-    return composer(partie, plan, ecran);
+    return entiere.isNull() ? QImage() : composer(reduireSurPlace(entiere, plan), plan, ecran);
 }
 
 QImage rendreDroit(QImageReader &lecteur, const PlanDecodage &plan, QSize taille, QSize ecran)
 {
-    if (plan.echelle != taille && echelleAuDecodage(lecteur, plan, ecran)) {
-        // JPEG scales by eighths while decoding, but only by halves once clipped: scale first, crop after.
-        lecteur.setScaledSize(plan.echelle);
-        if (plan.decoupeEchelle != QRect(QPoint(0, 0), plan.echelle))
-            lecteur.setScaledClipRect(plan.decoupeEchelle);
-    } else if (lecteur.supportsOption(QImageIOHandler::ClipRect)) {
+    if (lecteur.supportsOption(QImageIOHandler::ClipRect)) {
         if (plan.source != QRect(QPoint(0, 0), taille))
             lecteur.setClipRect(plan.source);
         if (plan.source.size() != plan.sortie)
@@ -149,18 +131,15 @@ QImage rendreDroit(QImageReader &lecteur, const PlanDecodage &plan, QSize taille
     return lecteur.read(&partie) ? composer(partie, plan, ecran) : QImage();
 }
 
-// What decoding will hold, from the header alone: the pixels the decoder hands back, a JPEG's coefficient
-// buffers, and a second copy to turn a picture stored sideways.
-qint64 coutDecodage(QImageReader &lecteur, const PlanDecodage &plan, QSize taille, qint64 coefficients,
-                    QSize ecran)
+// What decoding will hold, from the header alone: the pixels the decoder hands back, and a second copy to
+// turn a picture stored sideways.
+qint64 coutDecodage(QImageReader &lecteur, const PlanDecodage &plan, QSize taille)
 {
     const bool droit = lecteur.transformation() == QImageIOHandler::TransformationNone;
     qint64 pixels = aire(taille);
-    if (echelleAuDecodage(lecteur, plan, ecran))
-        pixels = qMin(pixels, qMax(pixels / 64, 4 * aire(plan.echelle)));
-    else if (droit && lecteur.supportsOption(QImageIOHandler::ClipRect))
+    if (droit && lecteur.supportsOption(QImageIOHandler::ClipRect))
         pixels = aire(plan.source.size());
-    return octetsPixels(pixels, lecteur.imageFormat()) * (droit ? 1 : 2) + coefficients;
+    return octetsPixels(pixels, lecteur.imageFormat()) * (droit ? 1 : 2);
 }
 
 QImage rendre(const QString &chemin, Disposition disposition, QSize ecran)
@@ -208,15 +187,23 @@ QImage rendre(const QString &chemin, Disposition disposition, QSize ecran)
             qCWarning(lcBureau) << "cannot decode" << chemin;
         return composer(partie, plan, ecran);
     }
-    const qint64 cout = coutDecodage(lecteur, plan, taille, jpeg.octetsCoefficients, ecran);
-    // Other pictures keep the bombs' limit: a large progressive JPEG or a photo stored sideways would meet
-    // the budget only by being refused, and showing a user's photo is worth the passing memory.
+    if (lecteur.format() == "jpeg") {
+        const QImage partie = fichier.seek(0)
+            ? decoderJpegParLignes(&fichier, plan, budget(taille), lecteur.transformation())
+            : QImage();
+        if (partie.isNull())
+            qCWarning(lcBureau) << "cannot decode" << chemin;
+        return composer(partie, plan, ecran);
+    }
+    const qint64 cout = coutDecodage(lecteur, plan, taille);
+    // Other pictures keep the bombs' limit: a large picture stored sideways would meet the budget only by
+    // being refused, and showing a user's photo is worth the passing memory.
     if (cout > octetsMax) {
         qCWarning(lcBureau) << "decoding" << chemin << taille << "would take" << (cout >> 20) << "MiB";
         return {};
     }
     const QImage image = lecteur.transformation() != QImageIOHandler::TransformationNone
-        ? rendreTourne(lecteur, plan, droite, quart, ecran)
+        ? rendreTourne(lecteur, plan, ecran)
         : rendreDroit(lecteur, plan, taille, ecran);
     if (image.isNull())
         qCWarning(lcBureau) << "cannot decode" << chemin << lecteur.errorString();
