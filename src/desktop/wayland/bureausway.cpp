@@ -1,6 +1,8 @@
 #include "bureausway.h"
 #include "couleursway.h"
+#include "fondssway.h"
 
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -22,29 +24,9 @@ namespace {
 const char magie[] = "i3-ipc";
 constexpr int tailleEntete = 6 + 2 * sizeof(qint32);
 constexpr qint32 runCommand = 0;
+constexpr qint32 getOutputs = 3;
 constexpr qint32 getConfig = 9;
 constexpr int delaiMs = 5000;
-
-// sway hands the path to wordexp(), which runs $(...) and expands $VAR, globs and quotes: every byte
-// that could mean something there is escaped. '$' goes in single quotes, since sway's own variable
-// substitution looks behind a backslash but not into quotes.
-QByteArray echapperPourWordexp(const QByteArray &octets)
-{
-    QByteArray sortie;
-    for (const char c : octets) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
-            || c == '/' || c == '.' || c == '_' || c == '-') {
-            sortie += c;
-        } else if (c == '$') {
-            sortie += "'$'";
-        } else {
-            sortie += '\\';
-            sortie += c;
-        }
-    }
-    return sortie;
-}
 
 QByteArray message(qint32 type, const QByteArray &charge)
 {
@@ -98,13 +80,17 @@ QString BureauSway::nom() const
 bool BureauSway::attendre(int msecs)
 {
     const QDeadlineTimer limite(msecs < 0 ? QDeadlineTimer::Forever : QDeadlineTimer(msecs));
-    return attendreVerification(msecs)
-        && attente.attendre(limite.isForever() ? -1 : int(limite.remainingTime()));
+    const auto reste = [&limite] {
+        return limite.isForever() ? -1 : int(limite.remainingTime());
+    };
+    // The files drawn before the picture shown are removed last: a process about to exit waits for that too.
+    return attendreVerification(msecs) && attente.attendre(reste()) && dessin.attendre(reste());
 }
 
 void BureauSway::envoyer(const QString &chemin, Disposition disposition, bool signaler)
 {
     const QString absolu = QFileInfo(chemin).absoluteFilePath();
+    // What goes when drawing it ourselves fails: a name sway cannot carry is refused from the start.
     const QByteArray texte = commande(absolu, mode(disposition));
     if (texte.isEmpty()) {
         qCWarning(lcBureau) << "wallpaper not changed: sway cannot be given the path" << absolu;
@@ -118,14 +104,11 @@ void BureauSway::envoyer(const QString &chemin, Disposition disposition, bool si
             this->signaler(chemin, Resultat::Injoignable);
         return;
     }
-    // Only these leave part of the screen uncovered: a colour sent with the others would replace a picture
-    // gone meanwhile, where sway otherwise keeps the one it shows.
-    const bool entouree = disposition == Disposition::Centre || disposition == Disposition::Ajuste;
-    const Envoi envoi {texte, chemin, signaler, entouree};
+    Envoi envoi {texte, chemin, disposition, signaler};
     if (enVol) {
         // The picture waiting is replaced: what it was to report, the newer one reports if it is the same.
-        const bool aSignaler = signaler || (suivante && suivante->signaler && suivante->chemin == chemin);
-        suivante = Envoi {envoi.commande, chemin, aSignaler, entouree};
+        envoi.signaler = signaler || (suivante && suivante->signaler && suivante->chemin == chemin);
+        suivante = envoi;
         return;
     }
     attente.commencer();
@@ -135,53 +118,115 @@ void BureauSway::envoyer(const QString &chemin, Disposition disposition, bool si
 void BureauSway::lancer(const Envoi &envoi)
 {
     enVol = true;
+    if (envoi.disposition == Disposition::Centre || envoi.disposition == Disposition::Ajuste) {
+        // Around a centred or fitted picture the colour is sway's to paint, from its configuration: the
+        // picture goes as it is, in sway's layout. sway 1.10 paints black around it when sent no colour,
+        // whatever its configuration named: the colour is read there and sent along, as earlier sway kept
+        // it. The covering layouts get none: it would replace a picture gone meanwhile, where sway otherwise
+        // keeps the one it shows.
+        return demander(getConfig, {}, [this, envoi](const QString &probleme, const QByteArray &reponse) {
+            if (!probleme.isEmpty())
+                return finir(envoi, probleme);
+            commander(envoi, envoi.commande + ' ' + lireCouleurSway(reponse));
+        });
+    }
+    demander(getOutputs, {}, [this, envoi](const QString &probleme, const QByteArray &reponse) {
+        if (!probleme.isEmpty())
+            return finir(envoi, probleme);
+        dessiner(envoi, reponse);
+    });
+}
+
+void BureauSway::dessiner(const Envoi &envoi, const QByteArray &reponse)
+{
+    // swaybg would decode the whole picture and scale it on every change: drawn here once per output size,
+    // off this thread, it gets a picture already of the output's size.
+    const QList<SortieSway> sorties = lireSortiesSway(reponse);
+    if (sorties.isEmpty()) {
+        qCWarning(lcBureau) << "sway names no active output: the picture goes to swaybg as it is";
+        return commander(envoi, envoi.commande);
+    }
+    dessin.planifier(
+        [chemin = envoi.chemin, disposition = envoi.disposition, sorties] {
+            return rendreFondsSway(chemin, disposition, sorties);
+        },
+        [this, envoi, sorties](const FondsSway &fonds) {
+            QStringList fichiers;
+            for (const auto &[taille, fichier] : fonds)
+                fichiers.append(fichier);
+            const QByteArray texte = commandeFondsSway(fonds, sorties);
+            if (!texte.isEmpty())
+                return commander(envoi, texte, fichiers);
+            // Not drawn, or not nameable: sway's own swaybg may still show it, and says so when it cannot.
+            qCWarning(lcBureau) << "cannot draw" << envoi.chemin << "for sway: it goes to swaybg as it is";
+            if (!fichiers.isEmpty())
+                dessin.lancer([fichiers](const Ouvrier::Poste &) { oublierFondsSway(fichiers); }, false);
+            commander(envoi, envoi.commande);
+        });
+}
+
+void BureauSway::commander(const Envoi &envoi, const QByteArray &commande, const QStringList &fichiers)
+{
+    const QDateTime envoye = QDateTime::currentDateTimeUtc();
+    demander(runCommand, commande,
+             [this, envoi, fichiers, envoye](const QString &probleme, const QByteArray &reponse) {
+                 const bool accepte = probleme.isEmpty() && reussie(reponse);
+                 if (accepte)
+                     dessin.lancer(
+                         [fichiers, envoye](const Ouvrier::Poste &) { remplacerFondsSway(fichiers, envoye); },
+                         false);
+                 else if (!fichiers.isEmpty())
+                     dessin.lancer([fichiers](const Ouvrier::Poste &) { oublierFondsSway(fichiers); }, false);
+                 finir(envoi, probleme, accepte);
+             });
+}
+
+void BureauSway::finir(const Envoi &envoi, const QString &probleme, bool accepte)
+{
+    if (!probleme.isEmpty())
+        qCWarning(lcBureau) << "sway IPC at" << socket << ":" << probleme;
+    if (envoi.signaler)
+        signaler(envoi.chemin,
+                 !probleme.isEmpty() ? Resultat::Injoignable
+                     : accepte       ? Resultat::Montree
+                                     : Resultat::Refusee);
+    enVol = false;
+    if (suivante) {
+        const Envoi prochaine = *suivante;
+        suivante.reset();
+        lancer(prochaine);
+    } else {
+        attente.terminer();
+    }
+}
+
+void BureauSway::demander(qint32 type, const QByteArray &charge, Reponse repondre)
+{
     // A plain Unix socket: Qt's local socket would load Qt Network, and Kerberos with it, in every session.
     struct Echange
     {
         int fd = -1;
         QByteArray aEcrire;
         QByteArray recu;
-        // Sent once the configuration is read, with its colour.
-        QByteArray commande;
         bool termine = false;
     };
     auto echange = std::make_shared<Echange>();
-    // sway 1.10 paints black around a centred or fitted picture sent with no colour, whatever its
-    // configuration named: the colour is read there and sent along, as earlier sway kept it.
-    if (envoi.entouree) {
-        echange->aEcrire = message(getConfig, {});
-        echange->commande = envoi.commande;
-    } else {
-        echange->aEcrire = message(runCommand, envoi.commande);
-    }
+    echange->aEcrire = message(type, charge);
     auto *porteur = new QObject(&attente);
-    // An empty problem means sway answered; whether it did what was asked is in accepte.
-    const auto finir = [this, echange, porteur, envoi](const QString &probleme, bool accepte = false) {
-        if (echange->termine)
-            return;
-        echange->termine = true;
-        if (!probleme.isEmpty())
-            qCWarning(lcBureau) << "sway IPC at" << socket << ":" << probleme;
-        if (envoi.signaler)
-            signaler(envoi.chemin,
-                     !probleme.isEmpty() ? Resultat::Injoignable
-                         : accepte       ? Resultat::Montree
-                                         : Resultat::Refusee);
-        // Called from a notifier's own signal: the notifiers are silenced now and deleted later.
-        for (auto *notificateur : porteur->findChildren<QSocketNotifier *>())
-            notificateur->setEnabled(false);
-        porteur->deleteLater();
-        if (echange->fd >= 0)
-            ::close(echange->fd);
-        enVol = false;
-        if (suivante) {
-            const Envoi prochaine = *suivante;
-            suivante.reset();
-            lancer(prochaine);
-        } else {
-            attente.terminer();
-        }
-    };
+    // An empty problem means sway answered.
+    const auto conclure
+        = [echange, porteur, repondre](const QString &probleme, const QByteArray &reponse = {}) {
+              if (echange->termine)
+                  return;
+              echange->termine = true;
+              // Called from a notifier's own signal: the notifiers are silenced now and deleted later.
+              for (auto *notificateur : porteur->findChildren<QSocketNotifier *>())
+                  notificateur->setEnabled(false);
+              porteur->deleteLater();
+              if (echange->fd >= 0)
+                  ::close(echange->fd);
+              repondre(probleme, reponse);
+          };
     const auto erreur = [] {
         return QString::fromLocal8Bit(strerror(errno));
     };
@@ -190,34 +235,34 @@ void BureauSway::lancer(const Envoi &envoi)
     sockaddr_un adresse {};
     adresse.sun_family = AF_UNIX;
     if (nomFichier.size() >= int(sizeof adresse.sun_path))
-        return finir(QStringLiteral("socket path too long"));
+        return conclure(QStringLiteral("socket path too long"));
     memcpy(adresse.sun_path, nomFichier.constData(), nomFichier.size());
     echange->fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (echange->fd < 0)
-        return finir(erreur());
+        return conclure(erreur());
     if (::connect(echange->fd, reinterpret_cast<const sockaddr *>(&adresse), sizeof adresse) != 0
         && errno != EINPROGRESS)
-        return finir(erreur());
+        return conclure(erreur());
 
     auto *ecriture = new QSocketNotifier(echange->fd, QSocketNotifier::Write, porteur);
     auto *lecture = new QSocketNotifier(echange->fd, QSocketNotifier::Read, porteur);
     auto *delai = new QTimer(porteur);
-    QObject::connect(ecriture, &QSocketNotifier::activated, porteur, [echange, ecriture, finir, erreur] {
+    QObject::connect(ecriture, &QSocketNotifier::activated, porteur, [echange, ecriture, conclure, erreur] {
         const ssize_t n
             = ::send(echange->fd, echange->aEcrire.constData(), echange->aEcrire.size(), MSG_NOSIGNAL);
         if (n < 0 && errno != EAGAIN && errno != EINTR)
-            return finir(erreur());
+            return conclure(erreur());
         echange->aEcrire.remove(0, qMax<ssize_t>(n, 0));
         if (echange->aEcrire.isEmpty())
             ecriture->setEnabled(false);
     });
-    QObject::connect(lecture, &QSocketNotifier::activated, porteur, [echange, ecriture, finir, erreur] {
+    QObject::connect(lecture, &QSocketNotifier::activated, porteur, [echange, conclure, erreur] {
         char morceau[4096];
         const ssize_t n = ::recv(echange->fd, morceau, sizeof morceau, 0);
         if (n < 0)
-            return errno == EAGAIN || errno == EINTR ? void() : finir(erreur());
+            return errno == EAGAIN || errno == EINTR ? void() : conclure(erreur());
         if (n == 0)
-            return finir(QStringLiteral("sway closed the connection"));
+            return conclure(QStringLiteral("sway closed the connection"));
         QByteArray &recu = echange->recu;
         recu.append(morceau, n);
         if (recu.size() < tailleEntete)
@@ -225,19 +270,13 @@ void BureauSway::lancer(const Envoi &envoi)
         qint32 longueur = 0;
         memcpy(&longueur, recu.constData() + 6, sizeof longueur);
         if (!recu.startsWith(magie) || longueur < 0)
-            return finir(QStringLiteral("unexpected reply"));
+            return conclure(QStringLiteral("unexpected reply"));
         if (recu.size() < tailleEntete + longueur)
             return;
-        const QByteArray reponse = recu.mid(tailleEntete, longueur);
-        recu.remove(0, tailleEntete + longueur);
-        if (echange->commande.isEmpty())
-            return finir(QString(), reussie(reponse));
-        echange->aEcrire = message(runCommand, echange->commande + ' ' + lireCouleurSway(reponse));
-        echange->commande.clear();
-        ecriture->setEnabled(true);
+        conclure(QString(), recu.mid(tailleEntete, longueur));
     });
     QObject::connect(delai, &QTimer::timeout, porteur,
-                     [finir] { finir(QStringLiteral("no reply in time")); });
+                     [conclure] { conclure(QStringLiteral("no reply in time")); });
     delai->setSingleShot(true);
     delai->start(delaiMs);
 }

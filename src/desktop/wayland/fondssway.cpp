@@ -1,0 +1,166 @@
+#include "fondssway.h"
+
+#include "desktop/bureau.h"
+#include "desktop/image/rendu.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QImageWriter>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+// Files of ours in the folder, written ones and half-written ones alike.
+const QLatin1String prefixe("fond-");
+
+// Private to this user, in memory, and gone at logout: where sway's swaybg can read what we draw.
+QString dossierFonds()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (runtime.isEmpty()) {
+        qCWarning(lcBureau) << "XDG_RUNTIME_DIR is not set: nowhere private to draw for sway";
+        return {};
+    }
+    const QString dossier = runtime + QStringLiteral("/papirol2");
+    if (::mkdir(QFile::encodeName(dossier).constData(), 0700) != 0 && errno != EEXIST) {
+        qCWarning(lcBureau) << "cannot make" << dossier << std::strerror(errno);
+        return {};
+    }
+    return dossier;
+}
+} // namespace
+
+QList<SortieSway> lireSortiesSway(const QByteArray &reponse)
+{
+    QList<SortieSway> sorties;
+    for (const QJsonValue &valeur : QJsonDocument::fromJson(reponse).array()) {
+        const QJsonObject sortie = valeur.toObject();
+        const QJsonObject mode = sortie.value(QLatin1String("current_mode")).toObject();
+        QSize taille(mode.value(QLatin1String("width")).toInt(), mode.value(QLatin1String("height")).toInt());
+        const QString nom = sortie.value(QLatin1String("name")).toString();
+        if (!sortie.value(QLatin1String("active")).toBool() || taille.isEmpty() || nom.isEmpty())
+            continue;
+        // swaybg draws in the output's own frame: on an output turned a quarter, that is the mode transposed.
+        const QString tour = sortie.value(QLatin1String("transform")).toString();
+        if (tour.endsWith(QLatin1String("90")) || tour.endsWith(QLatin1String("270")))
+            taille.transpose();
+        sorties.append({nom, taille});
+    }
+    return sorties;
+}
+
+FondsSway rendreFondsSway(const QString &chemin, Disposition disposition, const QList<SortieSway> &sorties)
+{
+    const QString dossier = dossierFonds();
+    if (dossier.isEmpty())
+        return {};
+    QList<QRect> ecrans;
+    for (const SortieSway &sortie : sorties)
+        ecrans.append(QRect(QPoint(0, 0), sortie.taille));
+    RenduEcrans rendu;
+    if (!rendu.preparer(chemin, disposition, ecrans))
+        return {};
+    // A new name each time: sway keeps the path to start swaybg again (on a reload, say), so the file shown
+    // stays until another is; pid and count tell apart two processes, or two pictures in the same
+    // millisecond.
+    static std::atomic<quint64> compte {0};
+    const QString base = QStringLiteral("%1/%2%3-%4-%5-")
+                             .arg(dossier, prefixe)
+                             .arg(QDateTime::currentMSecsSinceEpoch())
+                             .arg(::getpid())
+                             .arg(++compte);
+    FondsSway fonds;
+    for (const auto &[taille, image] : rendu.images()) {
+        // swaybg reads through gdk-pixbuf: an uncompressed BMP loads at a memory copy's speed, where PNG,
+        // even unfiltered and stored, costs it ten times more and us more still to write.
+        const QString nom = base + QStringLiteral("%1x%2.bmp").arg(taille.width()).arg(taille.height());
+        QSaveFile fichier(nom);
+        QImageWriter ecrivain(&fichier, "bmp");
+        if (!fichier.open(QIODevice::WriteOnly) || !ecrivain.write(image) || !fichier.commit()) {
+            qCWarning(lcBureau) << "cannot write" << nom << fichier.errorString() << ecrivain.errorString();
+            for (const auto &[t, ecrit] : std::as_const(fonds))
+                QFile::remove(ecrit);
+            return {};
+        }
+        fonds.append({taille, nom});
+    }
+    return fonds;
+}
+
+QByteArray commandeFondsSway(const FondsSway &fonds, const QList<SortieSway> &sorties)
+{
+    const auto fichierPour = [&fonds](QSize taille) {
+        for (const auto &[t, fichier] : fonds)
+            if (t == taille)
+                return fichier;
+        return QString();
+    };
+    if (sorties.isEmpty() || fichierPour(sorties.first().taille).isEmpty())
+        return {};
+    // Every output first, so that one plugged later shows the picture too, stretched; then those of another
+    // size. sway starts swaybg again for each command: the fewer the better.
+    const QSize premiere = sorties.first().taille;
+    QByteArray commande
+        = "output * bg \"" + echapperPourWordexp(QFile::encodeName(fichierPour(premiere))) + "\" stretch";
+    for (const SortieSway &sortie : sorties) {
+        const QString fichier = fichierPour(sortie.taille);
+        if (sortie.taille == premiere)
+            continue;
+        if (fichier.isEmpty() || sortie.nom.contains(QLatin1Char('\n')))
+            return {};
+        commande += "; output \"" + echapperPourWordexp(sortie.nom.toUtf8()) + "\" bg \""
+            + echapperPourWordexp(QFile::encodeName(fichier)) + "\" stretch";
+    }
+    return commande;
+}
+
+void remplacerFondsSway(const QStringList &montres, const QDateTime &envoi)
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (runtime.isEmpty())
+        return;
+    // Only older files: another process may have drawn a newer one, that sway is about to be given.
+    const QDir dossier(runtime + QStringLiteral("/papirol2"));
+    for (const QFileInfo &fichier :
+         dossier.entryInfoList({prefixe + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!montres.contains(fichier.absoluteFilePath()) && fichier.lastModified() < envoi)
+            QFile::remove(fichier.absoluteFilePath());
+    }
+}
+
+void oublierFondsSway(const QStringList &fichiers)
+{
+    for (const QString &fichier : fichiers)
+        QFile::remove(fichier);
+}
+
+// sway hands the path to wordexp(), which runs $(...) and expands $VAR, globs and quotes: every byte
+// that could mean something there is escaped. '$' goes in single quotes, since sway's own variable
+// substitution looks behind a backslash but not into quotes.
+QByteArray echapperPourWordexp(const QByteArray &octets)
+{
+    QByteArray sortie;
+    for (const char c : octets) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+            || c == '/' || c == '.' || c == '_' || c == '-') {
+            sortie += c;
+        } else if (c == '$') {
+            sortie += "'$'";
+        } else {
+            sortie += '\\';
+            sortie += c;
+        }
+    }
+    return sortie;
+}
