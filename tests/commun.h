@@ -84,8 +84,9 @@ bool montre(const QImage &capture, const QImage &image, int position, QString *p
 
 /** The root window of $DISPLAY as the X server draws it (its background included). */
 QImage captureRacine();
-/** The Wayland compositor's screen as grim grabs it; a null image when it cannot. */
-QImage captureWayland();
+/** The Wayland compositor's screen as grim grabs it, all outputs or the one named; a null image when it
+ * cannot. */
+QImage captureWayland(const QString &sortie = QString());
 
 /** Runs a program to its end: its standard output, or a null string when it fails. */
 QString sortieDe(const QString &programme, const QStringList &arguments);

@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <memory>
+#include <optional>
 
 namespace {
 QByteArray lire(const QString &chemin)
@@ -38,13 +39,20 @@ QList<qint64> nosSwaybg()
     return pids;
 }
 
-QString magenta, vert, cellules;
+// The pictures sway's backend drew for swaybg, in the private folder it keeps them in.
+QStringList nosFonds()
+{
+    return QDir(qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/papirol2")).entryList(QDir::Files);
+}
 
-bool vu(const QString &image, int position = 3)
+QString magenta, vert, cellules, cellulesJpeg;
+
+bool vu(const QString &image, int position = 3, const QString &sortie = QString())
 {
     // Judged in that layout while waiting, in every layout once to say why not.
     QImage ecran;
-    if (QTest::qWaitFor([&] { return montre(ecran = captureWayland(), QImage(image), position); }, 10000))
+    if (QTest::qWaitFor([&] { return montre(ecran = captureWayland(sortie), QImage(image), position); },
+                        10000))
         return true;
     QString pourquoi;
     montre(ecran, QImage(image), position, &pourquoi);
@@ -72,6 +80,8 @@ private slots:
         QVERIFY2(!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"), "run through avec-wayland.sh");
         magenta = ecrireImage(QStringLiteral("magenta.png"), imageUnie(Qt::magenta));
         cellules = ecrireImage(QStringLiteral("cellules.png"), imageCellules({200, 100}));
+        // A photograph's format, larger than the screen: the one sway's backend draws itself.
+        cellulesJpeg = ecrireImage(QStringLiteral("cellules.jpg"), imageCellules({1600, 800}));
         // Large, so that its child takes a while to draw it: long enough for a grab to catch a bare screen.
         vert = ecrireImage(QStringLiteral("vert.jpg"), imageUnie(Qt::green, QSize(4000, 3000)));
     }
@@ -79,22 +89,33 @@ private slots:
     void position_data()
     {
         QTest::addColumn<int>("position");
+        QTest::addColumn<bool>("jpeg");
         const char *const noms[] = {"centrée", "mosaïque", "étirée", "ajustée", "remplie"};
-        for (int p = 1; p <= 5; ++p)
-            QTest::newRow(noms[p - 1]) << p;
+        for (int p = 1; p <= 5; ++p) {
+            QTest::newRow(noms[p - 1]) << p << false;
+            if (p != 1 && p != 4)
+                QTest::newRow(qPrintable(QString::fromUtf8(noms[p - 1]) + QStringLiteral(" JPEG")))
+                    << p << true;
+        }
     }
     // The layout alone: the picture handed over last comes back in it.
     void position()
     {
         QFETCH(int, position);
+        QFETCH(bool, jpeg);
+        const QString image = jpeg ? cellulesJpeg : cellules;
         auto bureau = magentaEtire();
         QVERIFY(bureau);
-        montrerSur(*bureau, cellules, 0);
+        montrerSur(*bureau, image, 0);
         disposerSur(*bureau, position);
-        QVERIFY(vu(cellules, position));
+        QVERIFY(vu(image, position));
+        const bool entouree = position == 1 || position == 4;
         // Around a centred or fitted picture, sway keeps the colour avec-wayland.sh's configuration names.
-        if (!calque && (position == 1 || position == 4))
+        if (!calque && entouree)
             QCOMPARE(captureWayland().pixelColor(2, 2).name(), QStringLiteral("#203040"));
+        // sway is handed a picture drawn for it where the picture covers the screen, only the one shown kept.
+        if (!calque)
+            QCOMPARE(nosFonds().size(), entouree ? 0 : 1);
         QCOMPARE(positionSur(*creerBureau()), position);
         QVERIFY(!calque || nosSwaybg().size() == 1);
     }
@@ -113,22 +134,34 @@ private slots:
         // sway cannot take it; swaybg can.
         QTest::newRow("saut de ligne")
             << QStringLiteral("saut\nde ligne.png") << QByteArray("image") << calque;
-        // sway says success for a file it cannot show and shows nothing; swaybg paints the screen black.
+        // sway says success for a file it cannot show; its backend finds out drawing it. swaybg paints the
+        // screen black.
         QTest::newRow("absent") << QStringLiteral("absent.png") << QByteArray() << false;
+        // Gone between the draw and the drawing.
+        QTest::newRow("retirée") << QStringLiteral("retirée.png") << QByteArray("retirée") << false;
     }
     void noms()
     {
         QFETCH(QString, nom);
         QFETCH(QByteArray, contenu);
         QFETCH(bool, montree);
+        if (calque && contenu == "retirée")
+            QSKIP("swaybg may read the file before it goes");
         QFile fichier(dossier.filePath(nom));
-        if (contenu == "image")
+        if (contenu == "image" || contenu == "retirée")
             QVERIFY(QFile::copy(cellules, fichier.fileName()));
         else if (!contenu.isEmpty())
             QVERIFY(fichier.open(QIODevice::WriteOnly) && fichier.write(contenu) > 0 && fichier.flush());
         auto bureau = magentaEtire();
         QVERIFY(bureau);
-        montrerSur(*bureau, fichier.fileName());
+        std::optional<Bureau::Resultat> resultat;
+        connect(bureau.get(), &Bureau::imageTraitee, this,
+                [&resultat](const QString &, Bureau::Resultat r) { resultat = r; });
+        bureau->montrer(fichier.fileName());
+        if (contenu == "retirée")
+            QVERIFY(fichier.remove());
+        QTRY_VERIFY_WITH_TIMEOUT(resultat.has_value(), 20000);
+        QCOMPARE(*resultat == Bureau::Resultat::Montree, montree);
         if (montree)
             QVERIFY(vu(cellules));
         QTest::qWait(montree ? 0 : 1000);
@@ -179,6 +212,26 @@ private slots:
         QCOMPARE(::kill(pid_t(avant.first()), SIGKILL), 0);
         QTRY_VERIFY_WITH_TIMEOUT(nosSwaybg().size() == 1 && nosSwaybg() != avant, 10000);
         QVERIFY(vu(vert));
+    }
+
+    // Outputs of two sizes each get the picture drawn for their own. Last: sway cannot take an output away.
+    void deuxSorties()
+    {
+        if (calque)
+            QSKIP("sway's own backend only");
+        // Square, where the first output's picture stretched would not pass for its own.
+        const QString sortie = QStringLiteral("HEADLESS-2");
+        QVERIFY(!sortieDe(QStringLiteral("swaymsg"), {QStringLiteral("create_output")}).isNull());
+        QVERIFY(
+            !sortieDe(QStringLiteral("swaymsg"),
+                      {QStringLiteral("output"), sortie, QStringLiteral("mode"), QStringLiteral("600x600")})
+                 .isNull());
+        auto bureau = creerBureau();
+        disposerSur(*bureau, 5);
+        QVERIFY(montrerSur(*bureau, cellulesJpeg));
+        QVERIFY(vu(cellulesJpeg, 5, QStringLiteral("HEADLESS-1")));
+        QVERIFY(vu(cellulesJpeg, 5, sortie));
+        QCOMPARE(nosFonds().size(), 2);
     }
 };
 

@@ -151,13 +151,16 @@ void BureauSway::dessiner(const Envoi &envoi, const QByteArray &reponse)
             return rendreFondsSway(chemin, disposition, sorties);
         },
         [this, envoi, sorties](const FondsSway &fonds) {
+            // sway would say it shows a file that swaybg then cannot: refused here, what is shown stays.
+            if (fonds.illisible)
+                return finir(envoi, QString());
             QStringList fichiers;
-            for (const auto &[taille, fichier] : fonds)
+            for (const auto &[taille, fichier] : fonds.fichiers)
                 fichiers.append(fichier);
             const QByteArray texte = commandeFondsSway(fonds, sorties);
             if (!texte.isEmpty())
                 return commander(envoi, texte, fichiers);
-            // Not drawn, or not nameable: sway's own swaybg may still show it, and says so when it cannot.
+            // Not written, or not nameable: sway's own swaybg may still show it.
             qCWarning(lcBureau) << "cannot draw" << envoi.chemin << "for sway: it goes to swaybg as it is";
             if (!fichiers.isEmpty())
                 dessin.lancer([fichiers](const Ouvrier::Poste &) { oublierFondsSway(fichiers); }, false);

@@ -69,7 +69,7 @@ FondsSway rendreFondsSway(const QString &chemin, Disposition disposition, const 
         ecrans.append(QRect(QPoint(0, 0), sortie.taille));
     RenduEcrans rendu;
     if (!rendu.preparer(chemin, disposition, ecrans))
-        return {};
+        return {{}, true};
     // A new name each time: sway keeps the path to start swaybg again (on a reload, say), so the file shown
     // stays until another is; pid and count tell apart two processes, or two pictures in the same
     // millisecond.
@@ -88,11 +88,11 @@ FondsSway rendreFondsSway(const QString &chemin, Disposition disposition, const 
         QImageWriter ecrivain(&fichier, "bmp");
         if (!fichier.open(QIODevice::WriteOnly) || !ecrivain.write(image) || !fichier.commit()) {
             qCWarning(lcBureau) << "cannot write" << nom << fichier.errorString() << ecrivain.errorString();
-            for (const auto &[t, ecrit] : std::as_const(fonds))
+            for (const auto &[t, ecrit] : std::as_const(fonds.fichiers))
                 QFile::remove(ecrit);
             return {};
         }
-        fonds.append({taille, nom});
+        fonds.fichiers.append({taille, nom});
     }
     return fonds;
 }
@@ -100,7 +100,7 @@ FondsSway rendreFondsSway(const QString &chemin, Disposition disposition, const 
 QByteArray commandeFondsSway(const FondsSway &fonds, const QList<SortieSway> &sorties)
 {
     const auto fichierPour = [&fonds](QSize taille) {
-        for (const auto &[t, fichier] : fonds)
+        for (const auto &[t, fichier] : fonds.fichiers)
             if (t == taille)
                 return fichier;
         return QString();

@@ -22,11 +22,16 @@ struct SortieSway
 QList<SortieSway> lireSortiesSway(const QByteArray &reponse);
 
 /** The pictures drawn for sway's outputs: one file per distinct size, the first for the first output. */
-using FondsSway = QList<QPair<QSize, QString>>;
+struct FondsSway
+{
+    QList<QPair<QSize, QString>> fichiers;
+    // The picture itself cannot be drawn: gone, not a picture, or too large to decode.
+    bool illisible = false;
+};
 
 /**
  * Draws the picture in the layout once per distinct output size, each into a file of our private folder
- * that swaybg loads at once (named anew each time, since sway is given a path); none when the picture
+ * that swaybg loads at once (named anew each time, since sway is given a path); no file when the picture
  * cannot be drawn or written (logged). Reads and writes the disk: not on the GUI thread.
  */
 FondsSway rendreFondsSway(const QString &chemin, Disposition disposition, const QList<SortieSway> &sorties);
