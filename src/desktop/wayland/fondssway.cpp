@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QtEndian>
 
 #include <atomic>
 #include <cerrno>
@@ -37,6 +38,45 @@ QString dossierFonds()
         return {};
     }
     return dossier;
+}
+// swaybg reads through gdk-pixbuf: an uncompressed BMP loads at a memory copy's speed, where PNG, even
+// stored unfiltered, costs it ten times more and us more still to write. 32 bits a pixel, rows top down: the
+// picture's own memory, written as it is (opaque: RGB32 keeps 0xff beside each pixel).
+bool ecrireBmp(QIODevice *fichier, const QImage &image)
+{
+    if constexpr (Q_BYTE_ORDER != Q_LITTLE_ENDIAN)
+        return QImageWriter(fichier, "bmp").write(image);
+    const QImage rgb32 = image.convertToFormat(QImage::Format_RGB32);
+    const qint64 ligne = qint64(rgb32.width()) * 4;
+    QByteArray entete(14 + 40, '\0');
+    char *p = entete.data();
+    const auto ecrire = [&p](auto valeur) {
+        qToLittleEndian(valeur, p);
+        p += sizeof valeur;
+    };
+    *p++ = 'B';
+    *p++ = 'M';
+    ecrire(quint32(entete.size() + ligne * rgb32.height()));
+    ecrire(quint32(0));
+    ecrire(quint32(entete.size()));
+    ecrire(quint32(40));
+    ecrire(qint32(rgb32.width()));
+    // Negative: the rows top down, as in memory.
+    ecrire(qint32(-rgb32.height()));
+    ecrire(quint16(1));
+    ecrire(quint16(32));
+    // No compression, the pixels' size, 72 dpi, no palette.
+    ecrire(quint32(0));
+    ecrire(quint32(ligne * rgb32.height()));
+    ecrire(qint32(2835));
+    ecrire(qint32(2835));
+    if (fichier->write(entete) != entete.size())
+        return false;
+    for (int y = 0; y < rgb32.height(); ++y) {
+        if (fichier->write(reinterpret_cast<const char *>(rgb32.constScanLine(y)), ligne) != ligne)
+            return false;
+    }
+    return true;
 }
 } // namespace
 
@@ -81,13 +121,10 @@ FondsSway rendreFondsSway(const QString &chemin, Disposition disposition, const 
                              .arg(++compte);
     FondsSway fonds;
     for (const auto &[taille, image] : rendu.images()) {
-        // swaybg reads through gdk-pixbuf: an uncompressed BMP loads at a memory copy's speed, where PNG,
-        // even unfiltered and stored, costs it ten times more and us more still to write.
         const QString nom = base + QStringLiteral("%1x%2.bmp").arg(taille.width()).arg(taille.height());
         QSaveFile fichier(nom);
-        QImageWriter ecrivain(&fichier, "bmp");
-        if (!fichier.open(QIODevice::WriteOnly) || !ecrivain.write(image) || !fichier.commit()) {
-            qCWarning(lcBureau) << "cannot write" << nom << fichier.errorString() << ecrivain.errorString();
+        if (!fichier.open(QIODevice::WriteOnly) || !ecrireBmp(&fichier, image) || !fichier.commit()) {
+            qCWarning(lcBureau) << "cannot write" << nom << fichier.errorString();
             for (const auto &[t, ecrit] : std::as_const(fonds.fichiers))
                 QFile::remove(ecrit);
             return {};
