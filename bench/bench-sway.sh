@@ -1,8 +1,8 @@
 #!/bin/bash
-# Times a filled 3840x2160 JPEG on a headless 640x480 sway, from the command's start to the picture on
+# Times a filled 3840x2160 JPEG on a headless sway (one 640x480 output unless told), from the command's start to the picture on
 # screen (polled with grim): our backend from a tick of a running process (bench/montrer, the backend made
 # beforehand), and through appliquer, a process started for it; against `swaymsg output '*' bg <file> fill`.
-# Usage: bench/bench-sway.sh <build dir> [runs, 7]
+# Usage: bench/bench-sway.sh <build dir> [runs, 7] [output size, 640x480]
 # (appliquer from tests/bureaux-reels if that build has it, else bench/appliquerbureau)
 set -u
 ici=$(cd "$(dirname "$0")" && pwd)
@@ -31,18 +31,20 @@ if [ "${1:-}" != --dedans ]; then
     : >"$travail/commandes.log"
     mkfifo "$travail/vers-montrer" "$travail/de-montrer" || exit 1
     chmod -R a+rX "$travail" && chmod a+w "$travail/commandes.log" "$travail/vers-montrer" "$travail/de-montrer"
-    bash "$ici/../tests/avec-wayland.sh" sway /bin/bash "$travail/bench-sway.sh" --dedans "$travail" "${2:-7}"
+    bash "$ici/../tests/avec-wayland.sh" sway /bin/bash "$travail/bench-sway.sh" --dedans "$travail" "${2:-7}" "${3:-640x480}"
     exit
 fi
 
 # ---------------------------------------------------------------- beside sway, as its user
 travail="$2"
 runs="$3"
+taille="$4"
+swaymsg output '*' mode "$taille" >/dev/null || { echo "sway refused the size $taille" >&2; exit 1; }
 delai_us=10000000
 maintenant_us() { local t="$EPOCHREALTIME"; printf '%s' "${t/./}"; }
 
 # The centre pixel of the screen, as "r g b".
-centre() { grim -g "320,240 1x1" -t ppm - 2>/dev/null | tail -c 3 | od -An -tu1 | tr -s ' ' | sed 's/^ //'; }
+centre() { grim -g "$((${taille%x*} / 2)),$((${taille#*x} / 2)) 1x1" -t ppm - 2>/dev/null | tail -c 3 | od -An -tu1 | tr -s ' ' | sed 's/^ //'; }
 proche() { # <"r g b"> <colour name>: within a JPEG's error of pure red or blue
     local -a c
     read -r -a c <<<"$1"
@@ -134,6 +136,6 @@ ligne "tick (sway backend)" "${t_tic[@]}" -- "${f_tic[@]}"
 ligne "appliquer (sway)" "${t_nous[@]}" -- "${f_nous[@]}"
 ligne "swaymsg bg fill" "${t_sway[@]}" -- "${f_sway[@]}"
 awk -v a="$(mediane "${t_tic[@]}")" -v b="$(mediane "${t_sway[@]}")" \
-    'BEGIN { printf "tick to shown: %.2fx swaymsg (target: at most 1.0x)\n", a / b }'
+    -v t="$taille" 'BEGIN { printf "tick to shown, one %s output: %.2fx swaymsg (target: at most 1.0x)\n", t, a / b }'
 echo "shown: median from the command's start to the first grim grab (~1 px, polled back to back) showing the"
 echo "picture; returned: median time the command took to exit. Printed, never asserted."
