@@ -1,7 +1,8 @@
 #!/bin/bash
-# Times a filled 3840x2160 JPEG on a headless sway (one 640x480 output unless told), from the command's start to the picture on
-# screen (polled with grim): our backend from a tick of a running process (bench/montrer, the backend made
-# beforehand), and through appliquer, a process started for it; against `swaymsg output '*' bg <file> fill`.
+# Times a filled 3840x2160 JPEG on a headless sway (one 640x480 output unless told), from the command's
+# start to the picture on screen (polled with grim): our backend from a tick of a running process
+# (bench/montrer, the backend made beforehand), and through appliquer, a process started for it; against
+# `swaymsg output '*' bg <file> fill`.
 # Usage: bench/bench-sway.sh <build dir> [runs, 7] [output size, 640x480]
 # (appliquer from tests/bureaux-reels if that build has it, else bench/appliquerbureau)
 set -u

@@ -39,6 +39,7 @@ QString dossierFonds()
     }
     return dossier;
 }
+
 // swaybg reads through gdk-pixbuf: an uncompressed BMP loads at a memory copy's speed, where PNG, even
 // stored unfiltered, costs it ten times more and us more still to write. 32 bits a pixel, rows top down: the
 // picture's own memory, written as it is (opaque: RGB32 keeps 0xff beside each pixel).
