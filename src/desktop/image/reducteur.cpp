@@ -2,6 +2,7 @@
 #include "rendu.h"
 
 #include <algorithm>
+#include <cstring>
 
 bool ReducteurLignes::preparer(QRect partieLue, QSize sortie, bool avecAlpha)
 {
@@ -23,6 +24,12 @@ void ReducteurLignes::ajouter(const uchar *ligne)
     if (recues >= partie.height())
         return;
     const uchar *p = ligne + size_t(partie.left()) * 4;
+    // Nothing to average, nothing to premultiply: the row is the output's (a divide a channel took longer
+    // than decoding it).
+    if (bloc == 1 && !alpha) {
+        std::memcpy(reduite.scanLine(recues++), p, size_t(partie.width()) * 4);
+        return;
+    }
     for (int x = 0; x < partie.width(); ++x, p += 4) {
         quint64 *s = &sommes[size_t(x / bloc) * 4];
         const quint64 a = alpha ? p[3] : 255;
