@@ -3,6 +3,7 @@
 #include <QSet>
 #include <QtAlgorithms>
 
+#include <algorithm>
 #include <utility>
 
 #include "desktop/nomsfichiers.h"
@@ -28,10 +29,19 @@ void Listage::ajouter(const QString &nom)
 
 void Listage::ajouter(const char *nom, size_t longueur)
 {
-    if (nombre % 16 == 0)
+    size_t commun = 0;
+    if (nombre % 16 == 0) {
         reperes.push_back(quint32(noms.size()));
-    noms.append(nom, qsizetype(longueur));
+    } else {
+        const size_t borne = std::min({longueur, size_t(precedent.size()), size_t(255)});
+        while (commun < borne && nom[commun] == precedent[qsizetype(commun)])
+            ++commun;
+    }
+    noms.append(char(commun));
+    noms.append(nom + commun, qsizetype(longueur - commun));
     noms.append('\0');
+    precedent.resize(qsizetype(longueur));
+    std::memcpy(precedent.data(), nom, longueur);
     ++nombre;
 }
 
@@ -40,14 +50,25 @@ void Listage::serrer()
     // Kept for as long as the location is: without the slack that growing left.
     noms.squeeze();
     reperes.shrink_to_fit();
+    precedent = QByteArray();
 }
 
-QByteArrayView Listage::nom(int i) const
+const char *Listage::suivant(const char *p, QByteArray *courant)
 {
+    const auto commun = qsizetype(static_cast<unsigned char>(*p++));
+    const auto reste = qsizetype(std::strlen(p));
+    courant->truncate(commun);
+    courant->append(p, reste);
+    return p + reste + 1;
+}
+
+QByteArray Listage::nom(int i) const
+{
+    QByteArray n;
     const char *p = noms.constData() + reperes[size_t(i) / 16];
-    for (int k = i % 16; k > 0; --k)
-        p += std::strlen(p) + 1;
-    return QByteArrayView(p, qsizetype(std::strlen(p)));
+    for (int k = i % 16; k >= 0; --k)
+        p = suivant(p, &n);
+    return n;
 }
 
 Listage listerDossier(const QString &dossier, const QString &filtre)
@@ -60,6 +81,12 @@ Listage listerDossier(const QString &dossier, const QString &filtre)
     const int fd = open(octetsDuNom(dossier).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return listage;
+    // A folder's size bounds what its names take here (its entries hold more than the names): reserved at
+    // once, the names never move as they come, and the pages reserved beyond them are never touched. Moving
+    // them cost a transient copy as large as the names.
+    struct stat dossierEtat;
+    if (fstat(fd, &dossierEtat) == 0 && dossierEtat.st_size > 0)
+        listage.reserver(qsizetype(std::min<off_t>(dossierEtat.st_size, off_t(64) << 20)));
     // Read on the stack: a larger block lists no faster, even a million entries, and would stay in the
     // peak memory of the program.
     alignas(dirent64) char tampon[32 * 1024];
@@ -193,19 +220,19 @@ void Candidats::remplacer(const QString &cle, const QString &dossier, Listage li
     const int n = neuve->listage.taille();
     neuve->tires.assign((size_t(n) + 63) / 64, 0);
     neuve->ecartes = neuve->tires;
-    QSet<QByteArrayView> dejaTires;
+    QSet<QByteArray> dejaTires;
     Partie *ancienne = trouver(cle);
     if (ancienne) {
         // Names are found by reading the listing through, not one by one. One left out as unreadable was
         // never shown: listed again, it is drawn in this cycle.
         ancienne->listage.parcourir([&](int i, QByteArrayView nom) {
             if (Partie::lire(ancienne->tires, i) && !Partie::lire(ancienne->ecartes, i))
-                dejaTires.insert(nom);
+                dejaTires.insert(nom.toByteArray());
         });
     }
     int tires = 0;
     neuve->listage.parcourir([&](int i, QByteArrayView nom) {
-        if (dejaTires.contains(nom)) {
+        if (!dejaTires.isEmpty() && dejaTires.contains(nom.toByteArray())) {
             Partie::poser(&neuve->tires, i);
             ++tires;
         }

@@ -10,32 +10,42 @@
 #include <memory>
 #include <vector>
 
-/** The matching names of one folder as a listing found them, packed: the disk's bytes, each ended by a NUL,
- * in no order. A mark every 16 names finds one by its index: a name costs its bytes and little more. */
+/** The matching names of one folder as a listing found them, in no order, packed: each name as the bytes it
+ * shares with the one before (a count, up to 255), the rest of its bytes and a NUL. Names listed together
+ * share most of their bytes ("photo-000123.jpg" after "photo-000122.jpg" costs 3 bytes and 2). Every 16th
+ * name is whole and marked, so one is found by its index. */
 class Listage final
 {
 public:
     void ajouter(const QString &nom);
     void ajouter(const char *nom, size_t longueur);
+    /** Room for names of that many bytes in all, taken at once. */
+    void reserver(qsizetype octets) { noms.reserve(octets); }
     /** Gives back the room reserved for names to come. */
     void serrer();
     int taille() const { return nombre; }
-    QByteArrayView nom(int i) const;
-    /** Calls f(index, name) for every name, in index order, at the cost of reading them once. */
+    QByteArray nom(int i) const;
+    /** Calls f(index, name) for every name, in index order, at the cost of reading them once; the name is
+     * valid during the call only. */
     template<typename F>
     void parcourir(F f) const
     {
+        QByteArray courant;
         const char *p = noms.constData();
         for (int i = 0; i < nombre; ++i) {
-            const QByteArrayView n(p, qsizetype(std::strlen(p)));
-            f(i, n);
-            p += n.size() + 1;
+            p = suivant(p, &courant);
+            f(i, QByteArrayView(courant));
         }
     }
 
 private:
+    // Rebuilds in courant the name at p from the one before it, and gives the next name's place.
+    static const char *suivant(const char *p, QByteArray *courant);
+
     QByteArray noms;
     std::vector<quint32> reperes;
+    // The last name added, while the listing grows.
+    QByteArray precedent;
     int nombre = 0;
 };
 
