@@ -124,8 +124,7 @@ Listage listerDossier(const QString &dossier, const QString &filtre)
     return listage;
 }
 
-// Two bits a name rather than a draw order of four bytes: a hundred thousand pictures are half a megabyte
-// less.
+// Two bits a name rather than a draw order of four bytes: a hundred thousand pictures hold 0.4 MB less.
 struct Candidats::Partie
 {
     QString cle;
