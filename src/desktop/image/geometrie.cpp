@@ -60,8 +60,6 @@ PlanDecodage planDecodage(Disposition disposition, QSize image, QSize ecran)
     }
     plan.sortie = visible.size();
     plan.destination = visible.topLeft();
-    plan.echelle = cadre.size();
-    plan.decoupeEchelle = dansCadre;
     if (disposition == Disposition::Mosaique)
         plan.pas = image;
     return plan;

@@ -17,10 +17,6 @@ struct PlanDecodage
     QPoint destination;
     /** The tile step when the picture repeats, invalid otherwise. */
     QSize pas;
-    /** The whole picture's size once scaled for the layout. */
-    QSize echelle;
-    /** The area that shows, in the scaled picture's coordinates (for decoders that scale as they decode). */
-    QRect decoupeEchelle;
 
     bool estVide() const { return source.isEmpty() || sortie.isEmpty(); }
 };
