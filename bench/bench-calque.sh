@@ -98,7 +98,7 @@ appliquer() { PAPIROL2_BUREAU=calque "$travail/appliquer" "$@"; }
 nous() { finir_main; appliquer "$1"; }
 main_() {
     local temoin
-    read -r -a temoin <"$XDG_RUNTIME_DIR/papirol2-calque.pid" 2>/dev/null && kill "${temoin[0]}" 2>/dev/null
+    read -r -a temoin <"$XDG_RUNTIME_DIR/papirol2/calque.pid" 2>/dev/null && kill "${temoin[0]}" 2>/dev/null
     swaybg_main "$1"
 }
 

@@ -1,8 +1,8 @@
 // Peak memory and time of drawing the largest pictures accepted and of decompression bombs, each in a fresh
 // process, beside what holding the whole claimed picture would cost; then how long leaving takes while two
 // large pictures are being drawn (on $DISPLAY, through the bare-X11 backend), beside drawing one.
+#include "commun/ouvrier.h"
 #include "desktop/image/rendu.h"
-#include "desktop/ouvrier.h"
 #include "desktop/x11/bureaux11.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 // The built program driven as a user drives it: real X server, real tray host, clicks and keys sent
 // with xdotool. What the user sees is read back from the screen and from the settings file.
 #include "commun.h"
-#include "settings/verrou.h"
+#include "commun/chemins.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,5 +1,6 @@
 #include "desktop/x11/bureaux11.h"
 #include "commun.h"
+#include "commun/chemins.h"
 
 #include <QtEndian>
 #include <QtTest>
@@ -225,8 +226,7 @@ private slots:
         QCOMPARE(positionSur(bureau), 3);
         // Unreadable, then a folder in its place (neither read nor written, even by root): the layout chosen
         // still holds.
-        const QString chemin
-            = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/papirol2/bureau-x11.ini");
+        const QString chemin = cheminMagasin(QStringLiteral("x11"));
         QFile fichier(chemin);
         QVERIFY(fichier.open(QIODevice::WriteOnly) && fichier.write("\x00\xff[\x01=\n\x89PNG", 10));
         fichier.close();

@@ -1,7 +1,7 @@
 #include "settings/configuration.h"
 #include "commun.h"
+#include "commun/chemins.h"
 #include "locations/listeemplacements.h"
-#include "settings/verrou.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "desktop/detection.h"
+#include "desktop/linux/detection.h"
 
 #include <QtTest>
 

@@ -1,7 +1,8 @@
 #include "rotation/rotator.h"
 #include "commun.h"
-#include "desktop/nomsfichiers.h"
-#include "desktop/ouvrier.h"
+#include "commun/chemins.h"
+#include "commun/nomsfichiers.h"
+#include "commun/ouvrier.h"
 #include "locations/listeemplacements.h"
 #include "settings/configuration.h"
 
@@ -95,8 +96,7 @@ private slots:
     void init()
     {
         travail = std::make_unique<DossierDeTravail>();
-        QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-                      + QStringLiteral("/papirol2/rotation.ini"));
+        QFile::remove(cheminRotation());
         ouvrirConfiguration();
         enregistreur = installerEnregistreur();
         modele = std::make_unique<ListeEmplacements>();

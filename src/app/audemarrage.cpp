@@ -1,10 +1,10 @@
 #include "audemarrage.h"
+#include "commun/chemins.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -25,18 +25,6 @@ void dire(FILE *flux, const QString &texte)
 }
 
 #ifdef Q_OS_WIN
-/** The shortcut in the user's Startup folder; empty when Windows names no such folder. */
-QString entreeDemarrage()
-{
-    PWSTR dossier = nullptr;
-    QString chemin;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Startup, KF_FLAG_CREATE, nullptr, &dossier)))
-        chemin
-            = QDir::fromNativeSeparators(QString::fromWCharArray(dossier)) + QStringLiteral("/Papirol 2.lnk");
-    CoTaskMemFree(dossier);
-    return chemin;
-}
-
 /** A shortcut to this executable starting in dossier, written by the shell's own IShellLink. */
 bool ecrireEntree(const QString &fichier, const QString &dossier)
 {
@@ -64,11 +52,6 @@ bool ecrireEntree(const QString &fichier, const QString &dossier)
     return fait;
 }
 #else
-QString entreeDemarrage()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/autostart/papirol2.desktop");
-}
 
 /** A desktop entry's string value: backslashes and control characters escaped, a leading space kept. */
 QString valeurChaine(QString texte)
@@ -114,7 +97,7 @@ bool ecrireEntree(const QString &fichier, const QString &dossier)
 
 int reglerAuDemarrage(bool oui)
 {
-    const QString fichier = entreeDemarrage();
+    const QString fichier = cheminDemarrage();
     const QString affiche = QDir::toNativeSeparators(fichier);
     if (fichier.isEmpty()) {
         dire(stderr,

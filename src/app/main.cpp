@@ -3,12 +3,12 @@
 #include "avissansplateau.h"
 #include "basculeplateau.h"
 #include "canal.h"
+#include "commun/chemins.h"
+#include "commun/ouvrier.h"
 #include "desktop/bureau.h"
-#include "desktop/ouvrier.h"
 #include "dossierpersonnel.h"
 #include "journal.h"
 #include "lignedecommande.h"
-#include "settings/verrou.h"
 #include "signaux.h"
 #include "sondebus.h"
 #include "ui/papirol2.h"
@@ -26,16 +26,10 @@
 
 Q_LOGGING_CATEGORY(lcDemarrage, "papirol2.demarrage", QtCriticalMsg)
 
-namespace {
-QString ini()
-{
-    return QDir::current().absoluteFilePath(QStringLiteral("Papirol2.ini"));
-}
-} // namespace
-
 int main(int argc, char *argv[])
 {
     // Before Qt reads the environment: the home its stores hang from.
+    ignorerXdgRelatifs();
     auto maisonTemporaire = etablirDossierPersonnel();
     // QApplication takes its own options out of argv; a restart passes them again.
     std::vector<char *> arguments(argv, argv + argc + 1);
@@ -47,7 +41,7 @@ int main(int argc, char *argv[])
     case LigneDeCommande::Action::Erreur:
         return afficherUsage(ligne.action == LigneDeCommande::Action::Erreur);
     case LigneDeCommande::Action::Commande:
-        return envoyerCommande(cheminCanal(ini()), ligne.valeur.constData());
+        return envoyerCommande(cheminCanal(cheminReglages()), ligne.valeur.constData());
     case LigneDeCommande::Action::AuDemarrage:
         return reglerAuDemarrage(ligne.valeur == "oui");
     case LigneDeCommande::Action::Demarrer:
@@ -71,7 +65,7 @@ int main(int argc, char *argv[])
     QCoreApplication::installTranslator(&traducteur);
 
     // One running copy per settings file, the lock named after the ini's absolute path.
-    const QString chemin = cheminVerrou(ini());
+    const QString chemin = cheminVerrou(cheminReglages());
     QLockFile verrou(chemin);
     verrou.setStaleLockTime(0);
     if (chemin.isEmpty()) {
@@ -88,7 +82,7 @@ int main(int argc, char *argv[])
         // Before the icon: it looks at the bus as Qt is about to.
         const BasculePlateau bascule;
         // Listening once the lock is ours, taking commands once there is a menu to take them.
-        Canal canal(cheminCanal(ini()));
+        Canal canal(cheminCanal(cheminReglages()));
         Papirol2 papirol2;
         QObject::connect(&canal, &Canal::commande, &papirol2, &Papirol2::on_commande);
         QObject::connect(&bascule, &BasculePlateau::hoteApparu, &papirol2, [&papirol2, &relancer] {

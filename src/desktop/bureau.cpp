@@ -1,7 +1,7 @@
 #include "bureau.h"
+#include "commun/chemins.h"
 
 #include <QSettings>
-#include <QStandardPaths>
 
 Q_LOGGING_CATEGORY(lcBureau, "papirol2.bureau", QtCriticalMsg)
 
@@ -12,18 +12,11 @@ std::unique_ptr<Bureau> &instance()
     return courant;
 }
 
-// One record of the last picture shown, whatever the desktop: the rotation avoids it after a restart, and
-// desktops without a setting of their own redraw it in a new layout.
-QString cheminMemoire()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/papirol2/rotation.ini");
-}
 const QString cleDerniere = QStringLiteral("dernier");
 } // namespace
 
 Bureau::Bureau()
-    : courante(QSettings(cheminMemoire(), QSettings::IniFormat).value(cleDerniere).toString())
+    : courante(QSettings(cheminRotation(), QSettings::IniFormat).value(cleDerniere).toString())
 {
 }
 
@@ -38,7 +31,7 @@ void Bureau::signaler(const QString &chemin, Resultat resultat)
 {
     if (resultat == Resultat::Montree && chemin != courante) {
         courante = chemin;
-        QSettings memoire(cheminMemoire(), QSettings::IniFormat);
+        QSettings memoire(cheminRotation(), QSettings::IniFormat);
         memoire.setValue(cleDerniere, chemin);
         memoire.sync();
         if (memoire.status() != QSettings::NoError)

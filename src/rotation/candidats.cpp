@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "desktop/nomsfichiers.h"
+#include "commun/nomsfichiers.h"
 
 #ifdef Q_OS_UNIX
 #include "motif.h"

@@ -1,8 +1,8 @@
 #include "rotator.h"
 
+#include "commun/nomsfichiers.h"
+#include "commun/ouvrier.h"
 #include "desktop/bureau.h"
-#include "desktop/nomsfichiers.h"
-#include "desktop/ouvrier.h"
 #include "locations/listeemplacements.h"
 #include "settings/configuration.h"
 #include "veilleur.h"

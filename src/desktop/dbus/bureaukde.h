@@ -1,8 +1,8 @@
 #pragma once
 
 #include "arriveeservice.h"
-#include "desktop/attente.h"
 #include "desktop/bureau.h"
+#include "desktop/linux/attente.h"
 
 #include <QJsonValue>
 #include <QList>

@@ -1,4 +1,5 @@
 #include "bureaulxqt.h"
+#include "commun/chemins.h"
 
 #include <QDBusError>
 #include <QDBusMessage>
@@ -144,12 +145,6 @@ QString BureauLxqt::nom() const
     return QStringLiteral("lxqt");
 }
 
-QString BureauLxqt::dossierRendus()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-        + QStringLiteral("/papirol2");
-}
-
 void BureauLxqt::montrer(const QString &chemin)
 {
     aSignaler = QFileInfo(chemin).absoluteFilePath();
@@ -211,7 +206,7 @@ void BureauLxqt::planifier(const QString &chemin, Disposition disposition, bool 
 
 QString BureauLxqt::dessiner(const Demande &d, Resultat *resultat)
 {
-    const QString rendus = dossierRendus();
+    const QString rendus = dossierDonnees();
     // A layout change redraws what the desktop shows: a picture set in pcmanfm-qt since, or ours.
     const QString image = d.chemin.isEmpty() ? imageDuBureau(rendus) : d.chemin;
     const QString source = image.isEmpty() ? d.derniere : image;

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "arriveeservice.h"
-#include "desktop/attente.h"
+#include "commun/ouvrier.h"
 #include "desktop/bureau.h"
 #include "desktop/image/rendu.h"
-#include "desktop/magasin.h"
-#include "desktop/ouvrier.h"
+#include "desktop/linux/attente.h"
+#include "desktop/linux/magasin.h"
 
 #include <QList>
 #include <QRect>
@@ -32,9 +32,6 @@ public:
     std::optional<Disposition> lireDisposition() override;
     void enregistrerDisposition(Disposition disposition) override;
     bool attendre(int msecs = -1) override;
-
-    /** The folder the drawn pictures are kept in while the desktop shows them. */
-    static QString dossierRendus();
 
 private:
     struct Demande

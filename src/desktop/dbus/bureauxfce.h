@@ -1,7 +1,7 @@
 #pragma once
 
-#include "desktop/attente.h"
 #include "desktop/bureau.h"
+#include "desktop/linux/attente.h"
 
 #include <QDBusVariant>
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "bureaugsettings.h"
 
-#include "desktop/nomsfichiers.h"
+#include "commun/nomsfichiers.h"
 
 #include <QFileInfo>
 #include <QUrl>

@@ -3,9 +3,9 @@
 #include "lignesjpeg.h"
 #include "lignespng.h"
 
+#include "commun/nomsfichiers.h"
+#include "commun/ouvrier.h"
 #include "desktop/bureau.h"
-#include "desktop/nomsfichiers.h"
-#include "desktop/ouvrier.h"
 
 #include <QFile>
 #include <QImageReader>

@@ -1,4 +1,5 @@
 #include "bureaucalque.h"
+#include "commun/chemins.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -61,7 +62,7 @@ BureauCalque::BureauCalque()
     veille.setInterval(pasMs);
     QObject::connect(&veille, &QTimer::timeout, &attente, [this] { surveiller(); });
     horloge.start();
-    QFile temoin(cheminTemoin());
+    QFile temoin(cheminTemoinCalque());
     if (temoin.open(QIODevice::ReadOnly)) {
         const QList<QByteArray> champs = temoin.readAll().trimmed().split(' ');
         if (champs.size() == 2) {
@@ -98,12 +99,6 @@ BureauCalque::~BureauCalque()
 QString BureauCalque::nom() const
 {
     return QStringLiteral("calque");
-}
-
-QString BureauCalque::cheminTemoin()
-{
-    const QString dossier = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    return (dossier.isEmpty() ? QDir::tempPath() : dossier) + QStringLiteral("/papirol2-calque.pid");
 }
 
 bool BureauCalque::attendre(int msecs)
@@ -218,7 +213,7 @@ void BureauCalque::installer()
     arrivant = nullptr;
     finirAncien();
     const Etat etat = lireEtat(affiche->processId());
-    QSaveFile temoin(cheminTemoin());
+    QSaveFile temoin(cheminTemoinCalque());
     if (!etat.debut.isEmpty() && temoin.open(QIODevice::WriteOnly)) {
         temoin.write(QByteArray::number(affiche->processId()) + ' ' + etat.debut + '\n');
         if (temoin.commit()) {

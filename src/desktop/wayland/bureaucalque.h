@@ -1,7 +1,7 @@
 #pragma once
 
 #include "bureauwayland.h"
-#include "desktop/attente.h"
+#include "desktop/linux/attente.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -26,9 +26,6 @@ public:
     QString nom() const override;
     /** Waits until the last picture asked for is drawn and the child before it ended (or given up). */
     bool attendre(int msecs = -1) override;
-
-    /** Where the child left on the screen by an earlier run is named, so that the next run can end it. */
-    static QString cheminTemoin();
 
 private:
     void envoyer(const QString &chemin, Disposition disposition, bool signaler) override;

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "bureauwayland.h"
-#include "desktop/attente.h"
-#include "desktop/ouvrier.h"
+#include "commun/ouvrier.h"
+#include "desktop/linux/attente.h"
 
 #include <QByteArray>
 #include <QStringList>

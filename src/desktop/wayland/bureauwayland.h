@@ -1,8 +1,8 @@
 #pragma once
 
+#include "commun/ouvrier.h"
 #include "desktop/bureau.h"
-#include "desktop/magasin.h"
-#include "desktop/ouvrier.h"
+#include "desktop/linux/magasin.h"
 
 /**
  * What the Wayland backends share: the compositor keeps no layout we can read, so it lives in our store, and

@@ -1,4 +1,5 @@
 #include "fondssway.h"
+#include "commun/chemins.h"
 
 #include "desktop/bureau.h"
 #include "desktop/image/rendu.h"
@@ -23,22 +24,6 @@
 namespace {
 // Files of ours in the folder, written ones and half-written ones alike.
 const QLatin1String prefixe("fond-");
-
-// Private to this user, in memory, and gone at logout: where sway's swaybg can read what we draw.
-QString dossierFonds()
-{
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (runtime.isEmpty()) {
-        qCWarning(lcBureau) << "XDG_RUNTIME_DIR is not set: nowhere private to draw for sway";
-        return {};
-    }
-    const QString dossier = runtime + QStringLiteral("/papirol2");
-    if (::mkdir(QFile::encodeName(dossier).constData(), 0700) != 0 && errno != EEXIST) {
-        qCWarning(lcBureau) << "cannot make" << dossier << std::strerror(errno);
-        return {};
-    }
-    return dossier;
-}
 
 // swaybg reads through gdk-pixbuf: an uncompressed BMP loads at a memory copy's speed, where PNG, even
 // stored unfiltered, costs it ten times more and us more still to write. 32 bits a pixel, rows top down: the
@@ -102,9 +87,12 @@ QList<SortieSway> lireSortiesSway(const QByteArray &reponse)
 
 FondsSway rendreFondsSway(const QString &chemin, Disposition disposition, const QList<SortieSway> &sorties)
 {
-    const QString dossier = dossierFonds();
-    if (dossier.isEmpty())
+    // Private to this user, and in memory where the session has a runtime folder: where swaybg reads it.
+    const QString dossier = dossierExecution();
+    if (dossier.isEmpty()) {
+        qCWarning(lcBureau) << "no private folder to draw for sway in";
         return {};
+    }
     QList<QRect> ecrans;
     for (const SortieSway &sortie : sorties)
         ecrans.append(QRect(QPoint(0, 0), sortie.taille));
@@ -164,11 +152,11 @@ QByteArray commandeFondsSway(const FondsSway &fonds, const QList<SortieSway> &so
 
 void remplacerFondsSway(const QStringList &montres, const QDateTime &envoi)
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (runtime.isEmpty())
+    const QString execution = dossierExecution();
+    if (execution.isEmpty())
         return;
     // Only older files: another process may have drawn a newer one, that sway is about to be given.
-    const QDir dossier(runtime + QStringLiteral("/papirol2"));
+    const QDir dossier(execution);
     for (const QFileInfo &fichier :
          dossier.entryInfoList({prefixe + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System)) {
         if (!montres.contains(fichier.absoluteFilePath()) && fichier.lastModified() < envoi)

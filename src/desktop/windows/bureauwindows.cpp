@@ -1,6 +1,6 @@
 #include "bureauwindows.h"
 
-#include "desktop/styleposition.h"
+#include "settings/styleposition.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -77,4 +77,15 @@ bool imageDecodable(const QString &chemin)
         return true;
     qCWarning(lcBureau) << "wallpaper not changed:" << chemin << "is not a readable picture";
     return false;
+}
+
+std::unique_ptr<Bureau> bureauDeSession(QString &raison, bool &voulu)
+{
+    const QString force = QString::fromLocal8Bit(qgetenv("PAPIROL2_BUREAU")).trimmed().toLower();
+    voulu = force == QLatin1String("nul");
+    const bool windows = force.isEmpty() || force == QLatin1String("windows");
+    raison = voulu ? QStringLiteral("PAPIROL2_BUREAU=nul")
+        : windows  ? QStringLiteral("this is Windows")
+                   : QStringLiteral("PAPIROL2_BUREAU=%1 names no backend here").arg(force);
+    return windows ? std::make_unique<BureauWindows>() : nullptr;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "commun/ouvrier.h"
 #include "desktop/bureau.h"
-#include "desktop/ouvrier.h"
 
 /** The Windows desktop: SystemParametersInfoW and the user's desktop registry key. */
 class BureauWindows final : public Bureau

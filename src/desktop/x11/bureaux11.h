@@ -1,9 +1,9 @@
 #pragma once
 
+#include "commun/ouvrier.h"
 #include "desktop/bureau.h"
 #include "desktop/image/rendu.h"
-#include "desktop/magasin.h"
-#include "desktop/ouvrier.h"
+#include "desktop/linux/magasin.h"
 
 #include <QList>
 #include <QObject>

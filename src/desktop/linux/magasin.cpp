@@ -1,9 +1,9 @@
 #include "magasin.h"
-#include "bureau.h"
-#include "styleposition.h"
+#include "commun/chemins.h"
+#include "desktop/bureau.h"
+#include "settings/styleposition.h"
 
 #include <QSettings>
-#include <QStandardPaths>
 
 namespace {
 // The layout is kept as the pair of strings that stands for it on Windows, as everywhere else.
@@ -20,8 +20,7 @@ bool signalerErreur(const QSettings &magasin, const char *action)
 } // namespace
 
 Magasin::Magasin(const QString &nomBureau)
-    : fichier(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-              + QStringLiteral("/papirol2/bureau-%1.ini").arg(nomBureau))
+    : fichier(cheminMagasin(nomBureau))
 {
 }
 

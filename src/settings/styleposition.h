@@ -1,6 +1,6 @@
 #pragma once
 
-#include "disposition.h"
+#include "desktop/disposition.h"
 
 #include <QString>
 

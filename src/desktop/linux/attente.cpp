@@ -1,5 +1,5 @@
 #include "attente.h"
-#include "bureau.h"
+#include "desktop/bureau.h"
 
 #include <QEventLoop>
 #include <QTimer>
