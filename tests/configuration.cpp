@@ -216,7 +216,7 @@ private slots:
         QTest::addColumn<int>("execution");
         QTest::addColumn<int>("cache");
         QTest::addColumn<QString>("attendu");
-        QTest::newRow("dossier d'exécution") << 0700 << 0 << "run";
+        QTest::newRow("dossier d'exécution") << 0700 << 0 << "run/papirol2";
         QTest::newRow("sans dossier d'exécution") << 0 << 0 << "cache/papirol2";
         QTest::newRow("dossier d'exécution ouvert à tous") << 0777 << 0 << "cache/papirol2";
         QTest::newRow("cache ouvert au groupe") << 0 << 0770 << QString();
