@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QScopeGuard>
@@ -186,15 +187,41 @@ private slots:
     }
 
     // Hidden files, folders, broken or looping links and absent folders are no candidates; a filter is one
-    // pattern whatever it holds, blind to case; a picture in two locations is in both; names are data.
+    // pattern whatever it holds, blind to case; names are data, and reach the desktop as listed.
+    void quiEstCandidat_data()
+    {
+        QTest::addColumn<QString>("sous");
+        QTest::addColumn<QString>("filtre");
+        QTest::addColumn<QStringList>("attendus");
+        const QStringList jpg
+            = QStringLiteral("a b.jpg|\"q'.jpg|l\nn.jpg|%20#.jpg|été.jpg|a\\b.jpg|B.JPG|img0.jpg|lien.jpg")
+                  .split(QLatin1Char('|'))
+            << nomDepuisOctets("inv\xff\xfe.jpg");
+        QTest::newRow("*.jpg") << QString() << QStringLiteral("*.jpg") << jpg;
+        QTest::newRow("img*") << QString() << QStringLiteral("img*")
+                              << QStringList {QStringLiteral("img0.jpg")};
+        // One character, not one byte, and case folded beyond ASCII.
+        QTest::newRow("?T?.JPG") << QString() << QStringLiteral("?T?.JPG")
+                                 << QStringList {QStringLiteral("été.jpg")};
+        QTest::newRow("un seul motif")
+            << QString() << QStringLiteral("*.jpg;*.png") << QStringList {QStringLiteral("x.jpg;y.png")};
+        // A run of stars is one star, whatever the names' characters.
+        QTest::newRow("25 étoiles") << QString() << QString(25, QLatin1Char('*')) + QStringLiteral("(******")
+                                    << QStringList {QStringLiteral("(******"), QStringLiteral("(*****é")};
+        QTest::newRow("un fichier") << QStringLiteral("/img0.jpg") << QStringLiteral("*") << QStringList();
+        QTest::newRow("absent") << QStringLiteral("/absent") << QStringLiteral("*") << QStringList();
+    }
     void quiEstCandidat()
     {
+        QFETCH(QString, sous);
+        QFETCH(QString, filtre);
+        QFETCH(QStringList, attendus);
         const QStringList hostiles
-            = QStringLiteral("a b.jpg|\"q'.jpg|l\nn.jpg|%20#.jpg|été.jpg|a\\b.jpg|B.JPG")
+            = QStringLiteral("a b.jpg|\"q'.jpg|l\nn.jpg|%20#.jpg|été.jpg|a\\b.jpg|B.JPG|c.png|.cache.jpg|"
+                             "x.jpg;y.png|y.png|(******|(*****é")
                   .split(QLatin1Char('|'));
-        const QString d = ajouter(QStringLiteral("d"),
-                                  hostiles + images(1)
-                                      + QStringList {QStringLiteral("c.png"), QStringLiteral(".cache.jpg")});
+        const QString d = travail->chemin(QStringLiteral("d"));
+        creer(d, hostiles + images(1));
         QDir(d).mkdir(QStringLiteral("sous-dossier.jpg"));
         QFile::link(d + QStringLiteral("/boucle.jpg"), d + QStringLiteral("/boucle.jpg"));
         QFile::link(d + QStringLiteral("/absent"), d + QStringLiteral("/casse.jpg"));
@@ -206,32 +233,45 @@ private slots:
         QVERIFY(::close(::open(brut.constData(), O_CREAT | O_WRONLY, 0600)) == 0);
         // Qt cannot name it, so it would outlive the temporary folder.
         const auto effacer = qScopeGuard([&] { ::unlink(brut.constData()); });
-        ajouter(QStringLiteral("absent"), {});
-        ajouter(QStringLiteral("d/img0.jpg"), {}, QStringLiteral("*"));
-        ajouter(QStringLiteral("d"), {}, QStringLiteral("img*"));
-        // One character, not one byte, and case folded beyond ASCII.
-        ajouter(QStringLiteral("d"), {}, QStringLiteral("?T?.JPG"));
-        ajouter(QStringLiteral("e"), {QStringLiteral("x.jpg;y.png"), QStringLiteral("y.png")},
-                QStringLiteral("*.jpg;*.png"));
-        ajouter(QStringLiteral("f"), images(3), QStringLiteral("*.jpg"), false);
+        ajouter(d + sous, {}, filtre);
         QVERIFY(lister());
-        QStringList obtenus,
-            attendus {
-                QStringLiteral("d/img0.jpg"), QStringLiteral("d/img0.jpg"),
-                QStringLiteral("d/lien.jpg"), QStringLiteral("e/x.jpg;y.png"),
-                QStringLiteral("d/été.jpg"),  QStringLiteral("d/") + nomDepuisOctets("inv\xff\xfe.jpg")};
+        QStringList obtenus;
         for (const QString &c : rotator->candidats())
-            obtenus << c.mid(travail->chemin().size() + 1);
-        for (const QString &n : hostiles)
-            attendus << QStringLiteral("d/") + n;
+            obtenus << c.mid(d.size() + 1);
         obtenus.sort();
         attendus.sort();
         QCOMPARE(obtenus, attendus);
-        // On Linux the path reaches the desktop as listed: a backslash is part of a name.
         for (int i = 0; i < obtenus.size(); ++i)
             QVERIFY(tirer());
+        // On Linux the path reaches the desktop as listed: a backslash is part of a name.
         for (const QString &applique : std::as_const(enregistreur->appliques))
             QVERIFY2(::access(octetsDuNom(applique).constData(), R_OK) == 0, qPrintable(applique));
+    }
+
+    // Thousands of missing folders: each is listed once until a tick with nothing to draw looks again, and is
+    // said missing once, however often it is looked at.
+    void desMilliersDeDossiersAbsents()
+    {
+        static QStringList dits;
+        QLoggingCategory::setFilterRules(QStringLiteral("papirol2.rotation.info=true"));
+        const auto avant = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &message) { dits << message; });
+        const auto retablir = qScopeGuard([&] {
+            qInstallMessageHandler(avant);
+            QLoggingCategory::setFilterRules({});
+        });
+        constexpr int n = 5000;
+        for (int i = 0; i < n; ++i)
+            ajouter(QStringLiteral("absent/%1").arg(i), {});
+        rotator->chargerFichiers(modele.get());
+        rotator->changerWallpaper();
+        QTRY_COMPARE_WITH_TIMEOUT(rotator->listages(), n, delaiMax);
+        // Past the first wait before a missing folder is looked at again.
+        QTest::qWait(1500);
+        QCOMPARE(rotator->listages(), n);
+        rotator->changerWallpaper();
+        QTRY_COMPARE_WITH_TIMEOUT(rotator->listages(), 2 * n, delaiMax);
+        QCOMPARE(dits.filter(QStringLiteral("absent/")).size(), n);
     }
 
     // A single picture is a wallpaper too: shown once, then left alone rather than shown again.

@@ -1,9 +1,9 @@
 #include "candidats.h"
 
 #include <QSet>
-#include <QtAlgorithms>
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 #include "commun/nomsfichiers.h"
@@ -13,9 +13,7 @@
 
 #include <cstring>
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #else
 #include <QDir>
 #include <QDirIterator>
@@ -29,89 +27,57 @@ void Listage::ajouter(const QString &nom)
 
 void Listage::ajouter(const char *nom, size_t longueur)
 {
-    size_t commun = 0;
-    if (nombre % 16 == 0) {
-        reperes.push_back(quint32(noms.size()));
-    } else {
-        const size_t borne = std::min({longueur, size_t(precedent.size()), size_t(255)});
-        while (commun < borne && nom[commun] == precedent[qsizetype(commun)])
-            ++commun;
-    }
-    noms.append(char(commun));
-    noms.append(nom + commun, qsizetype(longueur - commun));
-    noms.append('\0');
-    precedent.resize(qsizetype(longueur));
-    std::memcpy(precedent.data(), nom, longueur);
-    ++nombre;
+    // Offsets of four bytes bound a listing's names to 4 GiB, some 100 million of them.
+    if (noms.size() + qsizetype(longueur) > qsizetype(std::numeric_limits<quint32>::max()))
+        return;
+    debuts.push_back(quint32(noms.size()));
+    noms.append(nom, qsizetype(longueur));
 }
 
 void Listage::serrer()
 {
     // Kept for as long as the location is: without the slack that growing left.
     noms.squeeze();
-    reperes.shrink_to_fit();
-    precedent = QByteArray();
+    debuts.shrink_to_fit();
 }
 
-const char *Listage::suivant(const char *p, QByteArray *courant)
+QByteArrayView Listage::nom(int i) const
 {
-    const auto commun = qsizetype(static_cast<unsigned char>(*p++));
-    const auto reste = qsizetype(std::strlen(p));
-    courant->truncate(commun);
-    courant->append(p, reste);
-    return p + reste + 1;
-}
-
-QByteArray Listage::nom(int i) const
-{
-    QByteArray n;
-    const char *p = noms.constData() + reperes[size_t(i) / 16];
-    for (int k = i % 16; k >= 0; --k)
-        p = suivant(p, &n);
-    return n;
+    const quint32 fin = size_t(i) + 1 < debuts.size() ? debuts[i + 1] : quint32(noms.size());
+    return QByteArrayView(noms.constData() + debuts[i], fin - debuts[i]);
 }
 
 Listage listerDossier(const QString &dossier, const QString &filtre)
 {
     Listage listage;
 #ifdef Q_OS_UNIX
-    // The directory read in large blocks, each entry's type from the directory itself (only links and
-    // unknowns cost a stat), names kept as bytes: no file-info object or string is made per entry.
+    // Each entry's type comes from the directory itself (only links and unknowns cost a stat), names stay
+    // bytes: no file-info object or string is made per entry.
     const Motif motif(filtre);
-    const int fd = open(octetsDuNom(dossier).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
+    DIR *d = opendir(octetsDuNom(dossier).constData());
+    if (!d)
         return listage;
-    // A folder's size bounds what its names take here (its entries hold more than the names): reserved at
-    // once, the names never move as they come, and the pages reserved beyond them are never touched. Moving
-    // them cost a transient copy as large as the names.
+    // A folder's size bounds its names' bytes: reserved at once, they are never copied as they grow.
     struct stat dossierEtat;
-    if (fstat(fd, &dossierEtat) == 0 && dossierEtat.st_size > 0)
+    if (fstat(dirfd(d), &dossierEtat) == 0 && dossierEtat.st_size > 0)
         listage.reserver(qsizetype(std::min<off_t>(dossierEtat.st_size, off_t(64) << 20)));
-    // Read on the stack: a larger block lists no faster, even a million entries, and would stay in the
-    // peak memory of the program.
-    alignas(dirent64) char tampon[32 * 1024];
-    ssize_t lus;
-    while ((lus = getdents64(fd, tampon, sizeof tampon)) > 0) {
-        for (ssize_t i = 0; i < lus;) {
-            const auto *e = reinterpret_cast<const dirent64 *>(tampon + i);
-            i += e->d_reclen;
-            // Hidden entries stay out, as in a file manager.
-            if (e->d_name[0] == '.')
+    while (const dirent *e = readdir(d)) {
+        // Hidden entries stay out, as in a file manager.
+        if (e->d_name[0] == '.')
+            continue;
+        const size_t longueur = strlen(e->d_name);
+        if (!motif.correspond(e->d_name, longueur))
+            continue;
+        // Files only, links to one included: a matching sub-folder or pipe is no picture.
+        if (e->d_type != DT_REG) {
+            struct stat etat;
+            if ((e->d_type != DT_LNK && e->d_type != DT_UNKNOWN)
+                || fstatat(dirfd(d), e->d_name, &etat, 0) != 0 || !S_ISREG(etat.st_mode))
                 continue;
-            const size_t longueur = strlen(e->d_name);
-            if (!motif.correspond(e->d_name, longueur))
-                continue;
-            // Files only, links to one included: a matching sub-folder or pipe is no picture.
-            if (e->d_type != DT_REG) {
-                struct stat etat;
-                if ((e->d_type != DT_LNK && e->d_type != DT_UNKNOWN) || fstatat(fd, e->d_name, &etat, 0) != 0
-                    || !S_ISREG(etat.st_mode))
-                    continue;
-            }
-            listage.ajouter(e->d_name, longueur);
         }
+        listage.ajouter(e->d_name, longueur);
     }
-    close(fd);
+    closedir(d);
 #else
     // Files only: a matching sub-folder is no picture. Hidden entries stay out, as in a file manager.
     QDirIterator it(dossier, QStringList {filtre}, QDir::Files);
@@ -124,80 +90,23 @@ Listage listerDossier(const QString &dossier, const QString &filtre)
     return listage;
 }
 
-// Two bits a name rather than a draw order of four bytes: a hundred thousand pictures hold 0.4 MB less.
+// ordre holds indexes into listage: [0, restants) not drawn this cycle, [restants, vivants) drawn,
+// [vivants, end) found unreadable and left out until the next listing.
 struct Candidats::Partie
 {
     QString cle;
     QString dossier;
     quint64 id = 0;
     Listage listage;
-    // Set for a name drawn this cycle, and for one left out until the next listing.
-    std::vector<quint64> tires;
-    // Set for a name found unreadable, left out until the next listing.
-    std::vector<quint64> ecartes;
+    std::vector<quint32> ordre;
     int restants = 0;
     int vivants = 0;
 
-    // How many names are not drawn in each run of 64 words, so that a draw among a million reads a few
-    // hundred counts and one run rather than every word.
-    std::vector<quint16> libresParBloc;
-    static constexpr size_t motsParBloc = 64;
-
-    QString chemin(int i) const { return dossier + QLatin1Char('/') + nomDepuisOctets(listage.nom(i)); }
-    static bool lire(const std::vector<quint64> &bits, int i) { return bits[size_t(i) / 64] >> (i % 64) & 1; }
-    static void poser(std::vector<quint64> *bits, int i)
+    QString chemin(int position) const
     {
-        (*bits)[size_t(i) / 64] |= quint64(1) << (i % 64);
+        return dossier + QLatin1Char('/') + nomDepuisOctets(listage.nom(int(ordre[position])));
     }
-    // The free names of word m: bits past the last name count as drawn.
-    quint64 libres(size_t m) const
-    {
-        const quint64 l = ~tires[m];
-        return m + 1 == tires.size() && listage.taille() % 64
-            ? l & ((quint64(1) << (listage.taille() % 64)) - 1)
-            : l;
-    }
-    void marquer(int i)
-    {
-        if (!lire(tires, i))
-            --libresParBloc[size_t(i) / 64 / motsParBloc];
-        poser(&tires, i);
-    }
-    void recompter()
-    {
-        libresParBloc.assign((tires.size() + motsParBloc - 1) / motsParBloc, 0);
-        for (size_t m = 0; m < tires.size(); ++m)
-            libresParBloc[m / motsParBloc] += quint16(qPopulationCount(libres(m)));
-    }
-    void recommencer()
-    {
-        tires = ecartes;
-        restants = vivants;
-        recompter();
-    }
-    // The index of the k-th name not drawn yet, counted in listing order.
-    int nonTire(int k) const
-    {
-        size_t m = 0;
-        for (size_t b = 0; b < libresParBloc.size(); ++b, m += motsParBloc) {
-            if (k < libresParBloc[b])
-                break;
-            k -= libresParBloc[b];
-        }
-        for (; m < tires.size(); ++m) {
-            quint64 l = libres(m);
-            const int n = qPopulationCount(l);
-            if (k >= n) {
-                k -= n;
-                continue;
-            }
-            for (; k > 0; --k)
-                l &= l - 1;
-            return int(m * 64) + int(qCountTrailingZeroBits(l));
-        }
-        Q_UNREACHABLE();
-        return -1;
-    }
+    void echanger(int a, int b) { std::swap(ordre[a], ordre[b]); }
 };
 
 Candidats::Candidats() = default;
@@ -217,27 +126,23 @@ void Candidats::remplacer(const QString &cle, const QString &dossier, Listage li
     neuve->id = prochainId++;
     neuve->listage = std::move(listage);
     const int n = neuve->listage.taille();
-    neuve->tires.assign((size_t(n) + 63) / 64, 0);
-    neuve->ecartes = neuve->tires;
-    QSet<QByteArray> dejaTires;
+    neuve->ordre.resize(n);
+    QSet<QByteArrayView> dejaTires;
     Partie *ancienne = trouver(cle);
     if (ancienne) {
-        // Names are found by reading the listing through, not one by one. One left out as unreadable was
-        // never shown: listed again, it is drawn in this cycle.
-        ancienne->listage.parcourir([&](int i, QByteArrayView nom) {
-            if (Partie::lire(ancienne->tires, i) && !Partie::lire(ancienne->ecartes, i))
-                dejaTires.insert(nom.toByteArray());
-        });
+        // One left out as unreadable was never shown: listed again, it is drawn in this cycle.
+        for (int i = ancienne->restants; i < ancienne->vivants; ++i)
+            dejaTires.insert(ancienne->listage.nom(int(ancienne->ordre[i])));
     }
-    int tires = 0;
-    neuve->listage.parcourir([&](int i, QByteArrayView nom) {
-        if (!dejaTires.isEmpty() && dejaTires.contains(nom.toByteArray())) {
-            Partie::poser(&neuve->tires, i);
-            ++tires;
-        }
-    });
-    neuve->recompter();
-    neuve->restants = n - tires;
+    // Undrawn names from the front, drawn ones from the back.
+    int avant = 0, arriere = n;
+    for (int i = 0; i < n; ++i) {
+        if (dejaTires.contains(neuve->listage.nom(i)))
+            neuve->ordre[--arriere] = quint32(i);
+        else
+            neuve->ordre[avant++] = quint32(i);
+    }
+    neuve->restants = avant;
     neuve->vivants = n;
     if (ancienne) {
         parties[index.value(cle)] = std::move(neuve);
@@ -296,42 +201,42 @@ Tire Candidats::tirer(quint32 hasard, const QString &eviter)
     int u = restants();
     const bool seulEvite = u == 1 && total > 1 && [&] {
         const auto [p, k] = localiser(0);
-        return p->chemin(p->nonTire(k)) == eviter;
+        return p->chemin(k) == eviter;
     }();
     if (u == 0 || seulEvite) {
         for (const auto &p : parties)
-            p->recommencer();
+            p->restants = p->vivants;
         u = total;
         tire.cycleNeuf = true;
     }
     int k = int(hasard % quint32(u));
     auto [partie, position] = localiser(k);
-    int index = partie->nonTire(position);
-    if (u > 1 && partie->chemin(index) == eviter) {
+    if (u > 1 && partie->chemin(position) == eviter) {
         k = int((quint32(k) + 1 + (hasard / quint32(u)) % quint32(u - 1)) % quint32(u));
         std::tie(partie, position) = localiser(k);
-        index = partie->nonTire(position);
     }
-    tire.chemin = partie->chemin(index);
+    tire.chemin = partie->chemin(position);
     tire.partie = partie->id;
-    tire.index = index;
-    partie->marquer(index);
-    --partie->restants;
+    tire.index = int(partie->ordre[position]);
+    partie->echanger(position, --partie->restants);
     return tire;
 }
 
 void Candidats::abandonner(const Tire &tire)
 {
     for (const auto &p : parties) {
-        if (p->id != tire.partie || tire.index < 0 || tire.index >= p->listage.taille()
-            || Partie::lire(p->ecartes, tire.index))
+        if (p->id != tire.partie)
             continue;
-        if (!Partie::lire(p->tires, tire.index))
-            --p->restants;
-        p->marquer(tire.index);
-        Partie::poser(&p->ecartes, tire.index);
-        --p->vivants;
-        return;
+        for (int pos = 0; pos < p->vivants; ++pos) {
+            if (int(p->ordre[pos]) != tire.index)
+                continue;
+            if (pos < p->restants) {
+                p->echanger(pos, --p->restants);
+                pos = p->restants;
+            }
+            p->echanger(pos, --p->vivants);
+            return;
+        }
     }
 }
 
@@ -339,10 +244,8 @@ QStringList Candidats::chemins() const
 {
     QStringList resultat;
     for (const auto &p : parties) {
-        p->listage.parcourir([&](int i, QByteArrayView nom) {
-            if (!Partie::lire(p->ecartes, i))
-                resultat << p->dossier + QLatin1Char('/') + nomDepuisOctets(nom);
-        });
+        for (int pos = 0; pos < p->vivants; ++pos)
+            resultat << p->chemin(pos);
     }
     return resultat;
 }

@@ -5,15 +5,11 @@
 #include <QString>
 #include <QStringList>
 
-#include <cstring>
-
 #include <memory>
 #include <vector>
 
-/** The matching names of one folder as a listing found them, in no order, packed: each name as the bytes it
- * shares with the one before (a count, up to 255), the rest of its bytes and a NUL. Names listed together
- * share most of their bytes ("photo-000123.jpg" after "photo-000122.jpg" costs 3 bytes and 2). Every 16th
- * name is whole and marked, so one is found by its index. */
+/** The matching names of one folder as a listing found them, packed: the disk's bytes back to back, in no
+ * order. */
 class Listage final
 {
 public:
@@ -23,30 +19,12 @@ public:
     void reserver(qsizetype octets) { noms.reserve(octets); }
     /** Gives back the room reserved for names to come. */
     void serrer();
-    int taille() const { return nombre; }
-    QByteArray nom(int i) const;
-    /** Calls f(index, name) for every name, in index order, at the cost of reading them once; the name is
-     * valid during the call only. */
-    template<typename F>
-    void parcourir(F f) const
-    {
-        QByteArray courant;
-        const char *p = noms.constData();
-        for (int i = 0; i < nombre; ++i) {
-            p = suivant(p, &courant);
-            f(i, QByteArrayView(courant));
-        }
-    }
+    int taille() const { return int(debuts.size()); }
+    QByteArrayView nom(int i) const;
 
 private:
-    // Rebuilds in courant the name at p from the one before it, and gives the next name's place.
-    static const char *suivant(const char *p, QByteArray *courant);
-
     QByteArray noms;
-    std::vector<quint32> reperes;
-    // The last name added, while the listing grows.
-    QByteArray precedent;
-    int nombre = 0;
+    std::vector<quint32> debuts;
 };
 
 /** Lists a folder's regular files matching one wildcard pattern (hidden ones left out). Any thread. */

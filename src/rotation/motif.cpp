@@ -34,16 +34,21 @@ bool globAscii(const QByteArray &motif, const char *nom, size_t longueur)
 }
 } // namespace
 
-Motif::Motif(const QString &filtre)
-    : filtre(filtre)
+Motif::Motif(const QString &texte)
 {
+    // A run of stars means one star; left as it is, some 25 in a row make the expression give up on a name
+    // while the byte walk still answers.
+    for (const QChar c : texte) {
+        if (c != QLatin1Char('*') || !filtre.endsWith(QLatin1Char('*')))
+            filtre += c;
+    }
     // Sets and escapes mean more than bytes: those patterns keep the expression.
     toutSimple = std::all_of(filtre.cbegin(), filtre.cend(), [](QChar c) {
         return c.unicode() >= 0x20 && c.unicode() < 0x7F && c != QLatin1Char('[') && c != QLatin1Char(']')
             && c != QLatin1Char('\\');
     });
     if (toutSimple) {
-        for (const QChar c : filtre)
+        for (const QChar c : std::as_const(filtre))
             simple.append(minuscule(char(c.unicode())));
     }
 }

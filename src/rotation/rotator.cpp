@@ -83,7 +83,6 @@ Rotator::Rotator()
         if (attendu)
             recevoirResultat(attendu->tire.chemin, Bureau::Resultat::Injoignable);
     });
-    dernier = bureau().imageCourante();
     horloge.start();
 }
 
@@ -200,32 +199,35 @@ void Rotator::recevoirListage(const QString &cle, quint64 jeton, quint64 numero,
         veilleur->abandonner(liste->marque);
         return;
     }
-    const Listage *listage = &liste->listage;
+    const int nombre = liste->listage.taille();
     if (liste->pose) {
         veilleur->attacher(cle, liste->marque);
-        if (liste->marque == 0 && listage->taille() > 0)
+        if (liste->marque == 0 && nombre > 0)
             qCInfo(lcRotation) << "no change notification for" << it->dossier << "; listed at each cycle";
     }
     it->recu = numero;
     ++nbListages;
-    qCInfo(lcRotation) << listage->taille() << "pictures in" << it->dossier;
-    if (listage->taille() == 0) {
+    if (nombre == 0) {
         // A folder missing or empty, a disk not mounted yet: asked again at ticks with nothing to draw, less
-        // and less often, up to once a minute.
+        // and less often, up to once a minute; said once, however often it is looked at.
+        if (it->vides == 0)
+            qCInfo(lcRotation) << "no picture in" << it->dossier << "(missing, empty or unreadable)";
         it->prochainEssai = horloge.elapsed() + std::min(1000 << std::min(it->vides, 6), 60000);
         ++it->vides;
     } else {
+        qCInfo(lcRotation) << nombre << "pictures in" << it->dossier;
         it->vides = 0;
     }
     lot.remplacer(cle, it->dossier, std::move(liste->listage));
-    emit candidatsListes();
     if (reprise && reprise->cle == cle && it->recu >= reprise->numero) {
         delaiListage->stop();
         const int essai = std::exchange(reprise, std::nullopt)->essai;
         tirageEnCours = false;
         return verifier(essai);
     }
-    if (tirageDemande && !tirageEnCours) {
+    // Only pictures can answer a draw asked for: an empty listing going back to the draw would have it look
+    // at every location again, for each location.
+    if (tirageDemande && !tirageEnCours && nombre > 0) {
         tirageDemande = false;
         changerWallpaper();
     }
@@ -262,7 +264,7 @@ void Rotator::changerWallpaper()
 
 void Rotator::verifier(int essai)
 {
-    const Tire tire = lot.tirer(compteur(), dernier);
+    const Tire tire = lot.tirer(compteur(), bureau().imageCourante());
     if (tire.cycleNeuf) {
         // Shares send no change notification: a new cycle lists every folder again at the latest.
         for (auto it = suivis.cbegin(); it != suivis.cend(); ++it)
@@ -281,7 +283,7 @@ void Rotator::verifier(int essai)
         qCInfo(lcRotation) << "nothing to draw yet";
         return;
     }
-    if (tire.chemin == dernierApplique) {
+    if (montree && tire.chemin == bureau().imageCourante()) {
         qCInfo(lcRotation) << "only one picture, already shown";
         return;
     }
@@ -319,17 +321,15 @@ void Rotator::recevoirVerification(const Tire &tire, int essai, Verification ver
 void Rotator::recevoirResultat(const QString &chemin, Bureau::Resultat resultat)
 {
     if (!attendu || chemin != attendu->tire.chemin) {
-        // A desktop that came late (a shell still starting at login) shows a picture given up on: it is the
-        // one on the screen now.
-        if (resultat == Bureau::Resultat::Montree)
-            dernier = dernierApplique = chemin;
+        // A desktop that came late (a shell still starting at login) shows a picture given up on.
+        montree = montree || resultat == Bureau::Resultat::Montree;
         return;
     }
     delaiBureau->stop();
     const Attendu a = *std::exchange(attendu, std::nullopt);
     switch (resultat) {
     case Bureau::Resultat::Montree:
-        dernier = dernierApplique = chemin;
+        montree = true;
         break;
     case Bureau::Resultat::Refusee:
         qCInfo(lcRotation) << "the desktop could not show" << chemin << ", drawing another";

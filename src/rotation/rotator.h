@@ -62,10 +62,6 @@ public slots:
     /** Draws the next picture and shows it; the same picture is never shown twice in a row. */
     void changerWallpaper();
 
-signals:
-    /** A listing came back and the candidates follow it. */
-    void candidatsListes();
-
 private:
     struct Suivi
     {
@@ -135,6 +131,6 @@ private:
     int nbListages = 0;
     bool tirageEnCours = false;
     bool tirageDemande = false;
-    QString dernier;
-    QString dernierApplique;
+    // Whether the desktop showed a picture since start: one it showed before may be gone from the screen.
+    bool montree = false;
 };
