@@ -64,13 +64,12 @@ public:
 
     /** How many pictures can be drawn. */
     int nombre() const;
-    /** How many of them this cycle has not drawn yet. */
-    int restants() const;
     /** Every picture that can be drawn, as full paths. */
     QStringList chemins() const;
 
 private:
     struct Partie;
+    int restants() const;
     Partie *trouver(const QString &cle) const;
     std::vector<std::unique_ptr<Partie>> parties;
     // Where each location's part is: thousands of locations listed one by one must not each scan them all.

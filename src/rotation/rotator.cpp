@@ -9,16 +9,11 @@
 
 #include <QDir>
 #include <QLoggingCategory>
+#include <QRandomGenerator>
 #include <QTimer>
 
 #include <algorithm>
 #include <limits>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
-#include <time.h>
-#endif
 
 Q_LOGGING_CATEGORY(lcRotation, "papirol2.rotation", QtCriticalMsg)
 
@@ -32,19 +27,10 @@ constexpr int delaiBureauMs = 60000;
 constexpr int delaiListageMs = 3000;
 constexpr int dureeTirageMaxMs = 10000;
 
-// The draw is taken from a fast-changing counter, the platform's high-resolution one.
-quint32 compteur()
+// The interval the timer really gets: 1 .. 2,147,483 seconds, so seconds × 1000 fits an int.
+int borner(int secondes)
 {
-#ifdef Q_OS_WIN
-    LARGE_INTEGER valeur;
-    QueryPerformanceCounter(&valeur);
-    return static_cast<quint32>(valeur.QuadPart);
-#else
-    timespec ts {};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<quint32>(static_cast<quint64>(ts.tv_sec) * 1000000000ull
-                                + static_cast<quint64>(ts.tv_nsec));
-#endif
+    return qBound(1, secondes, std::numeric_limits<int>::max() / 1000);
 }
 } // namespace
 
@@ -92,12 +78,6 @@ Rotator::~Rotator()
     suivis.clear();
     controle.reset();
     delete minuteur;
-}
-
-int Rotator::borner(int secondes)
-{
-    constexpr int maximum = std::numeric_limits<int>::max() / 1000;
-    return qBound(1, secondes, maximum);
 }
 
 void Rotator::changerIntervalle(int secondes)
@@ -264,7 +244,7 @@ void Rotator::changerWallpaper()
 
 void Rotator::verifier(int essai)
 {
-    const Tire tire = lot.tirer(compteur(), bureau().imageCourante());
+    const Tire tire = lot.tirer(QRandomGenerator::global()->generate(), bureau().imageCourante());
     if (tire.cycleNeuf) {
         // Shares send no change notification: a new cycle lists every folder again at the latest.
         for (auto it = suivis.cbegin(); it != suivis.cend(); ++it)

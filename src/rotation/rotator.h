@@ -53,8 +53,6 @@ public:
     /** How many listings have come back since construction. */
     int listages() const { return nbListages; }
 
-    /** The interval the timer really gets: 1 .. 2,147,483 seconds, so seconds × 1000 fits an int. */
-    static int borner(int secondes);
     /** How long a folder must be quiet after a change before it is listed again, and the most it waits. */
     static constexpr int calmeMs = 300, attenteMaxMs = 3000;
 
