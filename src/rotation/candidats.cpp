@@ -94,7 +94,6 @@ Listage listerDossier(const QString &dossier, const QString &filtre)
 // [vivants, end) found unreadable and left out until the next listing.
 struct Candidats::Partie
 {
-    QString cle;
     QString dossier;
     quint64 id = 0;
     Listage listage;
@@ -112,84 +111,61 @@ struct Candidats::Partie
 Candidats::Candidats() = default;
 Candidats::~Candidats() = default;
 
-Candidats::Partie *Candidats::trouver(const QString &cle) const
-{
-    const auto it = index.constFind(cle);
-    return it == index.cend() ? nullptr : parties[*it].get();
-}
-
 void Candidats::remplacer(const QString &cle, const QString &dossier, Listage listage)
 {
-    auto neuve = std::make_unique<Partie>();
-    neuve->cle = cle;
-    neuve->dossier = dossier;
-    neuve->id = prochainId++;
-    neuve->listage = std::move(listage);
-    const int n = neuve->listage.taille();
-    neuve->ordre.resize(n);
+    Partie neuve;
+    neuve.dossier = dossier;
+    neuve.id = prochainId++;
+    neuve.listage = std::move(listage);
+    const int n = neuve.listage.taille();
+    neuve.ordre.resize(n);
     QSet<QByteArrayView> dejaTires;
-    Partie *ancienne = trouver(cle);
-    if (ancienne) {
-        // One left out as unreadable was never shown: listed again, it is drawn in this cycle.
+    // One left out as unreadable was never shown: listed again, it is drawn in this cycle.
+    if (const auto ancienne = parties.constFind(cle); ancienne != parties.cend()) {
         for (int i = ancienne->restants; i < ancienne->vivants; ++i)
             dejaTires.insert(ancienne->listage.nom(int(ancienne->ordre[i])));
     }
     // Undrawn names from the front, drawn ones from the back.
     int avant = 0, arriere = n;
     for (int i = 0; i < n; ++i) {
-        if (dejaTires.contains(neuve->listage.nom(i)))
-            neuve->ordre[--arriere] = quint32(i);
+        if (dejaTires.contains(neuve.listage.nom(i)))
+            neuve.ordre[--arriere] = quint32(i);
         else
-            neuve->ordre[avant++] = quint32(i);
+            neuve.ordre[avant++] = quint32(i);
     }
-    neuve->restants = avant;
-    neuve->vivants = n;
-    if (ancienne) {
-        parties[index.value(cle)] = std::move(neuve);
-    } else {
-        index.insert(cle, parties.size());
-        parties.push_back(std::move(neuve));
-    }
+    neuve.restants = avant;
+    neuve.vivants = n;
+    parties.insert(cle, std::move(neuve));
 }
 
 void Candidats::retirer(const QString &cle)
 {
-    const auto it = index.constFind(cle);
-    if (it == index.cend())
-        return;
-    // The last part takes the place of the one going: the order of the parts means nothing to the draw.
-    const size_t place = *it;
-    index.erase(it);
-    if (place + 1 < parties.size()) {
-        parties[place] = std::move(parties.back());
-        index[parties[place]->cle] = place;
-    }
-    parties.pop_back();
+    parties.remove(cle);
 }
 
 int Candidats::nombre() const
 {
     int n = 0;
-    for (const auto &p : parties)
-        n += p->vivants;
+    for (const auto &p : std::as_const(parties))
+        n += p.vivants;
     return n;
 }
 
 int Candidats::restants() const
 {
     int n = 0;
-    for (const auto &p : parties)
-        n += p->restants;
+    for (const auto &p : std::as_const(parties))
+        n += p.restants;
     return n;
 }
 
 Tire Candidats::tirer(quint32 hasard, const QString &eviter)
 {
     const auto localiser = [this](int k) {
-        for (const auto &p : parties) {
-            if (k < p->restants)
-                return std::make_pair(p.get(), k);
-            k -= p->restants;
+        for (auto &p : parties) {
+            if (k < p.restants)
+                return std::make_pair(&p, k);
+            k -= p.restants;
         }
         Q_UNREACHABLE();
         return std::make_pair(static_cast<Partie *>(nullptr), 0);
@@ -204,8 +180,8 @@ Tire Candidats::tirer(quint32 hasard, const QString &eviter)
         return p->chemin(k) == eviter;
     }();
     if (u == 0 || seulEvite) {
-        for (const auto &p : parties)
-            p->restants = p->vivants;
+        for (auto &p : parties)
+            p.restants = p.vivants;
         u = total;
         tire.cycleNeuf = true;
     }
@@ -224,17 +200,17 @@ Tire Candidats::tirer(quint32 hasard, const QString &eviter)
 
 void Candidats::abandonner(const Tire &tire)
 {
-    for (const auto &p : parties) {
-        if (p->id != tire.partie)
+    for (auto &p : parties) {
+        if (p.id != tire.partie)
             continue;
-        for (int pos = 0; pos < p->vivants; ++pos) {
-            if (int(p->ordre[pos]) != tire.index)
+        for (int pos = 0; pos < p.vivants; ++pos) {
+            if (int(p.ordre[pos]) != tire.index)
                 continue;
-            if (pos < p->restants) {
-                p->echanger(pos, --p->restants);
-                pos = p->restants;
+            if (pos < p.restants) {
+                p.echanger(pos, --p.restants);
+                pos = p.restants;
             }
-            p->echanger(pos, --p->vivants);
+            p.echanger(pos, --p.vivants);
             return;
         }
     }
@@ -243,9 +219,9 @@ void Candidats::abandonner(const Tire &tire)
 QStringList Candidats::chemins() const
 {
     QStringList resultat;
-    for (const auto &p : parties) {
-        for (int pos = 0; pos < p->vivants; ++pos)
-            resultat << p->chemin(pos);
+    for (const auto &p : std::as_const(parties)) {
+        for (int pos = 0; pos < p.vivants; ++pos)
+            resultat << p.chemin(pos);
     }
     return resultat;
 }

@@ -5,7 +5,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <memory>
 #include <vector>
 
 /** The matching names of one folder as a listing found them, packed: the disk's bytes back to back, in no
@@ -70,9 +69,7 @@ public:
 private:
     struct Partie;
     int restants() const;
-    Partie *trouver(const QString &cle) const;
-    std::vector<std::unique_ptr<Partie>> parties;
-    // Where each location's part is: thousands of locations listed one by one must not each scan them all.
-    QHash<QString, size_t> index;
+    // By location: thousands of locations listed one by one must not each scan them all.
+    QHash<QString, Partie> parties;
     quint64 prochainId = 1;
 };
