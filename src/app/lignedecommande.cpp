@@ -2,78 +2,55 @@
 
 #include "canal.h"
 
+#include <QCommandLineParser>
+
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
 
-namespace {
-// Qt's own options that the application object takes, with one value or none.
-constexpr const char *optionsQtAvecValeur[] = {"platform",
-                                               "platformpluginpath",
-                                               "platformtheme",
-                                               "plugin",
-                                               "qwindowgeometry",
-                                               "qwindowicon",
-                                               "qwindowtitle",
-                                               "display",
-                                               "style",
-                                               "stylesheet",
-                                               "session",
-                                               "name",
-                                               "title"};
-constexpr const char *optionsQtSeules[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
-
-template<size_t N>
-bool parmi(const char *nom, const char *const (&liste)[N])
+LigneDeCommande lireLigneDeCommande(const QStringList &arguments, bool qtRetire)
 {
-    for (const char *o : liste) {
-        if (!strcmp(nom, o))
-            return true;
-    }
-    return false;
-}
-} // namespace
+    QCommandLineParser analyseur;
+    // Qt's options take one dash and whole words: -platform is one unknown option, not eight letters.
+    analyseur.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    QList<QCommandLineOption> commandes;
+    for (const char *mot : Canal::mots)
+        commandes.append(QCommandLineOption(QString::fromLatin1(mot)));
+    const QCommandLineOption aide(QStringList {QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption auDemarrage(QStringLiteral("au-demarrage"), QString(),
+                                         QStringLiteral("oui|non"));
+    analyseur.addOptions(commandes);
+    analyseur.addOptions({aide, auDemarrage});
+    const bool lu = analyseur.parse(arguments);
 
-LigneDeCommande lireLigneDeCommande(int argc, char *argv[])
-{
     LigneDeCommande ligne;
     int actions = 0;
-    const auto choisir = [&](LigneDeCommande::Action action, const QByteArray &valeur) {
-        ligne.action = ++actions > 1 ? LigneDeCommande::Action::Erreur : action;
-        ligne.valeur = valeur;
-    };
-    for (int i = 1; i < argc && ligne.action != LigneDeCommande::Action::Erreur; ++i) {
-        const char *arg = argv[i];
-        const char *nom = arg + (arg[0] == '-') + (arg[0] == '-' && arg[1] == '-');
-        const QByteArray option(arg);
-        bool connue = false;
-        for (const char *mot : Canal::mots) {
-            if (option == QByteArray("--") + mot) {
-                choisir(LigneDeCommande::Action::Commande, mot);
-                connue = true;
-            }
-        }
-        if (connue)
-            continue;
-        if (option == "--help" || option == "-h") {
-            choisir(LigneDeCommande::Action::Aide, {});
-        } else if (option == "--au-demarrage" || option.startsWith("--au-demarrage=")) {
-            const QByteArray valeur = option.contains('=') ? option.mid(option.indexOf('=') + 1)
-                : i + 1 < argc                             ? QByteArray(argv[++i])
-                                                           : QByteArray();
-            choisir(valeur == "oui" || valeur == "non" ? LigneDeCommande::Action::AuDemarrage
-                                                       : LigneDeCommande::Action::Erreur,
-                    valeur);
-        } else if (nom != arg && parmi(nom, optionsQtAvecValeur) && i + 1 < argc) {
-            ++i;
-        } else if (nom == arg || !parmi(nom, optionsQtSeules)) {
-            ligne.action = LigneDeCommande::Action::Erreur;
+    for (const QCommandLineOption &c : commandes) {
+        if (analyseur.isSet(c)) {
+            ++actions;
+            ligne.action = LigneDeCommande::Action::Commande;
+            ligne.valeur = c.names().constFirst().toLatin1();
         }
     }
+    if (analyseur.isSet(aide)) {
+        ++actions;
+        ligne.action = LigneDeCommande::Action::Aide;
+    }
+    const QStringList valeurs = analyseur.values(auDemarrage);
+    if (!valeurs.isEmpty()) {
+        actions += int(valeurs.size());
+        ligne.valeur = valeurs.constFirst().toUtf8();
+        ligne.action = ligne.valeur == "oui" || ligne.valeur == "non" ? LigneDeCommande::Action::AuDemarrage
+                                                                      : LigneDeCommande::Action::Erreur;
+    }
+    // A word that is not ours may be the value of a Qt option (-platform xcb) as well as a stray one.
+    const bool etrangers
+        = !analyseur.unknownOptionNames().isEmpty() || !analyseur.positionalArguments().isEmpty();
+    if (actions > 1 || (!lu && !etrangers) || (etrangers && (actions > 0 || qtRetire)))
+        ligne.action = LigneDeCommande::Action::Erreur;
+    ligne.aConfirmer = etrangers && ligne.action == LigneDeCommande::Action::Demarrer;
     return ligne;
 }
 

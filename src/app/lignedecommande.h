@@ -1,10 +1,11 @@
 #pragma once
 
-#include <QByteArray>
+#include <QStringList>
 
 /**
- * The program's own options, read before anything of Qt is built: a command for the copy already running,
- * the start at login, the usage. Qt's standard options pass through to the application object.
+ * The program's own options: a command for the copy already running, the start at login, the usage. Read
+ * once before anything of Qt is built, when a command must not need a display, and once more after the
+ * application object has taken Qt's own options (-platform, -style…) out of the line.
  */
 struct LigneDeCommande
 {
@@ -12,9 +13,13 @@ struct LigneDeCommande
     Action action = Action::Demarrer;
     /** The command word for the running copy (Commande), or "oui"/"non" (AuDemarrage). */
     QByteArray valeur;
+    /** Words that are not ours, which only the application object can tell Qt's from wrong ones. */
+    bool aConfirmer = false;
 };
 
-LigneDeCommande lireLigneDeCommande(int argc, char *argv[]);
+/** arguments as the process got them (the program first); with qtRetire, Qt's options are out and any
+ * word left that is not ours is an error. */
+LigneDeCommande lireLigneDeCommande(const QStringList &arguments, bool qtRetire);
 
 /** The French usage, on stdout for --help, else on stderr with exit code 2. */
 int afficherUsage(bool erreur);

@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QLibraryInfo>
 #include <QLockFile>
+#include <QStringList>
 #include <QTranslator>
 #include <QVersionNumber>
 
@@ -33,7 +34,10 @@ int main(int argc, char *argv[])
     auto maisonTemporaire = etablirDossierPersonnel();
     // QApplication takes its own options out of argv; a restart passes them again.
     std::vector<char *> arguments(argv, argv + argc + 1);
-    const LigneDeCommande ligne = lireLigneDeCommande(argc, argv);
+    QStringList mots;
+    for (int i = 0; i < argc; ++i)
+        mots.append(QString::fromLocal8Bit(argv[i]));
+    const LigneDeCommande ligne = lireLigneDeCommande(mots, false);
     if (ligne.action != LigneDeCommande::Action::Demarrer)
         ouvrirConsole();
     switch (ligne.action) {
@@ -54,6 +58,10 @@ int main(int argc, char *argv[])
     GardeAffichage affichage(argc, argv);
     QApplication application(argc, argv);
     affichage.fin();
+    if (ligne.aConfirmer && lireLigneDeCommande(QCoreApplication::arguments(), true).action != ligne.action) {
+        ouvrirConsole();
+        return afficherUsage(true);
+    }
     const ArretSurSignal arret;
     // Only "Quitter" ends the program: closing a dialog while nothing else is visible must not.
     application.setQuitOnLastWindowClosed(false);

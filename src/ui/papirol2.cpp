@@ -9,46 +9,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
-#include <QImageReader>
 #include <QItemSelectionModel>
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QStandardPaths>
 
-#ifdef PAPIROL2_AVEC_PNG
-#include <png.h>
-#endif
-
 Q_LOGGING_CATEGORY(lcInterface, "papirol2.interface", QtCriticalMsg)
-
-namespace {
-// Read as the PNG it is. Qt's reader, even told the format, first reads every image plugin's metadata, and
-// guessing the format would load them all: start-up needs neither.
-QImage lireIcone()
-{
-    const QString chemin = QStringLiteral(":/Papirol2.png");
-#if defined(PAPIROL2_AVEC_PNG) && Q_BYTE_ORDER == Q_LITTLE_ENDIAN
-    QFile fichier(chemin);
-    const QByteArray octets = fichier.open(QIODevice::ReadOnly) ? fichier.readAll() : QByteArray();
-    png_image png {};
-    png.version = PNG_IMAGE_VERSION;
-    if (png_image_begin_read_from_memory(&png, octets.constData(), size_t(octets.size()))) {
-        // B, G, R, A in memory: QImage's ARGB32 on this byte order.
-        png.format = PNG_FORMAT_BGRA;
-        QImage image(int(png.width), int(png.height), QImage::Format_ARGB32);
-        if (!image.isNull()
-            && png_image_finish_read(&png, nullptr, image.bits(), png_int_32(image.bytesPerLine()), nullptr))
-            return image;
-        png_image_free(&png);
-    }
-#endif
-    QImageReader lecteur(chemin, "png");
-    lecteur.setAutoDetectImageFormat(false);
-    return lecteur.read();
-}
-} // namespace
 
 Papirol2::Papirol2(QWidget *parent)
     : QWidget(parent)
@@ -57,7 +24,7 @@ Papirol2::Papirol2(QWidget *parent)
     emplacements->charger();
 
     // The program's windows and dialogs all take it.
-    QApplication::setWindowIcon(QPixmap::fromImage(lireIcone()));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/Papirol2.png")));
     setWindowFlags(Qt::Dialog);
 
     // Without a tray the program still rotates; the icon shows once a tray appears.
