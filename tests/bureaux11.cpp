@@ -230,7 +230,7 @@ private slots:
         QFile fichier(chemin);
         QVERIFY(fichier.open(QIODevice::WriteOnly) && fichier.write("\x00\xff[\x01=\n\x89PNG", 10));
         fichier.close();
-        QCOMPARE(positionSur(*std::make_unique<BureauX11>()), 0);
+        QCOMPARE(positionSur(*std::make_unique<BureauX11>()), 5);
         QVERIFY(fichier.remove() && QDir().mkpath(chemin));
         BureauX11 sansMagasin;
         disposerSur(sansMagasin, 1);

@@ -49,13 +49,14 @@ BasculePlateau::BasculePlateau(QObject *parent)
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         return;
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || hoteDans(bus.call(questionHote(), QDBus::Block, delaiMs)))
+    if (!bus.isConnected())
         return;
-    auto *veille = new QDBusServiceWatcher(service, bus, QDBusServiceWatcher::WatchForRegistration, this);
-    connect(veille, &QDBusServiceWatcher::serviceRegistered, this, &BasculePlateau::on_changementHote);
-    // A watcher may come first and its host later.
-    bus.connect(QString(), chemin, service, QStringLiteral("StatusNotifierHostRegistered"), this,
-                SLOT(on_changementHote()));
+    hote = hoteDans(bus.call(questionHote(), QDBus::Block, delaiMs));
+    auto *veille = new QDBusServiceWatcher(service, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(veille, &QDBusServiceWatcher::serviceOwnerChanged, this, &BasculePlateau::on_changementHote);
+    // A watcher may come first and its host later, or lose its host and stay.
+    for (const char *signal : {"StatusNotifierHostRegistered", "StatusNotifierHostUnregistered"})
+        bus.connect(QString(), chemin, service, QLatin1String(signal), this, SLOT(on_changementHote()));
 #endif
 }
 
@@ -66,11 +67,11 @@ void BasculePlateau::on_changementHote()
         = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(questionHote(), delaiMs), this);
     connect(attente, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
         w->deleteLater();
-        if (signale || !hoteDans(w->reply()))
+        if (hoteDans(w->reply()) == hote)
             return;
-        signale = true;
-        qCInfo(lcDemarrage) << "a StatusNotifier host appeared after start; moving the icon to it";
-        emit hoteApparu();
+        hote = !hote;
+        qCInfo(lcDemarrage) << "a StatusNotifier host" << (hote ? "appeared" : "left") << "; moving the icon";
+        emit hoteChange();
     });
 #endif
 }

@@ -1,10 +1,13 @@
 #include "canal.h"
 
+#include "commun/chemins.h"
 #include "journal.h"
 #include "prise.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLockFile>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -13,6 +16,7 @@
 #include <cstring>
 
 #include <cerrno>
+#include <csignal>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -35,27 +39,53 @@ bool deCetUtilisateur(int fd)
 Canal::Canal(const QString &chemin)
     : chemin(chemin)
 {
+    ecouter();
+    // A cleaner of the runtime folder may take the socket away, or put something in its place: the folder's
+    // own watch (no timer) makes it again.
+    connect(&veille, &QFileSystemWatcher::directoryChanged, this, [this] {
+        struct stat etat;
+        if (stat(QFile::encodeName(this->chemin).constData(), &etat) != 0 || etat.st_ino != inode) {
+            qCInfo(lcDemarrage) << "the command socket went; making it again";
+            ecouter();
+        }
+    });
+}
+
+void Canal::ecouter()
+{
+    if (ecoute >= 0) {
+        delete findChild<QSocketNotifier *>(QStringLiteral("ecoute"));
+        close(ecoute);
+        ecoute = -1;
+    }
+    const QString dossier = dossierExecution();
+    if (!dossier.isEmpty())
+        veille.addPath(dossier);
     sockaddr_un adresse;
     socklen_t taille;
-    if (!adressePrise(QFile::encodeName(chemin), &adresse, &taille)) {
+    if (dossier.isEmpty() || !adressePrise(QFile::encodeName(chemin), &adresse, &taille)) {
         qCWarning(lcDemarrage) << "no command channel: no private folder, or its path is too long" << chemin;
         return;
     }
     ecoute = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    // The lock is ours: a socket left there is from a copy that died.
-    unlink(adresse.sun_path);
+    // The lock is ours: whatever is there is from a copy that died, or a stray.
+    if (unlink(adresse.sun_path) != 0 && errno == EISDIR)
+        QDir(chemin).removeRecursively();
     const mode_t masque = umask(0077);
     const bool lie = ecoute >= 0 && bind(ecoute, reinterpret_cast<sockaddr *>(&adresse), taille) == 0
         && listen(ecoute, clientsMax) == 0;
     umask(masque);
-    if (!lie) {
+    struct stat etat;
+    if (!lie || stat(adresse.sun_path, &etat) != 0) {
         qCWarning(lcDemarrage) << "no command channel at" << chemin << strerror(errno);
         if (ecoute >= 0)
             close(ecoute);
         ecoute = -1;
         return;
     }
+    inode = etat.st_ino;
     auto *notificateur = new QSocketNotifier(ecoute, QSocketNotifier::Read, this);
+    notificateur->setObjectName(QStringLiteral("ecoute"));
     connect(notificateur, &QSocketNotifier::activated, this, &Canal::accepter);
 }
 
@@ -65,9 +95,11 @@ Canal::~Canal()
         fermer(clients.back().fd);
     // attendentLaFin stay open: the kernel closes them once the process is gone, which their clients wait
     // for.
+    struct stat etat;
     if (ecoute >= 0) {
         close(ecoute);
-        QFile::remove(chemin);
+        if (stat(QFile::encodeName(chemin).constData(), &etat) == 0 && etat.st_ino == inode)
+            QFile::remove(chemin);
     }
 }
 
@@ -152,8 +184,9 @@ void dire(const char *texte)
 }
 } // namespace
 
-int envoyerCommande(const QString &chemin, const char *mot)
+int envoyerCommande(const QString &ini, const char *mot)
 {
+    const QString chemin = cheminCanal(ini);
     // The copy answers between two events; a copy busy for longer than this is as good as stuck.
     constexpr int delaiReponseMs = 10000;
     sockaddr_un adresse;
@@ -162,16 +195,23 @@ int envoyerCommande(const QString &chemin, const char *mot)
     chrono.start();
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     bool connecte = fd >= 0 && adressePrise(QFile::encodeName(chemin), &adresse, &taille);
-    // A copy whose backlog is full refuses for now (EAGAIN), not for good.
+    // A copy whose backlog is full refuses for now (EAGAIN), not for good; one that holds the lock is
+    // making its socket again.
+    QLockFile verrou(cheminVerrou(ini));
+    bool tenu = false;
     while (connecte && ::connect(fd, reinterpret_cast<sockaddr *>(&adresse), taille) != 0) {
-        connecte = errno == EAGAIN && chrono.elapsed() < delaiReponseMs;
+        const bool plein = errno == EAGAIN;
+        qint64 pid = 0;
+        tenu = verrou.getLockInfo(&pid, nullptr, nullptr) && pid > 0 && kill(pid_t(pid), 0) == 0;
+        connecte = (plein || tenu) && chrono.elapsed() < delaiReponseMs;
         if (connecte)
             usleep(20000);
     }
     if (!connecte) {
         if (fd >= 0)
             close(fd);
-        dire("papirol2 : aucune copie de papirol2 ne tourne sur le Papirol2.ini de ce dossier.\n");
+        dire(tenu ? "papirol2 : la copie en cours n'a pas répondu.\n"
+                  : "papirol2 : aucune copie de papirol2 ne tourne sur le Papirol2.ini de ce dossier.\n");
         return 1;
     }
     const QByteArray demande = QByteArray(mot) + '\n';

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFileSystemWatcher>
 #include <QObject>
 
 #include <vector>
@@ -39,16 +40,20 @@ private:
         QTimer *delai;
         QByteArray recu;
     };
+    void ecouter();
     void accepter();
     void lire(int fd);
     void fermer(int fd, const QByteArray &reponse = {}, bool garder = false);
 
     QString chemin;
     int ecoute = -1;
+    unsigned long inode = 0;
+    QFileSystemWatcher veille;
     std::vector<Client> clients;
     std::vector<int> attendentLaFin;
     void *fenetre = nullptr;
 };
 
-/** The client side: sends mot to the copy listening at chemin; the process's exit code, said in French. */
-int envoyerCommande(const QString &chemin, const char *mot);
+/** The client side: sends mot to the copy running on the settings file ini; the process's exit code, said in
+ * French. */
+int envoyerCommande(const QString &ini, const char *mot);

@@ -1,6 +1,7 @@
 // The command channel on Windows: a message-only window of the running copy, found by its class name.
 #include "canal.h"
 
+#include "commun/chemins.h"
 #include "journal.h"
 
 #include <QFileInfo>
@@ -69,8 +70,9 @@ Canal::~Canal()
     }
 }
 
-int envoyerCommande(const QString &chemin, const char *mot)
+int envoyerCommande(const QString &ini, const char *mot)
 {
+    const QString chemin = cheminCanal(ini);
     WPARAM code = 0;
     while (code < std::size(Canal::mots) && strcmp(Canal::mots[code], mot))
         ++code;

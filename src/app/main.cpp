@@ -45,7 +45,7 @@ int main(int argc, char *argv[])
     case LigneDeCommande::Action::Erreur:
         return afficherUsage(ligne.action == LigneDeCommande::Action::Erreur);
     case LigneDeCommande::Action::Commande:
-        return envoyerCommande(cheminCanal(cheminReglages()), ligne.valeur.constData());
+        return envoyerCommande(cheminReglages(), ligne.valeur.constData());
     case LigneDeCommande::Action::AuDemarrage:
         return reglerAuDemarrage(ligne.valeur == "oui");
     case LigneDeCommande::Action::Demarrer:
@@ -93,10 +93,12 @@ int main(int argc, char *argv[])
         Canal canal(cheminCanal(cheminReglages()));
         Papirol2 papirol2;
         QObject::connect(&canal, &Canal::commande, &papirol2, &Papirol2::on_commande);
-        QObject::connect(&bascule, &BasculePlateau::hoteApparu, &papirol2, [&papirol2, &relancer] {
+        QObject::connect(&bascule, &BasculePlateau::hoteChange, &papirol2, [&papirol2, &relancer] {
             // Qt 6.8 looks again for each new icon (seen on 6.8.2); 6.4 kept its first answer.
-            if (QLibraryInfo::version() >= QVersionNumber(6, 8))
-                return papirol2.recreerIcone();
+            if (QLibraryInfo::version() >= QVersionNumber(6, 8)) {
+                papirol2.recreerIcone();
+                return prevoirAvisSansPlateau(&papirol2);
+            }
             qCInfo(lcDemarrage) << "this Qt keeps the tray it chose first; restarting";
             relancer = true;
             QCoreApplication::quit();

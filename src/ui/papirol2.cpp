@@ -1,19 +1,23 @@
 #include "papirol2.h"
 
-#include "filtre.h"
-#include "intervalleperso.h"
 #include "locations/listeemplacements.h"
 #include "rotation/rotator.h"
+#include "saisie.h"
 #include "settings/configuration.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QBoxLayout>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLoggingCategory>
 #include <QMenu>
+#include <QPushButton>
 #include <QStandardPaths>
+#include <QTableView>
 
 Q_LOGGING_CATEGORY(lcInterface, "papirol2.interface", QtCriticalMsg)
 
@@ -60,11 +64,28 @@ void Papirol2::setVisible(bool visible)
 {
     // Built when first opened: a table view loads the fonts, a few MiB a tray program that sits idle all day
     // need not hold.
-    if (visible && !ui.tableView) {
-        ui.setupUi(this);
-        ui.tableView->setModel(emplacements);
-        connect(ui.boutonAjouter, &QPushButton::clicked, this, &Papirol2::on_ajouterEmplacement);
-        connect(ui.boutonSupprimer, &QPushButton::clicked, this, &Papirol2::on_supprimerEmplacement);
+    if (visible && !table) {
+        setWindowTitle(QStringLiteral("Papirol 2"));
+        setFixedSize(600, 400);
+        table = new QTableView;
+        table->setModel(emplacements);
+        table->setSelectionMode(QAbstractItemView::SingleSelection);
+        table->setSelectionBehavior(QAbstractItemView::SelectRows);
+        table->setTextElideMode(Qt::ElideNone);
+        table->setGridStyle(Qt::DashLine);
+        table->horizontalHeader()->setStretchLastSection(true);
+        table->verticalHeader()->setVisible(false);
+        boutonAjouter = new QPushButton(QStringLiteral("Ajouter"));
+        boutonSupprimer = new QPushButton(QStringLiteral("Supprimer"));
+        auto *boutons = new QHBoxLayout;
+        boutons->addWidget(boutonAjouter);
+        boutons->addWidget(boutonSupprimer);
+        boutons->addStretch();
+        auto *colonne = new QVBoxLayout(this);
+        colonne->addWidget(table);
+        colonne->addLayout(boutons);
+        connect(boutonAjouter, &QPushButton::clicked, this, &Papirol2::on_ajouterEmplacement);
+        connect(boutonSupprimer, &QPushButton::clicked, this, &Papirol2::on_supprimerEmplacement);
     }
     QWidget::setVisible(visible);
 }
@@ -102,12 +123,16 @@ void Papirol2::on_changerIntervalle(QAction *action)
 {
     int secondes = action->property("timer").toInt();
     if (action->property("perso").toBool()) {
-        IntervallePerso dialogue;
-        dialogue.setIntervalle(secondes);
+        Saisie dialogue(QStringLiteral("Définition de l'intervalle personnalisé"),
+                        QStringLiteral("Veuillez saisir la durée de l'intervalle que vous désirez entre deux "
+                                       "changements de fond d'écran :"),
+                        QString::number(secondes), QStringLiteral("seconde(s)"));
+        // Read however the dialog was left, Escape included; a typo must not become a 0 s interval.
         dialogue.exec();
-        // A typo must not become a 0 s interval: anything but 1 .. 2,147,483 s keeps the old one.
-        if (!dialogue.lireIntervalle(&secondes)) {
-            qCInfo(lcInterface) << "custom interval refused:" << dialogue.getIntervalle();
+        bool nombre = false;
+        secondes = dialogue.texte().toInt(&nombre);
+        if (!nombre || secondes < 1 || secondes > intervalleMaximum) {
+            qCInfo(lcInterface) << "custom interval refused:" << dialogue.texte();
             cocherIntervalle(action->actionGroup(), lireTimer());
             return;
         }
@@ -142,19 +167,23 @@ void Papirol2::on_ajouterEmplacement()
     const QStringList choisis = choix.selectedFiles();
     const QString chemin = choisis.isEmpty() ? choix.directory().path() : QDir(choisis.first()).path();
 
-    Filtre filtre;
+    Saisie filtre(
+        QStringLiteral("Définition du filtre"),
+        QStringLiteral("Veuillez saisir le filtre à utiliser pour chercher des fonds d'écran dans le "
+                       "répertoire sélectionné :"),
+        QStringLiteral("*.jpg"));
     if (filtre.exec() != QDialog::Accepted)
         return;
 
-    emplacements->ajouterEmplacement(chemin, filtre.getFiltre());
+    emplacements->ajouterEmplacement(chemin, filtre.texte());
     if (emplacements->rowCount() > 0)
-        ui.boutonSupprimer->setEnabled(true);
+        boutonSupprimer->setEnabled(true);
     construireMenu();
 }
 
 void Papirol2::on_supprimerEmplacement()
 {
-    const int r = ui.tableView->selectionModel()->currentIndex().row();
+    const int r = table->selectionModel()->currentIndex().row();
     if (r >= 0 && r < emplacements->rowCount()) {
         const bool selectionne = emplacements->estSelectionne(r);
         emplacements->supprimerEmplacement(r);
@@ -163,6 +192,19 @@ void Papirol2::on_supprimerEmplacement()
             rotator->chargerFichiers(emplacements);
     }
     if (emplacements->rowCount() == 0)
-        ui.boutonSupprimer->setEnabled(false);
+        boutonSupprimer->setEnabled(false);
     construireMenu();
+}
+
+void Papirol2::on_commande(const QString &mot)
+{
+    const bool desactiver = mot == QLatin1String("desactiver");
+    QAction *entree = menu->findChild<QAction *>(desactiver ? QStringLiteral("activer") : mot);
+    if (!entree)
+        return;
+    // "Activer" is a check box: a command says which state it wants, a click would flip it.
+    if (entree->isCheckable())
+        entree->setChecked(!desactiver);
+    else
+        entree->trigger();
 }

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "formulairepapirol2.h"
-
 #include <QSystemTrayIcon>
 #include <QWidget>
 
 class QAction;
 class QActionGroup;
 class QMenu;
+class QPushButton;
+class QTableView;
 class ListeEmplacements;
 class Rotator;
 
@@ -49,7 +49,10 @@ private:
     /** Checks the interval entry of that many seconds: its preset, else "Personnalisé". */
     static void cocherIntervalle(QActionGroup *groupe, int secondes);
 
-    Ui::Papirol2Class ui;
+    // The location list window's, made when it first opens.
+    QTableView *table = nullptr;
+    QPushButton *boutonAjouter = nullptr;
+    QPushButton *boutonSupprimer = nullptr;
     QMenu *menu = nullptr;
     QSystemTrayIcon *trayIcon = nullptr;
     ListeEmplacements *emplacements = nullptr;

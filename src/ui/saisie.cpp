@@ -1,41 +1,35 @@
 #include "saisie.h"
 
-#include <QDialog>
+#include <QBoxLayout>
 #include <QLabel>
-#include <QMetaObject>
+#include <QLineEdit>
+#include <QPushButton>
 
-void preparerSaisie(QDialog *dialogue, const char *nom)
+Saisie::Saisie(const QString &titre, const QString &invite, const QString &texte, const QString &unite,
+               QWidget *parent)
+    : QDialog(parent)
+    , champ(new QLineEdit(texte))
 {
-    if (dialogue->objectName().isEmpty())
-        dialogue->setObjectName(QLatin1String(nom));
-    dialogue->setWindowModality(Qt::ApplicationModal);
-    dialogue->resize(260, 113);
-    dialogue->setModal(true);
+    setWindowTitle(titre);
+    setMinimumWidth(260);
+    auto *etiquette = new QLabel(invite);
+    etiquette->setWordWrap(true);
+    auto *ok = new QPushButton(QStringLiteral("OK"));
+    ok->setDefault(true);
+    auto *ligne = new QHBoxLayout;
+    ligne->addWidget(champ);
+    if (!unite.isEmpty())
+        ligne->addWidget(new QLabel(unite));
+    auto *colonne = new QVBoxLayout(this);
+    colonne->addWidget(etiquette);
+    colonne->addLayout(ligne);
+    colonne->addWidget(ok, 0, Qt::AlignHCenter);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(champ, &QLineEdit::textChanged, ok,
+            [ok](const QString &t) { ok->setEnabled(!t.trimmed().isEmpty()); });
 }
 
-void terminerSaisie(QDialog *dialogue, QLabel *invite, QLabel *unite)
+QString Saisie::texte() const
 {
-    QMetaObject::connectSlotsByName(dialogue);
-    // Sized for the fonts the form was drawn with; larger ones would clip the prompt.
-    ajusterAuTexte(dialogue, invite, unite);
-}
-
-void ajusterAuTexte(QWidget *dialogue, QLabel *invite, QLabel *unite)
-{
-    const int manque = invite->heightForWidth(invite->width()) - invite->height();
-    if (manque > 0) {
-        const int bas = invite->geometry().bottom();
-        for (QWidget *w : dialogue->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
-            if (w != invite && w->y() > bas)
-                w->move(w->x(), w->y() + manque);
-        }
-        invite->resize(invite->width(), invite->height() + manque);
-        dialogue->resize(dialogue->width(), dialogue->height() + manque);
-    }
-    if (unite && unite->sizeHint().width() > unite->width()) {
-        // The dialog widens with the unit, keeping the margin it had on its right.
-        const int marge = dialogue->width() - unite->x() - unite->width();
-        unite->resize(unite->sizeHint().width(), unite->height());
-        dialogue->resize(qMax(dialogue->width(), unite->x() + unite->width() + marge), dialogue->height());
-    }
+    return champ->text();
 }

@@ -1,20 +1,22 @@
 #pragma once
 
-class QDialog;
-class QLabel;
-class QWidget;
+#include <QDialog>
 
-// What the two small input dialogs share: a fixed-geometry form, one prompt, one "OK".
+class QLineEdit;
 
-/** The window part of the form: name (when none), application modality, 260 × 113, modal. */
-void preparerSaisie(QDialog *dialogue, const char *nom);
+/** A small modal dialog asking for one line: a prompt, the field and its unit, "OK", which a blank field
+ * disables; Escape and the close button reject it. */
+class Saisie final : public QDialog
+{
+    Q_OBJECT
 
-/** Ends the form: slots by name, sizes for the font, the program's icon. */
-void terminerSaisie(QDialog *dialogue, QLabel *invite, QLabel *unite = nullptr);
+public:
+    Saisie(const QString &titre, const QString &invite, const QString &texte, const QString &unite = {},
+           QWidget *parent = nullptr);
 
-/**
- * Grows a fixed-geometry dialog just enough for its texts in the current font: the prompt gets the height its
- * wrapped text needs (the widgets below move down by as much) and the unit label the width it needs, the
- * dialog widening with it. Where the texts fit, nothing moves.
- */
-void ajusterAuTexte(QWidget *dialogue, QLabel *invite, QLabel *unite = nullptr);
+    /** The text exactly as typed, spaces included. */
+    QString texte() const;
+
+private:
+    QLineEdit *champ;
+};

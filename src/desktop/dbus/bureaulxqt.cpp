@@ -153,7 +153,7 @@ void BureauLxqt::montrer(const QString &chemin)
 
 std::optional<Disposition> BureauLxqt::lireDisposition()
 {
-    return magasin.lire();
+    return magasin.lireOuDefaut();
 }
 
 void BureauLxqt::enregistrerDisposition(Disposition disposition)

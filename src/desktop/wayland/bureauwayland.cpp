@@ -29,7 +29,7 @@ void BureauWayland::montrer(const QString &chemin)
 
 std::optional<Disposition> BureauWayland::lireDisposition()
 {
-    return magasin.lire();
+    return magasin.lireOuDefaut();
 }
 
 void BureauWayland::enregistrerDisposition(Disposition disposition)

@@ -327,7 +327,7 @@ void BureauX11::montrer(const QString &chemin)
 
 std::optional<Disposition> BureauX11::lireDisposition()
 {
-    return magasin.lire();
+    return magasin.lireOuDefaut();
 }
 
 void BureauX11::enregistrerDisposition(Disposition disposition)
