@@ -11,11 +11,14 @@
 #include <QSettings>
 #include <QtTest>
 
+#include <iterator>
 #include <memory>
 #include <vector>
 
+#include <cerrno>
 #include <csignal>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -173,6 +176,43 @@ QString busPrive(QProcess &daemon, const QString &configuration = {})
                           << (configuration.isEmpty() ? QStringLiteral("--session")
                                                       : QStringLiteral("--config-file=") + configuration)));
 }
+
+// A line run in a folder of its own (bytes: a name need not be UTF-8) with that environment ("NOM=valeur",
+// "NOM" unset, "@" the test's folder): its exit code (-1: still running, then told to quit), a French word on
+// stdout for 0, else on stderr, the other empty, and a file of the test's folder there or ("!") not.
+struct Ligne
+{
+    const char *nom, *ligne, *env, *ici;
+    int code;
+    const char *texte, *fichier;
+};
+#define SANS_ECRAN "DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM "
+#define ENTREE "config/autostart/papirol2.desktop"
+// clang-format off
+constexpr Ligne lesCas[] = {
+    {"changer", "--changer", "", "seul", 1, "aucune copie", ""},
+    {"aide", "--help", "", "seul", 0, "--changer", ""},
+    {"inconnue", "--changr", "", "seul", 2, "Utilisation", ""},
+    {"deux commandes", "--changer --quitter", "", "seul", 2, "Utilisation", ""},
+    {"un fichier", "image.jpg", "", "seul", 2, "Utilisation", ""},
+    {"au démarrage peut-être", "--au-demarrage peut-etre", "", "seul", 2, "Utilisation", ""},
+    {"inconnue après une de Qt", "-style=fusion --changr", "", "seul", 2, "Utilisation", ""},
+    {"commande et option de Qt", "--changer -style=fusion", "", "seul", 2, "Utilisation", ""},
+    {"-style=fusion", "-style=fusion", "", "seul", -1, "", ""},
+    {"-platform xcb", "-platform xcb", "", "seul", -1, "", ""},
+    {"-geometry", "-geometry 100x100+0+0", "", "seul", -1, "", ""},
+    {"aucun écran", "", SANS_ECRAN, "seul", 1, "session graphique", ""},
+    {"xcb sans écran", "", SANS_ECRAN "QT_QPA_PLATFORM=xcb", "seul", 1, "session graphique", ""},
+    {"socket Wayland partie", "", SANS_ECRAN "QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=parti", "seul", 1, "session graphique", ""},
+    {"offscreen", "", SANS_ECRAN "QT_QPA_PLATFORM=offscreen", "seul", -1, "", ""},
+    {"au démarrage", "--au-demarrage oui", "XDG_CONFIG_HOME=@/config", "avec espace \\ et $", 0, "démarrera", ENTREE},
+    {"au démarrage, non", "--au-demarrage=non", "XDG_CONFIG_HOME=@/config", "seul", 0, "plus", "!" ENTREE},
+    {"au démarrage, pas UTF-8", "--au-demarrage oui", "XDG_CONFIG_HOME=@/config", "pas\xff" "utf8", 1, "UTF-8", "!" ENTREE},
+    {"au démarrage, illisible", "--au-demarrage oui", "XDG_CONFIG_HOME=@/Papirol2.ini", "seul", 1, "impossible", ""},
+    {"XDG relatifs", "--au-demarrage oui", "HOME=@/maison XDG_CONFIG_HOME=relcfg XDG_RUNTIME_DIR=relrun "
+     "XDG_CACHE_HOME=relcache XDG_DATA_HOME=reldata", "seul", 0, "maison/.config/autostart", "!seul/relcfg"},
+};
+// clang-format on
 } // namespace
 
 class TestBoutEnBout : public QObject
@@ -420,35 +460,97 @@ private slots:
         QVERIFY2(chrono.elapsed() < 3000, qPrintable(QString::number(chrono.elapsed())));
     }
 
-    // Without a running copy, or with a wrong line, nothing is started: exit 1 or 2 and a French word.
-    void lesLignesSansCopie_data()
+    void lesLignes_data()
     {
-        QTest::addColumn<QString>("ligne");
-        QTest::addColumn<int>("code");
-        // On stdout for exit 0, else on stderr; the other stays empty.
-        QTest::addColumn<QByteArray>("texte");
-        const QByteArray usage("Utilisation");
-        QTest::newRow("changer") << "--changer" << 1 << QByteArray("aucune copie");
-        QTest::newRow("aide") << "--help" << 0 << QByteArray("--changer");
-        QTest::newRow("inconnue") << "--changr" << 2 << usage;
-        QTest::newRow("deux commandes") << "--changer --quitter" << 2 << usage;
-        QTest::newRow("un fichier") << "image.jpg" << 2 << usage;
-        QTest::newRow("au démarrage peut-être") << "--au-demarrage peut-etre" << 2 << usage;
+        QTest::addColumn<int>("i");
+        for (int i = 0; i < int(std::size(lesCas)); ++i)
+            QTest::newRow(lesCas[i].nom) << i;
     }
-    void lesLignesSansCopie()
+    void lesLignes()
     {
-        QFETCH(QString, ligne);
-        QFETCH(int, code);
-        QFETCH(QByteArray, texte);
-        QVERIFY(ecrireIni(dossier("seul"), true));
-        const Sortie s = commande(dossier("seul"), ligne.split(QLatin1Char(' ')));
-        QCOMPARE(s.code, code);
-        QVERIFY2((code ? s.erreur : s.sortie).contains(texte) && (code ? s.sortie : s.erreur).isEmpty(),
-                 (s.sortie + s.erreur).constData());
-        if (code == 1) {
-            QCOMPARE(s.erreur.count('\n'), 1);
-            QCOMPARE(icones().size(), 0);
+        QFETCH(int, i);
+        const auto [nom, ligne, env, ici, code, texte, cible] = lesCas[i];
+        const QString fichier = QString::fromUtf8(cible);
+        QVERIFY(ecrireIni(dossier(), false));
+        const QByteArray dossierLigne = QFile::encodeName(dossier()) + '/' + ici;
+        QVERIFY(QDir().mkpath(dossier("seul"))
+                && (mkdir(dossierLigne.constData(), 0700) == 0 || errno == EEXIST));
+        QProcessEnvironment environnement = QProcessEnvironment::systemEnvironment();
+        for (QString mot : QString::fromUtf8(env).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            mot.replace(QLatin1Char('@'), dossier());
+            if (mot.contains(QLatin1Char('=')))
+                environnement.insert(mot.section(QLatin1Char('='), 0, 0), mot.section(QLatin1Char('='), 1));
+            else
+                environnement.remove(mot);
         }
+        programmes.push_back(std::make_unique<Processus>());
+        QProcess &p = *programmes.back();
+        p.setProcessEnvironment(environnement);
+        p.setChildProcessModifier(
+            [dossierLigne] { [[maybe_unused]] const int r = chdir(dossierLigne.constData()); });
+        p.start(QStringLiteral(PAPIROL2_EXECUTABLE),
+                QString::fromUtf8(ligne).split(QLatin1Char(' '), Qt::SkipEmptyParts));
+        if (code < 0) {
+            QVERIFY(!p.waitForFinished(delaiAbsence));
+            QCOMPARE(
+                commande(QString::fromUtf8(dossierLigne), {QStringLiteral("--quitter")}, environnement).code,
+                0);
+        }
+        QVERIFY(p.waitForFinished(delaiMax));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), qMax(code, 0));
+        const QByteArray sortie = p.readAllStandardOutput(), erreur = p.readAllStandardError();
+        if (code >= 0)
+            QVERIFY2((code ? erreur : sortie).contains(texte) && (code ? sortie : erreur).isEmpty(),
+                     (sortie + erreur).constData());
+        if (code == 1)
+            QCOMPARE(erreur.count('\n'), 1);
+        if (!fichier.isEmpty())
+            QCOMPARE(
+                QFileInfo::exists(dossier(qPrintable(fichier.mid(fichier.startsWith(QLatin1Char('!')))))),
+                !fichier.startsWith(QLatin1Char('!')));
+        if (fichier == QLatin1String("config/autostart/papirol2.desktop")) {
+            // desktop-file-validate takes it, and the session starts the program in that folder.
+            const QString avis = outil("desktop-file-validate", {dossier(qPrintable(fichier))});
+            QVERIFY2(!avis.isNull() && avis.isEmpty(), qPrintable(avis));
+            QCOMPARE(QSettings(dossier(qPrintable(fichier)), QSettings::IniFormat)
+                         .value(QStringLiteral("Desktop Entry/Path"))
+                         .toString(),
+                     QString::fromUtf8(dossierLigne));
+        }
+    }
+
+    // The command socket taken away or replaced while the copy runs, or a folder in its place at start: a
+    // command still reaches the copy.
+    void leCanalRevient_data()
+    {
+        QTest::addColumn<QString>("quoi");
+        for (const char *quoi : {"supprimé", "un fichier", "un dossier", "un dossier au départ"})
+            QTest::newRow(quoi) << QString::fromUtf8(quoi);
+    }
+    void leCanalRevient()
+    {
+        QFETCH(QString, quoi);
+        const QString chemin = cheminCanal(dossier("Papirol2.ini"));
+        const auto remplacer = [&] {
+            QDir(chemin).removeRecursively();
+            QFile::remove(chemin);
+            return quoi.contains(QLatin1String("dossier")) ? QDir().mkpath(chemin + QStringLiteral("/x"))
+                : quoi == QLatin1String("un fichier")      ? QFile(chemin).open(QIODevice::WriteOnly)
+                                                           : true;
+        };
+        QVERIFY(ecrireIni(dossier(), false));
+        if (quoi.endsWith(QLatin1String("départ")))
+            QVERIFY2(remplacer(), qPrintable(chemin));
+        lancer(dossier());
+        QVERIFY(!attendreIcone().isEmpty());
+        if (!quoi.endsWith(QLatin1String("départ")))
+            QVERIFY(remplacer());
+        QCOMPARE(commande(dossier(), {QStringLiteral("--activer")}).code, 0);
+        QCOMPARE(QSettings(dossier("Papirol2.ini"), QSettings::IniFormat)
+                     .value(QStringLiteral("Options/active"))
+                     .toBool(),
+                 true);
     }
 
     // Clients that hold the channel silent, flood it or send a near word: the tray menu answers meanwhile, a
@@ -497,31 +599,6 @@ private slots:
         QCOMPARE(reponse(muet), QByteArray());
         QCOMPARE(reponse(deluge), QByteArray());
         QCOMPARE(p.state(), QProcess::Running);
-    }
-
-    // The start at login: an autostart entry in the current folder that desktop-file-validate takes, then
-    // none; a folder that cannot be written is said.
-    void auDemarrage()
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dossier("config"));
-        const QString entree = dossier("config/autostart/papirol2.desktop");
-        const QString ici = dossier("dossier avec espace \\ et $");
-        QVERIFY(QDir().mkpath(ici));
-        Sortie s = commande(ici, {QStringLiteral("--au-demarrage"), QStringLiteral("oui")}, env);
-        QCOMPARE(s.code, 0);
-        QVERIFY(s.sortie.contains("démarrera"));
-        const QString avis = outil("desktop-file-validate", {entree});
-        QVERIFY2(!avis.isNull() && avis.isEmpty(), qPrintable(entree + avis));
-        QSettings lu(entree, QSettings::IniFormat);
-        QCOMPARE(lu.value(QStringLiteral("Desktop Entry/Path")).toString(), ici);
-        QCOMPARE(commande(ici, {QStringLiteral("--au-demarrage"), QStringLiteral("non")}, env).code, 0);
-        QVERIFY(!QFile::exists(entree));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dossier("Papirol2.ini"));
-        QVERIFY(ecrireIni(dossier(), false));
-        s = commande(ici, {QStringLiteral("--au-demarrage=oui")}, env);
-        QCOMPARE(s.code, 1);
-        QCOMPARE(s.erreur.count('\n'), 1);
     }
 
     // No notification area a few seconds after start: the user is told once, by a real notification daemon

@@ -6,19 +6,16 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
-#include <QProcess>
-#include <QSettings>
+#include <QPushButton>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 
-#include <cstdio>
-#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -85,11 +82,11 @@ private:
         return entree(p.menu, QString::fromUtf8(texte))->menu();
     }
     // The list window, opened as the user opens it: the last entry of "Emplacements".
-    static Ui::Papirol2Class &fenetre(Papirol2 &p)
+    static Papirol2 &fenetre(Papirol2 &p)
     {
         if (!p.isVisible())
             menu(p, "Emplacements")->actions().last()->trigger();
-        return p.ui;
+        return p;
     }
     // Adds a location through the real dialogs; an empty folder cancels the folder dialog (asking no filter),
     // and without confirmer the filter dialog is left by Escape.
@@ -102,7 +99,7 @@ private:
                 return choix->reject();
             choix->setDirectory(QFileInfo(dossier).path());
             choix->selectFile(dossier);
-            quandDialogue("Filtre", [&](QWidget *d) {
+            quandDialogue("Saisie", [&](QWidget *d) {
                 auto *ligne = d->findChild<QLineEdit *>();
                 if (!filtre.isNull())
                     ligne->setText(filtre);
@@ -114,9 +111,9 @@ private:
     }
     static void supprimerLigne(Papirol2 &p, int ligne)
     {
-        fenetre(p).tableView->selectionModel()->setCurrentIndex(p.emplacements->index(ligne, 0),
-                                                                QItemSelectionModel::ClearAndSelect);
-        QTest::mouseClick(p.ui.boutonSupprimer, Qt::LeftButton);
+        fenetre(p).table->selectionModel()->setCurrentIndex(p.emplacements->index(ligne, 0),
+                                                            QItemSelectionModel::ClearAndSelect);
+        QTest::mouseClick(p.boutonSupprimer, Qt::LeftButton);
     }
 
 private slots:
@@ -218,7 +215,7 @@ private slots:
 
         // The list window, opened from the menu, lists every location; closing it only hides it: the program
         // goes on in the tray, and the window opens again.
-        QCOMPARE(fenetre(p).tableView->model()->rowCount(), 2);
+        QCOMPARE(fenetre(p).table->model()->rowCount(), 2);
         QVERIFY(p.isVisible());
         p.close();
         QVERIFY(!p.isVisible());
@@ -258,7 +255,7 @@ private slots:
         const int avant = p.rotator->intervalleMs();
         const QByteArray iniAvant = travail->contenuIni();
         QString ouvertAvec;
-        quandDialogue("IntervallePerso", [&](QWidget *d) {
+        quandDialogue("Saisie", [&](QWidget *d) {
             auto *ligne = d->findChild<QLineEdit *>();
             ouvertAvec = ligne->text();
             ligne->setText(saisie);
@@ -316,10 +313,10 @@ private slots:
         supprimerLigne(p, 1);
         supprimerLigne(p, 0);
         QVERIFY(!travail->contenuIni().contains("Emplacement_"));
-        QVERIFY(!p.ui.boutonSupprimer->isEnabled());
+        QVERIFY(!p.boutonSupprimer->isEnabled());
         QVERIFY(p.rotator->candidats().isEmpty());
         ajouter(p, d[1]);
-        QVERIFY(p.ui.boutonSupprimer->isEnabled());
+        QVERIFY(p.boutonSupprimer->isEnabled());
         QVERIFY(enregistreur->appliques.isEmpty());
 
         // A group added to the file by hand meanwhile survives a removal and is loaded next time.
@@ -332,122 +329,7 @@ private slots:
         QCOMPARE(relue.rowCount(), 1);
         QCOMPARE(relue.cheminEmplacement(0), d[2]);
     }
-
-    // A real kill -9 of a copy busy removing rows, again and again: the file always holds a whole list.
-    void unKillPendantSupprimerNePerdRien()
-    {
-        const int n = 300;
-        QByteArray texte;
-        for (int i = 0; i < n; ++i)
-            texte += groupe(i, QStringLiteral("/d%1").arg(i), "*.jpg", i % 2);
-        for (int essai = 0; essai < 12; ++essai) {
-            QVERIFY(travail->ecrireIni(texte));
-            QProcess copie;
-            copie.start(QCoreApplication::applicationFilePath(),
-                        {QStringLiteral("--supprimer-en-boucle"), travail->chemin()});
-            QVERIFY(copie.waitForReadyRead(20000));
-            QTest::qSleep(10 + 15 * essai);
-            copie.kill();
-            QVERIFY(copie.waitForFinished(10000));
-            // Rows are removed from the top: what is left must be the last ones, each once, from group 0 on.
-            const QSettings relu(travail->ini(), QSettings::IniFormat);
-            const int reste = int(relu.childGroups().size());
-            for (int i = 0; i < reste; ++i) {
-                const QString cle = QStringLiteral("Emplacement_%1/").arg(i);
-                QCOMPARE(relu.value(cle + QLatin1String("path")).toString(),
-                         QStringLiteral("/d%1").arg(n - reste + i));
-                QCOMPARE(relu.value(cle + QLatin1String("selected")).toBool(), bool((n - reste + i) % 2));
-            }
-        }
-    }
-
-    // "refus" stands for an X server that lets nobody in (it has an authority file, the program no cookie).
-    void sansSessionGraphique_data()
-    {
-        QTest::addColumn<QString>("plateforme");
-        QTest::addColumn<QString>("x11");
-        QTest::addColumn<QString>("wayland");
-        QTest::addColumn<bool>("demarre");
-        QTest::newRow("aucune") << QString() << QString() << QString() << false;
-        QTest::newRow("xcb demandé") << QStringLiteral("xcb") << QString() << QString() << false;
-        QTest::newRow("offscreen demandé") << QStringLiteral("offscreen") << QString() << QString() << true;
-        QTest::newRow("serveur X qui refuse") << QString() << QStringLiteral("refus") << QString() << false;
-        QTest::newRow("socket Wayland partie")
-            << QStringLiteral("wayland") << QString() << QStringLiteral("parti") << false;
-    }
-    void sansSessionGraphique()
-    {
-        QFETCH(QString, plateforme);
-        QFETCH(QString, x11);
-        QFETCH(QString, wayland);
-        QFETCH(bool, demarre);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *nom : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XAUTHORITY"})
-            env.remove(QLatin1String(nom));
-        if (!plateforme.isEmpty())
-            env.insert(QStringLiteral("QT_QPA_PLATFORM"), plateforme);
-        QProcess serveur;
-        if (x11 == QLatin1String("refus")) {
-            const QString auth = travail->chemin(QStringLiteral("auth"));
-            const auto mots = [&](const char *texte) {
-                return QString::fromLatin1(texte)
-                    .split(QLatin1Char(' '))
-                    .replaceInStrings(QStringLiteral("@"), auth);
-            };
-            QCOMPARE(QProcess::execute(QStringLiteral("xauth"),
-                                       mots("-f @ add :0 . 0123456789abcdef0123456789abcdef")),
-                     0);
-            x11 = QLatin1Char(':')
-                + QString::fromLatin1(premiereLigne(serveur, QStringLiteral("Xvfb"),
-                                                    mots("-displayfd 1 -nolisten tcp -auth @")));
-        }
-        if (!x11.isEmpty())
-            env.insert(QStringLiteral("DISPLAY"), x11);
-        if (!wayland.isEmpty())
-            env.insert(QStringLiteral("WAYLAND_DISPLAY"), wayland);
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), travail->chemin());
-        env.insert(QStringLiteral("PAPIROL2_BUREAU"), QStringLiteral("nul"));
-        QProcess programme;
-        programme.setProcessEnvironment(env);
-        programme.setWorkingDirectory(travail->chemin());
-        programme.start(QStringLiteral(PAPIROL2_EXECUTABLE), {});
-        if (demarre) {
-            QVERIFY(!programme.waitForFinished(1000));
-            programme.kill();
-            QVERIFY(programme.waitForFinished(10000));
-            return;
-        }
-        // One line, exit code 1, and no crash.
-        QVERIFY(programme.waitForFinished(10000));
-        QCOMPARE(programme.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(programme.exitCode(), 1);
-        const QByteArray erreur = programme.readAllStandardError();
-        QCOMPARE(erreur.count('\n'), 1);
-        QVERIFY2(erreur.contains("session graphique"), erreur.constData());
-    }
-
-public:
-    /** The copy that unKillPendantSupprimerNePerdRien kills: removes the first row until none is left. */
-    static int supprimerEnBoucle(const QString &dossier)
-    {
-        QDir::setCurrent(dossier);
-        installerEnregistreur();
-        Papirol2 p;
-        fputs("prêt\n", stdout);
-        fflush(stdout);
-        while (p.emplacements->rowCount() > 0)
-            supprimerLigne(p, 0);
-        return 0;
-    }
 };
 
-int main(int argc, char *argv[])
-{
-    QApplication application(argc, argv);
-    if (argc == 3 && !strcmp(argv[1], "--supprimer-en-boucle"))
-        return TestPapirol2::supprimerEnBoucle(QString::fromLocal8Bit(argv[2]));
-    TestPapirol2 test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(TestPapirol2)
 #include "papirol2.moc"

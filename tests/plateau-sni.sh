@@ -1,7 +1,7 @@
 #!/bin/bash
 # The tray icon over StatusNotifierItem, on X11: the program starts beside an XEmbed tray only, a StatusNotifier
-# watcher and host come after, and the icon must move to them with its menu whole. Under avec-xvfb.sh --trayer
-# and avec-dbus.sh. Usage: plateau-sni.sh <papirol2>
+# watcher and host come after, and the icon must move to them with its menu whole, then come back to the XEmbed
+# tray when they leave. Under avec-xvfb.sh --trayer and avec-dbus.sh. Usage: plateau-sni.sh <papirol2>
 set -u
 ici=$(dirname "$(realpath "$0")")
 dossier=$(mktemp -d) || exit 1
@@ -16,8 +16,10 @@ pid=$!
 for _ in $(seq 100); do xdotool search --class papirol2 >/dev/null 2>&1 && break; sleep 0.1; done
 xdotool search --class papirol2 >/dev/null 2>&1 || { echo "FAIL - no XEmbed icon at start"; exit 1; }
 "$ici/sni.py" hote &
+hote=$!
 "$ici/sni.py" verifier "$pid" "$XDG_CONFIG_HOME" || exit 1
-wait "$pid"
-rc=$?
-[ "$rc" = 0 ] && echo "ok   - \"Quitter\" ends the program with 0" || echo "FAIL - exit code $rc after \"Quitter\""
-exit "$rc"
+kill "$hote"
+for _ in $(seq 100); do xdotool search --onlyvisible --class papirol2 >/dev/null 2>&1 && break; sleep 0.1; done
+xdotool search --onlyvisible --class papirol2 >/dev/null 2>&1 || { echo "FAIL - the icon did not come back to XEmbed"; exit 1; }
+echo "ok   - the icon came back to the XEmbed tray"
+(cd "$dossier" && "$programme" --quitter) && wait "$pid"

@@ -2,8 +2,7 @@
 """The tray icon as a StatusNotifier host sees it, on the session bus.
   sni.py hote                      a watcher and host of our own, for a session that has none
   sni.py verifier <pid> <config>   finds that process's item, reads its menu over dbusmenu, clicks through it
-                                   (the picture shown is read from <config>/papirol2/rotation.ini); ends with
-                                   "Quitter", whose exit code is the caller's to check.
+                                   (the picture shown is read from <config>/papirol2/rotation.ini).
 """
 import configparser
 import sys
@@ -95,11 +94,11 @@ def verifier(pid, config):
         return p.get('General', 'dernier', fallback='')
 
     # Top-level entries in order; the labels of their own entries (None: any), the mark those carry, how many
-    # may be checked (the desktop may have a layout of none of ours).
+    # are checked.
     ATTENDU = [('Changer', [], '', {0}), ('Activer', [], '', {0}),
                ('Intervalle', ['30 secondes', '1 minute', '2 minutes', '5 minutes', '10 minutes', 'Personnalisé'],
                 'radio', {1}),
-               ('Position', ['Étirer', 'Mosaïque', 'Centrer', 'Ajuster', 'Remplissage'], 'radio', {0, 1}),
+               ('Position', ['Étirer', 'Mosaïque', 'Centrer', 'Ajuster', 'Remplissage'], 'radio', {1}),
                ('Emplacements', None, 'checkmark', {1}), ('Quitter', [], '', {0})]
     a = arbre()
     if list(a) != [n for n, _, _, _ in ATTENDU]:
@@ -118,18 +117,18 @@ def verifier(pid, config):
         appel(item[0], menu, 'com.canonical.dbusmenu', 'Event',
               GLib.Variant('(isvu)', (props['id'], 'clicked', GLib.Variant('i', 0), 0)))
 
-    def centree():
-        return dict(arbre()['Position'][1])['Centrer']['toggle-state'] == 1
+    def coche(disposition):
+        return dict(arbre()['Position'][1])[disposition]['toggle-state'] == 1
+
+    if not coche('Remplissage'):  # nothing stored yet: the layout in force
+        echecs.append('Position: "Remplissage" not checked on a first start')
 
     # What each click is, and what must follow it.
     avant = image()
     CLICS = [('Activate(0, 0)', lambda: appel(*item, 'org.kde.StatusNotifierItem', 'Activate', GLib.Variant('(ii)', (0, 0))),
               lambda: image() not in ('', avant)),
              ('"Changer"', lambda: cliquer('Changer'), lambda: image() not in ('', avant)),
-             ('"Position/Centrer"', lambda: cliquer('Position', 'Centrer'), centree),
-             ('"Quitter"', lambda: cliquer('Quitter'),
-              lambda: not appel('org.freedesktop.DBus', '/', 'org.freedesktop.DBus', 'NameHasOwner',
-                                GLib.Variant('(s)', (item[0],)))[0])]
+             ('"Position/Centrer"', lambda: cliquer('Position', 'Centrer'), lambda: coche('Centrer'))]
     for quoi, faire, suite in CLICS:
         avant = image()
         faire()
