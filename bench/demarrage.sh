@@ -3,7 +3,8 @@
 # resident memory (VmHWM) once settled, for papirol2 with 10,000 and 100,000 candidate files, and with 10,000
 # on a session bus that never answers, beside a Qt 6 program that only shows a tray icon. Medians of several
 # runs; nothing is asserted.
-# Usage: bench/demarrage.sh <build dir> [runs]   (needs the papirol2 and plateauminimal targets)
+# Usage: bench/demarrage.sh <build dir> [runs] [other papirol2]   (needs the papirol2 and plateauminimal
+# targets; another build of papirol2, an earlier one say, is measured in the same rounds at 100,000 files)
 set -u
 ici=$(cd "$(dirname "$0")" && pwd)
 racine=$(dirname "$ici")
@@ -17,11 +18,12 @@ if [ "${DEMARRAGE_DEDANS:-}" != 1 ]; then
         command -v "$outil" >/dev/null || { echo "$outil is missing" >&2; exit 77; }
     done
     # The X server and the tray host come from the tests' wrapper, which also tears them down.
-    DEMARRAGE_DEDANS=1 exec "$racine/tests/avec-xvfb.sh" --trayer "$0" "$construction" "${2:-5}"
+    DEMARRAGE_DEDANS=1 exec "$racine/tests/avec-xvfb.sh" --trayer "$0" "$construction" "${2:-5}" "${3:-}"
 fi
 
 construction="$1"
 tours="$2"
+autre="${3:-}"
 travail=$(mktemp -d)
 pid=""
 nettoyer() {
@@ -99,12 +101,18 @@ classes=(plateauminimal papirol2 papirol2 papirol2)
 dossiers=("$travail/minimal" "$travail/f10k" "$travail/f100k" "$travail/f10k")
 programmes=("$construction/bench/plateauminimal" "$construction/src/app/papirol2" "$construction/src/app/papirol2"
     "$travail/papirol2-bus-muet")
-temps=("" "" "" "")
-pics=("" "" "" "")
+if [ -n "$autre" ]; then
+    labels+=("other papirol2, 100k")
+    classes+=(papirol2)
+    dossiers+=("$travail/f100k")
+    programmes+=("$autre")
+fi
+temps=()
+pics=()
 # Rounds take the programs in turn, so that a busy moment of the machine weighs on all of them alike;
 # round 0 only warms the file cache.
 for tour in $(seq 0 "$tours"); do
-    for i in 0 1 2 3; do
+    for i in "${!labels[@]}"; do
         mesurer "${classes[$i]}" "${dossiers[$i]}" "${programmes[$i]}" || exit 1
         if [ "$tour" -gt 0 ]; then
             temps[i]+="$temps_ms "
@@ -115,7 +123,7 @@ done
 
 echo "Start to tray icon shown, and peak resident memory once settled (median of $tours runs; Xvfb + trayer)"
 printf '%-26s %10s %10s   %s\n' "program" "start ms" "VmHWM MiB" "runs: ms / KiB"
-for i in 0 1 2 3; do
+for i in "${!labels[@]}"; do
     # Word splitting wanted: one value per run.
     # shellcheck disable=SC2086
     printf '%-26s %10s %10s   %s/ %s\n' "${labels[$i]}" "$(mediane ${temps[$i]})" \
