@@ -93,21 +93,13 @@ def verifier(pid, config):
         p.read(f'{config}/papirol2/rotation.ini')
         return p.get('General', 'dernier', fallback='')
 
-    # Top-level entries in order; the labels of their own entries (None: any), the mark those carry, how many
-    # are checked.
-    ATTENDU = [('Changer', [], '', {0}), ('Activer', [], '', {0}),
-               ('Intervalle', ['30 secondes', '1 minute', '2 minutes', '5 minutes', '10 minutes', 'Personnalisé'],
-                'radio', {1}),
-               ('Position', ['Étirer', 'Mosaïque', 'Centrer', 'Ajuster', 'Remplissage'], 'radio', {1}),
-               ('Emplacements', None, 'checkmark', {1}), ('Quitter', [], '', {0})]
+    # Over dbusmenu each menu keeps its marks: one radio checked in Intervalle and Position, check marks in
+    # Emplacements (one location, selected) and on Activer.
     a = arbre()
-    if list(a) != [n for n, _, _, _ in ATTENDU]:
-        echecs.append(f'menu entries {list(a)}')
-    for nom, labels, marque, cochees in ATTENDU:
-        sous = [(n, p) for n, p in a.get(nom, ({}, []))[1] if labels is not None or p['toggle-type']]
-        if labels is not None and [n for n, _ in sous] != labels or any(p['toggle-type'] != marque for _, p in sous) \
-                or sum(p['toggle-state'] == 1 for _, p in sous) not in cochees:
-            echecs.append(f'{nom}: {[(n, p["toggle-type"], p["toggle-state"]) for n, p in sous]}')
+    for nom, marque in [('Intervalle', 'radio'), ('Position', 'radio'), ('Emplacements', 'checkmark')]:
+        sous = [p for _, p in a.get(nom, ({}, []))[1] if p['toggle-type']]
+        if not sous or any(p['toggle-type'] != marque for p in sous) or sum(p['toggle-state'] == 1 for p in sous) != 1:
+            echecs.append(f'{nom}: {[(p["label"], p["toggle-type"], p["toggle-state"]) for p in sous]}')
     if a.get('Activer', ({},))[0].get('toggle-type') != 'checkmark':
         echecs.append('Activer carries no check mark')
 
