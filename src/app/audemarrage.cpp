@@ -1,12 +1,12 @@
 #include "audemarrage.h"
 #include "commun/chemins.h"
+#include "lignedecommande.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <cstdio>
 #include <cstdlib>
 
 #ifdef Q_OS_WIN
@@ -20,14 +20,6 @@
 #endif
 
 namespace {
-// UTF-8 like every other line the program prints; a Windows console is set to it.
-void dire(FILE *flux, const QString &texte)
-{
-    fputs(texte.toUtf8().constData(), flux);
-    fputc('\n', flux);
-    fflush(flux);
-}
-
 #ifdef Q_OS_WIN
 /** A shortcut to this executable starting in dossier, written by the shell's own IShellLink. */
 bool ecrireEntree(const QString &fichier, const QString &dossier, const QString &)

@@ -1,11 +1,10 @@
 #include "avissansplateau.h"
 
 #include "journal.h"
+#include "lignedecommande.h"
 
 #include <QSystemTrayIcon>
 #include <QTimer>
-
-#include <cstdio>
 
 #ifdef PAPIROL2_AVEC_DBUS
 #include <QDBusConnection>
@@ -25,12 +24,6 @@ QString texteAvis()
     if (qEnvironmentVariable("XDG_CURRENT_DESKTOP").contains(QLatin1String("GNOME"), Qt::CaseInsensitive))
         texte += QStringLiteral(" Sous GNOME, l'extension AppIndicator affiche l'icône.");
     return texte;
-}
-
-void surStderr(const QString &texte)
-{
-    fprintf(stderr, "papirol2 : %s\n", texte.toLocal8Bit().constData());
-    fflush(stderr);
 }
 
 void aviser(QObject *parent)
@@ -53,7 +46,7 @@ void aviser(QObject *parent)
                          [texte](QDBusPendingCallWatcher *w) {
                              if (w->isError()) {
                                  qCInfo(lcDemarrage) << "no notification service:" << w->error().message();
-                                 surStderr(texte);
+                                 dire(stderr, QStringLiteral("papirol2 : ") + texte);
                              }
                              w->deleteLater();
                          });
@@ -61,7 +54,7 @@ void aviser(QObject *parent)
     }
 #endif
     Q_UNUSED(parent);
-    surStderr(texte);
+    dire(stderr, QStringLiteral("papirol2 : ") + texte);
 }
 } // namespace
 

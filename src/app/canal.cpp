@@ -2,6 +2,7 @@
 
 #include "commun/chemins.h"
 #include "journal.h"
+#include "lignedecommande.h"
 #include "prise.h"
 
 #include <QDir>
@@ -12,7 +13,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include <cerrno>
@@ -176,14 +176,6 @@ void Canal::fermer(int fd, const QByteArray &reponse, bool garder)
     clients.erase(client);
 }
 
-namespace {
-void dire(const char *texte)
-{
-    fputs(texte, stderr);
-    fflush(stderr);
-}
-} // namespace
-
 int envoyerCommande(const QString &ini, const char *mot)
 {
     const QString chemin = cheminCanal(ini);
@@ -210,8 +202,7 @@ int envoyerCommande(const QString &ini, const char *mot)
     if (!connecte) {
         if (fd >= 0)
             close(fd);
-        dire(tenu ? "papirol2 : la copie en cours n'a pas répondu.\n"
-                  : "papirol2 : aucune copie de papirol2 ne tourne sur le Papirol2.ini de ce dossier.\n");
+        dire(stderr, QString::fromUtf8(tenu ? repondPas : aucuneCopie));
         return 1;
     }
     const QByteArray demande = QByteArray(mot) + '\n';
@@ -234,7 +225,9 @@ int envoyerCommande(const QString &ini, const char *mot)
     close(fd);
     if (reponse.startsWith("ok\n"))
         return 0;
-    dire(reponse.startsWith("?\n") ? "papirol2 : la copie en cours ne connaît pas cette commande.\n"
-                                   : "papirol2 : la copie en cours n'a pas répondu.\n");
+    dire(stderr,
+         QString::fromUtf8(reponse.startsWith("?\n")
+                               ? "papirol2 : la copie en cours ne connaît pas cette commande."
+                               : repondPas));
     return 1;
 }

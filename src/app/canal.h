@@ -54,6 +54,11 @@ private:
     void *fenetre = nullptr;
 };
 
+/** What the client says when no copy runs there, or when the one running did not answer. */
+constexpr const char *aucuneCopie
+    = "papirol2 : aucune copie de papirol2 ne tourne sur le Papirol2.ini de ce dossier.";
+constexpr const char *repondPas = "papirol2 : la copie en cours n'a pas répondu.";
+
 /** The client side: sends mot to the copy running on the settings file ini; the process's exit code, said in
  * French. */
 int envoyerCommande(const QString &ini, const char *mot);

@@ -3,10 +3,10 @@
 
 #include "commun/chemins.h"
 #include "journal.h"
+#include "lignedecommande.h"
 
 #include <QFileInfo>
 
-#include <cstdio>
 #include <iterator>
 #include <windows.h>
 
@@ -31,11 +31,6 @@ LRESULT CALLBACK procedure(HWND fenetre, UINT message, WPARAM w, LPARAM l)
     return 1;
 }
 
-void dire(const char *texte)
-{
-    fputs(texte, stderr);
-    fflush(stderr);
-}
 } // namespace
 
 Canal::Canal(const QString &chemin)
@@ -80,7 +75,7 @@ int envoyerCommande(const QString &ini, const char *mot)
         ? nullptr
         : FindWindowExW(HWND_MESSAGE, nullptr, nomDeClasse(chemin).c_str(), nullptr);
     if (!fenetre || code == std::size(Canal::mots)) {
-        dire("papirol2 : aucune copie de papirol2 ne tourne sur le Papirol2.ini de ce dossier.\n");
+        dire(stderr, QString::fromUtf8(aucuneCopie));
         return 1;
     }
     DWORD pid = 0;
@@ -96,7 +91,7 @@ int envoyerCommande(const QString &ini, const char *mot)
     if (processus)
         CloseHandle(processus);
     if (!pris) {
-        dire("papirol2 : la copie en cours n'a pas répondu.\n");
+        dire(stderr, QString::fromUtf8(repondPas));
         return 1;
     }
     return 0;

@@ -77,6 +77,13 @@ int afficherUsage(bool erreur)
     return erreur ? 2 : 0;
 }
 
+void dire(FILE *flux, const QString &texte)
+{
+    fputs(texte.toUtf8().constData(), flux);
+    fputc('\n', flux);
+    fflush(flux);
+}
+
 #ifdef Q_OS_WIN
 namespace {
 UINT pageAvant = 0;

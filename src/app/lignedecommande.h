@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <cstdio>
+
 /**
  * The program's own options: a command for the copy already running, the start at login, the usage. Read
  * once before anything of Qt is built, when a command must not need a display, and once more after the
@@ -23,6 +25,10 @@ LigneDeCommande lireLigneDeCommande(const QStringList &arguments, bool qtRetire)
 
 /** The French usage, on stdout for --help, else on stderr with exit code 2. */
 int afficherUsage(bool erreur);
+
+/** One line on flux (a newline added), in UTF-8 like every line the program prints; a Windows console is
+ * set to it. */
+void dire(FILE *flux, const QString &texte);
 
 /** On Windows a GUI program has no console: what it says goes to the one it was started from, unless its
  * output is redirected. Nothing elsewhere. */

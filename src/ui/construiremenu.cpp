@@ -11,21 +11,16 @@
 #include <algorithm>
 
 namespace {
-struct Preset
+// An entry and its value: seconds of an interval, or a layout's number in the settings file.
+struct Entree
 {
     const char *texte;
-    int secondes;
+    int valeur;
 };
-constexpr Preset presets[] = {
+constexpr Entree presets[] = {
     {"30 secondes", 30}, {"1 minute", 60}, {"2 minutes", 120}, {"5 minutes", 300}, {"10 minutes", 600},
 };
-
-struct EntreePosition
-{
-    const char *texte;
-    int position;
-};
-constexpr EntreePosition dispositions[] = {
+constexpr Entree dispositions[] = {
     {"Étirer", 3}, {"Mosaïque", 2}, {"Centrer", 1}, {"Ajuster", 4}, {"Remplissage", 5},
 };
 
@@ -98,9 +93,9 @@ void Papirol2::construireMenu()
 
     const int t = lireTimer();
     auto *groupeIntervalle = new QActionGroup(menuIntervalle);
-    for (const Preset &preset : presets) {
+    for (const Entree &preset : presets) {
         QAction *a = nouvelleAction(QString::fromUtf8(preset.texte), menu, groupeIntervalle, menuIntervalle);
-        a->setProperty("timer", preset.secondes);
+        a->setProperty("timer", preset.valeur);
         a->setProperty("perso", false);
     }
     QAction *perso = nouvelleAction(QStringLiteral("Personnalisé"), menu, groupeIntervalle, menuIntervalle);
@@ -111,10 +106,10 @@ void Papirol2::construireMenu()
 
     const int p = lirePosition();
     auto *groupePosition = new QActionGroup(menuPosition);
-    for (const EntreePosition &d : dispositions) {
+    for (const Entree &d : dispositions) {
         QAction *a = nouvelleAction(QString::fromUtf8(d.texte), menu, groupePosition, menuPosition);
-        a->setChecked(p == d.position);
-        a->setProperty("position", d.position);
+        a->setChecked(p == d.valeur);
+        a->setProperty("position", d.valeur);
     }
     connect(groupePosition, &QActionGroup::triggered, this, &Papirol2::on_changerStyle);
 

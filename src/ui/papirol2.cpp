@@ -32,8 +32,6 @@ Papirol2::Papirol2(QWidget *parent)
     setWindowFlags(Qt::Dialog);
 
     // Without a tray the program still rotates; the icon shows once a tray appears.
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        qCWarning(lcInterface) << "no system tray yet: the icon will show when one appears";
     creerIcone();
 
     rotator = new Rotator;
@@ -42,7 +40,6 @@ Papirol2::Papirol2(QWidget *parent)
     rotator->differerListages(200);
     rotator->chargerFichiers(emplacements);
 
-    menu = nullptr;
     construireMenu();
 }
 
