@@ -7,6 +7,7 @@
 
 #include <QFileInfo>
 
+#include <cstring>
 #include <iterator>
 #include <windows.h>
 
