@@ -19,8 +19,6 @@ namespace {
 // A live daemon answers in milliseconds; a loaded machine gets a margin, a start stays within seconds.
 constexpr int delaiMs = 2000;
 
-enum class Reponse { Repond, Muet, Injoignable };
-
 /** The socket of the first Unix transport of a D-Bus address, its abstract name starting with '\0'. */
 QByteArray socketDe(const QByteArray &adresse)
 {
@@ -37,37 +35,31 @@ QByteArray socketDe(const QByteArray &adresse)
     return {};
 }
 
-Reponse sonder(const QByteArray &chemin)
+/** True when the socket takes a connection and says nothing back within the bound: a wedged daemon. */
+bool muet(const QByteArray &chemin)
 {
     sockaddr_un adresse;
     socklen_t taille;
-    if (!adressePrise(chemin, &adresse, &taille))
-        return Reponse::Injoignable;
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    const int fd = adressePrise(chemin, &adresse, &taille)
+        ? socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)
+        : -1;
     if (fd < 0)
-        return Reponse::Injoignable;
+        return false;
     QElapsedTimer chrono;
     chrono.start();
-    Reponse reponse = Reponse::Muet;
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&adresse), taille) != 0) {
-        // A full backlog makes a Unix connect wait (EAGAIN); a refused or missing socket is Qt's to report.
-        if (errno != EINPROGRESS && errno != EAGAIN)
-            reponse = Reponse::Injoignable;
-        else if (!attendrePrise(fd, POLLOUT, chrono, delaiMs))
-            reponse = Reponse::Muet;
-    }
-    if (reponse == Reponse::Muet) {
+    // A full backlog makes a Unix connect wait (EAGAIN); a refused or missing socket is Qt's to report.
+    bool reponse = ::connect(fd, reinterpret_cast<sockaddr *>(&adresse), taille) != 0 && errno != EINPROGRESS
+        && errno != EAGAIN;
+    if (!reponse) {
+        attendrePrise(fd, POLLOUT, chrono, delaiMs);
         // Any line back, even a refusal, shows a daemon that reads its socket.
         const QByteArray uid = QByteArray::number(qulonglong(geteuid())).toHex();
         const QByteArray demande = QByteArray(1, '\0') + "AUTH EXTERNAL " + uid + "\r\n";
-        if (send(fd, demande.constData(), size_t(demande.size()), MSG_NOSIGNAL) == demande.size()
-            && attendrePrise(fd, POLLIN, chrono, delaiMs)) {
-            char octet;
-            reponse = recv(fd, &octet, 1, 0) == 1 ? Reponse::Repond : Reponse::Injoignable;
-        }
+        reponse = send(fd, demande.constData(), size_t(demande.size()), MSG_NOSIGNAL) == demande.size()
+            && attendrePrise(fd, POLLIN, chrono, delaiMs);
     }
     close(fd);
-    return reponse;
+    return !reponse;
 }
 #endif
 } // namespace
@@ -84,7 +76,7 @@ void sonderBusSession()
         return;
     QElapsedTimer chrono;
     chrono.start();
-    if (sonder(chemin) != Reponse::Muet)
+    if (!muet(chemin))
         return;
     qCWarning(lcDemarrage) << "the D-Bus session bus did not answer within" << chrono.elapsed()
                            << "ms; running without D-Bus (tray icon through XEmbed, no D-Bus desktop)";
