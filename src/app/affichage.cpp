@@ -1,44 +1,15 @@
 #include "affichage.h"
 
-#include <QStringList>
 #include <QtGlobal>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
 
 namespace {
-// A platform named on purpose (offscreen, say) needs no display.
-bool sessionGraphique(int argc, char *argv[])
-{
-#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-    for (int i = 1; i < argc; ++i) {
-        if (!strcmp(argv[i], "-platform") || !strcmp(argv[i], "--platform"))
-            return true;
-    }
-    const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
-    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    const QString plateformes = qEnvironmentVariable("QT_QPA_PLATFORM");
-    if (plateformes.isEmpty())
-        return x11 || wayland;
-    for (const QString &p : plateformes.split(QLatin1Char(';'))) {
-        if (p.startsWith(QLatin1String("xcb"))           ? x11
-                : p.startsWith(QLatin1String("wayland")) ? wayland
-                                                         : true)
-            return true;
-    }
-    return false;
-#else
-    Q_UNUSED(argc);
-    Q_UNUSED(argv);
-    return true;
-#endif
-}
-
 #ifdef Q_OS_UNIX
 // Where stderr went before the application object was begun, and where it goes meanwhile.
 int stderrOriginal = -1;
@@ -77,10 +48,8 @@ void surMessage(QtMsgType type, const QMessageLogContext &contexte, const QStrin
 }
 } // namespace
 
-GardeAffichage::GardeAffichage(int argc, char *argv[])
+GardeAffichage::GardeAffichage()
 {
-    if (!sessionGraphique(argc, argv))
-        sansSession();
 #ifdef Q_OS_UNIX
     // What Qt and the display's libraries print on the way to a failure (Xlib's own refusal line among it)
     // waits for the outcome: dropped if the display cannot be opened, passed on if it can.

@@ -55,7 +55,7 @@ int main(int argc, char *argv[])
     sonderBusSession();
     ArretSurSignal::preparer();
 
-    GardeAffichage affichage(argc, argv);
+    GardeAffichage affichage;
     QApplication application(argc, argv);
     affichage.fin();
     if (ligne.aConfirmer && lireLigneDeCommande(QCoreApplication::arguments(), true).action != ligne.action) {
