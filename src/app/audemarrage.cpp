@@ -7,16 +7,11 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <cstdlib>
-
 #ifdef Q_OS_WIN
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 #include <windows.h>
-#else
-#include <climits>
-#include <unistd.h>
 #endif
 
 namespace {
@@ -70,13 +65,6 @@ QString argumentExec(QString argument)
     return valeurChaine(QLatin1Char('"') + argument + QLatin1Char('"'));
 }
 
-/** The bytes of a path as a desktop entry's text, which is UTF-8; null when they are not UTF-8. */
-QString enUtf8(const QByteArray &octets)
-{
-    const QString texte = QString::fromUtf8(octets);
-    return !octets.isEmpty() && texte.toUtf8() == octets ? texte : QString();
-}
-
 /** A freedesktop autostart entry running this executable in dossier. */
 bool ecrireEntree(const QString &fichier, const QString &dossier, const QString &programme)
 {
@@ -89,7 +77,8 @@ bool ecrireEntree(const QString &fichier, const QString &dossier, const QString 
                                          "Path=%2\n"
                                          "Icon=papirol2\n"
                                          "Terminal=false\n")
-                              .arg(argumentExec(programme), valeurChaine(dossier));
+                              .arg(argumentExec(programme.isEmpty() ? QStringLiteral("papirol2") : programme),
+                                   valeurChaine(dossier));
     QSaveFile sortie(fichier);
     return sortie.open(QIODevice::WriteOnly) && sortie.write(texte.toUtf8()) >= 0 && sortie.commit();
 }
@@ -118,23 +107,16 @@ int reglerAuDemarrage(bool oui)
              QStringLiteral("papirol2 ne démarrera plus avec la session (%1 supprimé).").arg(affiche));
         return 0;
     }
-#ifdef Q_OS_WIN
-    const QString dossier = QDir::currentPath(), programme;
-#else
-    char *ici = getcwd(nullptr, 0);
-    const QString dossier = enUtf8(ici);
-    free(ici);
-    char lien[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", lien, sizeof lien);
-    const QString programme = enUtf8(QByteArray(lien, int(qMax<ssize_t>(n, 0))));
-    // Written otherwise, the entry would start the program in a folder that does not exist.
-    if (dossier.isNull() || programme.isNull()) {
+    const QString dossier = QDir::currentPath();
+    const QString programme = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    // Bytes that are not UTF-8 read as U+FFFD: a desktop entry, which is UTF-8, would start the program in a
+    // folder that does not exist.
+    if ((dossier + programme).contains(QChar::ReplacementCharacter)) {
         dire(stderr,
              QStringLiteral("papirol2 : le chemin de ce dossier ou du programme n'est pas en UTF-8 ; "
                             "une entrée de démarrage ne peut pas le désigner."));
         return 1;
     }
-#endif
     if (!QDir().mkpath(QFileInfo(fichier).path()) || !ecrireEntree(fichier, dossier, programme)) {
         dire(stderr, QStringLiteral("papirol2 : impossible d'écrire %1.").arg(affiche));
         return 1;
