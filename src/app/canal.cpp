@@ -95,11 +95,9 @@ Canal::~Canal()
         fermer(clients.back().fd);
     // attendentLaFin stay open: the kernel closes them once the process is gone, which their clients wait
     // for.
-    struct stat etat;
     if (ecoute >= 0) {
         close(ecoute);
-        if (stat(QFile::encodeName(chemin).constData(), &etat) == 0 && etat.st_ino == inode)
-            QFile::remove(chemin);
+        QFile::remove(chemin);
     }
 }
 
