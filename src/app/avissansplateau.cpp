@@ -1,6 +1,5 @@
 #include "avissansplateau.h"
 
-#include "journal.h"
 #include "lignedecommande.h"
 
 #include <QSystemTrayIcon>

@@ -1,6 +1,6 @@
 #include "basculeplateau.h"
 
-#include "journal.h"
+#include "lignedecommande.h"
 
 #include <QGuiApplication>
 

@@ -1,7 +1,6 @@
 #include "canal.h"
 
 #include "commun/chemins.h"
-#include "journal.h"
 #include "lignedecommande.h"
 #include "prise.h"
 

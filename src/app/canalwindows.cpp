@@ -2,7 +2,6 @@
 #include "canal.h"
 
 #include "commun/chemins.h"
-#include "journal.h"
 #include "lignedecommande.h"
 
 #include <QFileInfo>

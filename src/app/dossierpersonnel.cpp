@@ -1,6 +1,6 @@
 #include "dossierpersonnel.h"
 
-#include "journal.h"
+#include "lignedecommande.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QLoggingCategory>
 #include <QStringList>
 
 #include <cstdio>
+
+// What start-up, the command line and the command channel report; off by default like every papirol2.* one.
+Q_DECLARE_LOGGING_CATEGORY(lcDemarrage)
 
 /**
  * The program's own options: a command for the copy already running, the start at login, the usage. Read

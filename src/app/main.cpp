@@ -7,7 +7,6 @@
 #include "commun/ouvrier.h"
 #include "desktop/bureau.h"
 #include "dossierpersonnel.h"
-#include "journal.h"
 #include "lignedecommande.h"
 #include "signaux.h"
 #include "sondebus.h"

@@ -1,6 +1,6 @@
 #include "signaux.h"
 
-#include "journal.h"
+#include "lignedecommande.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

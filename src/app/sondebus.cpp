@@ -1,6 +1,6 @@
 #include "sondebus.h"
 
-#include "journal.h"
+#include "lignedecommande.h"
 #include "prise.h"
 
 #include <QByteArray>
