@@ -15,21 +15,15 @@ namespace {
 // A tray host started with the session may come up after the program does.
 constexpr int delaiMs = 5000;
 
-QString texteAvis()
+void aviser(QObject *parent)
 {
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        return;
     QString texte = QStringLiteral(
         "Papirol 2 tourne sans icône : aucune zone de notification n'est disponible. Il se commande par "
         "papirol2 --changer, --activer, --desactiver ou --quitter (voir papirol2 --help).");
     if (qEnvironmentVariable("XDG_CURRENT_DESKTOP").contains(QLatin1String("GNOME"), Qt::CaseInsensitive))
         texte += QStringLiteral(" Sous GNOME, l'extension AppIndicator affiche l'icône.");
-    return texte;
-}
-
-void aviser(QObject *parent)
-{
-    if (QSystemTrayIcon::isSystemTrayAvailable())
-        return;
-    const QString texte = texteAvis();
     qCWarning(lcDemarrage) << "no notification area after" << delaiMs << "ms; telling the user";
 #ifdef PAPIROL2_AVEC_DBUS
     QDBusConnection bus = QDBusConnection::sessionBus();

@@ -3,13 +3,10 @@
 #include <QObject>
 
 /**
- * On X11, Qt puts a new tray icon in a StatusNotifier host when one is registered on the bus, else in XEmbed,
- * and never moves it: a host that comes after the program (a desktop extension turned on, a panel started
- * late) would never show the icon, and one that leaves would take it along. This watches the bus for the
- * host coming or going and says so: a new icon then goes where a tray is, except where Qt keeps its first
- * answer for the whole process (6.4), where the program restarts instead; every choice the menu shows is
- * stored, so the new copy comes back as it was. Built before the tray icon, after the bus probe; does
- * nothing without a session bus or outside X11.
+ * On X11, Qt puts a new tray icon in a StatusNotifier host when one is registered, else in XEmbed, and never
+ * moves it. This says when a host comes or goes: a new icon then goes where a tray is, or, where Qt keeps its
+ * first answer for the process (6.4), the program restarts, every choice of the menu being stored. Built
+ * before the tray icon, after the bus probe; does nothing without a session bus or outside X11.
  */
 class BasculePlateau final : public QObject
 {

@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QImageReader>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QPushButton>
@@ -138,9 +139,9 @@ void Papirol2::on_changerIntervalle(QAction *action)
         // Read however the dialog was left, Escape included; a typo must not become a 0 s interval.
         dialogue.exec();
         bool nombre = false;
-        secondes = dialogue.texte().toInt(&nombre);
+        secondes = dialogue.champ->text().toInt(&nombre);
         if (!nombre || secondes < 1 || secondes > intervalleMaximum) {
-            qCInfo(lcInterface) << "custom interval refused:" << dialogue.texte();
+            qCInfo(lcInterface) << "custom interval refused:" << dialogue.champ->text();
             cocherIntervalle(action->actionGroup(), lireTimer());
             return;
         }
@@ -183,7 +184,7 @@ void Papirol2::on_ajouterEmplacement()
     if (filtre.exec() != QDialog::Accepted)
         return;
 
-    emplacements->ajouterEmplacement(chemin, filtre.texte());
+    emplacements->ajouterEmplacement(chemin, filtre.champ->text());
     if (emplacements->rowCount() > 0)
         boutonSupprimer->setEnabled(true);
     construireMenu();

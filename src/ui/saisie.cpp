@@ -28,8 +28,3 @@ Saisie::Saisie(const QString &titre, const QString &invite, const QString &texte
     connect(champ, &QLineEdit::textChanged, ok,
             [ok](const QString &t) { ok->setEnabled(!t.trimmed().isEmpty()); });
 }
-
-QString Saisie::texte() const
-{
-    return champ->text();
-}

@@ -14,9 +14,6 @@ public:
     Saisie(const QString &titre, const QString &invite, const QString &texte, const QString &unite = {},
            QWidget *parent = nullptr);
 
-    /** The text exactly as typed, spaces included. */
-    QString texte() const;
-
-private:
-    QLineEdit *champ;
+    /** The text as typed, spaces included. */
+    QLineEdit *const champ;
 };
