@@ -49,14 +49,14 @@ public:
     bool suivante(QByteArrayView *ligne)
     {
         for (;;) {
-            qsizetype i = vu;
-            while (i < tampon.size() && tampon[i] != '\n' && tampon[i] != '\r')
-                ++i;
+            const QByteArrayView t(tampon);
+            const qsizetype i
+                = std::find_if(t.begin() + vu, t.end(), [](char c) { return c == '\n' || c == '\r'; })
+                - t.begin();
             // A CR that ends what is read may be the first half of a CRLF.
-            if (i < tampon.size() && (tampon[i] == '\n' || i + 1 < tampon.size() || fini)) {
-                const qsizetype fin
-                    = i + 1 + (tampon[i] == '\r' && i + 1 < tampon.size() && tampon[i + 1] == '\n');
-                *ligne = QByteArrayView(tampon).sliced(debut, fin - debut);
+            if (i < t.size() && (t[i] == '\n' || i + 1 < t.size() || fini)) {
+                const qsizetype fin = i + 1 + (t[i] == '\r' && i + 1 < t.size() && t[i + 1] == '\n');
+                *ligne = t.sliced(debut, fin - debut);
                 debut = vu = fin;
                 return true;
             }
