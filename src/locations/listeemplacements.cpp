@@ -40,11 +40,6 @@ QVariant ListeEmplacements::headerData(int section, Qt::Orientation, int role) c
     return {};
 }
 
-Qt::ItemFlags ListeEmplacements::flags(const QModelIndex &index) const
-{
-    return QAbstractItemModel::flags(index);
-}
-
 QString ListeEmplacements::cheminEmplacement(int ligne) const
 {
     return existe(ligne) ? lignes.at(ligne).chemin : QString();

@@ -8,7 +8,6 @@
 #include <QVariant>
 
 #include <algorithm>
-#include <limits>
 
 Q_LOGGING_CATEGORY(lcConfiguration, "papirol2.configuration", QtCriticalMsg)
 
@@ -38,16 +37,13 @@ int numero(const QString &nom)
     if (!nom.startsWith(prefixe))
         return -1;
     const QStringView chiffres = QStringView(nom).mid(prefixe.size());
-    // Read by hand: asked for every key of the file, it must not build a string each time.
-    if (chiffres.isEmpty() || chiffres.size() > 10 || (chiffres.size() > 1 && chiffres.front() == u'0'))
-        return -1;
-    qint64 n = 0;
-    for (const QChar c : chiffres) {
-        if (c < u'0' || c > u'9')
-            return -1;
-        n = n * 10 + (c.unicode() - u'0');
-    }
-    return n <= std::numeric_limits<int>::max() ? int(n) : -1;
+    bool ok = false;
+    const int n = chiffres.toInt(&ok);
+    // Digits alone: a sign, a blank or a leading zero makes another group's name.
+    return ok && n >= 0 && chiffres.front().isDigit() && chiffres.back().isDigit()
+            && (chiffres.size() == 1 || chiffres.front() != u'0')
+        ? n
+        : -1;
 }
 
 // The keys the program reads; every other line of the file is left as it is, and not held in memory.
