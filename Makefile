@@ -57,6 +57,21 @@ bench: deps-bench build
 bench-court: deps-bench build
 	BUILD_WINDOWS=$(BUILD_WINDOWS) bench/tout.sh $(BUILD) --court
 
+# Fuzzing (fuzz/): a target per parser of outside input, built with clang and the sanitizers, run after every
+# regression input once: FUZZ_SECONDES each from its seeds and what earlier runs found (`make fuzz`), or 30 s
+# each (`make fuzz-court`, which CI runs).
+BUILD_FUZZ ?= build-fuzz
+FUZZ_SECONDES ?= 180
+PAQUETS_FUZZ := clang-14 libclang-rt-14-dev imagemagick
+
+.PHONY: fuzz fuzz-court
+fuzz: deps
+	$(call installer,$(PAQUETS_FUZZ))
+	fuzz/lancer.sh $(BUILD_FUZZ) $(FUZZ_SECONDES)
+
+fuzz-court:
+	$(MAKE) --no-print-directory fuzz FUZZ_SECONDES=30
+
 install: build
 	cmake --install $(BUILD)
 

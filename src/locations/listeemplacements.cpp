@@ -40,11 +40,6 @@ QVariant ListeEmplacements::headerData(int section, Qt::Orientation, int role) c
     return {};
 }
 
-Qt::ItemFlags ListeEmplacements::flags(const QModelIndex &index) const
-{
-    return QAbstractItemModel::flags(index);
-}
-
 QString ListeEmplacements::cheminEmplacement(int ligne) const
 {
     return existe(ligne) ? lignes.at(ligne).chemin : QString();
@@ -65,8 +60,13 @@ void ListeEmplacements::setSelectionne(int ligne, bool selectionne)
     if (!existe(ligne) || lignes.at(ligne).selectionne == selectionne)
         return;
     lignes[ligne].selectionne = selectionne;
-    if (relie)
-        enregistrerEmplacement(ligne, lignes.at(ligne).chemin, lignes.at(ligne).filtre, selectionne);
+    if (!relie)
+        return;
+    // Every group of the pair: the next start would take the flag back from one left as it was.
+    EcritureGroupee ecriture;
+    const Emplacement &e = lignes.at(ligne);
+    for (int n : groupes.isEmpty() ? QList<int> {ligne} : groupes.at(ligne))
+        enregistrerEmplacement(n, e.chemin, e.filtre, selectionne);
 }
 
 void ListeEmplacements::ajouterEmplacement(const QString &chemin, const QString &filtre)
@@ -80,7 +80,7 @@ void ListeEmplacements::ajouterEmplacement(const QString &chemin, const QString 
     endInsertRows();
     emit dataChanged(index(n, 0), index(n, columnCount() - 1));
     if (relie)
-        enregistrerEmplacement(n, chemin, filtre, false);
+        renumeroter(n);
 }
 
 void ListeEmplacements::supprimerEmplacement(int ligne)
@@ -93,48 +93,46 @@ void ListeEmplacements::supprimerEmplacement(int ligne)
     endRemoveRows();
     if (ligne < rowCount())
         emit dataChanged(index(ligne, 0), index(rowCount() - 1, columnCount() - 1));
-    if (!relie)
-        return;
-    // Renumbering rewrites every later group: a kill halfway must not leave a mix of old and new.
-    EcritureGroupee ecriture;
-    supprimerEmplacementConfig(rowCount());
-    enregistrerDepuis(ligne);
+    if (relie)
+        renumeroter(ligne);
 }
 
-void ListeEmplacements::enregistrerDepuis(int debut) const
+void ListeEmplacements::renumeroter(int debut)
 {
-    for (int i = debut; i < rowCount(); ++i)
+    // Every later group may change: a kill halfway must not leave a mix of old and new.
+    EcritureGroupee ecriture;
+    for (int n : lireNumerosEmplacements()) {
+        if (n >= rowCount())
+            supprimerEmplacementConfig(n);
+    }
+    // Only values that differ are written: a group that holds its row already is left as it is.
+    for (int i = groupes.isEmpty() ? debut : 0; i < rowCount(); ++i)
         enregistrerEmplacement(i, lignes.at(i).chemin, lignes.at(i).filtre, lignes.at(i).selectionne);
+    groupes.clear();
 }
 
 void ListeEmplacements::charger()
 {
-    relie = false;
+    beginResetModel();
     const QList<int> numeros = lireNumerosEmplacements();
-    // Rows read from the group of their own number: those groups need no writing.
-    QList<bool> tenus;
+    QHash<std::pair<QString, QString>, int> rangs;
     for (int n : numeros) {
-        const QString chemin = lireChemin(n);
-        const int avant = rowCount();
-        if (!chemin.isEmpty())
-            ajouterEmplacement(chemin, lireFiltre(n));
-        if (rowCount() > avant) {
-            lignes.last().selectionne = lireSelection(n);
-            tenus.append(n == avant);
+        const std::pair<QString, QString> paire {lireChemin(n), lireFiltre(n)};
+        if (paire.first.isEmpty())
+            continue;
+        auto r = rangs.constFind(paire);
+        if (r == rangs.cend()) {
+            r = rangs.insert(paire, rowCount());
+            paires.insert(paire);
+            lignes.append({paire.first, paire.second, false});
+            groupes.append(QList<int>());
         }
+        // A pair met twice is one row, selected when any of its groups is.
+        lignes[*r].selectionne |= lireSelection(n);
+        groupes[*r].append(n);
     }
-    relie = true;
     if (numeros.size() == rowCount() && (numeros.isEmpty() || numeros.last() == rowCount() - 1))
-        return;
-    // Only a hand-edited file has gaps, empty groups or a repeated pair: renumber so that group n is row n.
-    // A group that already holds its row is left as it is, so that one stray group costs one change.
-    EcritureGroupee ecriture;
-    for (int n : numeros) {
-        if (n >= rowCount() || !tenus.at(n))
-            supprimerEmplacementConfig(n);
-    }
-    for (int i = 0; i < rowCount(); ++i) {
-        if (!tenus.at(i))
-            enregistrerEmplacement(i, lignes.at(i).chemin, lignes.at(i).filtre, lignes.at(i).selectionne);
-    }
+        groupes.clear();
+    relie = true;
+    endResetModel();
 }

@@ -26,7 +26,6 @@ public:
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     /** Folder of a row, "/" separators. */
     QString cheminEmplacement(int ligne) const;
@@ -44,19 +43,22 @@ public:
 
     /**
      * Fills the empty model from the settings file: every location group in the order of its number, gaps
-     * included. Groups without a path or repeating a pair are dropped; when that or the numbering leaves
-     * group n other than row n, the groups are written back numbered from 0, in one write.
+     * included, without writing it. Groups without a path are left out; groups repeating a pair are one row.
+     * The file is renumbered from 0 at the first location added or removed.
      */
     void charger();
 
 private:
     bool existe(int ligne) const { return ligne >= 0 && ligne < lignes.size(); }
-    /** Writes rows from debut on as their groups. */
-    void enregistrerDepuis(int debut) const;
+    /** Writes the rows from debut on as groups of their numbers (from 0 while the file is not so) and
+     * removes the other location groups, in one write. */
+    void renumeroter(int debut);
 
     QList<Emplacement> lignes;
     // The rows' (path, filter) pairs, so that refusing a repeated pair does not cost a pass over the list.
     QSet<std::pair<QString, QString>> paires;
+    // Each row's groups in the file, when they are not row n as group n alone.
+    QList<QList<int>> groupes;
     // Set once loaded: a model never loaded (a test's, a benchmark's) touches no file.
     bool relie = false;
 };

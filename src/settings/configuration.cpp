@@ -1,16 +1,13 @@
 #include "configuration.h"
 
+#include "commun/chemins.h"
 #include "desktop/bureau.h"
 #include "fichierini.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QVariant>
 
 #include <algorithm>
-#include <limits>
 
 Q_LOGGING_CATEGORY(lcConfiguration, "papirol2.configuration", QtCriticalMsg)
 
@@ -18,8 +15,6 @@ namespace {
 FichierIni *parametres = nullptr;
 // How many EcritureGroupee are alive: while any is, writes wait for the last one to end.
 int ecrituresRetenues = 0;
-// The file could not be read nor kept aside: writing over it would lose it.
-bool ecrituresRefusees = false;
 
 const QString options = QStringLiteral("Options");
 const QString prefixe = QStringLiteral("Emplacement_");
@@ -42,16 +37,13 @@ int numero(const QString &nom)
     if (!nom.startsWith(prefixe))
         return -1;
     const QStringView chiffres = QStringView(nom).mid(prefixe.size());
-    // Read by hand: asked for every key of the file, it must not build a string each time.
-    if (chiffres.isEmpty() || chiffres.size() > 10 || (chiffres.size() > 1 && chiffres.front() == u'0'))
-        return -1;
-    qint64 n = 0;
-    for (const QChar c : chiffres) {
-        if (c < u'0' || c > u'9')
-            return -1;
-        n = n * 10 + (c.unicode() - u'0');
-    }
-    return n <= std::numeric_limits<int>::max() ? int(n) : -1;
+    bool ok = false;
+    const int n = chiffres.toInt(&ok);
+    // Digits alone: a sign, a blank or a leading zero makes another group's name.
+    return ok && n >= 0 && chiffres.front().isDigit() && chiffres.back().isDigit()
+            && (chiffres.size() == 1 || chiffres.front() != u'0')
+        ? n
+        : -1;
 }
 
 // The keys the program reads; every other line of the file is left as it is, and not held in memory.
@@ -83,39 +75,20 @@ void ecrire()
 {
     if (ecrituresRetenues > 0)
         return;
-    if (ecrituresRefusees || !config().enregistrer())
+    if (!config().enregistrer())
         qCWarning(lcConfiguration) << "could not write" << config().chemin();
 }
 
-// A file that could not be read whole is kept aside before the program writes over it, so that what the user
-// had is never lost.
-void garderDeCote(const FichierIni &f)
-{
-    const QStringList entaches(f.groupesEntaches().cbegin(), f.groupesEntaches().cend());
-    if (!f.illisible() && entaches.isEmpty())
-        return;
-    if (!entaches.isEmpty())
-        qCWarning(lcConfiguration) << "values that are not UTF-8 in" << entaches
-                                   << "; these groups are left out";
-    const QString copie = f.chemin() + QLatin1String(".illisible");
-    QFile::remove(copie);
-    if (QFile::copy(f.chemin(), copie)) {
-        qCWarning(lcConfiguration) << f.chemin() << "could not be read whole; kept as" << copie;
-    } else {
-        qCWarning(lcConfiguration) << f.chemin()
-                                   << "could not be read nor kept aside; it will not be written";
-        ecrituresRefusees = QFileInfo::exists(f.chemin());
-    }
-}
 } // namespace
 
 void ouvrirConfiguration()
 {
     delete parametres;
-    ecrituresRefusees = false;
-    // Made absolute now so a later change of working directory does not move the file.
-    parametres = new FichierIni(QDir::current().absoluteFilePath(QStringLiteral("Papirol2.ini")), gardee);
-    garderDeCote(*parametres);
+    parametres = new FichierIni(cheminReglages(), gardee);
+    if (!parametres->illisible().isEmpty())
+        qCWarning(lcConfiguration) << parametres->chemin()
+                                   << "is not a settings file:" << parametres->illisible()
+                                   << "; the program runs on defaults and never writes it";
 }
 
 void enregistrerActif(bool actif)

@@ -35,7 +35,8 @@ void inserer(FichierIni::Groupe *groupe, const QString &cle, const QString &text
 }
 
 // A file's lines through a buffer of our own: QIODevice::readLine makes an array for every line, which costs
-// more than reading what it holds.
+// more than reading what it holds, and knows no line end but LF. A lone CR ends a line too, as in Qt's ini
+// reader.
 class Lignes
 {
 public:
@@ -43,31 +44,45 @@ public:
         : fichier(fichier)
     {
     }
-    // The next line with its line end, valid until the next call; false at the end.
+    // The next line with its line end, valid until the next call; false at the end, or at a line longer than
+    // any settings line, which is not read (trop is then set).
     bool suivante(QByteArrayView *ligne)
     {
         for (;;) {
-            const qsizetype retour = tampon.indexOf('\n', debut);
-            if (retour >= 0 || (fini && debut < tampon.size())) {
-                const qsizetype finLigne = retour >= 0 ? retour + 1 : tampon.size();
-                *ligne = QByteArrayView(tampon).sliced(debut, finLigne - debut);
-                debut = finLigne;
+            const QByteArrayView t(tampon);
+            const qsizetype i
+                = std::find_if(t.begin() + vu, t.end(), [](char c) { return c == '\n' || c == '\r'; })
+                - t.begin();
+            // A CR that ends what is read may be the first half of a CRLF.
+            if (i < t.size() && (t[i] == '\n' || i + 1 < t.size() || fini)) {
+                const qsizetype fin = i + 1 + (t[i] == '\r' && i + 1 < t.size() && t[i + 1] == '\n');
+                *ligne = t.sliced(debut, fin - debut);
+                debut = vu = fin;
                 return true;
             }
-            if (fini)
+            if (fini && debut < tampon.size()) {
+                *ligne = QByteArrayView(tampon).sliced(debut);
+                debut = vu = tampon.size();
+                return true;
+            }
+            trop = i - debut > (1 << 20);
+            if (fini || trop)
                 return false;
             tampon.remove(0, debut);
+            vu = i - debut;
             debut = 0;
             const QByteArray bloc = fichier->read(1 << 16);
             fini = bloc.isEmpty();
             tampon += bloc;
         }
     }
+    bool trop = false;
 
 private:
     QIODevice *fichier;
     QByteArray tampon;
     qsizetype debut = 0;
+    qsizetype vu = 0; // where to look for the next line end
     bool fini = false;
 };
 
@@ -76,7 +91,6 @@ struct Lecteur
 {
     const FichierIni::Filtre &garder;
     QHash<QString, FichierIni::Groupe> groupes;
-    QSet<QString> entaches;
     bool erreur = false;
     QString section;
     // The section's group once it holds a key: looked up once per section, not once per key.
@@ -90,11 +104,7 @@ struct Lecteur
         if (l.sorte == LigneIni::Section) {
             entrer(l.nom);
         } else if (l.sorte == LigneIni::Cle && garder(section, l.nom)) {
-            QString texte;
-            if (decoderUtf8(l.valeur, &texte))
-                garderTexte(l.nom, desechapperValeur(texte));
-            else
-                entaches.insert(section);
+            garderTexte(l.nom, desechapperValeur(decoderValeur(l.valeur)));
         }
     }
     // A section whose header is known.
@@ -114,11 +124,6 @@ struct Lecteur
             nom = noms.insert(cle);
         inserer(groupe, *nom, texte);
     }
-    void finir()
-    {
-        for (const QString &g : std::as_const(entaches))
-            groupes.remove(g);
-    }
 };
 } // namespace
 
@@ -127,19 +132,21 @@ FichierIni::FichierIni(const QString &chemin, Filtre filtre)
     , garder(std::move(filtre))
 {
     QFile f(nom);
-    Lecteur lecteur {garder, {}, {}, false, {}, nullptr, {}};
+    Lecteur lecteur {garder, {}, false, {}, nullptr, {}};
     if (f.open(QIODevice::ReadOnly)) {
         Lignes lignes(&f);
         QByteArrayView ligne;
-        for (bool premiere = true; lignes.suivante(&ligne); premiere = false)
-            lecteur.lire(sansFin(premiere && ligne.startsWith(marqueUtf8) ? ligne.sliced(3) : ligne));
-    } else {
-        lecteur.erreur = f.exists();
+        int numero = 1;
+        for (; !lecteur.erreur && lignes.suivante(&ligne); ++numero)
+            lecteur.lire(sansFin(numero == 1 && ligne.startsWith(marqueUtf8) ? ligne.sliced(3) : ligne));
+        if (lecteur.erreur || lignes.trop)
+            raison = QStringLiteral("line %1 is neither a section, a key nor a comment")
+                         .arg(numero - !lignes.trop);
+    } else if (f.exists()) {
+        raison = f.errorString();
     }
-    lecteur.finir();
-    tenus = std::move(lecteur.groupes);
-    entaches = std::move(lecteur.entaches);
-    erreur = lecteur.erreur;
+    if (raison.isEmpty())
+        tenus = std::move(lecteur.groupes);
 }
 
 QString FichierIni::valeur(const QString &groupe, const QString &cle) const
@@ -151,12 +158,12 @@ QString FichierIni::valeur(const QString &groupe, const QString &cle) const
 
 void FichierIni::changer(const QString &groupe, const QString &cle, const QString &texte)
 {
-    if (entaches.remove(groupe))
-        remplaces.insert(groupe);
     Groupe &g = tenus[groupe];
     const QString *avant = chercher(g, cle);
     if (avant && *avant == texte && !texte.isNull())
         return;
+    if (!avant)
+        ajoutees.insert({groupe, cle});
     inserer(&g, cle, texte.isNull() ? QString::fromLatin1("", 0) : texte);
     change = true;
 }
@@ -164,7 +171,6 @@ void FichierIni::changer(const QString &groupe, const QString &cle, const QStrin
 void FichierIni::supprimerGroupe(const QString &groupe)
 {
     change |= tenus.remove(groupe) > 0;
-    change |= entaches.remove(groupe);
     remplaces.insert(groupe);
 }
 
@@ -173,8 +179,10 @@ bool FichierIni::enregistrer()
     if (!change)
         return true;
     QFile source(nom);
-    // A file that could not be read is replaced by what was kept of it (the caller keeps a copy aside).
-    const bool relire = !erreur && source.open(QIODevice::ReadOnly);
+    // What was not read as settings is never written over.
+    const bool relire = source.open(QIODevice::ReadOnly);
+    if (!raison.isEmpty() || (!relire && source.exists()))
+        return false;
     QSaveFile sortie(nom);
     if (!sortie.open(QIODevice::WriteOnly))
         return false;
@@ -183,7 +191,7 @@ bool FichierIni::enregistrer()
 #else
     QByteArray fin("\n");
 #endif
-    Lecteur relu {garder, {}, {}, false, {}, nullptr, {}};
+    Lecteur relu {garder, {}, false, {}, nullptr, {}};
     bool coupee = false; // the last line written has no line end yet
     // A line written as it is; what it holds is for the caller to tell relu, which knows it already.
     const auto ecrireTel = [&](QByteArrayView ligne, QByteArrayView finLigne) {
@@ -216,8 +224,9 @@ bool FichierIni::enregistrer()
     const auto completer = [&]() {
         const auto g = tenus.constFind(section);
         if (!sauter && g != tenus.cend() && !complets.contains(section)) {
+            // Only keys new to the file: one met in a later part of a repeated section stays there.
             for (const auto &[cle, texte] : *g) {
-                if (!cles.contains(cle))
+                if (!cles.contains(cle) && ajoutees.contains({section, cle}))
                     ecrireCle(cle, texte, fin);
             }
             complets.insert(section);
@@ -243,7 +252,8 @@ bool FichierIni::enregistrer()
             brut = brut.sliced(3);
         }
         const QByteArrayView ligne = sansFin(brut);
-        if (!finConnue && ligne.size() < brut.size()) {
+        // A lone CR is read as a line end but never taken for the file's.
+        if (!finConnue && brut.endsWith('\n')) {
             fin = brut.sliced(ligne.size()).toByteArray();
             finConnue = true;
         }
@@ -254,12 +264,9 @@ bool FichierIni::enregistrer()
             const auto g = tenus.constFind(section);
             groupeSection = g == tenus.cend() ? nullptr : &*g;
             sauter = remplaces.contains(section);
-            if (!sauter && !l.erreur) {
-                ecrireTel(ligne, brut.sliced(ligne.size()));
-                relu.entrer(section);
-            } else if (!sauter) {
+            if (!sauter)
                 copier(brut);
-            } else if (tenus.contains(section) && !complets.contains(section))
+            else if (tenus.contains(section) && !complets.contains(section))
                 ecrireGroupe(section, ligne);
         } else if (!sauter && l.sorte != LigneIni::Cle) {
             // Held back only where keys may still be added, so that a long run of other lines is not held.
@@ -273,10 +280,9 @@ bool FichierIni::enregistrer()
             enAttente.clear();
             const QString *tenu = groupeSection ? chercher(*groupeSection, l.nom) : nullptr;
             const QString texte = tenu ? *tenu : QString();
-            QString lu;
             if (texte.isNull()) {
                 copier(brut);
-            } else if (decoderUtf8(l.valeur, &lu) && desechapperValeur(lu) == texte) {
+            } else if (desechapperValeur(decoderValeur(l.valeur)) == texte) {
                 ecrireTel(ligne, brut.sliced(ligne.size()));
                 relu.garderTexte(l.nom, texte);
             } else {
@@ -300,14 +306,13 @@ bool FichierIni::enregistrer()
         sortie.write(fin);
     // Windows does not replace a file that is still open.
     source.close();
-    if (!sortie.commit())
+    // Another program made it something else meanwhile: it is left as it is.
+    if (lignes.trop || relu.erreur || !sortie.commit())
         return false;
     // The file as written, other programs' changes included, is what is kept from now on.
-    relu.finir();
     tenus = std::move(relu.groupes);
-    entaches = std::move(relu.entaches);
     remplaces.clear();
-    erreur = false;
+    ajoutees.clear();
     change = false;
     return true;
 }

@@ -12,8 +12,8 @@
  * An ini file of which only the keys a filter names are read and kept, so that memory follows what the
  * program uses, not the file's size. Writing replaces those keys' lines in place and keeps every other byte
  * of the file (comments, line ends, other keys, a byte-order mark), as one atomic replacement; what it held
- * is written whole when the file went away meanwhile. Values are in Qt's ini syntax, read and written as
- * UTF-8.
+ * is written whole when the file went away meanwhile. A file that is not an ini file is neither kept nor ever
+ * written. Values are in Qt's ini syntax, written as UTF-8, read as UTF-8 or else Latin-1.
  */
 class FichierIni final
 {
@@ -37,22 +37,20 @@ public:
     /** Writes the changes since the last write, if any; false when the file could not be replaced. */
     bool enregistrer();
 
-    /** A line was neither a section, a key nor a comment, or the file could not be opened: its text is not
-     * kept. */
-    bool illisible() const { return erreur; }
-    /** Groups left out because a kept key of theirs is not UTF-8. */
-    QSet<QString> groupesEntaches() const { return entaches; }
+    /** Why the file was not read as an ini file (a line that is neither a section, a key nor a comment, or
+     * the file could not be opened); empty when it was. Nothing of it is then kept, and it is never written.
+     */
+    QString illisible() const { return raison; }
 
 private:
-    void lire();
-
     QString nom;
     Filtre garder;
     // Hashed: group names share long prefixes ("Emplacement_"), which a sorted map compares at every step.
     QHash<QString, Groupe> tenus;
-    // Groups whose lines in the file go at the next write: removed, or written over a group left out.
+    // Groups whose lines in the file go at the next write: removed, maybe written again.
     QSet<QString> remplaces;
-    QSet<QString> entaches;
-    bool erreur = false;
+    // Keys the file did not hold when last read or written.
+    QSet<std::pair<QString, QString>> ajoutees;
+    QString raison;
     bool change = false;
 };

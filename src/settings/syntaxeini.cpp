@@ -41,11 +41,13 @@ LigneIni analyserLigne(QByteArrayView brut)
     return l;
 }
 
-bool decoderUtf8(QByteArrayView octets, QString *texte)
+QString decoderValeur(QByteArrayView octets)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    *texte = utf8.decode(octets);
-    return !utf8.hasError();
+    // A U+FEFF that starts a value is text: only the file's first bytes may be a byte-order mark.
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    const QString texte = utf8.decode(octets);
+    return utf8.hasError() ? QString::fromLatin1(octets) : texte;
 }
 
 QString desechapperValeur(QStringView brut)
@@ -103,7 +105,8 @@ QByteArray echapperValeur(const QString &texte)
     // Most values need nothing: printable, no quote, backslash or separator, no edge space, no leading "@".
     const auto ordinaire = [](QChar c) {
         const char16_t u = c.unicode();
-        return u >= 0x20 && u != 0x7f && u != u'"' && u != u'\\' && u != u';' && u != u',' && u != u'=';
+        return u >= 0x20 && u != 0x7f && u != u'"' && u != u'\\' && u != u';' && u != u',' && u != u'='
+            && !c.isSurrogate();
     };
     if (std::all_of(texte.begin(), texte.end(), ordinaire) && !texte.startsWith(u'@')
         && !texte.startsWith(u' ') && !texte.endsWith(u' '))
@@ -112,11 +115,16 @@ QByteArray echapperValeur(const QString &texte)
     QString morceau;
     bool guillemets = false, hexa = false;
     const QString s = texte.startsWith(u'@') ? QLatin1Char('@') + texte : texte;
-    for (const QChar c : s) {
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const QChar c = s[i];
         const char16_t u = c.unicode();
         guillemets |= u == u';' || u == u',' || u == u'=';
         const qsizetype k = QStringView(u"\n\r\t\"\\").indexOf(c);
-        if (k < 0 && u >= 0x20 && u != 0x7f && !(hexa && chiffre(c, 16) >= 0)) {
+        // A surrogate outside a pair has no UTF-8: it goes as an escape, which reads back as that code unit.
+        const bool seul = c.isHighSurrogate() ? i + 1 == s.size() || !s[i + 1].isLowSurrogate()
+            : c.isLowSurrogate()              ? i == 0 || !s[i - 1].isHighSurrogate()
+                                              : false;
+        if (k < 0 && u >= 0x20 && u != 0x7f && !seul && !(hexa && chiffre(c, 16) >= 0)) {
             morceau += c;
             hexa = false;
             continue;

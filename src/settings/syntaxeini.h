@@ -16,8 +16,8 @@ struct LigneIni
 
 /** What a line (without its line end) is. */
 LigneIni analyserLigne(QByteArrayView brut);
-/** The bytes as text; false when they are not UTF-8. */
-bool decoderUtf8(QByteArrayView octets, QString *texte);
+/** A value's bytes as text: UTF-8, else Latin-1, as a hand-edited file from an older editor may hold. */
+QString decoderValeur(QByteArrayView octets);
 /** A value's text as Qt's ini syntax reads it, except that an unquoted comma is text, not a separator. */
 QString desechapperValeur(QStringView brut);
 /** A value as Qt's ini syntax writes it. */
