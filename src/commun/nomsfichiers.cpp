@@ -74,6 +74,13 @@ QByteArray octetsDuNom(const QString &nom)
         } else if (c.isHighSurrogate() && i + 1 < nom.size() && nom.at(i + 1).isLowSurrogate()) {
             octets.append(QStringView(nom).sliced(i, 2).toUtf8());
             ++i;
+        } else if (c.isSurrogate()) {
+            // A lone half no byte stands for: spelled as UTF-8 would spell it, never as a '?' that could name
+            // another file.
+            const char16_t u = c.unicode();
+            octets.append(char(0xE0 | u >> 12))
+                .append(char(0x80 | (u >> 6 & 0x3F)))
+                .append(char(0x80 | (u & 0x3F)));
         } else {
             octets.append(QStringView(&c, 1).toUtf8());
         }
@@ -83,8 +90,12 @@ QByteArray octetsDuNom(const QString &nom)
 
 bool nomEnTexte(const QString &nom)
 {
+    // Any half of a pair standing alone, a byte's stand-in or not, has no UTF-8.
     for (qsizetype i = 0; i < nom.size(); ++i) {
-        if (echappe(nom.at(i)) && !(i > 0 && nom.at(i - 1).isHighSurrogate()))
+        const QChar c = nom.at(i);
+        const bool enPaire = c.isHighSurrogate() ? i + 1 < nom.size() && nom.at(i + 1).isLowSurrogate()
+                                                 : i > 0 && nom.at(i - 1).isHighSurrogate();
+        if (c.isSurrogate() && !enPaire)
             return false;
     }
     return true;
