@@ -222,7 +222,7 @@ private slots:
         QCOMPARE(positionSur(bureau), 1);
         // Centred left the corner black; stretched fills it.
         disposerSur(bureau, 3);
-        QCOMPARE(captureRacine().pixelColor(8, 8), imageCellules({4, 4}).pixelColor(0, 0));
+        QTRY_COMPARE(captureRacine().pixelColor(8, 8), imageCellules({4, 4}).pixelColor(0, 0));
         QCOMPARE(positionSur(bureau), 3);
         // Unreadable, then a folder in its place (neither read nor written, even by root): the layout chosen
         // still holds.
