@@ -20,8 +20,10 @@ QString BureauWayland::mode(Disposition disposition)
 
 void BureauWayland::montrer(const QString &chemin)
 {
+    // Checked by the caller: sent at once.
+    ++demandes;
     enCours = chemin;
-    verifierPuisEnvoyer(chemin, magasin.lireOuDefaut(), true);
+    envoyer(chemin, magasin.lireOuDefaut(), true);
 }
 
 std::optional<Disposition> BureauWayland::lireDisposition()
@@ -40,8 +42,8 @@ void BureauWayland::enregistrerDisposition(Disposition disposition)
 
 void BureauWayland::verifierPuisEnvoyer(const QString &chemin, Disposition disposition, bool signaler)
 {
-    // The compositor says it shows a file it then cannot draw, and a broken one is an empty screen: checked
-    // here, so that a picture gone or broken since it was drawn is refused and the one shown stays.
+    // The compositor says it shows a file it then cannot draw, and a broken one is an empty screen: a picture
+    // gone or broken since it was checked is refused, and the one shown stays.
     verification.planifier([chemin] { return fichierLisible(chemin) && imageDecodable(chemin); },
                            [this, chemin, disposition, signaler, avant = ++demandes](bool lisible) {
                                if (avant != demandes)
