@@ -150,20 +150,6 @@ private slots:
         QTRY_VERIFY(!calque || nosSwaybg().size() == 1);
     }
 
-    void sansSwaysock()
-    {
-        if (calque)
-            QSKIP("sway's own backend only");
-        auto bureau = magentaEtire();
-        const QByteArray prise = qgetenv("SWAYSOCK");
-        qunsetenv("SWAYSOCK");
-        auto sans = creerBureau();
-        qputenv("SWAYSOCK", prise);
-        montrerSur(*sans, cellules);
-        QTest::qWait(1000);
-        QVERIFY(vu(magenta));
-    }
-
     void changementEtFinDuFils()
     {
         if (!calque)
