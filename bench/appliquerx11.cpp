@@ -2,6 +2,7 @@
 #include "desktop/x11/bureaux11.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QTextStream>
 
 int main(int argc, char *argv[])
@@ -17,7 +18,9 @@ int main(int argc, char *argv[])
     BureauX11 bureau;
     if (const std::optional<Disposition> disposition = dispositionDeNumero(position))
         bureau.enregistrerDisposition(*disposition);
+    QEventLoop boucle;
+    QObject::connect(&bureau, &Bureau::imageTraitee, &boucle, &QEventLoop::quit);
     bureau.montrer(arguments.at(1));
-    bureau.attendre();
+    boucle.exec();
     return 0;
 }

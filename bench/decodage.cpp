@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QImageWriter>
 #include <QTemporaryDir>
@@ -207,8 +208,10 @@ int quitter(const QString &mode, const QString &image)
     chrono.start();
     if (mode == QLatin1String("un")) {
         BureauX11 bureau;
+        QEventLoop boucle;
+        QObject::connect(&bureau, &Bureau::imageTraitee, &boucle, &QEventLoop::quit);
         bureau.montrer(image);
-        bureau.attendre();
+        boucle.exec();
     } else if (mode == QLatin1String("quitter")) {
         BureauX11 bureau;
         bureau.montrer(image);

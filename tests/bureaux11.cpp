@@ -2,7 +2,6 @@
 #include "commun.h"
 #include "commun/chemins.h"
 
-#include <QtEndian>
 #include <QtTest>
 
 #include <xcb/xcb.h>
@@ -64,55 +63,6 @@ bool pixmapExiste(xcb_pixmap_t pixmap)
     return r != nullptr;
 }
 
-QByteArray gb(quint32 valeur, int octets = 4)
-{
-    QByteArray b(4, '\0');
-    qToBigEndian(valeur, b.data());
-    return b.right(octets);
-}
-
-// A PNG of one chunk of rows, with valid CRCs, so that the decoder believes the header.
-QByteArray png(QSize taille, char typeCouleur, const QByteArray &lignes)
-{
-    const auto bloc = [](const char *type, const QByteArray &donnees) {
-        const QByteArray corps = type + donnees;
-        quint32 crc = ~0u;
-        for (const char o : corps)
-            for (int i = 0; i < 8; ++i)
-                crc = (crc >> 1) ^ (0xedb88320u & (0u - ((crc ^ (quint8(o) >> i)) & 1u)));
-        return gb(quint32(donnees.size())) + corps + gb(~crc);
-    };
-    return QByteArray("\x89PNG\r\n\x1a\n", 8)
-        + bloc("IHDR", gb(taille.width()) + gb(taille.height()) + '\x08' + typeCouleur + QByteArray(3, '\0'))
-        + bloc("IDAT", qCompress(lignes, 1).mid(4)) + bloc("IEND", {});
-}
-
-/** A real RGB PNG of one colour: each row repeats its first pixel, and the one above. */
-QByteArray pngUni(QSize taille, QColor c)
-{
-    const qsizetype ligne = 1 + 3 * qsizetype(taille.width());
-    QByteArray lignes(ligne * taille.height(), '\0');
-    for (qsizetype i = 0; i < lignes.size(); i += ligne)
-        lignes[i] = '\x02';
-    lignes.replace(0, 4, QByteArray("\x01") + char(c.red()) + char(c.green()) + char(c.blue()));
-    return png(taille, '\x02', lignes);
-}
-
-/** A progressive CMYK JPEG header claiming a huge picture and no data: decoders make up grey pixels for all
- * of it. */
-QByteArray bombeJpeg(quint16 cote)
-{
-    QByteArray sof = QByteArray("\xff\xc2\0\x14\x08", 5) + gb(cote, 2) + gb(cote, 2) + '\x04';
-    QByteArray sos = QByteArray("\xff\xda\0\x0e\x04", 5);
-    for (char i = 1; i <= 4; ++i) {
-        sof += i + QByteArray("\x11\0", 2);
-        sos += i + QByteArray(1, '\0');
-    }
-    // A progressive picture starts with its DC coefficients alone, and brings its own Huffman table.
-    return QByteArray("\xff\xd8\xff\xdb\x00\x43\x00", 7) + QByteArray(64, '\x01') + sof
-        + QByteArray("\xff\xc4\0\x14\0\x01", 6) + QByteArray(16, '\0') + sos + QByteArray(3, '\0')
-        + "\xff\xd9";
-}
 } // namespace
 
 class TestBureauX11 final : public QObject
@@ -222,7 +172,7 @@ private slots:
         QCOMPARE(positionSur(bureau), 1);
         // Centred left the corner black; stretched fills it.
         disposerSur(bureau, 3);
-        QCOMPARE(captureRacine().pixelColor(8, 8), imageCellules({4, 4}).pixelColor(0, 0));
+        QTRY_COMPARE(captureRacine().pixelColor(8, 8), imageCellules({4, 4}).pixelColor(0, 0));
         QCOMPARE(positionSur(bureau), 3);
         // Unreadable, then a folder in its place (neither read nor written, even by root): the layout chosen
         // still holds.
@@ -255,15 +205,10 @@ private slots:
         QTest::newRow("missing file") << "absent.jpg" << QByteArray() << QColor();
         QTest::newRow("folder named .jpg") << "dossier.jpg" << QByteArray("/") << QColor();
         QTest::newRow("text named .jpg") << "texte.jpg" << QByteArray("not a picture at all\n") << QColor();
+        // What the decoder refuses for its size is the pipeline's tests' business: here, that a refusal
+        // leaves the screen as it was.
         QTest::newRow("png named .jpg, truncated")
-            << "coupe.jpg" << png({64, 64}, '\x06', {}).left(20) << QColor();
-        // A camera's largest picture is shown; more is refused from the header, as is a JPEG too short for
-        // it.
-        const QColor orange(255, 128, 0);
-        QTest::newRow("png, real 12000x8000") << "grande.png" << pngUni({12000, 8000}, orange) << orange;
-        QTest::newRow("png claiming 16000x16000")
-            << "bombe16k.png" << png({16000, 16000}, '\x06', {}) << QColor();
-        QTest::newRow("progressive cmyk jpeg, no data") << "cmyk.jpg" << bombeJpeg(10000) << QColor();
+            << "coupe.jpg" << QByteArray("\x89PNG\r\n\x1a\n", 8) << QColor();
     }
     void entrees()
     {

@@ -191,7 +191,7 @@ private slots:
         const std::unique_ptr<Bureau> bureau = creerBureau();
         disposerSur(*bureau, position);
         QVERIFY(montrerSur(*bureau, nom));
-        QCOMPARE(ecart(famille, image, position), QString());
+        QTRY_COMPARE(ecart(famille, image, position), QString());
         QCOMPARE(positionSur(*bureau), position);
         if (famille == QLatin1String("lxqt")) {
             // A new layout redraws the same picture, under a new name: pcmanfm-qt ignores a path it already
@@ -225,7 +225,7 @@ private slots:
         qputenv("PAPIROL2_BUREAU", "lxqt");
         const std::unique_ptr<Bureau> bureau = creerBureau();
         disposerSur(*bureau, 2);
-        QCOMPARE(ecart(QStringLiteral("lxqt"), sienne, 2), QString());
+        QTRY_COMPARE(ecart(QStringLiteral("lxqt"), sienne, 2), QString());
         const QList<QStringList> changements {{QStringLiteral("--delmonitor"), QStringLiteral("m1")},
                                               moniteur(1, QRect(400, 0, 240, 200))};
         for (int i = 0; i < changements.size(); ++i) {

@@ -25,19 +25,16 @@ bool montrerSur(Bureau &bureau, const QString &chemin, int delaiMs)
                   resultat = r;
           });
     bureau.montrer(chemin);
-    if (delaiMs != 0)
-        bureau.attendre(delaiMs);
     for (const QDeadlineTimer fin(delaiMs); delaiMs != 0 && !resultat && !fin.hasExpired();)
         QTest::qWait(10);
     QObject::disconnect(c);
     return resultat == Bureau::Resultat::Montree;
 }
 
-void disposerSur(Bureau &bureau, int position, int delaiMs)
+void disposerSur(Bureau &bureau, int position)
 {
     if (const std::optional<Disposition> d = dispositionDeNumero(position))
         bureau.enregistrerDisposition(*d);
-    bureau.attendre(delaiMs);
 }
 
 int positionSur(Bureau &bureau)

@@ -37,8 +37,8 @@ public:
 /** Shows a picture through the backend and waits for the desktop; true when it was shown. With no delay,
  * only hands it over (false). */
 bool montrerSur(Bureau &bureau, const QString &chemin, int delaiMs = 20000);
-/** Stores a layout by its number 1..5 through the backend and waits until it is shown. */
-void disposerSur(Bureau &bureau, int position, int delaiMs = 20000);
+/** Stores a layout by its number 1..5 through the backend; the redraw it asks is not waited for. */
+void disposerSur(Bureau &bureau, int position);
 /** The backend's layout as its number, 0 when none. */
 int positionSur(Bureau &bureau);
 

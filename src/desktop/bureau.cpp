@@ -22,11 +22,6 @@ Bureau::Bureau()
 
 Bureau::~Bureau() = default;
 
-bool Bureau::attendre(int)
-{
-    return true;
-}
-
 void Bureau::signaler(const QString &chemin, Resultat resultat)
 {
     if (resultat == Resultat::Montree && chemin != courante) {

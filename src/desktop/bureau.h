@@ -47,10 +47,6 @@ public:
     virtual std::optional<Disposition> lireDisposition() = 0;
     /** Stores the layout and shows the current picture in it at once. */
     virtual void enregistrerDisposition(Disposition disposition) = 0;
-    /** Runs the event loop until what was asked of the desktop is done, or msecs pass (-1: no limit); false
-     * on time-out. */
-    virtual bool attendre(int msecs = -1);
-
     /** The last picture shown, kept across runs (empty before any). */
     QString imageCourante() const { return courante; }
 

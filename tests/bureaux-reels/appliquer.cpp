@@ -55,7 +55,7 @@ int main(int argc, char *argv[])
             return 3;
         }
         if (position != 0)
-            disposerSur(*bureau, position, delai * 1000);
+            disposerSur(*bureau, position);
         // The desktop runs in another folder: a relative name would mean something else there.
         if (!image.isEmpty())
             montrerSur(*bureau, QFileInfo(image).absoluteFilePath(), delai * 1000);

@@ -46,16 +46,19 @@ etape_dehors() {
 }
 
 etape_espace() {
-    local ici utilisateur
+    local ici utilisateur outils=/mnt
     ici=$(dirname "$(realpath "$0")")
+    # The checkout and the build may lie under /tmp, which the private /tmp hides: what the run needs goes to a
+    # tmpfs of this namespace first (the user cannot enter the build folder anyway).
+    mount -t tmpfs -o mode=0755 tmpfs "$outils" \
+        && cp "$ici/commun.sh" "$ici/../sni.py" "$ici/../comme-utilisateur.sh" "$0" "$1" "$2" "$outils/" || exit 1
     mount -t tmpfs -o mode=1777 tmpfs /tmp || exit 1
-    utilisateur=$("$ici/../comme-utilisateur.sh" --nom) || exit 1
+    utilisateur=$("$outils/comme-utilisateur.sh" --nom) || exit 1
     if declare -F bureau_racine >/dev/null; then bureau_racine || exit 1; fi
     TRAVAIL=/tmp/bureau
     mkdir -p "$TRAVAIL/outils" "$TRAVAIL/maison" "$TRAVAIL/run" "$TRAVAIL/traces"
-    # The user cannot enter the build folder: the tools go where it can.
-    cp "$ici/commun.sh" "$ici/../sni.py" "$0" "$1" "$2" "$TRAVAIL/outils/" && chmod 0700 "$TRAVAIL/run" && chown -R "$utilisateur:" "$TRAVAIL" || exit 1
-    "$ici/../comme-utilisateur.sh" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 LC_ALL=C.UTF-8 \
+    cp "$outils"/* "$TRAVAIL/outils/" && chmod 0700 "$TRAVAIL/run" && chown -R "$utilisateur:" "$TRAVAIL" || exit 1
+    "$outils/comme-utilisateur.sh" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 LC_ALL=C.UTF-8 \
         USER="$utilisateur" LOGNAME="$utilisateur" HOME="$TRAVAIL/maison" TRAVAIL="$TRAVAIL" \
         XDG_CONFIG_HOME="$TRAVAIL/maison/.config" XDG_CACHE_HOME="$TRAVAIL/maison/.cache" \
         XDG_DATA_HOME="$TRAVAIL/maison/.local/share" XDG_RUNTIME_DIR="$TRAVAIL/run" \
@@ -63,8 +66,10 @@ etape_espace() {
         dbus-run-session -- bash "$TRAVAIL/outils/$(basename "$0")" --dedans
     local rc=$?
     if [ -n "${PAPIROL2_TRACES:-}" ]; then
+        # The traces folder may be under the /tmp that the private one hides: that one is set aside first.
+        cp -r "$TRAVAIL/traces" "$outils/traces" && umount -l /tmp
         rm -rf "${PAPIROL2_TRACES:?}/$FAMILLE"
-        mkdir -p "$PAPIROL2_TRACES" && cp -r "$TRAVAIL/traces" "$PAPIROL2_TRACES/$FAMILLE"
+        mkdir -p "$PAPIROL2_TRACES" && cp -r "$outils/traces" "$PAPIROL2_TRACES/$FAMILLE"
     fi
     exit "$rc"
 }

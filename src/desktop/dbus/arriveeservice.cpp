@@ -1,6 +1,7 @@
 #include "arriveeservice.h"
 
 #include <QDBusConnection>
+#include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
 #include <QTimer>
 
@@ -51,4 +52,20 @@ void ArriveeService::arreter()
 bool ArriveeService::enCours() const
 {
     return relance->isActive();
+}
+
+void appelerDBus(QObject *contexte, const QDBusMessage &appel,
+                 std::function<void(const QDBusMessage &)> repondre, int delaiMs)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return repondre(appel.createErrorReply(
+            QDBusError::Disconnected,
+            QStringLiteral("no D-Bus session bus: %1").arg(bus.lastError().message())));
+    auto *veilleur = new QDBusPendingCallWatcher(bus.asyncCall(appel, delaiMs), contexte);
+    QObject::connect(veilleur, &QDBusPendingCallWatcher::finished, contexte,
+                     [repondre = std::move(repondre)](QDBusPendingCallWatcher *v) {
+                         v->deleteLater();
+                         repondre(v->reply());
+                     });
 }

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QDBusError>
+#include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QObject>
+
+#include <functional>
 
 class QDBusServiceWatcher;
 class QTimer;
@@ -36,3 +39,8 @@ private:
     QTimer *relance;
     QElapsedTimer depuis;
 };
+
+/** Sends a call on the session bus without waiting; repondre gets the reply or the error (at once without a
+ * bus), unless contexte is gone by then. */
+void appelerDBus(QObject *contexte, const QDBusMessage &appel,
+                 std::function<void(const QDBusMessage &)> repondre, int delaiMs = 5000);

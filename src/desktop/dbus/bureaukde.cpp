@@ -152,11 +152,6 @@ void BureauKde::on_expiree()
         signaler(std::exchange(cheminEnAttente, {}), Resultat::Injoignable);
 }
 
-bool BureauKde::attendre(int msecs)
-{
-    return attente.attendre(msecs);
-}
-
 void BureauKde::rafraichir()
 {
     if (lectureEnCours)
@@ -180,8 +175,8 @@ void BureauKde::evaluer(const QString &script, std::function<void(bool, const QS
         QStringLiteral("org.kde.plasmashell"), QStringLiteral("/PlasmaShell"),
         QStringLiteral("org.kde.PlasmaShell"), QStringLiteral("evaluateScript"));
     appel << script;
-    attente.appelerDBus(
-        appel,
+    appelerDBus(
+        this, appel,
         [apres = std::move(apres)](const QDBusMessage &reponse) {
             const bool reussi = reponse.type() == QDBusMessage::ReplyMessage;
             const bool absent = ArriveeService::absent(QDBusError(reponse));

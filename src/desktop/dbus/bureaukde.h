@@ -2,7 +2,6 @@
 
 #include "arriveeservice.h"
 #include "desktop/bureau.h"
-#include "desktop/linux/attente.h"
 
 #include <QJsonValue>
 #include <QList>
@@ -24,7 +23,6 @@ public:
     void montrer(const QString &chemin) override;
     std::optional<Disposition> lireDisposition() override;
     void enregistrerDisposition(Disposition disposition) override;
-    bool attendre(int msecs = -1) override;
 
 private:
     /** The JavaScript literal for a JSON value; a string stays one string whatever it holds. */
@@ -51,5 +49,4 @@ private:
     QString cheminEnAttente;
     bool essaiEnCours = false;
     ArriveeService arrivee {QStringLiteral("org.kde.plasmashell")};
-    Attente attente;
 };

@@ -3,6 +3,7 @@
 
 #include <QDBusError>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTimer>
 
 namespace {
 const QString prefixe = QStringLiteral("lxqt-");
@@ -119,16 +121,17 @@ BureauLxqt::BureauLxqt()
     // Queued: when a screen goes, the list of screens changes after the signal.
     const auto suivre = [this](QScreen *ecran) {
         QObject::connect(
-            ecran, &QScreen::geometryChanged, &attente, [this] { on_ecransChanges(); }, Qt::QueuedConnection);
+            ecran, &QScreen::geometryChanged, &contexte, [this] { on_ecransChanges(); },
+            Qt::QueuedConnection);
     };
     for (QScreen *ecran : QGuiApplication::screens())
         suivre(ecran);
-    QObject::connect(application, &QGuiApplication::screenAdded, &attente, [this, suivre](QScreen *ecran) {
+    QObject::connect(application, &QGuiApplication::screenAdded, &contexte, [this, suivre](QScreen *ecran) {
         suivre(ecran);
         on_ecransChanges();
     });
     QObject::connect(
-        application, &QGuiApplication::screenRemoved, &attente, [this] { on_ecransChanges(); },
+        application, &QGuiApplication::screenRemoved, &contexte, [this] { on_ecransChanges(); },
         Qt::QueuedConnection);
 }
 
@@ -136,8 +139,15 @@ BureauLxqt::~BureauLxqt()
 {
     // What is still being drawn is dropped; a picture drawn already still reaches the desktop.
     ouvrier.arreter(500);
-    QCoreApplication::sendPostedEvents(&attente, QEvent::MetaCall);
-    attente.attendre(500);
+    QCoreApplication::sendPostedEvents(&contexte, QEvent::MetaCall);
+    const auto enVol = [this] {
+        const auto appels = contexte.findChildren<QDBusPendingCallWatcher *>();
+        return std::any_of(appels.cbegin(), appels.cend(), [](auto *appel) { return !appel->isFinished(); });
+    };
+    // Wakes the loop at the bound if no reply does.
+    QTimer::singleShot(500, &contexte, [] {});
+    for (const QDeadlineTimer fin(500); !fin.hasExpired() && enVol();)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 QString BureauLxqt::nom() const
@@ -160,15 +170,6 @@ void BureauLxqt::enregistrerDisposition(Disposition disposition)
 {
     magasin.enregistrer(disposition);
     planifier(aSignaler, disposition);
-}
-
-bool BureauLxqt::attendre(int msecs)
-{
-    const QDeadlineTimer limite(msecs < 0 ? QDeadlineTimer::Forever : QDeadlineTimer(msecs));
-    // The drawn picture is handed over from this thread: waiting for the drawing lets those hand-overs start.
-    if (!ouvrier.attendre(msecs))
-        return false;
-    return attente.attendre(limite.isForever() ? -1 : int(limite.remainingTime()));
 }
 
 void BureauLxqt::on_ecransChanges()
@@ -238,7 +239,7 @@ void BureauLxqt::envoyer(const QString &rendu, const QString &chemin)
         QStringLiteral("org.pcmanfm.PCManFM"), QStringLiteral("/Application"),
         QStringLiteral("org.pcmanfm.Application"), QStringLiteral("setWallpaper"));
     appel << rendu << modeRendu;
-    attente.appelerDBus(appel, [this, rendu, chemin](const QDBusMessage &reponse) {
+    appelerDBus(&contexte, appel, [this, rendu, chemin](const QDBusMessage &reponse) {
         if (reponse.type() == QDBusMessage::ReplyMessage) {
             if (arrivee.enCours()) {
                 arrivee.arreter();

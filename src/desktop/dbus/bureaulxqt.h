@@ -4,7 +4,6 @@
 #include "commun/ouvrier.h"
 #include "desktop/bureau.h"
 #include "desktop/image/rendu.h"
-#include "desktop/linux/attente.h"
 #include "desktop/linux/magasin.h"
 
 #include <QList>
@@ -31,7 +30,6 @@ public:
     void montrer(const QString &chemin) override;
     std::optional<Disposition> lireDisposition() override;
     void enregistrerDisposition(Disposition disposition) override;
-    bool attendre(int msecs = -1) override;
 
 private:
     struct Demande
@@ -69,7 +67,8 @@ private:
     QString aSignaler;
     // Worker thread only.
     RenduEcrans images;
-    Attente attente;
+    // Owns the calls in flight and the hand-overs from the worker.
+    QObject contexte;
     // Last member: destroyed first, so the picture being drawn is finished and handed over.
-    Ouvrier ouvrier {&attente, 500};
+    Ouvrier ouvrier {&contexte, 500};
 };

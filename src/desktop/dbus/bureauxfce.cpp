@@ -1,4 +1,5 @@
 #include "bureauxfce.h"
+#include "arriveeservice.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -83,17 +84,12 @@ void BureauXfce::enregistrerDisposition(Disposition nouvelle)
     ecrirePartout({{feuilleStyle, styles[nouvelle]}});
 }
 
-bool BureauXfce::attendre(int msecs)
-{
-    return attente.attendre(msecs);
-}
-
 void BureauXfce::proprieteChangee(const QString &nomCanal, const QString &propriete,
                                   const QDBusVariant &valeur)
 {
     // Echoes of our own writes can arrive after a newer layout was asked for: while they are in flight,
     // the layout asked last is the one that will stand.
-    if (attente.occupee())
+    if (!file.isEmpty())
         return;
     if (nomCanal == canal && propriete.startsWith(QLatin1String("/backdrop/"))
         && propriete.endsWith(QLatin1Char('/') + feuilleStyle))
@@ -104,7 +100,6 @@ void BureauXfce::proprieteChangee(const QString &nomCanal, const QString &propri
 // ecriture only refreshes the layout kept here.
 void BureauXfce::ecrirePartout(const Ecriture &ecriture, const QString &aSignaler)
 {
-    attente.commencer();
     file.append({ecriture, aSignaler});
     if (file.size() == 1)
         traiterSuivante();
@@ -119,7 +114,7 @@ void BureauXfce::traiterSuivante()
         = QDBusMessage::createMethodCall(service, objet, interface, QStringLiteral("GetAllProperties"));
     appel << canal << QStringLiteral("/backdrop");
     const int demandees = dispositionsDemandees;
-    attente.appelerDBus(appel, [this, demandees](const QDBusMessage &reponse) {
+    appelerDBus(this, appel, [this, demandees](const QDBusMessage &reponse) {
         const Ecriture ecriture = file.constFirst().ecriture;
         QVariantMap proprietes;
         if (reponse.type() == QDBusMessage::ReplyMessage && !reponse.arguments().isEmpty()) {
@@ -173,7 +168,6 @@ void BureauXfce::terminerLot()
     if (!lot.aSignaler.isEmpty())
         signaler(lot.aSignaler, lot.echec ? Resultat::Injoignable : Resultat::Montree);
     traiterSuivante();
-    attente.terminer();
 }
 
 void BureauXfce::ecrire(const QString &propriete, const QVariant &valeur,
@@ -181,7 +175,7 @@ void BureauXfce::ecrire(const QString &propriete, const QVariant &valeur,
 {
     auto appel = QDBusMessage::createMethodCall(service, objet, interface, QStringLiteral("SetProperty"));
     appel << canal << propriete << QVariant::fromValue(QDBusVariant(valeur));
-    attente.appelerDBus(appel, [propriete, apres](const QDBusMessage &reponse) {
+    appelerDBus(this, appel, [propriete, apres](const QDBusMessage &reponse) {
         const bool refuse = reponse.type() == QDBusMessage::ErrorMessage;
         if (refuse)
             qCWarning(lcBureau) << "xfconf refused" << propriete << ":" << reponse.errorMessage();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "desktop/bureau.h"
-#include "desktop/linux/attente.h"
 
 #include <QDBusVariant>
 #include <QObject>
@@ -24,7 +23,6 @@ public:
     void montrer(const QString &chemin) override;
     std::optional<Disposition> lireDisposition() override;
     void enregistrerDisposition(Disposition disposition) override;
-    bool attendre(int msecs = -1) override;
 
 private slots:
     void proprieteChangee(const QString &canal, const QString &propriete, const QDBusVariant &valeur);
@@ -46,5 +44,4 @@ private:
     std::optional<Disposition> disposition;
     int dispositionsDemandees = 0;
     QList<Lot> file;
-    Attente attente;
 };

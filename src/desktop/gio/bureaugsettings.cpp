@@ -9,66 +9,7 @@
 #undef signals
 #include <gio/gio.h>
 
-#include <dlfcn.h>
-
-#include <optional>
-
 namespace {
-// GIO's functions, looked up when a GSettings desktop is first chosen: linked in, GIO and what it pulls in
-// would cost every start, on every desktop, a megabyte of memory.
-#define FONCTIONS_GIO(F)                                                                                     \
-    F(g_settings_schema_source_get_default)                                                                  \
-    F(g_settings_schema_source_lookup)                                                                       \
-    F(g_settings_schema_get_path)                                                                            \
-    F(g_settings_schema_has_key)                                                                             \
-    F(g_settings_schema_get_key)                                                                             \
-    F(g_settings_schema_unref)                                                                               \
-    F(g_settings_schema_key_get_value_type)                                                                  \
-    F(g_settings_schema_key_range_check)                                                                     \
-    F(g_settings_schema_key_unref)                                                                           \
-    F(g_settings_new_full)                                                                                   \
-    F(g_settings_delay)                                                                                      \
-    F(g_settings_apply)                                                                                      \
-    F(g_settings_sync)                                                                                       \
-    F(g_settings_get_value)                                                                                  \
-    F(g_settings_set_value)                                                                                  \
-    F(g_object_unref)                                                                                        \
-    F(g_variant_new_string)                                                                                  \
-    F(g_variant_ref_sink)                                                                                    \
-    F(g_variant_unref)                                                                                       \
-    F(g_variant_is_of_type)                                                                                  \
-    F(g_variant_get_string)
-
-struct Gio
-{
-#define CHAMP(f) decltype(&::f) f = nullptr;
-    FONCTIONS_GIO(CHAMP)
-#undef CHAMP
-};
-
-/** GIO once loaded, or null when it cannot be (said once in the log). */
-const Gio *gio()
-{
-    static const std::optional<Gio> charge = []() -> std::optional<Gio> {
-        // Never closed: GIO starts threads of its own that outlive any one desktop.
-        void *bibliotheque = dlopen("libgio-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
-        if (!bibliotheque) {
-            qCWarning(lcBureau) << "cannot load GIO:" << dlerror();
-            return std::nullopt;
-        }
-        Gio g;
-#define LIRE(f)                                                                                              \
-    if (!(g.f = reinterpret_cast<decltype(&::f)>(dlsym(bibliotheque, #f)))) {                                \
-        qCWarning(lcBureau) << "GIO has no" << #f;                                                           \
-        return std::nullopt;                                                                                 \
-    }
-        FONCTIONS_GIO(LIRE)
-#undef LIRE
-        return g;
-    }();
-    return charge ? &*charge : nullptr;
-}
-
 struct Description
 {
     const char *nom;
@@ -105,28 +46,24 @@ BureauGSettings::BureauGSettings(Famille famille)
     : famille(famille)
 {
     const Description &d = description(famille);
-    if (!gio()) {
-        qCWarning(lcBureau) << "without GIO the wallpaper stays as it is";
-        return;
-    }
     // g_settings_new() aborts the process on a schema that is not installed, hence the lookup.
-    GSettingsSchemaSource *source = gio()->g_settings_schema_source_get_default();
-    schema = source ? gio()->g_settings_schema_source_lookup(source, d.schema, TRUE) : nullptr;
+    GSettingsSchemaSource *source = g_settings_schema_source_get_default();
+    schema = source ? g_settings_schema_source_lookup(source, d.schema, TRUE) : nullptr;
     if (!schema) {
         qCWarning(lcBureau) << "GSettings schema" << d.schema
                             << "is not installed; the wallpaper stays as it is";
         return;
     }
     // A relocatable schema of that name has no settings of its own to change, and GIO aborts on it too.
-    if (!gio()->g_settings_schema_get_path(schema)) {
+    if (!g_settings_schema_get_path(schema)) {
         qCWarning(lcBureau) << "GSettings schema" << d.schema << "has no path; the wallpaper stays as it is";
-        gio()->g_settings_schema_unref(schema);
+        g_settings_schema_unref(schema);
         schema = nullptr;
         return;
     }
-    reglages = gio()->g_settings_new_full(schema, nullptr, nullptr);
+    reglages = g_settings_new_full(schema, nullptr, nullptr);
     // Picture and dark picture reach the desktop together, so it redraws once.
-    gio()->g_settings_delay(reglages);
+    g_settings_delay(reglages);
     for (const char *cle : {d.cleImage, cleOptions}) {
         if (!possede(cle))
             qCWarning(lcBureau) << "GSettings schema" << d.schema << "has no key" << cle;
@@ -137,11 +74,11 @@ BureauGSettings::~BureauGSettings()
 {
     if (reglages) {
         valider();
-        gio()->g_settings_sync();
-        gio()->g_object_unref(reglages);
+        g_settings_sync();
+        g_object_unref(reglages);
     }
     if (schema)
-        gio()->g_settings_schema_unref(schema);
+        g_settings_schema_unref(schema);
 }
 
 QString BureauGSettings::nom() const
@@ -151,30 +88,30 @@ QString BureauGSettings::nom() const
 
 bool BureauGSettings::possede(const char *cle) const
 {
-    return schema && cle && gio()->g_settings_schema_has_key(schema, cle);
+    return schema && cle && g_settings_schema_has_key(schema, cle);
 }
 
 bool BureauGSettings::ecrire(const char *cle, const QString &valeur)
 {
     if (!reglages || !possede(cle))
         return false;
-    GSettingsSchemaKey *k = gio()->g_settings_schema_get_key(schema, cle);
-    GVariant *v = gio()->g_variant_ref_sink(gio()->g_variant_new_string(valeur.toUtf8().constData()));
+    GSettingsSchemaKey *k = g_settings_schema_get_key(schema, cle);
+    GVariant *v = g_variant_ref_sink(g_variant_new_string(valeur.toUtf8().constData()));
     // A schema of another shape would make GIO complain on the terminal; check it ourselves.
-    const bool accepte = gio()->g_variant_is_of_type(v, gio()->g_settings_schema_key_get_value_type(k))
-        && gio()->g_settings_schema_key_range_check(k, v);
-    const bool ecrit = accepte && gio()->g_settings_set_value(reglages, cle, v);
+    const bool accepte = g_variant_is_of_type(v, g_settings_schema_key_get_value_type(k))
+        && g_settings_schema_key_range_check(k, v);
+    const bool ecrit = accepte && g_settings_set_value(reglages, cle, v);
     if (!ecrit)
         qCWarning(lcBureau) << "GSettings key" << cle << "refused" << valeur;
-    gio()->g_variant_unref(v);
-    gio()->g_settings_schema_key_unref(k);
+    g_variant_unref(v);
+    g_settings_schema_key_unref(k);
     return ecrit;
 }
 
 void BureauGSettings::valider()
 {
     if (reglages)
-        gio()->g_settings_apply(reglages);
+        g_settings_apply(reglages);
 }
 
 bool BureauGSettings::accepteNomsBruts() const
@@ -205,11 +142,10 @@ std::optional<Disposition> BureauGSettings::lireDisposition()
 {
     if (!reglages || !possede(cleOptions))
         return std::nullopt;
-    GVariant *v = gio()->g_settings_get_value(reglages, cleOptions);
-    const QByteArray nick = gio()->g_variant_is_of_type(v, G_VARIANT_TYPE_STRING)
-        ? gio()->g_variant_get_string(v, nullptr)
-        : "";
-    gio()->g_variant_unref(v);
+    GVariant *v = g_settings_get_value(reglages, cleOptions);
+    const QByteArray nick
+        = g_variant_is_of_type(v, G_VARIANT_TYPE_STRING) ? g_variant_get_string(v, nullptr) : "";
+    g_variant_unref(v);
     return nicks.trouver(nick);
 }
 
@@ -221,14 +157,4 @@ void BureauGSettings::enregistrerDisposition(Disposition disposition)
     }
     ecrire(cleOptions, QString::fromLatin1(nicks[disposition]));
     valider();
-}
-
-bool BureauGSettings::attendre(int)
-{
-    // GIO flushes with no time limit of its own; the writes are local, so this is short.
-    if (reglages) {
-        valider();
-        gio()->g_settings_sync();
-    }
-    return true;
 }

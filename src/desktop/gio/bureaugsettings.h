@@ -26,7 +26,6 @@ public:
     void montrer(const QString &chemin) override;
     std::optional<Disposition> lireDisposition() override;
     void enregistrerDisposition(Disposition disposition) override;
-    bool attendre(int msecs = -1) override;
 
 private:
     bool possede(const char *cle) const;

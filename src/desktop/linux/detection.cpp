@@ -35,8 +35,8 @@ QString nomPourSession(const QString &entree)
     };
     return connus.value(entree.trimmed().toLower());
 }
-} // namespace
 
+// The backend names PAPIROL2_BUREAU accepts on this kind of system.
 QStringList nomsBureaux()
 {
     return {QStringLiteral("x11"),  QStringLiteral("gnome"), QStringLiteral("cinnamon"),
@@ -44,6 +44,7 @@ QStringList nomsBureaux()
             QStringLiteral("lxqt"), QStringLiteral("sway"),  QStringLiteral("calque"),
             QStringLiteral("nul")};
 }
+} // namespace
 
 ChoixBureau detecterBureau(const QProcessEnvironment &environnement)
 {

@@ -11,9 +11,6 @@ struct ChoixBureau
     QString raison;
 };
 
-/** The backend names PAPIROL2_BUREAU accepts on this kind of system. */
-QStringList nomsBureaux();
-
 /** Picks the backend name from the environment alone: PAPIROL2_BUREAU, XDG_CURRENT_DESKTOP, SWAYSOCK,
  * WAYLAND_DISPLAY (and swaybg in PATH), DISPLAY. */
 ChoixBureau detecterBureau(const QProcessEnvironment &environnement);

@@ -16,8 +16,6 @@ class Magasin final
 public:
     explicit Magasin(const QString &nomBureau);
 
-    /** The file the layout lives in. */
-    QString chemin() const { return fichier; }
     /** The stored layout; the one chosen last when it could not be stored; none before any. */
     std::optional<Disposition> lire() const;
     /** The stored layout, or the one a desktop shows by default. */

@@ -1,9 +1,6 @@
 #include "bureaucalque.h"
 #include "commun/chemins.h"
 
-#include <QDateTime>
-#include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -60,7 +57,7 @@ BureauCalque::BureauCalque()
         qCWarning(lcBureau)
             << "swaybg is not installed: install it (package swaybg) for the wallpaper to change";
     veille.setInterval(pasMs);
-    QObject::connect(&veille, &QTimer::timeout, &attente, [this] { surveiller(); });
+    QObject::connect(&veille, &QTimer::timeout, &contexte, [this] { surveiller(); });
     horloge.start();
     QFile temoin(cheminTemoinCalque());
     if (temoin.open(QIODevice::ReadOnly)) {
@@ -101,13 +98,6 @@ QString BureauCalque::nom() const
     return QStringLiteral("calque");
 }
 
-bool BureauCalque::attendre(int msecs)
-{
-    const QDeadlineTimer limite(msecs < 0 ? QDeadlineTimer::Forever : QDeadlineTimer(msecs));
-    return attendreVerification(msecs)
-        && attente.attendre(limite.isForever() ? -1 : int(limite.remainingTime()));
-}
-
 void BureauCalque::conclure(Resultat resultat)
 {
     if (!aSignaler.isEmpty())
@@ -135,8 +125,6 @@ void BureauCalque::envoyer(const QString &chemin, Disposition disposition, bool 
         QStringLiteral("-o"), QStringLiteral("*"), QStringLiteral("-i"), absolu,
         QStringLiteral("-m"), mode(disposition),   QStringLiteral("-c"), QStringLiteral("#000000")};
     relances.clear();
-    if (!attente.occupee())
-        attente.commencer();
     demarrer();
 }
 
@@ -157,7 +145,7 @@ void BureauCalque::demarrer()
         ::setsid();
         ::signal(SIGPIPE, SIG_IGN);
     });
-    QObject::connect(p, &QProcess::readyReadStandardError, &attente, [this, p] {
+    QObject::connect(p, &QProcess::readyReadStandardError, &contexte, [this, p] {
         QByteArray texte = journal(p) + p->readAllStandardError();
         p->setProperty("journal", texte.right(2000));
         if (p == arrivant && texte.contains(echecChargement)) {
@@ -166,15 +154,14 @@ void BureauCalque::demarrer()
             arrivant = nullptr;
             veille.stop();
             conclure(Resultat::Refusee);
-            attente.terminer();
         }
     });
-    QObject::connect(p, &QProcess::finished, &attente, [this, p](int code, QProcess::ExitStatus statut) {
+    QObject::connect(p, &QProcess::finished, &contexte, [this, p](int code, QProcess::ExitStatus statut) {
         surFin(p,
                statut == QProcess::CrashExit ? QStringLiteral("it crashed")
                                              : QStringLiteral("it exited with code %1").arg(code));
     });
-    QObject::connect(p, &QProcess::errorOccurred, &attente, [this, p](QProcess::ProcessError erreur) {
+    QObject::connect(p, &QProcess::errorOccurred, &contexte, [this, p](QProcess::ProcessError erreur) {
         if (erreur == QProcess::FailedToStart)
             surFin(p, p->errorString());
     });
@@ -223,7 +210,6 @@ void BureauCalque::installer()
     }
     qCInfo(lcBureau) << "swaybg" << affiche->processId() << "shows" << arguments.at(3);
     conclure(Resultat::Montree);
-    attente.terminer();
 }
 
 void BureauCalque::surFin(QProcess *p, const QString &raison)
@@ -255,18 +241,13 @@ void BureauCalque::relancer()
         qCWarning(lcBureau) << "swaybg stopped" << relances.size()
                             << "times within a minute: not restarted until the next change";
         conclure(Resultat::Injoignable);
-        attente.terminer();
         return;
     }
     relances.append(maintenant);
-    if (!attente.occupee())
-        attente.commencer();
     // Spaced out, so that a compositor going away is not hammered.
-    QTimer::singleShot(250 << (relances.size() - 1), &attente, [this] {
+    QTimer::singleShot(250 << (relances.size() - 1), &contexte, [this] {
         if (!arrivant && !affiche)
             demarrer();
-        else if (!arrivant)
-            attente.terminer();
     });
 }
 

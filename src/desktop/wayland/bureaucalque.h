@@ -1,7 +1,6 @@
 #pragma once
 
 #include "bureauwayland.h"
-#include "desktop/linux/attente.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -24,8 +23,6 @@ public:
     ~BureauCalque() override;
 
     QString nom() const override;
-    /** Waits until the last picture asked for is drawn and the child before it ended (or given up). */
-    bool attendre(int msecs = -1) override;
 
 private:
     void envoyer(const QString &chemin, Disposition disposition, bool signaler) override;
@@ -56,5 +53,6 @@ private:
     // A child an earlier run left on the screen: its pid and start time, so a reused pid is never hit.
     qint64 ancienPid = 0;
     QByteArray ancienDebut;
-    Attente attente;
+    // Owns what answers the children: silenced first when going.
+    QObject contexte;
 };

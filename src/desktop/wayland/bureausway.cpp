@@ -1,9 +1,6 @@
 #include "bureausway.h"
 #include "couleursway.h"
-#include "fondssway.h"
 
-#include <QDateTime>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -24,7 +21,6 @@ namespace {
 const char magie[] = "i3-ipc";
 constexpr int tailleEntete = 6 + 2 * sizeof(qint32);
 constexpr qint32 runCommand = 0;
-constexpr qint32 getOutputs = 3;
 constexpr qint32 getConfig = 9;
 constexpr int delaiMs = 5000;
 
@@ -35,6 +31,27 @@ QByteArray message(qint32 type, const QByteArray &charge)
     m.append(reinterpret_cast<const char *>(&longueur), sizeof longueur);
     m.append(reinterpret_cast<const char *>(&type), sizeof type);
     return m + charge;
+}
+
+// sway hands the path to wordexp(), which runs $(...) and expands $VAR, globs and quotes: every byte
+// that could mean something there is escaped. '$' goes in single quotes, since sway's own variable
+// substitution looks behind a backslash but not into quotes.
+QByteArray echapperPourWordexp(const QByteArray &octets)
+{
+    QByteArray sortie;
+    for (const char c : octets) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+            || c == '/' || c == '.' || c == '_' || c == '-') {
+            sortie += c;
+        } else if (c == '$') {
+            sortie += "'$'";
+        } else {
+            sortie += '\\';
+            sortie += c;
+        }
+    }
+    return sortie;
 }
 
 // Whether sway carried out every command of the reply; why not in the log.
@@ -77,20 +94,9 @@ QString BureauSway::nom() const
     return QStringLiteral("sway");
 }
 
-bool BureauSway::attendre(int msecs)
-{
-    const QDeadlineTimer limite(msecs < 0 ? QDeadlineTimer::Forever : QDeadlineTimer(msecs));
-    const auto reste = [&limite] {
-        return limite.isForever() ? -1 : int(limite.remainingTime());
-    };
-    // The files drawn before the picture shown are removed last: a process about to exit waits for that too.
-    return attendreVerification(msecs) && attente.attendre(reste()) && dessin.attendre(reste());
-}
-
 void BureauSway::envoyer(const QString &chemin, Disposition disposition, bool signaler)
 {
     const QString absolu = QFileInfo(chemin).absoluteFilePath();
-    // What goes when drawing it ourselves fails: a name sway cannot carry is refused from the start.
     const QByteArray texte = commande(absolu, mode(disposition));
     if (texte.isEmpty()) {
         qCWarning(lcBureau) << "wallpaper not changed: sway cannot be given the path" << absolu;
@@ -111,7 +117,6 @@ void BureauSway::envoyer(const QString &chemin, Disposition disposition, bool si
         suivante = envoi;
         return;
     }
-    attente.commencer();
     lancer(envoi);
 }
 
@@ -130,58 +135,14 @@ void BureauSway::lancer(const Envoi &envoi)
             commander(envoi, envoi.commande + ' ' + lireCouleurSway(reponse));
         });
     }
-    demander(getOutputs, {}, [this, envoi](const QString &probleme, const QByteArray &reponse) {
-        if (!probleme.isEmpty())
-            return finir(envoi, probleme);
-        dessiner(envoi, reponse);
+    commander(envoi, envoi.commande);
+}
+
+void BureauSway::commander(const Envoi &envoi, const QByteArray &commande)
+{
+    demander(runCommand, commande, [this, envoi](const QString &probleme, const QByteArray &reponse) {
+        finir(envoi, probleme, probleme.isEmpty() && reussie(reponse));
     });
-}
-
-void BureauSway::dessiner(const Envoi &envoi, const QByteArray &reponse)
-{
-    // swaybg would decode the whole picture and scale it on every change: drawn here once per output size,
-    // off this thread, it gets a picture already of the output's size.
-    const QList<SortieSway> sorties = lireSortiesSway(reponse);
-    if (sorties.isEmpty()) {
-        qCWarning(lcBureau) << "sway names no active output: the picture goes to swaybg as it is";
-        return commander(envoi, envoi.commande);
-    }
-    dessin.planifier(
-        [chemin = envoi.chemin, disposition = envoi.disposition, sorties] {
-            return rendreFondsSway(chemin, disposition, sorties);
-        },
-        [this, envoi, sorties](const FondsSway &fonds) {
-            // sway would say it shows a file that swaybg then cannot: refused here, what is shown stays.
-            if (fonds.illisible)
-                return finir(envoi, QString());
-            QStringList fichiers;
-            for (const auto &[taille, fichier] : fonds.fichiers)
-                fichiers.append(fichier);
-            const QByteArray texte = commandeFondsSway(fonds, sorties);
-            if (!texte.isEmpty())
-                return commander(envoi, texte, fichiers);
-            // Not written, or not nameable: sway's own swaybg may still show it.
-            qCWarning(lcBureau) << "cannot draw" << envoi.chemin << "for sway: it goes to swaybg as it is";
-            if (!fichiers.isEmpty())
-                dessin.lancer([fichiers](const Ouvrier::Poste &) { oublierFondsSway(fichiers); }, false);
-            commander(envoi, envoi.commande);
-        });
-}
-
-void BureauSway::commander(const Envoi &envoi, const QByteArray &commande, const QStringList &fichiers)
-{
-    const QDateTime envoye = QDateTime::currentDateTimeUtc();
-    demander(runCommand, commande,
-             [this, envoi, fichiers, envoye](const QString &probleme, const QByteArray &reponse) {
-                 const bool accepte = probleme.isEmpty() && reussie(reponse);
-                 if (accepte)
-                     dessin.lancer(
-                         [fichiers, envoye](const Ouvrier::Poste &) { remplacerFondsSway(fichiers, envoye); },
-                         false);
-                 else if (!fichiers.isEmpty())
-                     dessin.lancer([fichiers](const Ouvrier::Poste &) { oublierFondsSway(fichiers); }, false);
-                 finir(envoi, probleme, accepte);
-             });
 }
 
 void BureauSway::finir(const Envoi &envoi, const QString &probleme, bool accepte)
@@ -198,8 +159,6 @@ void BureauSway::finir(const Envoi &envoi, const QString &probleme, bool accepte
         const Envoi prochaine = *suivante;
         suivante.reset();
         lancer(prochaine);
-    } else {
-        attente.terminer();
     }
 }
 
@@ -215,7 +174,7 @@ void BureauSway::demander(qint32 type, const QByteArray &charge, Reponse repondr
     };
     auto echange = std::make_shared<Echange>();
     echange->aEcrire = message(type, charge);
-    auto *porteur = new QObject(&attente);
+    auto *porteur = new QObject(this);
     // An empty problem means sway answered.
     const auto conclure
         = [echange, porteur, repondre](const QString &probleme, const QByteArray &reponse = {}) {

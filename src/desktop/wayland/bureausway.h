@@ -1,19 +1,15 @@
 #pragma once
 
 #include "bureauwayland.h"
-#include "commun/ouvrier.h"
-#include "desktop/linux/attente.h"
 
 #include <QByteArray>
-#include <QStringList>
 
 #include <functional>
 #include <optional>
 
 /**
- * sway and the wlroots compositors that speak its IPC, found through SWAYSOCK. The picture goes out
- * as an "output * bg" command: in a layout that covers the screen, drawn by us at each output's size into a
- * file swaybg loads at once, rather than left for swaybg to decode and scale.
+ * sway and the wlroots compositors that speak its IPC, found through SWAYSOCK. The picture goes out as an
+ * "output * bg" command in sway's own layout, which its swaybg draws on every output at that output's size.
  */
 class BureauSway final : public BureauWayland
 {
@@ -22,7 +18,6 @@ public:
     BureauSway();
 
     QString nom() const override;
-    bool attendre(int msecs = -1) override;
 
 private:
     struct Envoi
@@ -36,10 +31,7 @@ private:
     using Reponse = std::function<void(const QString &probleme, const QByteArray &reponse)>;
     void envoyer(const QString &chemin, Disposition disposition, bool signaler) override;
     void lancer(const Envoi &envoi);
-    /** Draws the picture for the outputs of that GET_OUTPUTS reply, then has it shown. */
-    void dessiner(const Envoi &envoi, const QByteArray &sorties);
-    /** Runs a command; the files drawn for it are kept once shown, removed if not. */
-    void commander(const Envoi &envoi, const QByteArray &commande, const QStringList &fichiers = {});
+    void commander(const Envoi &envoi, const QByteArray &commande);
     void finir(const Envoi &envoi, const QString &probleme, bool accepte = false);
     /** One message on a connection of its own; repondre gets the reply, or what went wrong. */
     void demander(qint32 type, const QByteArray &charge, Reponse repondre);
@@ -48,7 +40,4 @@ private:
     // Requests go one at a time, so sway sees them in the order asked; only the newest waits.
     bool enVol = false;
     std::optional<Envoi> suivante;
-    Attente attente;
-    // Draws and removes our files. Last: goes first, dropping what it would hand back.
-    Ouvrier dessin {this};
 };

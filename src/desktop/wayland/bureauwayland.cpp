@@ -6,12 +6,10 @@ constexpr TableDispositions<const char *> modes {"center", "tile", "stretch", "f
 
 BureauWayland::BureauWayland(const QString &nomMagasin)
     : magasin(nomMagasin)
-    , demandee(imageCourante())
 {
-    // A picture that could not be shown is not the one to bring back in a new layout.
-    connect(this, &Bureau::imageTraitee, this, [this](const QString &chemin, Resultat resultat) {
-        if (resultat != Resultat::Montree && chemin == demandee)
-            demandee = imageCourante();
+    connect(this, &Bureau::imageTraitee, this, [this](const QString &chemin) {
+        if (chemin == enCours)
+            enCours.clear();
     });
 }
 
@@ -22,8 +20,9 @@ QString BureauWayland::mode(Disposition disposition)
 
 void BureauWayland::montrer(const QString &chemin)
 {
+    // Checked by the caller: sent at once.
     ++demandes;
-    demandee = chemin;
+    enCours = chemin;
     envoyer(chemin, magasin.lireOuDefaut(), true);
 }
 
@@ -35,17 +34,23 @@ std::optional<Disposition> BureauWayland::lireDisposition()
 void BureauWayland::enregistrerDisposition(Disposition disposition)
 {
     magasin.enregistrer(disposition);
-    const QString image = demandee;
-    if (image.isEmpty())
-        return;
-    verification.planifier([image] { return fichierLisible(image) && imageDecodable(image); },
-                           [this, image, disposition, avant = demandes](bool lisible) {
-                               if (lisible && demandes == avant)
-                                   envoyer(image, disposition, false);
-                           });
+    // A picture still on its way goes in the new layout, and reports for itself.
+    const QString image = enCours.isEmpty() ? imageCourante() : enCours;
+    if (!image.isEmpty())
+        verifierPuisEnvoyer(image, disposition, !enCours.isEmpty());
 }
 
-bool BureauWayland::attendreVerification(int msecs)
+void BureauWayland::verifierPuisEnvoyer(const QString &chemin, Disposition disposition, bool signaler)
 {
-    return verification.attendre(msecs);
+    // The compositor says it shows a file it then cannot draw, and a broken one is an empty screen: a picture
+    // gone or broken since it was checked is refused, and the one shown stays.
+    verification.planifier([chemin] { return fichierLisible(chemin) && imageDecodable(chemin); },
+                           [this, chemin, disposition, signaler, avant = ++demandes](bool lisible) {
+                               if (avant != demandes)
+                                   return; // a newer request replaced this one
+                               if (lisible)
+                                   envoyer(chemin, disposition, signaler);
+                               else if (signaler)
+                                   this->signaler(chemin, Resultat::Refusee);
+                           });
 }

@@ -23,16 +23,15 @@ protected:
     static QString mode(Disposition disposition);
     /** Shows the picture in the layout; with signaler, reports what became of it. */
     virtual void envoyer(const QString &chemin, Disposition disposition, bool signaler) = 0;
-    /** Waits for the check of a picture sent again in a new layout, and lets it be sent; false on time-out.
-     */
-    bool attendreVerification(int msecs);
 
 private:
+    /** Checks the picture off this thread, then sends it unless a newer request came meanwhile. */
+    void verifierPuisEnvoyer(const QString &chemin, Disposition disposition, bool signaler);
+
     Magasin magasin;
-    // The last picture asked for, shown or on its way; a new layout sends it again.
-    QString demandee;
-    // Counts the pictures asked for: a new layout's redraw checked meanwhile would bring back an older one.
+    // The picture on its way, not yet reported: a new layout sends it rather than the one shown.
+    QString enCours;
+    // Counts the requests: one checked after a newer was asked would bring back an older picture or layout.
     quint64 demandes = 0;
-    // The current picture is checked again before it is sent in a new layout: it may have gone since.
     Ouvrier verification {this};
 };

@@ -36,11 +36,6 @@ void BureauWindows::montrer(const QString &chemin)
         [this, chemin](bool montree) { signaler(chemin, montree ? Resultat::Montree : Resultat::Refusee); });
 }
 
-bool BureauWindows::attendre(int msecs)
-{
-    return ouvrier.attendre(msecs);
-}
-
 std::optional<Disposition> BureauWindows::lireDisposition()
 {
     QSettings registre(cleBureau, QSettings::NativeFormat);

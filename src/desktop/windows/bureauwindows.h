@@ -13,7 +13,6 @@ public:
     void montrer(const QString &chemin) override;
     std::optional<Disposition> lireDisposition() override;
     void enregistrerDisposition(Disposition disposition) override;
-    bool attendre(int msecs = -1) override;
 
 private:
     // SystemParametersInfoW reads the whole picture before it returns: off the GUI thread, a share may be

@@ -302,7 +302,6 @@ bool publier(Connexion &x, const Racine &racine, xcb_pixmap_t pixmap)
 
 BureauX11::BureauX11()
     : magasin(QStringLiteral("x11"))
-    , courant(imageCourante())
     , veille(nullptr, xcb_disconnect)
 {
 }
@@ -314,14 +313,9 @@ QString BureauX11::nom() const
     return QStringLiteral("x11");
 }
 
-QString BureauX11::cheminMagasin()
-{
-    return Magasin(QStringLiteral("x11")).chemin();
-}
-
 void BureauX11::montrer(const QString &chemin)
 {
-    courant = aSignaler = chemin;
+    aSignaler = chemin;
     planifier(chemin, magasin.lireOuDefaut());
 }
 
@@ -333,13 +327,9 @@ std::optional<Disposition> BureauX11::lireDisposition()
 void BureauX11::enregistrerDisposition(Disposition disposition)
 {
     magasin.enregistrer(disposition);
-    if (!courant.isEmpty())
-        planifier(courant, disposition);
-}
-
-bool BureauX11::attendre(int msecs)
-{
-    return ouvrier.attendre(msecs);
+    const QString image = aSignaler.isEmpty() ? imageCourante() : aSignaler;
+    if (!image.isEmpty())
+        planifier(image, disposition);
 }
 
 void BureauX11::planifier(const QString &chemin, Disposition disposition)

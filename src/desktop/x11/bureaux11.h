@@ -33,11 +33,6 @@ public:
     void montrer(const QString &chemin) override;
     std::optional<Disposition> lireDisposition() override;
     void enregistrerDisposition(Disposition disposition) override;
-    /** Waits until every queued picture is on the screen (or given up); false on timeout. */
-    bool attendre(int msecs = -1) override;
-
-    /** The file the layout is kept in. */
-    static QString cheminMagasin();
 
 private:
     /** Draws the picture on the worker thread; an empty path draws the one shown again, for new screens. */
@@ -47,8 +42,7 @@ private:
     void on_ecransChanges();
 
     Magasin magasin;
-    QString courant;
-    // The picture whose fate is still to be reported.
+    // The picture whose fate is still to be reported: a new layout draws it rather than the one shown.
     QString aSignaler;
     // Worker thread only: what the root shows, and the pictures drawn for it.
     RenduEcrans rendus;
