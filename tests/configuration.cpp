@@ -1,12 +1,17 @@
 #include "settings/configuration.h"
 #include "commun.h"
+#include "commun/chemins.h"
 #include "locations/listeemplacements.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QTest>
 
 #ifndef Q_OS_WIN
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -204,6 +209,48 @@ private slots:
             QVERIFY(reste > 0 && lireNumerosEmplacements().size() == reste
                     && relue.cheminEmplacement(0) == QLatin1Char('/') + QString::number(n - reste));
         }
+#endif
+    }
+    // The lock and the socket only in a folder that is ours and nobody else may write to: another local user
+    // could otherwise take them first. Modes of the runtime folder and of an existing cache folder (0: none).
+    void leVerrouResteDansUnDossierPrive_data()
+    {
+        QTest::addColumn<int>("execution");
+        QTest::addColumn<int>("cache");
+        QTest::addColumn<QString>("attendu");
+        QTest::newRow("dossier d'exécution") << 0700 << 0 << "run/papirol2";
+        QTest::newRow("sans dossier d'exécution") << 0 << 0 << "cache/papirol2";
+        QTest::newRow("dossier d'exécution ouvert à tous") << 0777 << 0 << "cache/papirol2";
+        QTest::newRow("cache ouvert au groupe") << 0 << 0770 << QString();
+    }
+    void leVerrouResteDansUnDossierPrive()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("Unix folders and permissions");
+#else
+        QFETCH(int, execution);
+        QFETCH(int, cache);
+        QFETCH(QString, attendu);
+        const QByteArray avant[] = {qgetenv("XDG_RUNTIME_DIR"), qgetenv("XDG_CACHE_HOME")};
+        const auto retablir = qScopeGuard([&] {
+            qputenv("XDG_RUNTIME_DIR", avant[0]);
+            qputenv("XDG_CACHE_HOME", avant[1]);
+        });
+        qputenv("XDG_RUNTIME_DIR",
+                execution ? travail->chemin(QStringLiteral("run")).toUtf8() : QByteArray());
+        qputenv("XDG_CACHE_HOME", travail->chemin(QStringLiteral("cache")).toUtf8());
+        const QString dossiers[] = {QStringLiteral("run"), QStringLiteral("cache/papirol2")};
+        for (int i : {0, 1}) {
+            const int mode = i ? cache : execution;
+            QVERIFY(!mode
+                    || (QDir().mkpath(travail->chemin(dossiers[i]))
+                        && ::chmod(QFile::encodeName(travail->chemin(dossiers[i])).constData(), mode) == 0));
+        }
+        const QString chemin = cheminVerrou(travail->ini());
+        QCOMPARE(chemin.isEmpty() ? QString() : QFileInfo(chemin).path(),
+                 attendu.isNull() ? QString() : travail->chemin(attendu));
+        if (!chemin.isEmpty())
+            QCOMPARE(QFileInfo(QFileInfo(chemin).path()).permissions() & 0x0066, QFile::Permissions());
 #endif
     }
 };
