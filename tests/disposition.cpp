@@ -4,19 +4,14 @@
 #include <QtEndian>
 #include <QtTest>
 
-#include <atomic>
-#include <thread>
-
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 QByteArray gb(quint32 valeur)
 {
-    QByteArray octets(4, '\0');
-    qToBigEndian(valeur, octets.data());
-    return octets;
+    valeur = qToBigEndian(valeur);
+    return QByteArray(reinterpret_cast<const char *>(&valeur), 4);
 }
 
 QByteArray blocPng(const QByteArray &type, const QByteArray &donnees)
@@ -73,15 +68,17 @@ QString ecrire(const QString &nom, const QByteArray &octets)
     return f.open(QIODevice::WriteOnly) && f.write(octets) == octets.size() ? f.fileName() : QString();
 }
 
-qint64 memoireKio(const char *champ)
+// The process's resident memory now, or at its peak since the last reset, in bytes.
+qint64 memoire(const char *champ)
 {
     QFile etat(QStringLiteral("/proc/self/status"));
     etat.open(QIODevice::ReadOnly);
-    for (const QByteArray &ligne : etat.readAll().split('\n'))
-        if (ligne.startsWith(champ))
-            return ligne.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return -1;
+    const QByteArray texte = etat.readAll();
+    return texte.mid(texte.indexOf(champ) + 6).trimmed().split(' ').value(0).toLongLong() * 1024;
 }
+
+// What becomes of a file: shown within the memory floor or beyond it, refused though readable, or unreadable.
+enum Issue { Montree, Gourmande, Refusee, Illisible };
 } // namespace
 
 class TestDisposition final : public QObject
@@ -89,149 +86,107 @@ class TestDisposition final : public QObject
     Q_OBJECT
 
 private slots:
-    void montree_data();
-    void montree();
-    void fichiers_data();
-    void fichiers();
-    void memoire_data();
-    void memoire();
-    void redessinSansDecoder();
+    void montree_data()
+    {
+        // Every layout of pictures larger and smaller than the screen, through each way of decoding.
+        QTest::addColumn<QString>("chemin");
+        QTest::addColumn<QImage>("debout");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<int>("issue");
+        const QImage grande = imageCellules({900, 700}), petite = imageCellules({90, 70});
+        const QList<std::tuple<const char *, QString, QImage>> images {
+            {"PNG", ecrireImage(QStringLiteral("grande.png"), grande), grande},
+            {"small PNG", ecrireImage(QStringLiteral("petite.png"), petite), petite},
+            {"16-bit interlaced PNG", ecrire(QStringLiteral("entrelace.png"), png16(grande, true)), grande},
+            {"palette PNG",
+             ecrireImage(QStringLiteral("p.png"), grande.convertToFormat(QImage::Format_Indexed8)), grande},
+            {"JPEG turned 6", ecrire(QStringLiteral("six.jpg"), jpegTourne(grande, 6)), grande},
+            {"JPEG turned 8", ecrire(QStringLiteral("huit.jpg"), jpegTourne(grande, 8)), grande},
+            {"BMP", ecrireImage(QStringLiteral("grande.bmp"), grande), grande}};
+        for (const auto &[nom, chemin, debout] : images)
+            for (int position = 1; position <= 5; ++position)
+                QTest::addRow("%s, layout %d", nom, position) << chemin << debout << position << int(Montree);
+
+        // Decoding costs no more than the whole picture at 4 bytes a pixel, or twice what shows, whatever the
+        // file.
+        const QImage lourde = imageCellules({4096, 2048}), petite4 = imageCellules({64, 48});
+        QTest::addRow("large 16-bit interlaced PNG")
+            << ecrire(QStringLiteral("lourde.png"), png16(lourde, true)) << lourde << 5 << int(Montree);
+        const QByteArray texte
+            = blocPng("zTXt", QByteArray("Comment\0\0", 9) + qCompress(QByteArray(7000000, 'a'), 9).mid(4));
+        QTest::addRow("PNG of 30 compressed texts")
+            << ecrire(QStringLiteral("textes.png"), png16(petite4, false, texte.repeated(30))) << petite4 << 5
+            << int(Montree);
+        // Progressive, every component at full resolution, and bytes after its end, as some editors leave. Qt
+        // holds every coefficient of a progressive JPEG: 6 bytes a pixel here.
+        const QImage photo = imageCellules({5000, 3000});
+        const QString jpeg = dossierImages() + QStringLiteral("photo444.jpg");
+        QCOMPARE(QProcess::execute(QStringLiteral("convert"),
+                                   QStringList {ecrireImage(QStringLiteral("photo.png"), photo)}
+                                       + QStringLiteral("-sampling-factor 1x1 -interlace JPEG").split(u' ')
+                                       + QStringList {jpeg}),
+                 0);
+        QFile suite(jpeg);
+        QVERIFY(suite.open(QIODevice::Append) && suite.write(QByteArray(28, '\0')) == 28);
+        QTest::addRow("progressive 4:4:4 JPEG, bytes after its end") << jpeg << photo << 5 << int(Gourmande);
+
+        // What may take a picture's place is opened at most, never waited on.
+        const auto n = [](const char *nom) {
+            return QFile::encodeName(dossierImages() + QLatin1String(nom));
+        };
+        const QByteArray png = png16(petite4, false);
+        QVERIFY(!ecrire(QStringLiteral("vraie.png"), png).isEmpty());
+        QVERIFY(!ecrire(QStringLiteral("coupee.png"), png.left(png.size() / 2)).isEmpty());
+        QCOMPARE(mkfifo(n("tube").constData(), 0600), 0);
+        QCOMPARE(symlink("tube", n("lien-tube").constData()), 0);
+        QCOMPARE(symlink(n("vraie.png").constData(), n("lien-image").constData()), 0);
+        QCOMPARE(mkdir(n("dossier.png").constData(), 0700), 0);
+        for (const auto &[nom, issue] : QList<std::pair<const char *, Issue>> {{"lien-image", Montree},
+                                                                               {"coupee.png", Refusee},
+                                                                               {"tube", Illisible},
+                                                                               {"lien-tube", Illisible},
+                                                                               {"dossier.png", Illisible},
+                                                                               {"absente.png", Illisible}})
+            QTest::newRow(nom) << QString::fromLatin1(n(nom)) << petite4 << 5 << int(issue);
+    }
+
+    void montree()
+    {
+        QFETCH(QString, chemin);
+        QFETCH(QImage, debout);
+        QFETCH(int, position);
+        QFETCH(int, issue);
+        QCOMPARE(fichierLisible(chemin), issue != Illisible);
+        const QSize ecran(320, 240);
+        QFile effacer(QStringLiteral("/proc/self/clear_refs"));
+        QVERIFY(effacer.open(QIODevice::WriteOnly) && effacer.write("5") == 1);
+        effacer.close();
+        const qint64 avant = memoire("VmRSS:");
+        const QImage vue = rendrePourEcran(chemin, Disposition(position), ecran);
+        const qint64 pic = memoire("VmHWM:") - avant;
+        if (issue >= Refusee)
+            QVERIFY(vue.isNull());
+        QString pourquoi;
+        QVERIFY2(issue >= Refusee || montre(vue, debout, position, &pourquoi), qPrintable(pourquoi));
+        // Beside libraries' own buffers and the allocator's slack, a few megabytes.
+        const qint64 plancher
+            = std::max(qint64(debout.width()) * debout.height(), qint64(ecran.width()) * ecran.height() * 2)
+            * 4;
+        QVERIFY2(issue != Montree || pic <= plancher + (qint64(8) << 20),
+                 qPrintable(QStringLiteral("%1 MiB").arg(pic >> 20)));
+    }
+
+    void redessinSansDecoder()
+    {
+        // Screens of sizes already drawn are drawn again from memory: the file is read once.
+        const QString chemin = ecrireImage(QStringLiteral("une.png"), imageCellules({64, 48}));
+        RenduEcrans rendu;
+        QVERIFY(rendu.preparer(chemin, Disposition::Ajuste, {QRect(0, 0, 64, 48), QRect(64, 0, 30, 20)}));
+        QVERIFY(QFile::remove(chemin));
+        QVERIFY(rendu.preparer(chemin, Disposition::Ajuste, {QRect(0, 0, 30, 20)}));
+        QVERIFY(!rendu.preparer(chemin, Disposition::Ajuste, {QRect(0, 0, 50, 50)}));
+    }
 };
-
-void TestDisposition::montree_data()
-{
-    // Every layout of pictures larger and smaller than the screen, through each way of decoding.
-    QTest::addColumn<QString>("chemin");
-    QTest::addColumn<QImage>("debout");
-    QTest::addColumn<int>("position");
-    const QImage grande = imageCellules({900, 700}), petite = imageCellules({90, 70});
-    const QList<std::tuple<const char *, QString, QImage>> images {
-        {"PNG", ecrireImage(QStringLiteral("grande.png"), grande), grande},
-        {"small PNG", ecrireImage(QStringLiteral("petite.png"), petite), petite},
-        {"16-bit interlaced PNG", ecrire(QStringLiteral("entrelace.png"), png16(grande, true)), grande},
-        {"palette PNG",
-         ecrireImage(QStringLiteral("palette.png"), grande.convertToFormat(QImage::Format_Indexed8)), grande},
-        {"JPEG turned 6", ecrire(QStringLiteral("six.jpg"), jpegTourne(grande, 6)), grande},
-        {"JPEG turned 3", ecrire(QStringLiteral("trois.jpg"), jpegTourne(grande, 3)), grande},
-        {"JPEG turned 8", ecrire(QStringLiteral("huit.jpg"), jpegTourne(grande, 8)), grande},
-        {"BMP", ecrireImage(QStringLiteral("grande.bmp"), grande), grande}};
-    for (const auto &[nom, chemin, debout] : images)
-        for (int position = 1; position <= 5; ++position)
-            QTest::addRow("%s, layout %d", nom, position) << chemin << debout << position;
-
-    // Progressive, every component at full resolution, and bytes after its end, as some editors leave.
-    const QImage photo = imageCellules({5000, 3000});
-    const QString png = ecrireImage(QStringLiteral("photo.png"), photo),
-                  jpeg = dossierImages() + QStringLiteral("photo444.jpg");
-    QCOMPARE(QProcess::execute(QStringLiteral("convert"),
-                               {png, QStringLiteral("-sampling-factor"), QStringLiteral("1x1"),
-                                QStringLiteral("-interlace"), QStringLiteral("JPEG"), jpeg}),
-             0);
-    QFile suite(jpeg);
-    QVERIFY(suite.open(QIODevice::Append) && suite.write(QByteArray(28, '\0')) == 28);
-    QTest::addRow("progressive 4:4:4 JPEG, bytes after its end") << jpeg << photo << 5;
-}
-
-void TestDisposition::montree()
-{
-    QFETCH(QString, chemin);
-    QFETCH(QImage, debout);
-    QFETCH(int, position);
-    QString pourquoi;
-    QVERIFY2(montre(rendrePourEcran(chemin, Disposition(position), {320, 240}), debout, position, &pourquoi),
-             qPrintable(pourquoi));
-}
-
-void TestDisposition::fichiers_data()
-{
-    // What takes a picture's place: each is opened at most, never waited on.
-    QTest::addColumn<QString>("nom");
-    QTest::addColumn<bool>("lisible");
-    QTest::addColumn<bool>("montree");
-    const QString d = dossierImages();
-    const QByteArray image
-        = QFile::encodeName(ecrireImage(QStringLiteral("vraie.png"), imageCellules({64, 48})));
-    QFile::copy(QFile::decodeName(image), d + QStringLiteral("coupee.png"));
-    QFile(d + QStringLiteral("coupee.png")).resize(QFileInfo(QFile::decodeName(image)).size() / 2);
-    QCOMPARE(mkfifo(QFile::encodeName(d + QStringLiteral("tube")).constData(), 0600), 0);
-    QCOMPARE(symlink("tube", QFile::encodeName(d + QStringLiteral("lien-tube")).constData()), 0);
-    QCOMPARE(symlink(image.constData(), QFile::encodeName(d + QStringLiteral("lien-image")).constData()), 0);
-    QVERIFY(QDir(d).mkpath(QStringLiteral("dossier.png")));
-    const QList<std::tuple<const char *, bool, bool>> cas {
-        {"vraie.png", true, true},    {"lien-image", true, true},  {"coupee.png", true, false},
-        {"tube", false, false},       {"lien-tube", false, false}, {"dossier.png", false, false},
-        {"absente.png", false, false}};
-    for (const auto &[nom, lisible, montree] : cas)
-        QTest::newRow(nom) << QString::fromLatin1(nom) << lisible << montree;
-}
-
-void TestDisposition::fichiers()
-{
-    QFETCH(QString, nom);
-    QFETCH(bool, lisible);
-    QFETCH(bool, montree);
-    const QString chemin = dossierImages() + nom;
-    std::atomic_bool fini {false};
-    bool lu = false, vu = false;
-    std::thread lecteur([&] {
-        lu = fichierLisible(chemin);
-        vu = !rendrePourEcran(chemin, Disposition::Rempli, {64, 48}).isNull();
-        fini = true;
-    });
-    // A reader stuck on a pipe is let go, so that the fault fails the row rather than the whole run.
-    const bool libre = QTest::qWaitFor([&] { return bool(fini); }, 10000);
-    while (!fini)
-        close(open(QFile::encodeName(dossierImages() + QStringLiteral("tube")).constData(),
-                   O_WRONLY | O_NONBLOCK));
-    lecteur.join();
-    QVERIFY(libre);
-    QCOMPARE(lu, lisible);
-    QCOMPARE(vu, montree);
-}
-
-void TestDisposition::memoire_data()
-{
-    // At most the whole picture at 4 bytes a pixel, or twice what shows, whatever the file holds.
-    QTest::addColumn<QString>("chemin");
-    QTest::addColumn<QSize>("taille");
-    QTest::addRow("16-bit interlaced PNG")
-        << ecrire(QStringLiteral("lourde.png"), png16(imageCellules({4096, 2048}), true))
-        << QSize(4096, 2048);
-    const QByteArray texte
-        = blocPng("zTXt", QByteArray("Comment\0\0", 9) + qCompress(QByteArray(7000000, 'a'), 9).mid(4));
-    QTest::addRow("PNG of 30 compressed texts")
-        << ecrire(QStringLiteral("textes.png"), png16(imageCellules({64, 48}), false, texte.repeated(30)))
-        << QSize(64, 48);
-}
-
-void TestDisposition::memoire()
-{
-    QFETCH(QString, chemin);
-    QFETCH(QSize, taille);
-    const QSize ecran(320, 240);
-    QFile effacer(QStringLiteral("/proc/self/clear_refs"));
-    QVERIFY(effacer.open(QIODevice::WriteOnly) && effacer.write("5") == 1);
-    effacer.close();
-    const qint64 avant = memoireKio("VmRSS:");
-    QVERIFY(!rendrePourEcran(chemin, Disposition::Rempli, ecran).isNull());
-    const qint64 pic = (memoireKio("VmHWM:") - avant) * 1024;
-    // Libraries' own buffers and the allocator's slack: a few megabytes.
-    const qint64 plafond
-        = std::max(qint64(taille.width()) * taille.height() * 4, qint64(ecran.width()) * ecran.height() * 8)
-        + (qint64(8) << 20);
-    QVERIFY2(pic <= plafond, qPrintable(QStringLiteral("%1 MiB").arg(pic >> 20)));
-}
-
-void TestDisposition::redessinSansDecoder()
-{
-    // Screens of sizes already drawn are drawn again from memory: the file is read once.
-    const QString chemin = ecrireImage(QStringLiteral("une.png"), imageCellules({64, 48}));
-    RenduEcrans rendu;
-    QVERIFY(rendu.preparer(chemin, Disposition::Ajuste, {QRect(0, 0, 64, 48), QRect(64, 0, 30, 20)}));
-    QVERIFY(QFile::remove(chemin));
-    QVERIFY(rendu.preparer(chemin, Disposition::Ajuste, {QRect(0, 0, 30, 20)}));
-    QVERIFY(!rendu.preparer(chemin, Disposition::Ajuste, {QRect(0, 0, 50, 50)}));
-}
 
 QTEST_GUILESS_MAIN(TestDisposition)
 #include "disposition.moc"
