@@ -5,8 +5,9 @@
 
 class QIODevice;
 
-// Qt's PNG reader decodes the whole picture, 16-bit ones at 8 bytes a pixel, and inflates every text chunk
-// before the first row (990 zTXt chunks of 7 MB: 24 GB and killed, against 26 MiB and 0.09 s here).
+// Qt's PNG reader decodes 16-bit pictures at 8 bytes a pixel, and inflates and keeps every text chunk before
+// the first row: a 64x64 PNG with 990 zTXt chunks of 7 MB each was killed at 24 GB after 5 minutes through
+// it, against 23 MiB and 0.06 s here.
 
 /** The size a PNG's header gives, invalid when the device holds no PNG. Reads from the device's start. */
 QSize lireTaillePng(QIODevice *fichier);
