@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 PAQUETS_CONSTRUCTION := build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools \
-	qt6-translations-l10n libxcb1-dev libxcb-randr0-dev libxcb-xinerama0-dev libgl-dev libglib2.0-dev libpng-dev libjpeg-dev
+	qt6-translations-l10n libxcb1-dev libxcb-randr0-dev libxcb-xinerama0-dev libgl-dev libglib2.0-dev libpng-dev
 # Debian 13 and Ubuntu 24.04 renamed libfuse2 (64-bit time) and left fusermount to fuse3: asked of apt, once the
 # build's install has fetched its lists, rather than of a list of releases.
 PAQUETS_FUSE = $(if $(shell apt-cache show libfuse2t64 >/dev/null 2>&1 && echo t64),fuse3 libfuse2t64,fuse libfuse2)

@@ -1,114 +1,84 @@
-#include "desktop/disposition.h"
 #include "commun.h"
-#include "desktop/image/lignesjpeg.h"
 #include "desktop/image/rendu.h"
 
-#include <QImageReader>
+#include <QtEndian>
 #include <QtTest>
 
-#include <atomic>
-#include <cstdio>
-#include <thread>
-
-#include <fcntl.h>
-#include <jpeglib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-// A JPEG as a camera stores it: the pixels as the sensor saw them, and an Exif orientation tag (1..8).
-QByteArray avecOrientation(QByteArray jpeg, quint8 orientation)
+QByteArray gb(quint32 valeur)
 {
+    valeur = qToBigEndian(valeur);
+    return QByteArray(reinterpret_cast<const char *>(&valeur), 4);
+}
+
+QByteArray blocPng(const QByteArray &type, const QByteArray &donnees)
+{
+    const QByteArray corps = type + donnees;
+    quint32 crc = ~0u;
+    for (const char o : corps)
+        for (int i = 0; i < 8; ++i)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - ((crc ^ (quint8(o) >> i)) & 1u)));
+    return gb(quint32(donnees.size())) + corps + gb(~crc);
+}
+
+// A PNG as Qt's writer does not make it: 16-bit RGBA, interlaced or not, with other chunks before the pixels.
+QByteArray png16(const QImage &image, bool entrelace, const QByteArray &avant = {})
+{
+    const int w = image.width(), h = image.height();
+    // Adam7's passes: first column and row, then steps; a picture not interlaced is one pass of them all.
+    const int passes[8][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                              {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}, {0, 0, 1, 1}};
+    QByteArray lignes;
+    lignes.reserve(qsizetype(w + 1) * h * 8);
+    for (int p = entrelace ? 0 : 7; p < (entrelace ? 7 : 8); ++p)
+        for (int y = passes[p][1]; y < h && passes[p][0] < w; y += passes[p][3]) {
+            lignes += '\0';
+            for (int x = passes[p][0]; x < w; x += passes[p][2]) {
+                const QRgb c = image.pixel(x, y);
+                for (const int v : {qRed(c), qGreen(c), qBlue(c), 255})
+                    lignes += QByteArray(2, char(v));
+            }
+        }
+    return QByteArray("\x89PNG\r\n\x1a\n", 8)
+        + blocPng("IHDR", gb(w) + gb(h) + QByteArray("\x10\x06\0\0", 4) + char(entrelace)) + avant
+        + blocPng("IDAT", qCompress(lignes, 1).mid(4)) + blocPng("IEND", {});
+}
+
+// A JPEG as a camera stores it: the pixels as the sensor saw them, and an Exif orientation tag (1..8).
+QByteArray jpegTourne(const QImage &debout, quint8 orientation)
+{
+    const int angle = orientation == 3 ? 180 : orientation == 6 ? -90 : 90;
+    QBuffer tampon;
+    tampon.open(QIODevice::WriteOnly);
+    debout.transformed(QTransform().rotate(angle)).save(&tampon, "JPEG", 95);
     // APP1 of 34 bytes: a big-endian TIFF header with one entry, Orientation (0x0112), SHORT, 1 value.
     QByteArray app1("\xff\xe1\0\x22"
                     "Exif\0\0MM\0\x2a\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\0\0\0\0\0\0\0",
                     36);
     app1[29] = char(orientation);
-    return jpeg.insert(2, app1);
+    return tampon.buffer().insert(2, app1);
 }
 
-QByteArray jpegAvecOrientation(const QImage &stockee, quint8 orientation)
+QString ecrire(const QString &nom, const QByteArray &octets)
 {
-    QBuffer tampon;
-    tampon.open(QIODevice::WriteOnly);
-    stockee.save(&tampon, "JPEG", 95);
-    return avecOrientation(tampon.buffer(), orientation);
+    QFile f(dossierImages() + nom);
+    return f.open(QIODevice::WriteOnly) && f.write(octets) == octets.size() ? f.fileName() : QString();
 }
 
-// The JPEGs Qt's writer does not make, written by libjpeg: 1, 3 (YCbCr) or 4 (inverted CMYK) components.
-struct FormeJpeg
+// The process's resident memory now, or at its peak since the last reset, in bytes.
+qint64 memoire(const char *champ)
 {
-    int composantes;
-    bool sousEchantillonne, progressif, arithmetique, apart;
-};
-
-QByteArray ecrireJpeg(const QImage &image, const FormeJpeg &forme)
-{
-    jpeg_compress_struct c;
-    jpeg_error_mgr erreurs;
-    c.err = jpeg_std_error(&erreurs);
-    jpeg_create_compress(&c);
-    unsigned char *octets = nullptr;
-    unsigned long taille = 0;
-    jpeg_mem_dest(&c, &octets, &taille);
-    c.image_width = JDIMENSION(image.width());
-    c.image_height = JDIMENSION(image.height());
-    c.input_components = forme.composantes == 3 ? 4 : forme.composantes;
-    c.in_color_space = forme.composantes == 1 ? JCS_GRAYSCALE
-        : forme.composantes == 3              ? JCS_EXT_BGRX
-                                              : JCS_CMYK;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 90, TRUE);
-    for (int i = 0; !forme.sousEchantillonne && i < c.num_components; ++i)
-        c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
-    if (forme.progressif)
-        jpeg_simple_progression(&c);
-    c.arith_code = forme.arithmetique;
-    // Sequential, but one scan per component: every coefficient kept until the last scan.
-    jpeg_scan_info apart[4];
-    for (int i = 0; i < forme.composantes; ++i)
-        apart[i] = {1, {i, 0, 0, 0}, 0, 63, 0, 0};
-    if (forme.apart) {
-        c.scan_info = apart;
-        c.num_scans = forme.composantes;
-    }
-    jpeg_start_compress(&c, TRUE);
-    const QImage rangees = forme.composantes == 1 ? image.convertToFormat(QImage::Format_Grayscale8) : image;
-    QByteArray cmyk(image.width() * 4, '\0');
-    while (c.next_scanline < c.image_height) {
-        const uchar *ligne = rangees.constScanLine(int(c.next_scanline));
-        for (int x = 0; forme.composantes == 4 && x < image.width(); ++x) {
-            const QRgb p = reinterpret_cast<const QRgb *>(ligne)[x];
-            const int k = 180 + (x & 63);
-            cmyk[x * 4] = char(qRed(p) * 255 / k > 255 ? 255 : qRed(p) * 255 / k);
-            cmyk[x * 4 + 1] = char(qGreen(p) * 255 / k > 255 ? 255 : qGreen(p) * 255 / k);
-            cmyk[x * 4 + 2] = char(qBlue(p) * 255 / k > 255 ? 255 : qBlue(p) * 255 / k);
-            cmyk[x * 4 + 3] = char(k);
-        }
-        JSAMPROW rangee = const_cast<uchar *>(
-            forme.composantes == 4 ? reinterpret_cast<const uchar *>(cmyk.constData()) : ligne);
-        jpeg_write_scanlines(&c, &rangee, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    const QByteArray jpeg(reinterpret_cast<const char *>(octets), int(taille));
-    free(octets);
-    return jpeg;
+    QFile etat(QStringLiteral("/proc/self/status"));
+    etat.open(QIODevice::ReadOnly);
+    const QByteArray texte = etat.readAll();
+    return texte.mid(texte.indexOf(champ) + 6).trimmed().split(' ').value(0).toLongLong() * 1024;
 }
 
-// A file whose reads fail from some point on, as when a drawing is given up.
-class FichierAbandonne final : public QFile
-{
-public:
-    using QFile::QFile;
-    qint64 limite = 0;
-
-protected:
-    qint64 readData(char *donnees, qint64 taille) override
-    {
-        return pos() >= limite ? -1 : QFile::readData(donnees, qMin(taille, limite - pos()));
-    }
-};
+// What becomes of a file: shown within the memory floor or beyond it, refused though readable, or unreadable.
+enum Issue { Montree, Gourmande, Refusee, Illisible };
 } // namespace
 
 class TestDisposition final : public QObject
@@ -116,219 +86,107 @@ class TestDisposition final : public QObject
     Q_OBJECT
 
 private slots:
-    void orientationDeLAppareil_data();
-    void orientationDeLAppareil();
-    void tubeALaPlaceDeLImage();
-    void pngParLignes_data();
-    void pngParLignes();
-    void jpegParLignes_data();
-    void jpegParLignes();
-};
+    void montree_data()
+    {
+        // Every layout of pictures larger and smaller than the screen, through each way of decoding.
+        QTest::addColumn<QString>("chemin");
+        QTest::addColumn<QImage>("debout");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<int>("issue");
+        const QImage grande = imageCellules({900, 700}), petite = imageCellules({90, 70});
+        const QList<std::tuple<const char *, QString, QImage>> images {
+            {"PNG", ecrireImage(QStringLiteral("grande.png"), grande), grande},
+            {"small PNG", ecrireImage(QStringLiteral("petite.png"), petite), petite},
+            {"16-bit interlaced PNG", ecrire(QStringLiteral("entrelace.png"), png16(grande, true)), grande},
+            {"palette PNG",
+             ecrireImage(QStringLiteral("p.png"), grande.convertToFormat(QImage::Format_Indexed8)), grande},
+            {"JPEG turned 6", ecrire(QStringLiteral("six.jpg"), jpegTourne(grande, 6)), grande},
+            {"JPEG turned 8", ecrire(QStringLiteral("huit.jpg"), jpegTourne(grande, 8)), grande},
+            {"BMP", ecrireImage(QStringLiteral("grande.bmp"), grande), grande}};
+        for (const auto &[nom, chemin, debout] : images)
+            for (int position = 1; position <= 5; ++position)
+                QTest::addRow("%s, layout %d", nom, position) << chemin << debout << position << int(Montree);
 
-void TestDisposition::orientationDeLAppareil_data()
-{
-    QTest::addColumn<int>("orientation");
-    QTest::addColumn<int>("position");
-    QTest::addColumn<QSize>("droite");
+        // Decoding costs no more than the whole picture at 4 bytes a pixel, or twice what shows, whatever the
+        // file.
+        const QImage lourde = imageCellules({4096, 2048}), petite4 = imageCellules({64, 48});
+        QTest::addRow("large 16-bit interlaced PNG")
+            << ecrire(QStringLiteral("lourde.png"), png16(lourde, true)) << lourde << 5 << int(Montree);
+        const QByteArray texte
+            = blocPng("zTXt", QByteArray("Comment\0\0", 9) + qCompress(QByteArray(7000000, 'a'), 9).mid(4));
+        QTest::addRow("PNG of 30 compressed texts")
+            << ecrire(QStringLiteral("textes.png"), png16(petite4, false, texte.repeated(30))) << petite4 << 5
+            << int(Montree);
+        // Progressive, every component at full resolution, and bytes after its end, as some editors leave. Qt
+        // holds every coefficient of a progressive JPEG: 6 bytes a pixel here.
+        const QImage photo = imageCellules({5000, 3000});
+        const QString jpeg = dossierImages() + QStringLiteral("photo444.jpg");
+        QCOMPARE(QProcess::execute(QStringLiteral("convert"),
+                                   QStringList {ecrireImage(QStringLiteral("photo.png"), photo)}
+                                       + QStringLiteral("-sampling-factor 1x1 -interlace JPEG").split(u' ')
+                                       + QStringList {jpeg}),
+                 0);
+        QFile suite(jpeg);
+        QVERIFY(suite.open(QIODevice::Append) && suite.write(QByteArray(28, '\0')) == 28);
+        QTest::addRow("progressive 4:4:4 JPEG, bytes after its end") << jpeg << photo << 5 << int(Gourmande);
 
-    // Larger than the screen, so that JPEG scales while decoding; and smaller, so that it does not.
-    for (const int orientation : {3, 6, 8})
-        for (const int position : {1, 4, 5})
-            for (const QSize droite : {QSize(600, 900), QSize(60, 90)})
-                QTest::addRow("orientation %d, layout %d, %dx%d", orientation, position, droite.width(),
-                              droite.height())
-                    << orientation << position << droite;
-}
-
-void TestDisposition::orientationDeLAppareil()
-{
-    QFETCH(int, orientation);
-    QFETCH(int, position);
-    QFETCH(QSize, droite);
-
-    const QImage debout = imageCellules(droite);
-    // What the sensor stored: the upright picture turned back.
-    const int angle = orientation == 3 ? 180 : orientation == 6 ? -90 : 90;
-    QFile photo(dossierImages() + QStringLiteral("photo.jpg"));
-    QVERIFY(photo.open(QIODevice::WriteOnly)
-            && photo.write(
-                   jpegAvecOrientation(debout.transformed(QTransform().rotate(angle)), quint8(orientation)))
-                > 0);
-    photo.close();
-    const QString reference = dossierImages() + QStringLiteral("debout.png");
-    QVERIFY(debout.save(reference));
-
-    const QSize ecran(320, 240);
-    const QImage vu = rendrePourEcran(photo.fileName(), Disposition(position), ecran);
-    const QImage attendu = rendrePourEcran(reference, Disposition(position), ecran);
-    QCOMPARE(vu.size(), ecran);
-    // Away from the cells' edges, where JPEG and scaling blur.
-    for (int y = 30; y < ecran.height(); y += 60)
-        for (int x = 20; x < ecran.width(); x += 40)
-            QVERIFY2(procheDe(vu.pixelColor(x, y), attendu.pixelColor(x, y)),
-                     qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
-}
-
-void TestDisposition::tubeALaPlaceDeLImage()
-{
-    // A picture and a named pipe take turns at one path while it is drawn again and again: the pipe must be
-    // refused, never opened for reading, which waits for a writer forever.
-    const auto nom = [](const char *n) {
-        return QFile::encodeName(dossierImages() + QLatin1String(n));
-    };
-    const QByteArray chemin = nom("echange.png"), image = nom("image.png"), tube = nom("tube"),
-                     lien = nom("lien");
-    QVERIFY(imageCellules({64, 48}).save(QFile::decodeName(image)));
-    QCOMPARE(mkfifo(tube.constData(), 0600), 0);
-    const auto mettre = [&](const QByteArray &source) {
-        return link(source.constData(), lien.constData()) == 0
-            && rename(lien.constData(), chemin.constData()) == 0;
-    };
-    std::atomic_bool fin {false};
-    std::thread echangeur([&] {
-        while (!fin && mettre(image) && mettre(tube)) { }
-    });
-    std::atomic_int vues {0}, refus {0};
-    std::atomic_bool lu {false};
-    std::thread lecteur([&] {
-        for (int i = 0; i < 100000 && !fin && (vues < 100 || refus < 100); ++i) {
-            (rendrePourEcran(QFile::decodeName(chemin), Disposition::Rempli, QSize(64, 48)).isNull()
-                 ? refus
-                 : vues)++;
-            std::this_thread::yield();
-        }
-        lu = true;
-    });
-    const bool fini = QTest::qWaitFor([&] { return bool(lu); }, 60000);
-    fin = true;
-    echangeur.join();
-    // Whatever happened, leave the picture in place and let a stuck reader go.
-    QVERIFY(mettre(image));
-    while (!lu)
-        close(open(tube.constData(), O_WRONLY | O_NONBLOCK));
-    lecteur.join();
-    QVERIFY(fini);
-    QVERIFY(vues > 0);
-}
-
-void TestDisposition::pngParLignes_data()
-{
-    QTest::addColumn<int>("format");
-    QTest::addColumn<int>("position");
-    for (const QImage::Format format :
-         {QImage::Format_RGB32, QImage::Format_ARGB32, QImage::Format_RGBA64, QImage::Format_Grayscale8,
-          QImage::Format_Grayscale16, QImage::Format_Indexed8})
-        for (const int position : {1, 5})
-            QTest::addRow("format %d, layout %d", int(format), position) << int(format) << position;
-}
-
-void TestDisposition::pngParLignes()
-{
-    // Read a row at a time and averaged as the rows come: the same picture as Qt's whole decoding laid out,
-    // half transparent where there is alpha; and a PNG cut short is refused.
-    QFETCH(int, format);
-    QFETCH(int, position);
-    // The top half half transparent, where the format keeps alpha.
-    QImage image = imageCellules({900, 700}).convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < image.height() / 2; ++y)
-        for (int x = 0; x < image.width(); ++x)
-            reinterpret_cast<QRgb *>(image.scanLine(y))[x] &= 0x80ffffff;
-    const QString chemin = dossierImages() + QStringLiteral("lignes.png");
-    QVERIFY(image.convertToFormat(QImage::Format(format)).save(chemin));
-    const QSize ecran(320, 240);
-    const QImage entiere = QImage(chemin).convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const PlanDecodage plan = planDecodage(Disposition(position), entiere.size(), ecran);
-    const QImage attendu = composer(reduireSurPlace(entiere, plan), plan, ecran);
-    const QImage vu = rendrePourEcran(chemin, Disposition(position), ecran);
-    QCOMPARE(vu.size(), ecran);
-    for (int y = 30; y < ecran.height(); y += 60)
-        for (int x = 20; x < ecran.width(); x += 40)
-            QVERIFY2(procheDe(vu.pixelColor(x, y), attendu.pixelColor(x, y), 12),
-                     qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
-    QFile f(chemin);
-    QVERIFY(f.resize(f.size() / 2));
-    QVERIFY(rendrePourEcran(chemin, Disposition(position), ecran).isNull());
-}
-
-void TestDisposition::jpegParLignes_data()
-{
-    QTest::addColumn<int>("forme");
-    QTest::addColumn<int>("position");
-    QTest::addColumn<int>("orientation");
-    QTest::addColumn<QSize>("ecran");
-    const char *noms[] = {"baseline 4:2:0",   "progressive 4:2:0", "progressive 4:4:4",
-                          "progressive grey", "progressive CMYK",  "arithmetic progressive 4:4:4",
-                          "components apart"};
-    for (int forme = 0; forme < 7; ++forme) {
-        // Filled, centred and cropped, tiled, scaled to an eighth; turned and cropped, turned and fitted.
-        for (const auto &[position, orientation, ecran] :
-             {std::tuple(5, 1, QSize(320, 240)), std::tuple(1, 1, QSize(320, 240)),
-              std::tuple(2, 1, QSize(320, 240)), std::tuple(5, 1, QSize(90, 60)),
-              std::tuple(1, 6, QSize(320, 240)), std::tuple(4, 3, QSize(320, 240)),
-              std::tuple(5, 8, QSize(200, 300))})
-            QTest::addRow("%s, layout %d, orientation %d, %dx%d", noms[forme], position, orientation,
-                          ecran.width(), ecran.height())
-                << forme << position << orientation << ecran;
+        // What may take a picture's place is opened at most, never waited on.
+        const auto n = [](const char *nom) {
+            return QFile::encodeName(dossierImages() + QLatin1String(nom));
+        };
+        const QByteArray png = png16(petite4, false);
+        QVERIFY(!ecrire(QStringLiteral("vraie.png"), png).isEmpty());
+        QVERIFY(!ecrire(QStringLiteral("coupee.png"), png.left(png.size() / 2)).isEmpty());
+        QCOMPARE(mkfifo(n("tube").constData(), 0600), 0);
+        QCOMPARE(symlink("tube", n("lien-tube").constData()), 0);
+        QCOMPARE(symlink(n("vraie.png").constData(), n("lien-image").constData()), 0);
+        QCOMPARE(mkdir(n("dossier.png").constData(), 0700), 0);
+        for (const auto &[nom, issue] : QList<std::pair<const char *, Issue>> {{"lien-image", Montree},
+                                                                               {"coupee.png", Refusee},
+                                                                               {"tube", Illisible},
+                                                                               {"lien-tube", Illisible},
+                                                                               {"dossier.png", Illisible},
+                                                                               {"absente.png", Illisible}})
+            QTest::newRow(nom) << QString::fromLatin1(n(nom)) << petite4 << 5 << int(issue);
     }
-}
 
-void TestDisposition::jpegParLignes()
-{
-    // Scaled while decoded, then averaged as rows come: Qt's whole decoding laid out, give or take scaling;
-    // decoded again band by band (every coefficient outside the band as a bit), the very same pixels; a file
-    // cut short gives the same partial picture either way; a device that fails gives nothing.
-    QFETCH(int, forme);
-    QFETCH(int, position);
-    QFETCH(int, orientation);
-    QFETCH(QSize, ecran);
-    const FormeJpeg formes[]
-        = {{3, true, false, false, false}, {3, true, true, false, false},  {3, false, true, false, false},
-           {1, false, true, false, false}, {4, false, true, false, false}, {3, false, true, true, false},
-           {3, true, false, false, true}};
-    // Cells with fine detail, so that refinement scans find coefficients both set and not.
-    QImage image = imageCellules({650, 490});
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            QRgb &p = reinterpret_cast<QRgb *>(image.scanLine(y))[x];
-            const int d = ((x ^ y) & 7) * 5 - 17;
-            p = qRgb(qBound(0, qRed(p) + d, 255), qBound(0, qGreen(p) - d, 255),
-                     qBound(0, qBlue(p) + d, 255));
-        }
-    const QString chemin = dossierImages() + QStringLiteral("lignes.jpg");
-    QFile fichier(chemin);
-    QVERIFY(fichier.open(QIODevice::WriteOnly)
-            && fichier.write(avecOrientation(ecrireJpeg(image, formes[forme]), quint8(orientation))) > 0);
-    fichier.close();
+    void montree()
+    {
+        QFETCH(QString, chemin);
+        QFETCH(QImage, debout);
+        QFETCH(int, position);
+        QFETCH(int, issue);
+        QCOMPARE(fichierLisible(chemin), issue != Illisible);
+        const QSize ecran(320, 240);
+        QFile effacer(QStringLiteral("/proc/self/clear_refs"));
+        QVERIFY(effacer.open(QIODevice::WriteOnly) && effacer.write("5") == 1);
+        effacer.close();
+        const qint64 avant = memoire("VmRSS:");
+        const QImage vue = rendrePourEcran(chemin, Disposition(position), ecran);
+        const qint64 pic = memoire("VmHWM:") - avant;
+        if (issue >= Refusee)
+            QVERIFY(vue.isNull());
+        QString pourquoi;
+        QVERIFY2(issue >= Refusee || montre(vue, debout, position, &pourquoi), qPrintable(pourquoi));
+        // Beside libraries' own buffers and the allocator's slack, a few megabytes.
+        const qint64 plancher
+            = std::max(qint64(debout.width()) * debout.height(), qint64(ecran.width()) * ecran.height() * 2)
+            * 4;
+        QVERIFY2(issue != Montree || pic <= plancher + (qint64(8) << 20),
+                 qPrintable(QStringLiteral("%1 MiB").arg(pic >> 20)));
+    }
 
-    QImageReader lecteur(chemin);
-    lecteur.setAutoTransform(true);
-    const QImageIOHandler::Transformations sens = lecteur.transformation();
-    const QImage entiere = lecteur.read().convertToFormat(QImage::Format_RGB32);
-    QVERIFY(!entiere.isNull());
-    const PlanDecodage plan = planDecodage(Disposition(position), entiere.size(), ecran);
-    const auto decoder = [&](qint64 octetsMax, qint64 limite = -1) {
-        FichierAbandonne f(chemin);
-        f.limite = limite < 0 ? f.size() + 1 : limite;
-        return f.open(QIODevice::ReadOnly) ? decoderJpegParLignes(&f, plan, octetsMax, sens) : QImage();
-    };
-    const QImage partie = decoder(qint64(1) << 30);
-    const QImage vu = composer(partie, plan, ecran),
-                 attendu = composer(reduireSurPlace(entiere, plan), plan, ecran);
-    QCOMPARE(vu.size(), ecran);
-    // Scaled by other ways, cell edges may move by a pixel: most pixels match closely, none far.
-    int loin = 0;
-    for (int y = 0; y < ecran.height(); ++y)
-        for (int x = 0; x < ecran.width(); ++x)
-            loin += !procheDe(vu.pixelColor(x, y), attendu.pixelColor(x, y), 24);
-    QVERIFY2(loin * 10 < ecran.width() * ecran.height(), qPrintable(QString::number(loin)));
-    QCOMPARE(decoder(0), partie);
-
-    QVERIFY(fichier.resize(fichier.size() * 3 / 5));
-    const QImage coupee = decoder(qint64(1) << 30);
-    QCOMPARE(coupee.size(), partie.size());
-    QCOMPARE(decoder(0), coupee);
-    QVERIFY(decoder(qint64(1) << 30, fichier.size() / 2).isNull());
-}
+    void redessinSansDecoder()
+    {
+        // Screens of sizes already drawn are drawn again from memory: the file is read once.
+        const QString chemin = ecrireImage(QStringLiteral("une.png"), imageCellules({64, 48}));
+        RenduEcrans rendu;
+        QVERIFY(rendu.preparer(chemin, Disposition::Ajuste, {QRect(0, 0, 64, 48), QRect(64, 0, 30, 20)}));
+        QVERIFY(QFile::remove(chemin));
+        QVERIFY(rendu.preparer(chemin, Disposition::Ajuste, {QRect(0, 0, 30, 20)}));
+        QVERIFY(!rendu.preparer(chemin, Disposition::Ajuste, {QRect(0, 0, 50, 50)}));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestDisposition)
 #include "disposition.moc"

@@ -70,11 +70,3 @@ Bureau &bureau();
 
 /** Replaces the process-wide desktop (the previous one is destroyed). */
 void installerBureau(std::unique_ptr<Bureau> nouveau);
-
-/** Whether a path names a readable regular file; says why in the log when not. Reads the disk: not on the
- * GUI thread. */
-bool fichierLisible(const QString &chemin);
-
-/** Whether a readable file holds a picture Qt can decode; says why in the log when not. Not on the GUI
- * thread. */
-bool imageDecodable(const QString &chemin);

@@ -3,6 +3,7 @@
 #include "commun/nomsfichiers.h"
 #include "commun/ouvrier.h"
 #include "desktop/bureau.h"
+#include "desktop/image/fichierimage.h"
 #include "locations/listeemplacements.h"
 #include "settings/configuration.h"
 #include "veilleur.h"

@@ -58,7 +58,8 @@ PlanDecodage planDecodage(Disposition disposition, QSize image, QSize ecran)
         versSource(dansCadre.top(), dansCadre.bottom() + 1, image.height(), cadre.height(), &y0, &y1);
         plan.source = QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1));
     }
-    plan.sortie = visible.size();
+    plan.echelle = cadre.size();
+    plan.partie = dansCadre;
     plan.destination = visible.topLeft();
     if (disposition == Disposition::Mosaique)
         plan.pas = image;

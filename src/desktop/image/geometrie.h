@@ -11,14 +11,16 @@ struct PlanDecodage
 {
     /** The area of the picture that shows, in the picture's own pixels. */
     QRect source;
-    /** The size that area is decoded at: what it covers on the screen. */
-    QSize sortie;
-    /** Where the decoded area's top-left corner lands on the screen. */
+    /** The whole picture's size once scaled for the layout. */
+    QSize echelle;
+    /** The part of the scaled picture that shows: what is decoded. */
+    QRect partie;
+    /** Where that part's top-left corner lands on the screen. */
     QPoint destination;
     /** The tile step when the picture repeats, invalid otherwise. */
     QSize pas;
 
-    bool estVide() const { return source.isEmpty() || sortie.isEmpty(); }
+    bool estVide() const { return source.isEmpty() || partie.isEmpty(); }
 };
 
 /** Where the picture, scaled for the layout, lies on the screen (it may overflow); tiled gives the first

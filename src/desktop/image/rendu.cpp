@@ -1,44 +1,25 @@
 #include "rendu.h"
-#include "entetejpeg.h"
-#include "lignesjpeg.h"
 #include "lignespng.h"
 
-#include "commun/nomsfichiers.h"
 #include "commun/ouvrier.h"
-#include "desktop/bureau.h"
 
-#include <QFile>
 #include <QImageReader>
 #include <QPainter>
+#include <QTransform>
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#ifdef Q_OS_LINUX
-#include <sys/mman.h>
-#endif
 
 namespace {
 // The largest photographs cameras take (100 binary megapixels covers the 101-102 Mpx ones); a picture
 // claiming more is refused from its header.
 constexpr qint64 pixelsMax = qint64(100) << 20;
-// The most a decoding may cost: the largest picture at 8 bytes a pixel (16-bit channels), and what is
+// What Qt's decoders may allocate: the largest picture at 8 bytes a pixel (16-bit channels), and what is
 // decoded for the screen beside it.
 constexpr qint64 octetsMax = pixelsMax * 8 + (qint64(256) << 20);
 
-// What decoding a picture of that size may hold: a quarter more than the whole picture at 4 bytes a pixel,
-// so that no picture costs much more than showing it whole would. Below the floor, the process's own memory
-// outweighs the picture's.
-qint64 budget(QSize taille)
+qint64 aire(QSize taille)
 {
-    constexpr qint64 plancher = qint64(128) << 20;
-    return std::min(octetsMax, std::max(plancher, qint64(taille.width()) * taille.height() * 5));
+    return qint64(taille.width()) * taille.height();
 }
 
 // Repeats the tile already drawn at the top-left corner over the whole picture.
@@ -57,157 +38,126 @@ void repeter(QImage *ecran, QSize tuile)
         std::memcpy(ecran->scanLine(y), ecran->constScanLine(y - hauteurTuile), octets);
 }
 
-// Feeds the decoder from a descriptor opened without blocking, and starves it once the drawing is given up.
-class FichierImage final : public QFile
+// The area of a decoded picture that the plan shows, at the size it shows: read in place rather than copied,
+// since the picture may weigh hundreds of megabytes.
+QImage reduire(QImage decodee, QRect zone, const PlanDecodage &plan)
 {
-protected:
-    qint64 readData(char *donnees, qint64 taille) override
+    if (decodee.isNull())
+        return {};
+    if (decodee.depth() < 32)
+        decodee = decodee.convertToFormat(decodee.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                                    : QImage::Format_RGB32);
+    const QImage vue(decodee.constScanLine(zone.top()) + qsizetype(zone.left()) * decodee.depth() / 8,
+                     zone.width(), zone.height(), decodee.bytesPerLine(), decodee.format());
+    return vue.size() == plan.partie.size()
+        ? vue.copy()
+        : vue.scaled(plan.partie.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+// The screen-sized RGB32 picture: the decoded part laid on black as the plan says.
+QImage composer(const QImage &decodee, const PlanDecodage &plan, QSize ecran)
+{
+    if (decodee.isNull() || plan.estVide())
+        return {};
+    const QImage partie = decodee.size() == plan.partie.size()
+        ? decodee
+        : decodee.scaled(plan.partie.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // The usual filled or stretched case: the decoder's output is the screen already.
+    if (partie.size() == ecran && plan.destination.isNull() && !partie.hasAlphaChannel())
+        return partie.convertToFormat(QImage::Format_RGB32);
+    QImage resultat(ecran, QImage::Format_RGB32);
+    if (resultat.isNull())
+        return {};
+    resultat.fill(Qt::black);
     {
-        if (Ouvrier::arretDemande()) {
-            setErrorString(QStringLiteral("drawing given up"));
-            return -1;
-        }
-        return QFile::readData(donnees, taille);
+        QPainter peintre(&resultat);
+        peintre.drawImage(plan.destination, partie);
     }
-};
-
-// A pipe or a device put in a picture's place would block open() or read() forever: only regular files pass,
-// checked on the descriptor itself so that the file cannot be swapped in between.
-bool ouvrir(const QString &chemin, QFile *fichier)
-{
-    const int fd = ::open(octetsDuNom(chemin).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        qCWarning(lcBureau) << "cannot open" << chemin << std::strerror(errno);
-        return false;
-    }
-    struct stat etat = {};
-    if (fstat(fd, &etat) != 0 || !S_ISREG(etat.st_mode)) {
-        qCWarning(lcBureau) << "not a regular file:" << chemin;
-        ::close(fd);
-        return false;
-    }
-    if (!fichier->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        qCWarning(lcBureau) << "cannot read" << chemin << fichier->errorString();
-        ::close(fd);
-        return false;
-    }
-    return true;
+    if (plan.pas.isValid())
+        repeter(&resultat, plan.pas);
+    return resultat;
 }
 
-// What the decoder allocates for that many pixels in its own format, plus the 32-bit copy that scaling a
-// narrower format makes.
-qint64 octetsPixels(qint64 pixels, QImage::Format format)
+// The rectangle of the picture as stored that shows as r once turned upright; stockee is the stored
+// picture's size. Qt mirrors and flips first, then turns a quarter clockwise.
+QRect versStocke(QRect r, QSize stockee, QImageIOHandler::Transformations sens)
 {
-    const int bits = format == QImage::Format_Invalid ? 32 : QImage::toPixelFormat(format).bitsPerPixel();
-    return pixels * (bits + (bits < 32 ? 32 : 0)) / 8;
-}
-
-qint64 aire(QSize taille)
-{
-    return qint64(taille.width()) * taille.height();
-}
-
-// Clip rectangles would be in the stored, unturned frame: decode it all and lay out the picture once turned.
-QImage rendreTourne(QImageReader &lecteur, const PlanDecodage &plan, QSize ecran)
-{
-    const QImage entiere = lecteur.read();
-    return entiere.isNull() ? QImage() : composer(reduireSurPlace(entiere, plan), plan, ecran);
-}
-
-QImage rendreDroit(QImageReader &lecteur, const PlanDecodage &plan, QSize taille, QSize ecran)
-{
-    if (lecteur.supportsOption(QImageIOHandler::ClipRect)) {
-        if (plan.source != QRect(QPoint(0, 0), taille))
-            lecteur.setClipRect(plan.source);
-        if (plan.source.size() != plan.sortie)
-            lecteur.setScaledSize(plan.sortie);
-    } else {
-        // The reader would copy the part that shows before scaling it.
-        const QImage entiere = lecteur.read();
-        return entiere.isNull() ? QImage() : composer(reduireSurPlace(entiere, plan), plan, ecran);
-    }
-    // Decoders that fill a picture of the right size and format in place take this one.
-    QImage partie = nouvelleImage(plan.sortie, QImage::Format_RGB32);
-    return lecteur.read(&partie) ? composer(partie, plan, ecran) : QImage();
-}
-
-// What decoding will hold, from the header alone: the pixels the decoder hands back, and a second copy to
-// turn a picture stored sideways.
-qint64 coutDecodage(QImageReader &lecteur, const PlanDecodage &plan, QSize taille)
-{
-    const bool droit = lecteur.transformation() == QImageIOHandler::TransformationNone;
-    qint64 pixels = aire(taille);
-    if (droit && lecteur.supportsOption(QImageIOHandler::ClipRect))
-        pixels = aire(plan.source.size());
-    return octetsPixels(pixels, lecteur.imageFormat()) * (droit ? 1 : 2);
+    const bool miroir = sens & QImageIOHandler::TransformationMirror;
+    const bool renverse = sens & QImageIOHandler::TransformationFlip;
+    const QTransform retournement(miroir ? -1 : 1, 0, 0, renverse ? -1 : 1, miroir ? stockee.width() : 0,
+                                  renverse ? stockee.height() : 0);
+    const QTransform quart = sens & QImageIOHandler::TransformationRotate90
+        ? QTransform(0, 1, -1, 0, stockee.height(), 0)
+        : QTransform();
+    return (retournement * quart).inverted().mapRect(QRectF(r)).toRect();
 }
 
 QImage rendre(const QString &chemin, Disposition disposition, QSize ecran)
 {
     FichierImage fichier;
-    if (!ouvrir(chemin, &fichier))
+    if (!ouvrirImage(chemin, &fichier))
         return {};
-    const EnteteJpeg jpeg = lireEnteteJpeg(&fichier);
+    // PNG first: Qt's reader would inflate all its text to give its size.
+    const QSize png = lireTaillePng(&fichier);
+    if (png.isValid() && aire(png) <= pixelsMax) {
+        const PlanDecodage plan = planDecodage(disposition, png, ecran);
+        if (plan.estVide())
+            return {};
+        const QRect lignes(plan.source.left(), 0, plan.source.width(), plan.source.height());
+        return composer(reduire(decoderLignesPng(&fichier, plan.source), lignes, plan), plan, ecran);
+    }
     if (!fichier.seek(0))
         return {};
     QImageReader lecteur(&fichier);
     lecteur.setAllocationLimit(int(octetsMax >> 20));
     // A phone photograph taken upright is stored sideways, with its orientation beside it.
     lecteur.setAutoTransform(true);
-    const QSize taille = lecteur.size();
-    if (!taille.isValid()) {
-        // Some decoders only know the size once they have decoded everything: the allocation limit bounds it.
+    const QSize stockee = png.isValid() ? png : lecteur.size();
+    if (!stockee.isValid()) {
+        // Some decoders know the size only once they have decoded everything: the allocation limit bounds it.
         const QImage entiere = lecteur.read();
-        if (entiere.isNull()) {
-            qCWarning(lcBureau) << "cannot decode" << chemin << lecteur.errorString();
-            return {};
-        }
+        if (entiere.isNull())
+            qCWarning(lcImage) << "cannot decode" << chemin << lecteur.errorString();
         const PlanDecodage plan = planDecodage(disposition, entiere.size(), ecran);
-        return composer(reduireSurPlace(entiere, plan), plan, ecran);
+        return composer(reduire(entiere, plan.source, plan), plan, ecran);
     }
-    if (aire(taille) > pixelsMax) {
-        qCWarning(lcBureau) << "picture too large:" << chemin << taille;
+    if (aire(stockee) > pixelsMax) {
+        qCWarning(lcImage) << "picture too large:" << chemin << stockee;
         return {};
     }
-    if (lecteur.format() == "jpeg" && (!jpeg.lisible || fichier.size() * 8 < jpeg.bitsMin)) {
-        qCWarning(lcBureau) << "JPEG header unreadable, or too little data for" << taille << "in" << chemin;
+    // Huffman coding spends a bit at least on every 8x8 block of luma: a JPEG with fewer bits claims pixels
+    // it holds no data for, and a progressive one would hold every coefficient of them.
+    const qint64 blocs = qint64((stockee.width() + 7) / 8) * ((stockee.height() + 7) / 8);
+    if (lecteur.format() == "jpeg" && fichier.size() * 8 < blocs) {
+        qCWarning(lcImage) << "too little data for" << stockee << "in" << chemin;
         return {};
     }
-    const bool quart = lecteur.transformation() & QImageIOHandler::TransformationRotate90;
-    const QSize droite = quart ? taille.transposed() : taille;
-    const PlanDecodage plan = planDecodage(disposition, droite, ecran);
-    if (plan.estVide()) {
-        qCWarning(lcBureau) << "nothing of" << chemin << "would show";
+    const QImageIOHandler::Transformations sens = lecteur.transformation();
+    const bool quart = sens & QImageIOHandler::TransformationRotate90;
+    const PlanDecodage plan = planDecodage(disposition, quart ? stockee.transposed() : stockee, ecran);
+    if (plan.estVide())
         return {};
-    }
-    if (lecteur.format() == "png" && lecteur.transformation() == QImageIOHandler::TransformationNone) {
-        const QImage partie
-            = fichier.seek(0) ? decoderPngParLignes(&fichier, plan, budget(taille)) : QImage();
-        if (partie.isNull())
-            qCWarning(lcBureau) << "cannot decode" << chemin;
-        return composer(partie, plan, ecran);
-    }
-    if (lecteur.format() == "jpeg") {
-        const QImage partie = fichier.seek(0)
-            ? decoderJpegParLignes(&fichier, plan, budget(taille), lecteur.transformation())
-            : QImage();
-        if (partie.isNull())
-            qCWarning(lcBureau) << "cannot decode" << chemin;
-        return composer(partie, plan, ecran);
-    }
-    const qint64 cout = coutDecodage(lecteur, plan, taille);
-    // Other pictures keep the bombs' limit: a large picture stored sideways would meet the budget only by
-    // being refused, and showing a user's photo is worth the passing memory.
-    if (cout > octetsMax) {
-        qCWarning(lcBureau) << "decoding" << chemin << taille << "would take" << (cout >> 20) << "MiB";
-        return {};
-    }
-    const QImage image = lecteur.transformation() != QImageIOHandler::TransformationNone
-        ? rendreTourne(lecteur, plan, ecran)
-        : rendreDroit(lecteur, plan, taille, ecran);
+    // The reader scales and clips the picture as stored, then turns what it made. A progressive JPEG costs
+    // every coefficient besides: 3 bytes a pixel for 4:2:0, 6 for 4:4:4, 8 for CMYK; cameras write baseline.
+    const QSize echelle = quart ? plan.echelle.transposed() : plan.echelle;
+    if (echelle != stockee)
+        lecteur.setScaledSize(echelle);
+    const QRect partie = versStocke(plan.partie, echelle, sens);
+    if (partie != QRect(QPoint(0, 0), echelle))
+        lecteur.setScaledClipRect(partie);
+    const QImage image = lecteur.read();
     if (image.isNull())
-        qCWarning(lcBureau) << "cannot decode" << chemin << lecteur.errorString();
-    return image;
+        qCWarning(lcImage) << "cannot decode" << chemin << lecteur.errorString();
+    return composer(image, plan, ecran);
+}
+
+QList<QSize> taillesDistinctes(const QList<QRect> &ecrans)
+{
+    QList<QSize> tailles;
+    for (const QRect &ecran : ecrans)
+        if (!tailles.contains(ecran.size()))
+            tailles.append(ecran.size());
+    return tailles;
 }
 } // namespace
 
@@ -216,16 +166,10 @@ QImage rendrePourEcran(const QString &chemin, Disposition disposition, QSize ecr
     const QImage image = rendre(chemin, disposition, ecran);
     // A drawing given up is not handed over, whatever the decoder made of its starved input.
     if (Ouvrier::arretDemande()) {
-        qCInfo(lcBureau) << "drawing of" << chemin << "given up";
+        qCInfo(lcImage) << "drawing of" << chemin << "given up";
         return {};
     }
     return image;
-}
-
-QByteArray formatImage(const QString &chemin)
-{
-    FichierImage fichier;
-    return ouvrir(chemin, &fichier) ? QImageReader(&fichier).format() : QByteArray();
 }
 
 bool RenduEcrans::preparer(const QString &chemin, Disposition disposition, const QList<QRect> &ecrans)
@@ -259,83 +203,6 @@ void RenduEcrans::oublier()
     cheminImage.clear();
 }
 
-// The part of a whole decoded picture that the plan shows, scaled: read in place rather than copied, since
-// the picture may weigh hundreds of megabytes.
-QImage reduireSurPlace(QImage entiere, const PlanDecodage &plan)
-{
-    if (plan.source == entiere.rect())
-        return reduire(entiere, plan);
-    if (entiere.depth() < 32)
-        entiere = entiere.convertToFormat(entiere.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                                    : QImage::Format_RGB32);
-    const QImage vue(entiere.constScanLine(plan.source.top())
-                         + qsizetype(plan.source.left()) * entiere.depth() / 8,
-                     plan.source.width(), plan.source.height(), entiere.bytesPerLine(), entiere.format());
-    return vue.size() == plan.sortie
-        ? vue.copy()
-        : vue.scaled(plan.sortie, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-}
-
-QImage reduire(const QImage &image, const PlanDecodage &plan)
-{
-    QImage partie = plan.source == image.rect() ? image : image.copy(plan.source);
-    if (partie.size() != plan.sortie)
-        partie = partie.scaled(plan.sortie, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return partie;
-}
-
-QImage nouvelleImage(QSize taille, QImage::Format format)
-{
-    if (taille.isEmpty())
-        return {};
-    const qsizetype bits = QImage::toPixelFormat(format).bitsPerPixel();
-    const qsizetype ligne = (qsizetype(taille.width()) * bits + 31) / 32 * 4;
-    constexpr size_t page = size_t(2) << 20;
-    const size_t octets = (size_t(ligne) * size_t(taille.height()) + page - 1) / page * page;
-    void *memoire = std::aligned_alloc(page, octets);
-    if (!memoire)
-        return {};
-#ifdef Q_OS_LINUX
-    // Thousands of 4 KiB page faults on a screen-sized picture cost more than decoding it at half size.
-    madvise(memoire, octets, MADV_HUGEPAGE);
-#endif
-    return QImage(static_cast<uchar *>(memoire), taille.width(), taille.height(), ligne, format, std::free,
-                  memoire);
-}
-
-QImage composer(const QImage &decodee, const PlanDecodage &plan, QSize ecran)
-{
-    if (decodee.isNull() || plan.estVide() || ecran.isEmpty())
-        return {};
-    const QImage partie = decodee.size() == plan.sortie
-        ? decodee
-        : decodee.scaled(plan.sortie, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    // The usual filled or stretched case: the decoder's output is the screen already.
-    if (partie.size() == ecran && plan.destination.isNull() && !partie.hasAlphaChannel())
-        return partie.convertToFormat(QImage::Format_RGB32);
-
-    QImage resultat = nouvelleImage(ecran, QImage::Format_RGB32);
-    if (resultat.isNull())
-        return {};
-    resultat.fill(Qt::black);
-    {
-        QPainter peintre(&resultat);
-        peintre.drawImage(plan.destination, partie);
-    }
-    if (plan.pas.isValid())
-        repeter(&resultat, plan.pas);
-    return resultat;
-}
-
-QList<QSize> taillesDistinctes(const QList<QRect> &ecrans)
-{
-    QList<QSize> tailles;
-    for (const QRect &ecran : ecrans)
-        if (!tailles.contains(ecran.size()))
-            tailles.append(ecran.size());
-    return tailles;
-}
-
 QImage assembler(QSize bureau, const QList<QRect> &ecrans, const ImagesParTaille &images)
 {
     const auto imagePour = [&images](QSize taille) {
@@ -347,7 +214,7 @@ QImage assembler(QSize bureau, const QList<QRect> &ecrans, const ImagesParTaille
     // One screen over the whole desktop: its picture is the desktop's, no copy.
     if (ecrans.size() == 1 && ecrans.first() == QRect(QPoint(0, 0), bureau))
         return imagePour(bureau);
-    QImage resultat = nouvelleImage(bureau, QImage::Format_RGB32);
+    QImage resultat(bureau, QImage::Format_RGB32);
     if (resultat.isNull())
         return {};
     resultat.fill(Qt::black);
@@ -360,20 +227,4 @@ QImage assembler(QSize bureau, const QList<QRect> &ecrans, const ImagesParTaille
         peintre.drawImage(ecran.topLeft(), image);
     }
     return resultat;
-}
-
-// Opened by the name's own bytes: a name that is not UTF-8 is found as it was listed.
-bool fichierLisible(const QString &chemin)
-{
-    FichierImage fichier;
-    return ouvrir(chemin, &fichier);
-}
-
-bool imageDecodable(const QString &chemin)
-{
-    FichierImage fichier;
-    if (ouvrir(chemin, &fichier) && QImageReader(&fichier).canRead())
-        return true;
-    qCWarning(lcBureau) << "wallpaper not changed:" << chemin << "is not a readable picture";
-    return false;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fichierimage.h"
 #include "geometrie.h"
 
 #include <QImage>
@@ -14,10 +15,6 @@
  * more than a camera takes. Safe to call from any thread; gives up early on an Ouvrier lane that is stopping.
  */
 QImage rendrePourEcran(const QString &chemin, Disposition disposition, QSize ecran);
-
-/** The picture's format as its content says ("jpeg", "png"…), empty when it is not a readable regular file;
- * never blocks on a pipe. */
-QByteArray formatImage(const QString &chemin);
 
 /** Pictures drawn for screens, one per screen size. */
 using ImagesParTaille = QList<QPair<QSize, QImage>>;
@@ -46,21 +43,6 @@ private:
     Disposition dispositionImage = dispositionParDefaut;
     ImagesParTaille parTaille;
 };
-
-/** The part of a whole decoded picture that the plan shows, scaled, read in place rather than copied. */
-QImage reduireSurPlace(QImage entiere, const PlanDecodage &plan);
-
-/** Brings a whole decoded picture down to what the plan asks of a decoder. */
-QImage reduire(const QImage &image, const PlanDecodage &plan);
-
-/** An uninitialised picture whose memory the kernel may back with huge pages (null if out of memory). */
-QImage nouvelleImage(QSize taille, QImage::Format format);
-
-/** The screen-sized RGB32 picture: the decoded area laid on black as the plan says. */
-QImage composer(const QImage &decodee, const PlanDecodage &plan, QSize ecran);
-
-/** The sizes among these screens, each once, in the order they first appear. */
-QList<QSize> taillesDistinctes(const QList<QRect> &ecrans);
 
 /** The desktop as one RGB32 picture: each screen's picture (found by its size) at its place, black where no
  * screen shows; null if one is missing. */

@@ -1,4 +1,5 @@
 #include "bureauwayland.h"
+#include "desktop/image/fichierimage.h"
 
 namespace {
 constexpr TableDispositions<const char *> modes {"center", "tile", "stretch", "fit", "fill"};

@@ -3,8 +3,6 @@
 #include "settings/styleposition.h"
 
 #include <QDir>
-#include <QFileInfo>
-#include <QImageReader>
 #include <QSettings>
 
 #include <windows.h>
@@ -54,24 +52,6 @@ void BureauWindows::enregistrerDisposition(Disposition disposition)
     wchar_t courant[MAX_PATH + 1] = {};
     if (SystemParametersInfoW(SPI_GETDESKWALLPAPER, MAX_PATH, courant, 0) && courant[0] != L'\0')
         appliquer(courant);
-}
-
-bool fichierLisible(const QString &chemin)
-{
-    const QFileInfo fichier(chemin);
-    if (fichier.isFile() && fichier.isReadable())
-        return true;
-    qCWarning(lcBureau) << "wallpaper not changed:" << chemin
-                        << (fichier.exists() ? "is not a readable file" : "does not exist");
-    return false;
-}
-
-bool imageDecodable(const QString &chemin)
-{
-    if (QImageReader(chemin).canRead())
-        return true;
-    qCWarning(lcBureau) << "wallpaper not changed:" << chemin << "is not a readable picture";
-    return false;
 }
 
 std::unique_ptr<Bureau> bureauDeSession(QString &raison, bool &voulu)
