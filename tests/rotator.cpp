@@ -18,6 +18,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+
 using namespace Qt::StringLiterals;
 
 // Generous: a loaded machine must slow the tests down, not fail them.
@@ -315,10 +317,15 @@ private slots:
         // Shared with the stuck jobs, which outlive this function by up to 10 ms.
         const auto libere = std::make_shared<std::atomic_bool>(false);
         const auto liberer = qScopeGuard([&] { *libere = true; });
+        const auto bloquer = [libere] {
+            while (!*libere)
+                ::usleep(10000);
+            return 0;
+        };
         std::vector<std::unique_ptr<Ouvrier>> voies(7);
         for (auto &voie : voies) {
             voie = std::make_unique<Ouvrier>(this);
-            voie->planifier([libere] { return *libere || (::usleep(10000), false); }, [](bool) {});
+            voie->planifier(bloquer, [](int) {});
         }
         Ouvrier autre(this);
         autre.planifier([] { return 0; }, [](int) {});
