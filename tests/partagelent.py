@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """A read-only FUSE mirror of a folder, as a network share that answers slowly: listing a folder takes the
-seconds the delay file holds first, opening a file those it holds next (read each time).
+seconds the delay file holds first, opening a file those it holds next (read each time). Prints the mount point once mounted.
 Usage: partagelent.py <source> <mount point> <delay file>"""
 import os
 import sys
@@ -24,6 +24,9 @@ def attendre(rang):
 
 
 class Miroir(Operations):
+    def init(self, chemin):
+        print(point, flush=True)
+
     def getattr(self, chemin, fh=None):
         try:
             st = os.lstat(source + chemin)

@@ -2,14 +2,12 @@
 #include "commun.h"
 #include "commun/chemins.h"
 #include "commun/nomsfichiers.h"
+#include "commun/ouvrier.h"
 #include "locations/listeemplacements.h"
 #include "settings/configuration.h"
 
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QLoggingCategory>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QSet>
@@ -20,9 +18,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <memory>
+#include <atomic>
 
-namespace {
+using namespace Qt::StringLiterals;
+
 // Generous: a loaded machine must slow the tests down, not fail them.
 constexpr int delaiMax = 20000;
 
@@ -30,7 +29,7 @@ QStringList images(int n, int premier = 0)
 {
     QStringList noms;
     for (int i = premier; i < premier + n; ++i)
-        noms << QStringLiteral("img%1.jpg").arg(i);
+        noms << u"img%1.jpg"_s.arg(i);
     return noms;
 }
 
@@ -38,41 +37,33 @@ void creer(const QString &dossier, const QStringList &noms)
 {
     QDir().mkpath(dossier);
     for (const QString &f : noms)
-        QFile(dossier + QLatin1Char('/') + f).open(QIODevice::WriteOnly);
+        QFile(dossier + '/'_L1 + f).open(QIODevice::WriteOnly);
 }
-enum Echec { Supprime, Tube, PasUneImage };
-} // namespace
 
 class TestRotator : public QObject
 {
     Q_OBJECT
 
-private:
     QTemporaryDir configuration;
     std::unique_ptr<DossierDeTravail> travail;
     BureauEnregistreur *enregistreur = nullptr;
     std::unique_ptr<ListeEmplacements> modele;
     std::unique_ptr<Rotator> rotator;
 
-    // A location over folder nom, made with those empty files.
-    QString ajouter(const QString &nom, const QStringList &fichiers,
-                    const QString &filtre = QStringLiteral("*.jpg"), bool selectionne = true)
+    // A selected location over folder nom (absolute, or in the working folder), made with those files.
+    QString ajouter(const QString &nom, const QStringList &fichiers = {}, const QString &filtre = u"*.jpg"_s)
     {
-        const QString dossier = nom.startsWith(QLatin1Char('/')) ? nom : travail->chemin(nom);
-        if (!fichiers.isEmpty())
-            creer(dossier, fichiers);
+        const QString dossier = nom.startsWith('/'_L1) ? nom : travail->chemin(nom);
+        creer(dossier, fichiers);
         modele->ajouterEmplacement(dossier, filtre);
-        modele->setSelectionne(modele->rowCount() - 1, selectionne);
+        modele->setSelectionne(modele->rowCount() - 1, true);
         return dossier;
     }
-    // Follows the model and waits until every selected location has been listed.
+    // Follows the model and waits until every location has been listed.
     bool lister()
     {
-        int selectionnes = 0;
-        for (int i = 0; i < modele->rowCount(); ++i)
-            selectionnes += modele->estSelectionne(i);
         rotator->chargerFichiers(modele.get());
-        return QTest::qWaitFor([&] { return rotator->listages() >= selectionnes; }, delaiMax);
+        return QTest::qWaitFor([&] { return rotator->listages() >= modele->rowCount(); }, delaiMax);
     }
     // Asks for a picture and waits for one more to be shown; false when none came.
     bool tirer()
@@ -83,10 +74,10 @@ private:
     }
 
 private slots:
-    // The last picture shown is remembered under the configuration folder: one of the test's own.
-    void initTestCase() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(configuration.path())); }
     void init()
     {
+        // The last picture shown is remembered under the configuration folder: one of the test's own.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(configuration.path()));
         travail = std::make_unique<DossierDeTravail>();
         QFile::remove(cheminRotation());
         ouvrirConfiguration();
@@ -101,8 +92,8 @@ private slots:
         travail.reset();
     }
 
-    // Random adds and removes between draws, over many cycles, in two locations; some drawn pictures found
-    // unreadable, left out until their folder is listed again.
+    // Random adds and removes between draws in two folders; some drawn pictures found unreadable, left out
+    // until their folder is listed again.
     void leTirageSansRepetitionSousLeRemous_data()
     {
         QTest::addColumn<int>("depart");
@@ -117,144 +108,122 @@ private slots:
         QFETCH(int, remous);
         QRandomGenerator hasard(quint32(depart * 100 + remous));
         Candidats lot;
-        QStringList dossiers[2];
-        int suivant = 0;
-        for (int i = 0; i < depart; ++i)
-            dossiers[i % 2] << QStringLiteral("p%1.jpg").arg(suivant++);
-        QSet<QString> ecartes;
-        const auto relister = [&](int d) {
-            ecartes.removeIf([d](const QString &c) { return c.startsWith(QStringLiteral("/d%1/").arg(d)); });
-            Listage l;
-            for (const QString &n : dossiers[d])
-                l.ajouter(n);
-            lot.remplacer(QString::number(d), QStringLiteral("/d%1").arg(d), std::move(l));
-        };
-        relister(0);
-        relister(1);
-        const auto vivants = [&] {
-            QSet<QString> v;
-            for (int d : {0, 1}) {
-                for (const QString &n : dossiers[d])
-                    v << QStringLiteral("/d%1/").arg(d) + n;
-            }
-            return v - ecartes;
-        };
-        // The picture the desktop showed before the start is not drawn first.
-        QString precedent = vivants().isEmpty() ? QString() : *vivants().cbegin();
-        QSet<QString> cycle;
-        for (int tour = 0; tour < 1500; ++tour) {
-            if (int(hasard.bounded(100)) < remous) {
+        QStringList noms[2];
+        QSet<QString> tous, ecartes, cycle;
+        QString precedent;
+        for (int tour = -depart, suivant = 0; tour < 1500; ++tour) {
+            if (tour < 0 || int(hasard.bounded(100)) < remous) {
                 const int d = int(hasard.bounded(2));
-                if (hasard.bounded(2) || dossiers[d].isEmpty())
-                    dossiers[d] << QStringLiteral("p%1.jpg").arg(suivant++);
+                const QString dossier = u"/d%1"_s.arg(d);
+                if (tour < 0 || hasard.bounded(2) || noms[d].isEmpty())
+                    tous << dossier + '/'_L1 + noms[d].emplace_back(u"p%1.jpg"_s.arg(suivant++));
                 else
-                    dossiers[d].removeAt(int(hasard.bounded(int(dossiers[d].size()))));
-                relister(d);
+                    tous.remove(dossier + '/'_L1 + noms[d].takeAt(int(hasard.bounded(int(noms[d].size())))));
+                ecartes.removeIf([&](const QString &c) { return c.startsWith(dossier); });
+                Listage l;
+                for (const QString &n : std::as_const(noms[d]))
+                    l.ajouter(n);
+                lot.remplacer(dossier, dossier, std::move(l));
+                if (tour < 0)
+                    continue;
             }
-            const QSet<QString> avant = vivants();
+            const QSet<QString> avant = tous - ecartes;
+            // The picture the desktop showed before the start is not drawn first.
+            if (tour == 0 && !avant.isEmpty())
+                precedent = *avant.cbegin();
             QCOMPARE(lot.nombre(), int(avant.size()));
             const Tire t = lot.tirer(hasard.generate(), precedent);
-            if (avant.isEmpty()) {
-                QVERIFY(t.chemin.isEmpty());
+            QCOMPARE(t.chemin.isEmpty(), avant.isEmpty());
+            if (avant.isEmpty())
                 continue;
-            }
             QVERIFY(avant.contains(t.chemin));
             if (t.cycleNeuf) {
                 // Every picture there at the end of a cycle, added mid-cycle or not, was drawn in it.
                 QVERIFY(cycle.contains(avant));
                 cycle.clear();
             }
-            QVERIFY2(!cycle.contains(t.chemin), qPrintable(t.chemin));
-            if (avant.size() > 1)
-                QVERIFY2(t.chemin != precedent, qPrintable(t.chemin));
+            QVERIFY2(!cycle.contains(t.chemin) && (avant.size() == 1 || t.chemin != precedent),
+                     qPrintable(t.chemin));
+            // Left out as unreadable: drawn again once its folder is listed again.
             if (int(hasard.bounded(100)) < remous / 3) {
-                // Never shown: once listed again it may be drawn in this cycle.
                 lot.abandonner(t);
                 ecartes << t.chemin;
-                continue;
+            } else {
+                cycle << t.chemin;
+                precedent = t.chemin;
             }
-            cycle << t.chemin;
-            precedent = t.chemin;
         }
     }
 
-    // Hidden files, folders, broken or looping links and absent folders are no candidates; a filter is one
-    // pattern whatever it holds, blind to case; names are data, and reach the desktop as listed.
+    // Hidden files, folders, fifos, broken or looping links and absent folders are no candidates; a filter
+    // is one pattern whatever it holds, blind to case; names are data, and reach the desktop as listed.
     void quiEstCandidat_data()
     {
         QTest::addColumn<QString>("sous");
         QTest::addColumn<QString>("filtre");
-        QTest::addColumn<QStringList>("attendus");
-        const QStringList jpg
-            = QStringLiteral("a b.jpg|\"q'.jpg|l\nn.jpg|%20#.jpg|été.jpg|a\\b.jpg|B.JPG|img0.jpg|lien.jpg")
-                  .split(QLatin1Char('|'))
-            << nomDepuisOctets("inv\xff\xfe.jpg");
-        QTest::newRow("*.jpg") << QString() << QStringLiteral("*.jpg") << jpg;
-        QTest::newRow("img*") << QString() << QStringLiteral("img*")
-                              << QStringList {QStringLiteral("img0.jpg")};
+        QTest::addColumn<QString>("attendus");
+        QTest::newRow("*.jpg")
+            << u""_s << u"*.jpg"_s
+            << u"a b.jpg|\"q'.jpg|l\nn.jpg|%20#.jpg|été.jpg|a\\b.jpg|B.JPG|img0.jpg|lien.jpg|"_s
+                + nomDepuisOctets("inv\xff\xfe.jpg");
+        QTest::newRow("img*") << u""_s << u"img*"_s << u"img0.jpg"_s;
         // One character, not one byte, and case folded beyond ASCII.
-        QTest::newRow("?T?.JPG") << QString() << QStringLiteral("?T?.JPG")
-                                 << QStringList {QStringLiteral("été.jpg")};
-        QTest::newRow("un seul motif")
-            << QString() << QStringLiteral("*.jpg;*.png") << QStringList {QStringLiteral("x.jpg;y.png")};
+        QTest::newRow("?T?.JPG") << u""_s << u"?T?.JPG"_s << u"été.jpg"_s;
+        QTest::newRow("un seul motif") << u""_s << u"*.jpg;*.png"_s << u"x.jpg;y.png"_s;
         // A run of stars is one star, whatever the names' characters.
-        QTest::newRow("25 étoiles") << QString() << QString(25, QLatin1Char('*')) + QStringLiteral("(******")
-                                    << QStringList {QStringLiteral("(******"), QStringLiteral("(*****é")};
-        QTest::newRow("un fichier") << QStringLiteral("/img0.jpg") << QStringLiteral("*") << QStringList();
-        QTest::newRow("absent") << QStringLiteral("/absent") << QStringLiteral("*") << QStringList();
+        QTest::newRow("25 étoiles") << u""_s << QString(25, '*'_L1) + u"(******"_s << u"(******|(*****é"_s;
+        QTest::newRow("un fichier") << u"/img0.jpg"_s << u"*"_s << u""_s;
+        QTest::newRow("absent") << u"/absent"_s << u"*"_s << u""_s;
     }
     void quiEstCandidat()
     {
         QFETCH(QString, sous);
         QFETCH(QString, filtre);
-        QFETCH(QStringList, attendus);
-        const QStringList hostiles
-            = QStringLiteral("a b.jpg|\"q'.jpg|l\nn.jpg|%20#.jpg|été.jpg|a\\b.jpg|B.JPG|c.png|.cache.jpg|"
-                             "x.jpg;y.png|y.png|(******|(*****é")
-                  .split(QLatin1Char('|'));
-        const QString d = travail->chemin(QStringLiteral("d"));
-        creer(d, hostiles + images(1));
-        QDir(d).mkdir(QStringLiteral("sous-dossier.jpg"));
-        QFile::link(d + QStringLiteral("/boucle.jpg"), d + QStringLiteral("/boucle.jpg"));
-        QFile::link(d + QStringLiteral("/absent"), d + QStringLiteral("/casse.jpg"));
-        QFile::link(d + QStringLiteral("/img0.jpg"), d + QStringLiteral("/lien.jpg"));
-        QFile::link(d + QStringLiteral("/sous-dossier.jpg"), d + QStringLiteral("/lien-dossier.jpg"));
-        QCOMPARE(mkfifo(QFile::encodeName(d + QStringLiteral("/tube.jpg")).constData(), 0600), 0);
-        // A name that is not UTF-8 is found and opened by its own bytes.
+        QFETCH(QString, attendus);
+        const QString d = travail->chemin(u"d"_s);
+        creer(d,
+              u"a b.jpg|\"q'.jpg|l\nn.jpg|%20#.jpg|été.jpg|a\\b.jpg|B.JPG|c.png|.cache.jpg|x.jpg;y.png|y.png|"
+              "(******|(*****é|img0.jpg"_s.split('|'_L1));
+        QDir(d).mkdir(u"sous-dossier.jpg"_s);
+        for (const QString &lien :
+             {u"boucle.jpg>boucle"_s, u"absent>casse"_s, u"img0.jpg>lien"_s, u"sous-dossier.jpg>ld"_s})
+            QFile::link(d + '/'_L1 + lien.section('>'_L1, 0, 0),
+                        d + '/'_L1 + lien.section('>'_L1, 1) + ".jpg"_L1);
+        QCOMPARE(mkfifo(QFile::encodeName(d + u"/tube.jpg"_s).constData(), 0600), 0);
+        // A name that is not UTF-8 is found and opened by its own bytes; Qt cannot name it to remove it.
         const QByteArray brut = QFile::encodeName(d) + "/inv\xff\xfe.jpg";
         QVERIFY(::close(::open(brut.constData(), O_CREAT | O_WRONLY, 0600)) == 0);
-        // Qt cannot name it, so it would outlive the temporary folder.
         const auto effacer = qScopeGuard([&] { ::unlink(brut.constData()); });
         ajouter(d + sous, {}, filtre);
         QVERIFY(lister());
-        QStringList obtenus;
+        QSet<QString> obtenus;
         for (const QString &c : rotator->candidats())
             obtenus << c.mid(d.size() + 1);
-        obtenus.sort();
-        attendus.sort();
-        QCOMPARE(obtenus, attendus);
-        for (int i = 0; i < obtenus.size(); ++i)
-            QVERIFY(tirer());
+        const QStringList voulus = attendus.split('|'_L1, Qt::SkipEmptyParts);
+        QCOMPARE(obtenus, QSet<QString>(voulus.cbegin(), voulus.cend()));
         // On Linux the path reaches the desktop as listed: a backslash is part of a name.
-        for (const QString &applique : std::as_const(enregistreur->appliques))
-            QVERIFY2(::access(octetsDuNom(applique).constData(), R_OK) == 0, qPrintable(applique));
+        for (int i = 0; i < obtenus.size(); ++i) {
+            QVERIFY(tirer());
+            QVERIFY2(::access(octetsDuNom(enregistreur->appliques.last()).constData(), R_OK) == 0,
+                     qPrintable(enregistreur->appliques.last()));
+        }
     }
 
     // Thousands of missing folders: each is listed once until a tick with nothing to draw looks again, and is
     // said missing once, however often it is looked at.
     void desMilliersDeDossiersAbsents()
     {
-        static QStringList dits;
-        QLoggingCategory::setFilterRules(QStringLiteral("papirol2.rotation.info=true"));
-        const auto avant = qInstallMessageHandler(
-            [](QtMsgType, const QMessageLogContext &, const QString &message) { dits << message; });
+        static int dits = 0;
+        QLoggingCategory::setFilterRules(u"papirol2.rotation.info=true"_s);
+        const auto avant = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &,
+                                                     const QString &m) { dits += m.contains("absent/"_L1); });
         const auto retablir = qScopeGuard([&] {
             qInstallMessageHandler(avant);
             QLoggingCategory::setFilterRules({});
         });
         constexpr int n = 5000;
         for (int i = 0; i < n; ++i)
-            ajouter(QStringLiteral("absent/%1").arg(i), {});
+            ajouter(u"absent/%1"_s.arg(i));
         rotator->chargerFichiers(modele.get());
         rotator->changerWallpaper();
         QTRY_COMPARE_WITH_TIMEOUT(rotator->listages(), n, delaiMax);
@@ -263,183 +232,155 @@ private slots:
         QCOMPARE(rotator->listages(), n);
         rotator->changerWallpaper();
         QTRY_COMPARE_WITH_TIMEOUT(rotator->listages(), 2 * n, delaiMax);
-        QCOMPARE(dits.filter(QStringLiteral("absent/")).size(), n);
+        QCOMPARE(dits, n);
     }
 
-    // A single picture is a wallpaper too: shown once, then left alone; with two, the one shown last before a
-    // restart is not the first one after it.
-    void apresUnRedemarrage_data()
-    {
-        QTest::addColumn<int>("nombre");
-        QTest::newRow("une image") << 1;
-        QTest::newRow("deux images") << 2;
-    }
+    // A single picture is shown once, then left alone; with two, the one shown last before a restart is not
+    // the first one after it.
     void apresUnRedemarrage()
     {
-        QFETCH(int, nombre);
-        ajouter(QStringLiteral("d"), images(nombre));
-        for (int demarrage = 0; demarrage < 8; ++demarrage) {
-            rotator = std::make_unique<Rotator>();
-            const QStringList avant = enregistreur->appliques;
-            // Asked before the listing is back: the picture comes with it.
-            rotator->chargerFichiers(modele.get());
-            rotator->demarrer();
-            QTRY_COMPARE_WITH_TIMEOUT(enregistreur->appliques.size(), avant.size() + 1, delaiMax);
-            QVERIFY(avant.isEmpty() || enregistreur->appliques.last() != avant.last() || nombre == 1);
-            rotator->changerWallpaper();
-            QTest::qWait(nombre == 1 ? 300 : 0);
-            QTRY_COMPARE_WITH_TIMEOUT(enregistreur->appliques.size(), avant.size() + nombre, delaiMax);
+        for (int nombre : {1, 2}) {
+            modele = std::make_unique<ListeEmplacements>();
+            ajouter(QString::number(nombre), images(nombre));
+            for (int demarrage = 0; demarrage < 8; ++demarrage) {
+                rotator = std::make_unique<Rotator>();
+                const QStringList avant = enregistreur->appliques;
+                // Asked before the listing is back: the picture comes with it.
+                rotator->chargerFichiers(modele.get());
+                rotator->demarrer();
+                QTRY_COMPARE_WITH_TIMEOUT(enregistreur->appliques.size(), avant.size() + 1, delaiMax);
+                QVERIFY(demarrage == 0 || nombre == 1 || enregistreur->appliques.last() != avant.last());
+                rotator->changerWallpaper();
+                QTest::qWait(nombre == 1 ? 300 : 0);
+                QTRY_COMPARE_WITH_TIMEOUT(enregistreur->appliques.size(), avant.size() + nombre, delaiMax);
+            }
         }
     }
 
-    // A drawn file gone since the listing, swapped for something that is no picture file, or no picture for a
-    // desktop that shows only what decodes, is passed over.
+    // Drawn files gone since the listing, faster than the watcher's quiet time, or swapped for something that
+    // is no picture file, or no picture for a desktop that shows only what decodes: passed over, more of them
+    // than a draw has tries.
     void unFichierDisparuEstSaute_data()
     {
+        QTest::addColumn<int>("nombre");
         QTest::addColumn<int>("echec");
-        QTest::newRow("supprimés") << int(Supprime);
-        QTest::newRow("remplacés par des tubes nommés") << int(Tube);
-        QTest::newRow("pas des images, bureau qui décode") << int(PasUneImage);
+        QTest::newRow("supprimés") << 500 << 0;
+        QTest::newRow("remplacés par des tubes nommés") << 500 << 1;
+        QTest::newRow("pas des images, bureau qui décode") << 20 << 2;
     }
     void unFichierDisparuEstSaute()
     {
+        QFETCH(int, nombre);
         QFETCH(int, echec);
-        enregistreur->decodable = echec == PasUneImage;
-        const QString d = ajouter(QStringLiteral("d"), images(20));
-        QVERIFY(creerImage(d + QStringLiteral("/img0.jpg")));
-        QVERIFY(lister());
-        for (const QString &nom : images(19, 1)) {
-            const QString chemin = d + QLatin1Char('/') + nom;
-            if (echec != PasUneImage)
-                QVERIFY(QFile::remove(chemin));
-            if (echec == Tube)
-                QCOMPARE(mkfifo(QFile::encodeName(chemin).constData(), 0600), 0);
+        enregistreur->decodable = echec == 2;
+        const QString d = ajouter(u"d"_s, images(nombre));
+        QVERIFY(creerImage(d + u"/img0.jpg"_s) && lister());
+        for (const QString &nom : images(nombre - 1, 1)) {
+            const QByteArray chemin = QFile::encodeName(d + '/'_L1 + nom);
+            QVERIFY(echec == 2 || ::unlink(chemin.constData()) == 0);
+            QVERIFY(echec != 1 || mkfifo(chemin.constData(), 0600) == 0);
         }
-        // Drawn before the watcher has the folder listed again.
         QVERIFY(tirer());
-        QCOMPARE(enregistreur->appliques, QStringList {d + QStringLiteral("/img0.jpg")});
+        QCOMPARE(enregistreur->appliques, QStringList {d + u"/img0.jpg"_s});
         // Files that are still there are no reason to list their folder again.
-        if (echec == PasUneImage) {
-            QTest::qWait(2 * Rotator::calmeMs);
-            QCOMPARE(rotator->listages(), 1);
-        }
+        QTest::qWait(echec == 2 ? 2 * Rotator::calmeMs : 0);
+        QVERIFY(echec != 2 || rotator->listages() == 1);
     }
 
     // Real folders and the real watcher: pictures come and go while the rotation runs.
     void lesDossiersSontSuivis()
     {
-        const QString d = ajouter(QStringLiteral("d"), images(2));
+        const QString d = ajouter(u"d"_s, images(2));
         QVERIFY(lister());
-        QVERIFY(tirer());
         creer(d, images(1, 2));
         QTRY_COMPARE_WITH_TIMEOUT(rotator->candidats().size(), 3, delaiMax);
-        // Added mid-cycle, drawn in this cycle: the two left are the other one and the new one.
-        QVERIFY(tirer());
-        QVERIFY(tirer());
-        QSet<QString> tous;
-        for (const QString &n : images(3))
-            tous << d + QLatin1Char('/') + n;
-        QCOMPARE(enregistreur->appliques.size(), 3);
-        QCOMPARE(QSet<QString>(enregistreur->appliques.cbegin(), enregistreur->appliques.cend()), tous);
-        QVERIFY(QFile::remove(d + QStringLiteral("/img0.jpg")));
+        QVERIFY(QFile::remove(d + u"/img0.jpg"_s));
         QTRY_COMPARE_WITH_TIMEOUT(rotator->candidats().size(), 2, delaiMax);
         // A copy of 5,000 pictures costs a handful of listings, not one each.
         const int avant = rotator->listages();
         creer(d, images(5000, 10));
         QTRY_COMPARE_WITH_TIMEOUT(rotator->candidats().size(), 5002, delaiMax);
         QVERIFY2(rotator->listages() - avant < 10, qPrintable(QString::number(rotator->listages() - avant)));
-
         // Deleted and made again, as a disk mounted again: ticks bring its pictures back, and its watch.
         QVERIFY(QDir(d).removeRecursively());
         QTRY_COMPARE_WITH_TIMEOUT(rotator->candidats().size(), 0, delaiMax);
         creer(d, images(2, 20000));
-        const auto revenue = [&] {
-            rotator->changerWallpaper();
-            QTest::qWait(200);
-            return enregistreur->appliques.last().contains(QLatin1String("img2000"));
-        };
-        QVERIFY(QTest::qWaitFor(revenue, delaiMax));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return tirer() && enregistreur->appliques.last().contains("img2000"_L1); }, delaiMax));
         creer(d, images(1, 30000));
         QTRY_COMPARE_WITH_TIMEOUT(rotator->candidats().size(), 3, delaiMax);
-
-        // Files that come and go faster than the watcher's quiet time: a tick still shows one of those that
-        // stay.
-        for (int tour = 0; tour < 3; ++tour) {
-            creer(d, images(500, 1000 * (tour + 40)));
-            QTRY_COMPARE_WITH_TIMEOUT(rotator->candidats().size(), 503, delaiMax);
-            for (const QString &nom : images(500, 1000 * (tour + 40)))
-                QVERIFY(QFile::remove(d + QLatin1Char('/') + nom));
-            QVERIFY(tirer());
-            QVERIFY2(QFile::exists(enregistreur->appliques.last()),
-                     qPrintable(enregistreur->appliques.last()));
-        }
     }
 
-    // A share whose listing takes seconds: the event loop keeps answering, the pictures come after.
+    // Lanes stuck on a dead share hold up no other lane, however many are stuck.
+    void uneVoieBloqueeNeRetientPasLesAutres()
+    {
+        // Shared with the stuck jobs, which outlive this function by up to 10 ms.
+        const auto libere = std::make_shared<std::atomic_bool>(false);
+        const auto liberer = qScopeGuard([&] { *libere = true; });
+        const auto bloquer = [libere] {
+            while (!*libere)
+                ::usleep(10000);
+            return 0;
+        };
+        std::vector<std::unique_ptr<Ouvrier>> voies(7);
+        for (auto &voie : voies) {
+            voie = std::make_unique<Ouvrier>(this);
+            voie->planifier(bloquer, [](int) {});
+        }
+        Ouvrier autre(this);
+        autre.planifier([] { return 0; }, [](int) {});
+        QVERIFY(autre.attendre(delaiMax));
+    }
+
+    // A share whose listings, and openings of a file, take seconds: the event loop keeps answering, the
+    // pictures come after; switched off or gone away meanwhile, nothing waits for it.
     void unPartageLent()
     {
-        // A FUSE mirror of source at montage whose listings, and openings of a file, take the seconds in
-        // delai.
-        const QString source = travail->chemin(QStringLiteral("source")),
-                      montage = travail->chemin(QStringLiteral("montage")),
-                      delai = travail->chemin(QStringLiteral("delai"));
-        const auto changerDelai = [&](const char *secondes) {
+        const QString source = travail->chemin(u"source"_s), montage = travail->chemin(u"montage"_s),
+                      delai = travail->chemin(u"delai"_s);
+        const auto attendre = [&](const char *s) {
             QFile f(delai);
-            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(secondes) > 0);
+            return f.open(QIODevice::WriteOnly) && f.write(s) > 0;
         };
         QProcess fuse;
         const auto demonter = qScopeGuard([&] {
             fuse.kill();
             fuse.waitForFinished(5000);
-            // Where fuse3 stands alone, its tool may go by its own name only.
-            if (QProcess::execute(QStringLiteral("fusermount"), {QStringLiteral("-uz"), montage}) == -2)
-                QProcess::execute(QStringLiteral("fusermount3"), {QStringLiteral("-uz"), montage});
+            QProcess::execute(u"sh"_s,
+                              {u"-c"_s, u"fusermount -uz \"$0\" || fusermount3 -uz \"$0\""_s, montage});
         });
-        const auto monte = [&] {
-            QFile table(QStringLiteral("/proc/self/mounts"));
-            return table.open(QIODevice::ReadOnly)
-                && table.readAll().contains(' ' + QFile::encodeName(montage) + ' ');
-        };
-        QVERIFY(QDir().mkpath(source) && QDir().mkpath(montage));
-        fuse.start(QStringLiteral(PAPIROL2_TESTS "/partagelent.py"), {source, montage, delai});
-        if (!QTest::qWaitFor([&] { return monte() || fuse.state() == QProcess::NotRunning; }, 15000)
-            || !monte())
+        for (const QString &nom : images(3))
+            QVERIFY(creerImage(source + '/'_L1 + nom));
+        if (!QDir().mkpath(montage)
+            || premiereLigne(fuse, u"" PAPIROL2_TESTS "/partagelent.py"_s, {source, montage, delai})
+                   .isEmpty())
             QSKIP("FUSE unavailable (needs /dev/fuse, python3-fusepy, libfuse2 and root): slow share not "
                   "tested");
-        for (const QString &nom : images(3))
-            QVERIFY(creerImage(source + QLatin1Char('/') + nom));
-        // Listing and opening a picture are both slow, and the desktop wants it decoded first.
         enregistreur->decodable = true;
-        changerDelai("4 4");
-        ajouter(montage, {});
-        QElapsedTimer chrono;
-        chrono.start();
-        qint64 pire = 0, dernierBattement = 0;
+        QVERIFY(attendre("4 4"));
+        ajouter(montage);
+        QElapsedTimer chrono, battu;
+        qint64 pire = 0;
         QTimer battement;
-        connect(&battement, &QTimer::timeout, [&] {
-            pire = qMax(pire, chrono.elapsed() - dernierBattement);
-            dernierBattement = chrono.elapsed();
-        });
+        connect(&battement, &QTimer::timeout, [&] { pire = qMax(pire, battu.restart()); });
+        chrono.start();
+        battu.start();
         battement.start(20);
         rotator->chargerFichiers(modele.get());
         rotator->demarrer();
         QTRY_COMPARE_WITH_TIMEOUT(enregistreur->appliques.size(), 1, delaiMax);
         QVERIFY2(chrono.elapsed() > 8000, "the share was not slow");
-        QVERIFY2(pire < 500, qPrintable(QStringLiteral("event loop stalled %1 ms").arg(pire)));
-
-        // Switched off while being listed: its late listing is dropped.
         modele->setSelectionne(0, false);
         rotator->chargerFichiers(modele.get());
         QVERIFY(rotator->candidats().isEmpty());
-        // Going away mid-listing waits for nothing.
-        changerDelai("30");
+        QVERIFY(attendre("30"));
         modele->setSelectionne(0, true);
         rotator->chargerFichiers(modele.get());
         QTest::qWait(200);
         chrono.restart();
         rotator.reset();
         QVERIFY2(chrono.elapsed() < 3000, qPrintable(QString::number(chrono.elapsed())));
-        QVERIFY(pire < 500);
+        QVERIFY2(pire < 500, qPrintable(u"event loop stalled %1 ms"_s.arg(pire)));
     }
 };
 
