@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath -m "$1") duree=$2
-cibles=(reglages motif nomsfichiers rendu)
+cibles=(reglages motif nomsfichiers rendu canal)
 if [ ! -f "$build/build.ninja" ]; then
     drapeaux="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined -fno-sanitize=vptr"
     cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -21,8 +21,6 @@
 #include <unistd.h>
 
 namespace {
-// The longest word and its newline, with room; anything longer is junk.
-constexpr int tailleMax = 32;
 // A client has this long to say its word; a silent one is dropped.
 constexpr int delaiClientMs = 1000;
 constexpr int clientsMax = 16;
@@ -133,21 +131,20 @@ void Canal::lire(int fd)
         return;
     if (n > 0)
         client->recu.append(tampon, int(n));
-    const int fin = client->recu.indexOf('\n');
-    if (fin < 0) {
-        if (n <= 0 || client->recu.size() > tailleMax)
+    const int i = motRecu(client->recu);
+    if (!client->recu.contains('\n')) {
+        // Junk without a line, or a client gone before its line ended: nothing to answer.
+        if (i == -1 || n <= 0)
             fermer(fd);
         return;
     }
-    const QString mot = QString::fromLatin1(client->recu.left(fin));
-    for (const char *connu : mots) {
-        if (mot == QLatin1String(connu)) {
-            qCInfo(lcDemarrage) << "command" << mot;
-            emit commande(mot);
-            // Closed when this process ends: the client then knows the copy is gone.
-            fermer(fd, "ok\n", mot == QLatin1String("quitter"));
-            return;
-        }
+    if (i >= 0) {
+        const QString mot = QString::fromLatin1(mots[i]);
+        qCInfo(lcDemarrage) << "command" << mot;
+        emit commande(mot);
+        // Closed when this process ends: the client then knows the copy is gone.
+        fermer(fd, "ok\n", mot == QLatin1String("quitter"));
+        return;
     }
     qCInfo(lcDemarrage) << "an unknown command was refused";
     fermer(fd, "?\n");

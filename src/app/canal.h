@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QFileSystemWatcher>
 #include <QObject>
 
+#include <iterator>
 #include <vector>
 
 class QSocketNotifier;
@@ -24,6 +26,22 @@ class Canal final : public QObject
 public:
     /** The command words, as the client sends them. */
     static constexpr const char *mots[4] = {"changer", "activer", "desactiver", "quitter"};
+    /** The longest line a client may send, newline included, with room; anything longer is junk. */
+    static constexpr int tailleMax = 32;
+
+    /** What a client sent so far: the index of its word in mots, -1 for a line that is no command or bytes
+     * past tailleMax without a line, -2 while the line has not ended. */
+    static int motRecu(QByteArrayView recu)
+    {
+        const qsizetype fin = recu.indexOf('\n');
+        if (fin < 0)
+            return recu.size() > tailleMax ? -1 : -2;
+        for (int i = 0; i < int(std::size(mots)); ++i) {
+            if (recu.first(fin) == QByteArrayView(mots[i]))
+                return i;
+        }
+        return -1;
+    }
 
     explicit Canal(const QString &chemin);
     ~Canal() override;
