@@ -31,9 +31,7 @@ if [ ! -x "$racine/usr/bin/make" ]; then
     if [ ${#manquants[@]} -gt 0 ]; then
         apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${manquants[@]}"
     fi
-    # This machine's Debian mirror when it has one, so the root comes from the same archive.
-    miroir=$(awk '/^URIs:/ && /debian\/?$/ {print $2; exit}' /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
-    miroir=${miroir:-http://deb.debian.org/debian}
+    miroir=$("$clone/packaging/miroir.sh") || { echo "dans-racine: no root made" >&2; exit 1; }
     debut=$SECONDS
     etape "making $racine: mmdebstrap $suite from $miroir"
     rm -rf "$racine.part"
