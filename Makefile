@@ -154,7 +154,8 @@ endif
 # Wine hides a redirected stdout from QtTest and the program: avec-wine.sh reads their reports from files.
 test-windows: windows-tests
 	$(call installer,$(PAQUETS_WINE))
-	LANG=C.UTF-8 LC_ALL=C.UTF-8 tests/avec-wine.sh ctest --test-dir $(BUILD_WINDOWS) --output-on-failure -j2
+	LANG=C.UTF-8 LC_ALL=C.UTF-8 PAPIROL2_QT_WINDOWS=$(QT_WINDOWS_VERSION) \
+		tests/avec-wine.sh ctest --test-dir $(BUILD_WINDOWS) --output-on-failure -j2
 
 bench-windows: windows
 	$(call installer,$(PAQUETS_WINE))
