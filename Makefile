@@ -144,10 +144,11 @@ windows-tests: windows-installer
 	cmake --build $(BUILD_WINDOWS)
 else
 # The archive's folder is shown in the root at its own path; QT_WINDOWS, when given, names a folder in the root.
+archive_windows = $(realpath $(QT_WINDOWS_ARCHIVE))
 qt-windows qt-windows-source windows windows-installer windows-tests:
-	$(SUDO) tests/dans-racine.sh --sur-place $(if $(QT_WINDOWS_ARCHIVE),--lire $(dir $(abspath $(QT_WINDOWS_ARCHIVE)))) \
+	$(SUDO) tests/dans-racine.sh --sur-place $(if $(archive_windows),--lire $(dir $(archive_windows))) \
 		$(RACINE_TRIXIE) make --no-print-directory $@ BUILD_WINDOWS=$(BUILD_WINDOWS) \
-		QT_WINDOWS_ARCHIVE=$(abspath $(QT_WINDOWS_ARCHIVE)) CMAKE_FLAGS_WINDOWS='$(CMAKE_FLAGS_WINDOWS)' \
+		QT_WINDOWS_ARCHIVE=$(archive_windows) CMAKE_FLAGS_WINDOWS='$(CMAKE_FLAGS_WINDOWS)' \
 		$(if $(filter command line,$(origin QT_WINDOWS)),QT_WINDOWS=$(QT_WINDOWS))
 endif
 
