@@ -99,20 +99,24 @@ test-bureaux: deps
 	cmake --build $(BUILD_BUREAUX) --target appliquer papirol2
 	$(SUDO) tests/bureaux-reels/tout.sh $(BUILD_BUREAUX)
 
-# Windows: one static Papirol2.exe, cross-built with Debian's MinGW-w64 against a static Qt kept in a cache
-# folder. The cache is filled from a ready-made Qt when one lies beside the clone, else built from Debian's
-# source (`make qt-windows-source`, about 30 minutes). Under Wine, on Xvfb: `make test-windows`.
+# Windows: one static Papirol2.exe, cross-built with MinGW-w64 against a static Qt 6.8 kept in a cache folder. That
+# Qt takes host tools (moc, rcc, uic) of its own version and a MinGW of Debian 13: on another release the build
+# runs in the Debian 13 root $(RACINE_TRIXIE) (below), in this clone itself, the cache being kept in the root.
+# The cache is filled from a ready-made Qt when one lies beside the clone, else built from Debian's source
+# (`make qt-windows-source`, about 30 minutes). Under Wine, on Xvfb, on this machine: `make test-windows`.
 BUILD_WINDOWS ?= build-windows
-QT_WINDOWS_VERSION := 6.4.2
+QT_WINDOWS_VERSION := 6.8.2
 QT_WINDOWS ?= $(or $(XDG_CACHE_HOME),$(HOME)/.cache)/papirol2/qt6-mingw-$(QT_WINDOWS_VERSION)
 QT_WINDOWS_ARCHIVE ?= $(wildcard ../shared/windows/qt6-mingw-$(QT_WINDOWS_VERSION).tar.xz)
 CMAKE_FLAGS_WINDOWS ?=
-PAQUETS_WINDOWS := cmake ninja-build xz-utils g++-mingw-w64-x86-64-posix qt6-base-dev-tools qt6-translations-l10n
+PAQUETS_WINDOWS := cmake ninja-build xz-utils g++-mingw-w64-x86-64-posix qt6-base-dev-tools qt6-base-dev \
+	qt6-translations-l10n
 PAQUETS_QT_SOURCE := dpkg-dev patch perl python3
-PAQUETS_WINE := wine wine64 xvfb xauth xdotool imagemagick tesseract-ocr tesseract-ocr-fra
 PAQUETS_INSTALLATION := nsis
+PAQUETS_WINE := cmake binutils wine wine64 xvfb xauth xdotool imagemagick tesseract-ocr tesseract-ocr-fra
 
-.PHONY: windows windows-installer qt-windows qt-windows-source test-windows bench-windows
+.PHONY: windows windows-installer windows-tests qt-windows qt-windows-source test-windows bench-windows
+ifeq ($(CODENOM),trixie)
 qt-windows:
 	$(call installer,$(PAQUETS_WINDOWS) $(if $(QT_WINDOWS_ARCHIVE),,$(PAQUETS_QT_SOURCE)))
 	windows/qt-mingw.sh "$(QT_WINDOWS)" $(QT_WINDOWS_ARCHIVE)
@@ -121,11 +125,11 @@ qt-windows-source:
 	rm -rf "$(QT_WINDOWS)"
 	$(MAKE) --no-print-directory qt-windows QT_WINDOWS_ARCHIVE=
 
-$(BUILD_WINDOWS)/build.ninja:
-	cmake -S . -B $(BUILD_WINDOWS) -G Ninja -DCMAKE_BUILD_TYPE=Release -DPAPIROL2_BENCH=OFF \
+# A build folder set up against another Qt, or not set up to the end, is set up again.
+windows: qt-windows
+	test -e $(BUILD_WINDOWS)/build.ninja && grep -qsx 'CMAKE_TOOLCHAIN_FILE:[A-Z]*=$(QT_WINDOWS)/lib/cmake/Qt6/qt.toolchain.cmake' $(BUILD_WINDOWS)/CMakeCache.txt || \
+	cmake --fresh -S . -B $(BUILD_WINDOWS) -G Ninja -DCMAKE_BUILD_TYPE=Release -DPAPIROL2_BENCH=OFF \
 		-DCMAKE_TOOLCHAIN_FILE="$(QT_WINDOWS)/lib/cmake/Qt6/qt.toolchain.cmake" $(CMAKE_FLAGS_WINDOWS)
-
-windows: qt-windows $(BUILD_WINDOWS)/build.ninja
 	cmake --build $(BUILD_WINDOWS) --target papirol2
 	@ls -l $(BUILD_WINDOWS)/src/app/Papirol2.exe
 
@@ -135,11 +139,24 @@ windows-installer: windows
 	cmake --build $(BUILD_WINDOWS) --target installation
 	@ls -l $(BUILD_WINDOWS)/Papirol2-*-installation.exe
 
-# Wine hides a redirected stdout from QtTest and the program: avec-wine.sh reads their reports from files.
-test-windows: windows-installer
-	$(call installer,$(PAQUETS_WINE))
+# Everything else of the build folder: the tests.
+windows-tests: windows-installer
 	cmake --build $(BUILD_WINDOWS)
-	LANG=C.UTF-8 LC_ALL=C.UTF-8 tests/avec-wine.sh ctest --test-dir $(BUILD_WINDOWS) --output-on-failure -j2
+else
+# The archive's folder is shown in the root at its own path; QT_WINDOWS, when given, names a folder in the root.
+archive_windows = $(realpath $(QT_WINDOWS_ARCHIVE))
+qt-windows qt-windows-source windows windows-installer windows-tests:
+	$(SUDO) tests/dans-racine.sh --sur-place $(if $(archive_windows),--lire $(dir $(archive_windows))) \
+		$(RACINE_TRIXIE) make --no-print-directory $@ BUILD_WINDOWS=$(BUILD_WINDOWS) \
+		QT_WINDOWS_ARCHIVE=$(archive_windows) CMAKE_FLAGS_WINDOWS='$(CMAKE_FLAGS_WINDOWS)' \
+		$(if $(filter command line,$(origin QT_WINDOWS)),QT_WINDOWS=$(QT_WINDOWS))
+endif
+
+# Wine hides a redirected stdout from QtTest and the program: avec-wine.sh reads their reports from files.
+test-windows: windows-tests
+	$(call installer,$(PAQUETS_WINE))
+	LANG=C.UTF-8 LC_ALL=C.UTF-8 PAPIROL2_QT_WINDOWS=$(QT_WINDOWS_VERSION) \
+		tests/avec-wine.sh ctest --test-dir $(BUILD_WINDOWS) --output-on-failure -j2
 
 bench-windows: windows
 	$(call installer,$(PAQUETS_WINE))

@@ -2,20 +2,24 @@
 # Figures for the Windows build, printed, never asserted: the size of Papirol2.exe and what it links, then under
 # Wine (run through tests/avec-wine.sh) the time from start to tray icon and the peak memory.
 # With --installation first, also what a fresh machine pays: the Wine packages downloaded and unpacked, and
-# the Windows build from an empty cache and build folder (no ccache).
-# Usage: bench/windows.sh [--installation] [--essais N, 3] Papirol2.exe
+# the Windows build from an empty cache and build folder (no ccache). Several builds of Papirol2.exe are measured
+# in turn in each round, so that the machine's load weighs on each alike.
+# Usage: bench/windows.sh [--installation] [--essais N, 3] Papirol2.exe [Papirol2.exe…]
 set -u
 installation=0 essais=3
 if [ "${1:-}" = "--installation" ]; then installation=1; shift; fi
 if [ "${1:-}" = "--essais" ]; then essais="$2"; shift 2; fi
-exe=$(realpath "$1")
+exes=()
+for e in "$@"; do exes+=("$(realpath "$e")"); done
 racine=$(cd "$(dirname "$0")/.." && pwd)
 sudo=$([ "$(id -u)" = 0 ] || echo sudo)
 depuis() { awk -v d="$1" -v f="$(date +%s.%N)" 'BEGIN { printf "%.2f", f - d }'; }
 
-octets=$(stat -c %s "$exe")
-echo "Papirol2.exe: $octets bytes ($((octets / 1048576)) MiB)"
-echo "  imports: $(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name/ { printf "%s ", $3 }')"
+for exe in "${exes[@]}"; do
+    octets=$(stat -c %s "$exe")
+    echo "$exe: $octets bytes ($((octets / 1048576)) MiB)"
+    echo "  imports: $(objdump -p "$exe" | awk '/DLL Name/ { printf "%s ", $3 }')"
+done
 
 if [ "$installation" = 1 ]; then
     archives=$(mktemp -d)
@@ -24,7 +28,8 @@ if [ "$installation" = 1 ]; then
         wine wine64 libwine tesseract-ocr tesseract-ocr-fra >/dev/null 2>&1
     echo "Wine and OCR packages, downloaded and installed again: $(depuis "$debut") s"
     $sudo rm -rf "$archives"
-    travail=$(mktemp -d)
+    # In the clone, which is where a build in the Debian 13 root (see the Makefile) leaves its results.
+    travail=$(mktemp -d "$racine/build-windows-neuf.XXXXXX")
     debut=$(date +%s.%N)
     make -C "$racine" --no-print-directory windows QT_WINDOWS="$travail/qt" BUILD_WINDOWS="$travail/build" \
         CMAKE_CXX_COMPILER_LAUNCHER= CCACHE_DISABLE=1 >/dev/null
@@ -58,21 +63,23 @@ icone() {
     [ "$(compare -metric AE "$travail/avant.png" "$travail/apres.png" null: 2>&1)" != 0 ]
 }
 for essai in $(seq "$essais"); do
-    import -window root -crop "$bande" "$travail/avant.png"
-    debut=$(date +%s.%N)
-    wine "$exe" >/dev/null 2>&1 &
-    lanceur=$!
-    for _ in $(seq 600); do icone && break; sleep 0.05; done
-    echo "start to tray icon, run $essai: $(depuis "$debut") s"
-    sleep 3
-    # Under Wine the Windows process is a Linux process: its peak resident size includes Wine's own DLLs.
-    for pid in $(pgrep -f 'Papirol2\.exe'); do
-        grep -q wine "/proc/$pid/maps" 2>/dev/null || continue
-        hwm=$(awk '/VmHWM/ { print $2 }' "/proc/$pid/status" 2>/dev/null)
-        [ -n "$hwm" ] && [ "$hwm" -gt 10000 ] && echo "  peak resident memory (VmHWM): $((hwm / 1024)) MiB"
+    for exe in "${exes[@]}"; do
+        import -window root -crop "$bande" "$travail/avant.png"
+        debut=$(date +%s.%N)
+        wine "$exe" >/dev/null 2>&1 &
+        lanceur=$!
+        for _ in $(seq 600); do icone && break; sleep 0.05; done
+        echo "start to tray icon, run $essai$([ ${#exes[@]} = 1 ] || echo " of $exe"): $(depuis "$debut") s"
+        sleep 3
+        # Under Wine the Windows process is a Linux process: its peak resident size includes Wine's own DLLs.
+        for pid in $(pgrep -f 'Papirol2\.exe'); do
+            grep -q wine "/proc/$pid/maps" 2>/dev/null || continue
+            hwm=$(awk '/VmHWM/ { print $2 }' "/proc/$pid/status" 2>/dev/null)
+            [ -n "$hwm" ] && [ "$hwm" -gt 10000 ] && echo "  peak resident memory (VmHWM): $((hwm / 1024)) MiB"
+        done
+        wine taskkill /f /im Papirol2.exe >/dev/null 2>&1
+        wait "$lanceur" 2>/dev/null
+        sleep 2
     done
-    wine taskkill /f /im Papirol2.exe >/dev/null 2>&1
-    wait "$lanceur" 2>/dev/null
-    sleep 2
 done
 rm -rf "$travail"

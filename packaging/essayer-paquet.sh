@@ -20,13 +20,7 @@ echec() {
 etape() { echo "== $(date +%T) $*"; }
 
 suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
-# The mirror this machine's apt uses for its release, in either form of sources, so the root is made from the
-# same archive.
-miroir=$(awk -v s="$suite" '/^URIs:/ {u=$2} /^Suites:/ && $0 ~ " " s "( |$)" {print u; exit}' \
-    /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
-[ -n "$miroir" ] || miroir=$(sed 's/\[[^]]*\] *//' /etc/apt/sources.list 2>/dev/null \
-    | awk -v s="$suite" '$1 == "deb" && $3 == s {print $2; exit}' || true)
-miroir=${miroir:-http://deb.debian.org/debian}
+miroir=$("$(dirname "$0")/miroir.sh") || echec "no root made"
 
 racine=$(mktemp -d)
 pid=

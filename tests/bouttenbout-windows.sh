@@ -6,6 +6,8 @@
 set -u
 exe=$(realpath "$1")
 . "$(dirname "$0")/verifications.sh"
+# The Qt inside, as Qt spells it in the exe, is the one the build was told to take (make test-windows says which).
+verifier "it carries Qt ${PAPIROL2_QT_WINDOWS:-?}" eval 'strings "$exe" | grep -qF "Qt ${PAPIROL2_QT_WINDOWS:-?} ("'
 
 # Wine would pass this Linux variable on to the program, which no Windows session has.
 unset XDG_RUNTIME_DIR
@@ -34,30 +36,16 @@ fond() { # the Wallpaper value, exactly: reg query prints through the console's 
     iconv -f UTF-16 -t UTF-8 "$travail/bureau.reg" | tr -d '\r' | sed -n 's/^"Wallpaper"="\(.*\)"$/\1/p' \
         | sed 's/\\\\/\\/g'
 }
-valeur() { # a REG_SZ value of the desktop key
-    wine reg query "$cle" /v "$1" 2>/dev/null | tr -d '\r' | awk -v n="$1" '$1 == n { print $3 }'
-}
+# A REG_SZ value of the desktop key; "#rrggbb" at x y of the last capture.
+valeur() { wine reg query "$cle" /v "$1" 2>/dev/null | tr -d '\r' | awk -v n="$1" '$1 == n { print $3 }'; }
 capture() { import -window root "$travail/ecran.png"; }
-pixel() { # "#rrggbb" at x y of the last capture
-    convert "$travail/ecran.png" -crop "1x1+$1+$2" -depth 8 txt:- | grep -o '#[0-9A-F]\{6\}' | head -n1 | tr A-F a-f
-}
+pixel() { convert "$travail/ecran.png" -crop "1x1+$1+$2" -depth 8 txt:- | grep -o '#[0-9A-F]\{6\}' | tr A-F a-f; }
 couleur_du_fond() { basename "$(fond | tr '\\' /)" .bmp; }
-fond_affiche() { # the desktop's pixels at x y show the picture the registry names
-    capture
-    [ "#$(couleur_du_fond)" = "$(pixel "$1" "$2")" ]
-}
-fond_absent() {
-    capture
-    local c
-    c=$(couleur_du_fond)
-    [ -n "$c" ] && [ "#$c" != "$(pixel "$1" "$2")" ]
-}
+# The desktop's pixels at x y show the picture the registry names, or do not.
+fond_affiche() { capture && [ "#$(couleur_du_fond)" = "$(pixel "$1" "$2")" ]; }
+fond_absent() { local c; c=$(couleur_du_fond) && capture && [ -n "$c" ] && [ "#$c" != "$(pixel "$1" "$2")" ]; }
 fond_du_dossier() { [[ "$(fond)" == "$dossier_windows\\"??????.bmp ]]; }
-fond_change() {
-    local f
-    f=$(fond)
-    [ -n "$f" ] && [ "$f" != "$avant" ]
-}
+fond_change() { local f; f=$(fond) && [ -n "$f" ] && [ "$f" != "$avant" ]; }
 paire() { [ "$(valeur WallpaperStyle) $(valeur TileWallpaper)" = "$1 $2" ]; }
 
 # The tray sits at the right end of the taskbar: the icon is what appears there once the program runs.
@@ -65,11 +53,10 @@ bande="120x24+$((largeur - 120))+$((hauteur - 24))"
 zone_plateau() { import -window root -crop "$bande" "$1"; }
 icone_apparue() {
     zone_plateau "$travail/apres.png"
-    local boite
+    local boite l h x y
     boite=$(convert "$travail/avant.png" "$travail/apres.png" -compose difference -composite -threshold 0 \
         -format '%@' info: 2>/dev/null)
     # %@ is WxH+X+Y inside the strip; larger than an icon, it is the desktop repainting.
-    local l h x y
     IFS='x+' read -r l h x y <<<"$boite"
     [ -n "$h" ] && [ "$l" -gt 0 ] && [ "$l" -le 32 ] && [ "$h" -le 32 ] || return 1
     icone_x=$((largeur - 120 + x + l / 2))
@@ -124,8 +111,7 @@ ouvrir_menu() { xdotool mousemove "$icone_x" "$icone_y" click 3; sleep 1; }
 
 # The taskbar is drawn once its corner no longer has the desktop's colour (slow in a new prefix).
 barre_prete() {
-    capture
-    [ "$(pixel $((largeur - 2)) $((hauteur - 2)))" != "$(pixel $((largeur - 2)) $((hauteur - 60)))" ]
+    capture && [ "$(pixel $((largeur - 2)) $((hauteur - 2)))" != "$(pixel $((largeur - 2)) $((hauteur - 60)))" ]
 }
 
 cd "$travail"

@@ -1,18 +1,25 @@
 #!/bin/bash
-# dans-racine.sh ROOT COMMAND…: runs COMMAND, as root, in a copy of this clone inside the Debian root ROOT
-# (PAPIROL2_SUITE, trixie unless told), making the root with mmdebstrap when it is missing. The root only
-# holds apt and make: the project's own Makefile installs the rest there, as on a fresh machine, and what it
-# installs stays for the next run. The copy lives on a tmpfs of this run, and is gone with it. The root's
-# mounts and every process left in it end with the command, however it ends. Needs root.
+# dans-racine.sh [--sur-place] [--lire FOLDER]… ROOT COMMAND…: runs COMMAND, as root, in a copy of this clone
+# inside the Debian root ROOT (PAPIROL2_SUITE, trixie unless told), making the root with mmdebstrap when it is
+# missing. The root only holds apt and make: the project's own Makefile installs the rest there, as on a fresh
+# machine, and what it installs stays for the next run. The copy lives on a tmpfs of this run and is gone with
+# it; --sur-place puts the clone itself at its own path instead, what COMMAND builds there left to the clone's
+# owner. --lire shows FOLDER read-only at its own path. The root's mounts and every process left in it end
+# with the command, however it ends. Needs root.
 set -euo pipefail
-if [ $# -lt 2 ]; then
-    echo "usage: $0 ROOT COMMAND…" >&2
-    exit 2
-fi
 if [ -z "${PAPIROL2_DANS_RACINE:-}" ]; then
     # Mount and PID namespaces of its own: what the command leaves running is killed when it ends, and the
     # mounts go with it, even if this script is killed before its trap runs.
     exec unshare --mount --propagation private --pid --fork --kill-child=TERM env PAPIROL2_DANS_RACINE=1 "$0" "$@"
+fi
+sur_place=0 lire=()
+while [[ "${1:-}" == --sur-place || "${1:-}" == --lire ]]; do
+    [ "$1" = --sur-place ] && sur_place=1 || { lire+=("$(realpath "$2")") && shift; }
+    shift
+done
+if [ $# -lt 2 ]; then
+    echo "usage: $0 [--sur-place] [--lire FOLDER]… ROOT COMMAND…" >&2
+    exit 2
 fi
 racine=$(realpath -m "$1")
 shift
@@ -31,9 +38,7 @@ if [ ! -x "$racine/usr/bin/make" ]; then
     if [ ${#manquants[@]} -gt 0 ]; then
         apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${manquants[@]}"
     fi
-    # This machine's Debian mirror when it has one, so the root comes from the same archive.
-    miroir=$(awk '/^URIs:/ && /debian\/?$/ {print $2; exit}' /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
-    miroir=${miroir:-http://deb.debian.org/debian}
+    miroir=$("$clone/packaging/miroir.sh") || { echo "dans-racine: no root made" >&2; exit 1; }
     debut=$SECONDS
     etape "making $racine: mmdebstrap $suite from $miroir"
     rm -rf "$racine.part"
@@ -74,16 +79,23 @@ monter -t tmpfs -o mode=1777 tmp "$racine/tmp"
 monter -t tmpfs -o mode=755 run "$racine/run"
 cp -L /etc/resolv.conf "$racine/etc/resolv.conf"
 
-# Not under /tmp, which the real-desktop suite covers with a tmpfs of its own.
-copie=/var/tmp/papirol2
-mkdir -p "$racine$copie"
-monter -t tmpfs -o mode=755 copie "$racine$copie"
-# The files of the clone as they are now, committed or not, without build folders or what git ignores.
-if git -C "$clone" -c safe.directory="*" rev-parse --git-dir >/dev/null 2>&1; then
-    (cd "$clone" && git -c safe.directory="*" ls-files -z --cached --others --exclude-standard \
-        | tar --null --ignore-failed-read -T - -cf - 2>/dev/null) | tar -xf - -C "$racine$copie"
+for dossier in "${lire[@]}"; do
+    mkdir -p "$racine$dossier" && monter --bind -o ro "$dossier" "$racine$dossier"
+done
+if [ "$sur_place" = 1 ]; then
+    copie=$clone
+    mkdir -p "$racine$copie" && monter --bind "$clone" "$racine$copie"
 else
-    tar -C "$clone" --exclude='./build*' -cf - . | tar -xf - -C "$racine$copie"
+    # Not under /tmp, which the real-desktop suite covers with a tmpfs of its own.
+    copie=/var/tmp/papirol2
+    mkdir -p "$racine$copie" && monter -t tmpfs -o mode=755 copie "$racine$copie"
+    # The files of the clone as they are now, committed or not, without build folders or what git ignores.
+    if git -C "$clone" -c safe.directory="*" rev-parse --git-dir >/dev/null 2>&1; then
+        (cd "$clone" && git -c safe.directory="*" ls-files -z --cached --others --exclude-standard \
+            | tar --null --ignore-failed-read -T - -cf - 2>/dev/null) | tar -xf - -C "$racine$copie"
+    else
+        tar -C "$clone" --exclude='./build*' -cf - . | tar -xf - -C "$racine$copie"
+    fi
 fi
 etape "$* in $suite, in $copie"
 variables=(PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8
@@ -92,5 +104,6 @@ while IFS= read -r v; do variables+=("$v"); done < <(env | grep -E '^(CI|PAPIROL
     | grep -v '^PAPIROL2_DANS_RACINE=' || true)
 rc=0
 chroot "$racine" env -i "${variables[@]}" sh -c 'cd "$0" && exec "$@"' "$copie" "$@" || rc=$?
+[ "$sur_place" = 0 ] || chown -R --from=0:0 "$(stat -c %u:%g "$clone")" "$clone"
 etape "$* in $suite: exit $rc"
 exit $rc
