@@ -146,7 +146,7 @@ else
 # The archive's folder is shown in the root at its own path; QT_WINDOWS, when given, names a folder in the root.
 archive_windows = $(realpath $(QT_WINDOWS_ARCHIVE))
 qt-windows qt-windows-source windows windows-installer windows-tests:
-	$(SUDO) tests/dans-racine.sh --sur-place $(if $(archive_windows),--lire $(dir $(archive_windows))) \
+	$(SUDO) packaging/dans-racine.sh --sur-place $(if $(archive_windows),--lire $(dir $(archive_windows))) \
 		$(RACINE_TRIXIE) make --no-print-directory $@ BUILD_WINDOWS=$(BUILD_WINDOWS) \
 		QT_WINDOWS_ARCHIVE=$(archive_windows) CMAKE_FLAGS_WINDOWS='$(CMAKE_FLAGS_WINDOWS)' \
 		$(if $(filter command line,$(origin QT_WINDOWS)),QT_WINDOWS=$(QT_WINDOWS))
@@ -195,13 +195,13 @@ test-deb: deb
 	$(SUDO) tests/avec-xvfb.sh --trayer packaging/essayer-paquet.sh $(BUILD_DEB)/papirol2_*.deb $(BUILD_DEB)/racine
 
 # Debian 13 beside this machine's release: `make trixie-test` runs `make test` in a copy of the clone inside a
-# Debian 13 root (tests/dans-racine.sh), which the project's Makefile fills with that release's packages; the
+# Debian 13 root (packaging/dans-racine.sh), which the project's Makefile fills with that release's packages; the
 # root is kept in $(RACINE_TRIXIE) between runs and made again when missing. The same for test-deb and
 # test-bureaux; `make trixie` runs the three in one copy, as CI does.
 RACINE_TRIXIE ?= /var/cache/papirol2/trixie
 
 .PHONY: trixie trixie-test trixie-test-deb trixie-test-bureaux
 trixie-test trixie-test-deb trixie-test-bureaux:
-	$(SUDO) tests/dans-racine.sh $(RACINE_TRIXIE) make $(@:trixie-%=%)
+	$(SUDO) packaging/dans-racine.sh $(RACINE_TRIXIE) make $(@:trixie-%=%)
 trixie:
-	$(SUDO) tests/dans-racine.sh $(RACINE_TRIXIE) .ci/etapes test test-bureaux test-deb
+	$(SUDO) packaging/dans-racine.sh $(RACINE_TRIXIE) .ci/etapes test test-bureaux test-deb
