@@ -1,5 +1,6 @@
-// The built program driven as a user drives it: real X server, real tray host, clicks and keys sent
-// with xdotool. What the user sees is read back from the screen and from the settings file.
+// The built program driven as a user drives it: real X server, real tray host (its icons found with xdotool),
+// its command line. What the user sees is read back from the screen and from the settings file; the menu is
+// judged over dbusmenu by plateau-sni.sh.
 #include "commun.h"
 #include "commun/chemins.h"
 
