@@ -131,38 +131,6 @@ private slots:
         travail.reset();
     }
 
-    void leMenuRelitCeQuiEstStocke_data()
-    {
-        QTest::addColumn<int>("timer");
-        QTest::addColumn<int>("position");
-        QTest::addColumn<QString>("intervalle");
-        QTest::addColumn<QString>("disposition");
-        // No interval chosen yet is 5 minutes, shown so and not written until the user chooses.
-        QTest::newRow("ini vide") << 0 << 0 << QStringLiteral("5 minutes") << QString();
-        QTest::newRow("30 s") << 30 << 3 << QStringLiteral("30 secondes") << QStringLiteral("Étirer");
-        QTest::newRow("45 s") << 45 << 2 << QStringLiteral("Personnalisé") << QStringLiteral("Mosaïque");
-        QTest::newRow("disposition inconnue") << 600 << 42 << QStringLiteral("10 minutes") << QString();
-    }
-    void leMenuRelitCeQuiEstStocke()
-    {
-        QFETCH(int, timer);
-        QFETCH(int, position);
-        QFETCH(QString, intervalle);
-        QFETCH(QString, disposition);
-        if (timer)
-            QVERIFY(travail->ecrireIni(QStringLiteral("[Options]\ntimer=%1\n").arg(timer).toUtf8()));
-        enregistreur->position = position;
-        Papirol2 p;
-        QVERIFY(!p.isVisible());
-        QVERIFY(!entree(p.menu, "Activer")->isChecked());
-        QCOMPARE(coches(menu(p, "Intervalle")), intervalle);
-        QCOMPARE(coches(menu(p, "Position")), disposition);
-        entree(p.menu, "Activer")->trigger();
-        QCOMPARE(p.rotator->intervalleMs(), (timer ? timer : 300) * 1000);
-        QCOMPARE(travail->contenuIni().contains("timer="), timer != 0);
-        QVERIFY(enregistreur->appliques.isEmpty());
-    }
-
     void lesChoixDuMenu()
     {
         const QString a = dossierImages(QStringLiteral("a & b"), 3);

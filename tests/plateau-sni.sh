@@ -13,13 +13,11 @@ printf '[Options]\nactive=false\ntimer=600\n[Emplacement_0]\npath=%s\nfiltre=*.j
 programme=$(realpath "$1")
 cd "$dossier" && exec "$programme" &
 pid=$!
-for _ in $(seq 100); do xdotool search --class papirol2 >/dev/null 2>&1 && break; sleep 0.1; done
-xdotool search --class papirol2 >/dev/null 2>&1 || { echo "FAIL - no XEmbed icon at start"; exit 1; }
+icone() { for _ in $(seq 100); do xdotool search --onlyvisible --class papirol2 >/dev/null 2>&1 && return; sleep 0.1; done; false; }
+icone || { echo "FAIL - no XEmbed icon at start"; exit 1; }
 "$ici/sni.py" hote &
-hote=$!
-"$ici/sni.py" verifier "$pid" "$XDG_CONFIG_HOME" || exit 1
-kill "$hote"
-for _ in $(seq 100); do xdotool search --onlyvisible --class papirol2 >/dev/null 2>&1 && break; sleep 0.1; done
-xdotool search --onlyvisible --class papirol2 >/dev/null 2>&1 || { echo "FAIL - the icon did not come back to XEmbed"; exit 1; }
+"$ici/sni.py" verifier "$pid" "$XDG_CONFIG_HOME" "$dossier/images" || exit 1
+kill %2
+icone || { echo "FAIL - the icon did not come back to XEmbed"; exit 1; }
 echo "ok   - the icon came back to the XEmbed tray"
 (cd "$dossier" && "$programme" --quitter) && wait "$pid"

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """The tray icon as a StatusNotifier host sees it, on the session bus.
-  sni.py hote                      a watcher and host of our own, for a session that has none
-  sni.py verifier <pid> <config>   finds that process's item, reads its menu over dbusmenu, clicks through it
-                                   (the picture shown is read from <config>/papirol2/rotation.ini).
+  sni.py hote                                a watcher and host of our own, for a session that has none
+  sni.py verifier <pid> <config> <images>    finds that process's item, reads its menu over dbusmenu, clicks
+                                             through it (the picture shown is read from <config>/papirol2/rotation.ini).
 """
 import configparser
 import sys
@@ -12,6 +12,11 @@ from gi.repository import Gio, GLib
 
 WATCHER, CHEMIN_W = 'org.kde.StatusNotifierWatcher', '/StatusNotifierWatcher'
 bus = Gio.bus_get_sync(Gio.BusType.SESSION)
+# The whole menu of a first start with active=false, timer=600 and one selected location: texts, order and marks
+# ([x] check mark, (x) radio). Nothing stored for the layout: the one in force, Remplissage, is checked.
+MENU = '''Changer|Activer [ ]|Intervalle|  30 secondes ( )|  1 minute ( )|  2 minutes ( )|  5 minutes ( )|  10 minutes (x)
+|  Personnalisé ( )|Position|  Étirer ( )|  Mosaïque ( )|  Centrer ( )|  Ajuster ( )|  Remplissage (x)|Emplacements
+|  *.jpg dans {} [x]|  Modifier la liste|Quitter'''.replace('\n', '')
 
 
 def appel(nom, chemin, interface, methode, args=None):
@@ -26,8 +31,7 @@ def attendre(condition, secondes=30):
     fin = time.monotonic() + secondes
     while time.monotonic() < fin:
         try:
-            r = condition()
-            if r:
+            if r := condition():
                 return r
         except GLib.Error:
             pass
@@ -65,11 +69,7 @@ def hote():
     GLib.MainLoop().run()
 
 
-def proprietes(entree):
-    return {'label': '', 'toggle-type': '', 'toggle-state': -1, 'type': 'standard', **entree[1], 'id': entree[0]}
-
-
-def verifier(pid, config):
+def verifier(pid, config, images):
     def notre_item():
         for i in propriete(WATCHER, CHEMIN_W, WATCHER, 'RegisteredStatusNotifierItems'):
             nom, _, chemin = i.partition('/')  # 'service/path', or 'service@/path' (GNOME's extension)
@@ -81,46 +81,38 @@ def verifier(pid, config):
     if not item:
         sys.exit(f'FAIL - no StatusNotifier item of process {pid} on the watcher')
     menu = propriete(*item, 'org.kde.StatusNotifierItem', 'Menu')
-    echecs = []
 
-    def arbre():  # {label: (properties, [(label, properties) of its entries])}
-        racine = appel(item[0], menu, 'com.canonical.dbusmenu', 'GetLayout', GLib.Variant('(iias)', (0, -1, [])))[1]
-        return {proprietes(e)['label']: (proprietes(e), [(proprietes(f)['label'], proprietes(f)) for f in e[2]])
-                for e in racine[2] if proprietes(e)['type'] != 'separator'}
+    def entrees():  # [(path, properties)] in menu order, separators left out
+        def parcourir(e, parent):
+            for f in e[2]:
+                p = {'label': '', 'toggle-type': '', 'toggle-state': 0, **f[1], 'id': f[0], 'niveau': len(parent)}
+                if p.get('type') != 'separator':
+                    yield '/'.join(parent + [p['label']]), p
+                    yield from parcourir(f, parent + [p['label']])
+        return list(parcourir(appel(item[0], menu, 'com.canonical.dbusmenu', 'GetLayout',
+                                    GLib.Variant('(iias)', (0, -1, [])))[1], []))
+
+    def rendu():
+        marques = {'checkmark': ' [{}]', 'radio': ' ({})'}
+        return '|'.join('  ' * p['niveau'] + p['label']
+                        + marques.get(p['toggle-type'], '').format('x' if p['toggle-state'] == 1 else ' ')
+                        for _, p in entrees())
 
     def image():
         p = configparser.ConfigParser(interpolation=None)
         p.read(f'{config}/papirol2/rotation.ini')
         return p.get('General', 'dernier', fallback='')
 
-    # Over dbusmenu each menu keeps its marks: one radio checked in Intervalle and Position, check marks in
-    # Emplacements (one location, selected) and on Activer.
-    a = arbre()
-    for nom, marque in [('Intervalle', 'radio'), ('Position', 'radio'), ('Emplacements', 'checkmark')]:
-        sous = [p for _, p in a.get(nom, ({}, []))[1] if p['toggle-type']]
-        if not sous or any(p['toggle-type'] != marque for p in sous) or sum(p['toggle-state'] == 1 for p in sous) != 1:
-            echecs.append(f'{nom}: {[(p["label"], p["toggle-type"], p["toggle-state"]) for p in sous]}')
-    if a.get('Activer', ({},))[0].get('toggle-type') != 'checkmark':
-        echecs.append('Activer carries no check mark')
-
-    def cliquer(nom, sous_nom=None):
-        props, sous = arbre()[nom]
-        props = dict(sous)[sous_nom] if sous_nom else props
+    def cliquer(chemin):
         appel(item[0], menu, 'com.canonical.dbusmenu', 'Event',
-              GLib.Variant('(isvu)', (props['id'], 'clicked', GLib.Variant('i', 0), 0)))
+              GLib.Variant('(isvu)', (dict(entrees())[chemin]['id'], 'clicked', GLib.Variant('i', 0), 0)))
 
-    def coche(disposition):
-        return dict(arbre()['Position'][1])[disposition]['toggle-state'] == 1
-
-    if not coche('Remplissage'):  # nothing stored yet: the layout in force
-        echecs.append('Position: "Remplissage" not checked on a first start')
-
+    echecs = [] if rendu() == MENU.format(images) else [f'menu\n  got      {rendu()}\n  expected {MENU.format(images)}']
     # What each click is, and what must follow it.
-    avant = image()
     CLICS = [('Activate(0, 0)', lambda: appel(*item, 'org.kde.StatusNotifierItem', 'Activate', GLib.Variant('(ii)', (0, 0))),
               lambda: image() not in ('', avant)),
              ('"Changer"', lambda: cliquer('Changer'), lambda: image() not in ('', avant)),
-             ('"Position/Centrer"', lambda: cliquer('Position', 'Centrer'), lambda: coche('Centrer'))]
+             ('"Position/Centrer"', lambda: cliquer('Position/Centrer'), lambda: '  Centrer (x)' in rendu())]
     for quoi, faire, suite in CLICS:
         avant = image()
         faire()
@@ -133,4 +125,4 @@ def verifier(pid, config):
 
 
 if __name__ == '__main__':
-    hote() if sys.argv[1] == 'hote' else verifier(int(sys.argv[2]), sys.argv[3])
+    hote() if sys.argv[1] == 'hote' else verifier(int(sys.argv[2]), sys.argv[3], sys.argv[4])
