@@ -1,5 +1,7 @@
 #include "nomsfichiers.h"
 
+#include <QStringDecoder>
+
 namespace {
 constexpr char16_t premierEchappe = 0xDC80, dernierEchappe = 0xDCFF;
 
@@ -38,12 +40,21 @@ int sequenceValide(const uchar *p, qsizetype n)
         return 0;
     return longueur;
 }
+// QString::fromUtf8 drops a leading byte-order mark, which in a name is one of its characters.
+QString depuisUtf8(QByteArrayView octets)
+{
+    if (!octets.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(octets);
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return utf8.decode(octets);
+}
 } // namespace
 
 QString nomDepuisOctets(QByteArrayView octets)
 {
     if (octets.isValidUtf8())
-        return QString::fromUtf8(octets);
+        return depuisUtf8(octets);
     QString nom;
     nom.reserve(octets.size());
     const auto *p = reinterpret_cast<const uchar *>(octets.data());
@@ -53,7 +64,7 @@ QString nomDepuisOctets(QByteArrayView octets)
             nom.append(QChar(char16_t(0xDC00 + p[i])));
             ++i;
         } else {
-            nom.append(QString::fromUtf8(octets.sliced(i, n)));
+            nom.append(depuisUtf8(octets.sliced(i, n)));
             i += n;
         }
     }
