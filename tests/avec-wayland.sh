@@ -9,6 +9,9 @@ compositeur="$1"
 shift
 case "$compositeur" in sway | sway-nu | phoc) ;; *) echo "usage: $0 sway|sway-nu|phoc <test> [arguments]" >&2; exit 2 ;; esac
 racine=$(mktemp -d "${TMPDIR:-/tmp}/papirol2-$compositeur.XXXXXX") || exit 1
+serveur=""
+trap '[ -n "$serveur" ] && kill "$serveur" 2>/dev/null && wait "$serveur" 2>/dev/null; rm -rf "$racine"' EXIT
+trap 'exit 143' TERM INT
 chmod 755 "$racine"
 mkdir -p "$racine/run" "$racine/config" "$racine/home"
 chmod 700 "$racine/run"
@@ -16,50 +19,35 @@ comme=("$(dirname "$(realpath "$0")")/comme-utilisateur.sh")
 utilisateur=$("${comme[@]}" --nom) && chown "$utilisateur:" "$racine/run" "$racine/config" "$racine/home" || exit 1
 if ! "${comme[@]}" test -x "$1"; then
     # A build folder the test user cannot enter (under /root, say): run a copy of the test instead.
-    cp "$1" "$racine/test" && chmod 755 "$racine/test" || { rm -rf "$racine"; exit 1; }
+    cp "$1" "$racine/test" && chmod 755 "$racine/test" || exit 1
     set -- "$racine/test" "${@:2}"
 fi
 bureau=calque
-[ "$compositeur" != sway ] || bureau=sway
-if [ "$compositeur" = sway-nu ]; then
-    printf 'swaybg_command -\noutput * mode 640x480\n' >"$racine/sway.conf"
-    compositeur=sway
-else
-    printf 'set $fond #203040\noutput * {\n    bg $fond solid_color\n    mode 640x480\n}\n' >"$racine/sway.conf"
-fi
+fond='set $fond #203040\noutput * {\n    bg $fond solid_color\n    mode 640x480\n}\n'
+case "$compositeur" in
+sway) bureau=sway ;;
+sway-nu) fond='swaybg_command -\noutput * mode 640x480\n' compositeur=sway ;;
+esac
+printf "$fond" >"$racine/sway.conf"
 printf '[output:HEADLESS-1]\nmode = 640x480\n' >"$racine/phoc.ini"
-serveur="" socket=""
-finir() {
-    [ -n "$serveur" ] && kill "$serveur" 2>/dev/null && wait "$serveur" 2>/dev/null
-    rm -rf "$racine"
-}
-trap finir EXIT
-trap 'exit 143' TERM INT
-
 environnement=(PATH="$PATH" HOME="$racine/home" XDG_RUNTIME_DIR="$racine/run" XDG_CONFIG_HOME="$racine/config")
-if [ "$compositeur" = sway ]; then
-    commande=(sway -c "$racine/sway.conf")
-else
-    # phoc reads its own settings through GSettings: kept in memory, with no bus to reach.
-    commande=(env GSETTINGS_BACKEND=memory phoc -C "$racine/phoc.ini")
-fi
+commande=(sway -c "$racine/sway.conf")
+# phoc reads its own settings through GSettings: kept in memory, with no bus to reach.
+[ "$compositeur" = sway ] || commande=(env GSETTINGS_BACKEND=memory phoc -C "$racine/phoc.ini")
 (cd "$racine" && exec env -i "${environnement[@]}" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
     WLR_RENDERER=pixman "${comme[@]}" "${commande[@]}" >"$racine/serveur.log" 2>&1) &
 serveur=$!
-wayland=""
+wayland="" socket=""
 for _ in $(seq 200); do
     [ "$compositeur" = sway ] && socket=$(ls "$racine"/run/sway-ipc.*.sock 2>/dev/null | head -n1)
     wayland=$(cd "$racine/run" && ls wayland-? 2>/dev/null | head -n1)
     [ -n "$wayland" ] && { [ "$compositeur" != sway ] || [ -n "$socket" ]; } && break
     sleep 0.05
 done
-rc=1
 if [ -z "$wayland" ] || { [ "$compositeur" = sway ] && [ -z "$socket" ]; }; then
     echo "$compositeur did not start:" >&2
     cat "$racine/serveur.log" >&2
-else
-    env -i "${environnement[@]}" ${socket:+SWAYSOCK="$socket"} WAYLAND_DISPLAY="$wayland" QT_QPA_PLATFORM=offscreen PAPIROL2_BUREAU=$bureau \
-        ${QT_LOGGING_RULES:+QT_LOGGING_RULES="$QT_LOGGING_RULES"} "${comme[@]}" "$@"
-    rc=$?
+    exit 1
 fi
-exit $rc
+env -i "${environnement[@]}" ${socket:+SWAYSOCK="$socket"} WAYLAND_DISPLAY="$wayland" QT_QPA_PLATFORM=offscreen PAPIROL2_BUREAU=$bureau \
+    ${QT_LOGGING_RULES:+QT_LOGGING_RULES="$QT_LOGGING_RULES"} "${comme[@]}" "$@"

@@ -69,41 +69,38 @@ class TestBureauxDBus final : public QObject
     /** What pcmanfm-qt got over D-Bus, as {path, mode}. */
     QStringList recuParPcmanfm(int rang)
     {
-        if (!QTest::qWaitFor([&] { return pcmanfm.recus.size() > rang; }, 10000))
-            return {QStringLiteral("nothing received")};
-        return pcmanfm.recus.at(rang);
+        return QTest::qWaitFor([&] { return pcmanfm.recus.size() > rang; }, 10000)
+            ? pcmanfm.recus.at(rang)
+            : QStringList {QStringLiteral("nothing received")};
     }
 
     /** The monitors' workspaces xfdesktop knows. */
     static QStringList espacesXfce()
     {
-        QStringList espaces
-            = xfconf({QStringLiteral("/backdrop"), QStringLiteral("-l")}).split(QLatin1Char('\n'));
-        espaces = espaces.filter(QStringLiteral("/image-style"))
-                      .replaceInStrings(QStringLiteral("/image-style"), QString());
-        return espaces;
+        return xfconf({QStringLiteral("/backdrop"), QStringLiteral("-l")})
+            .split(QLatin1Char('\n'))
+            .filter(QStringLiteral("/image-style"))
+            .replaceInStrings(QStringLiteral("/image-style"), QString());
     }
 
     /** Empty when the desktop holds the picture in that layout; else what it holds. */
     QString ecart(const QString &famille, const QString &image, int position, int rang = 0)
     {
+        QStringList vus;
         if (famille == QLatin1String("lxqt")) {
             // The drawing fills the virtual desktop, stretched: each screen must find its own picture there.
             const QStringList recu = recuParPcmanfm(rang);
             const QImage dessin(recu.value(0));
-            QString pourquoi
-                = recu.value(1) == QLatin1String("stretch") ? QString() : recu.join(QLatin1Char(' '));
+            if (recu.value(1) != QLatin1String("stretch"))
+                return recu.join(QLatin1Char(' '));
             if (QFileInfo(recu.value(0)).size() * 10 > dessin.sizeInBytes())
-                pourquoi = recu.value(0) + QStringLiteral(" is hardly compressed");
-            for (const QScreen *ecran : QGuiApplication::screens()) {
-                QString juge;
-                if (pourquoi.isEmpty()
-                    && !montre(dessin.copy(ecran->geometry()), QImage(image), position, &juge))
-                    pourquoi = recu.value(0) + juge;
-            }
-            return pourquoi;
+                return recu.value(0) + QStringLiteral(" is hardly compressed");
+            QString pourquoi;
+            for (const QScreen *ecran : QGuiApplication::screens())
+                if (!montre(dessin.copy(ecran->geometry()), QImage(image), position, &pourquoi))
+                    return recu.value(0) + pourquoi;
+            return {};
         }
-        QStringList vus;
         if (famille == QLatin1String("xfce")) {
             const QStringList espaces = espacesXfce();
             for (const QString &espace : espaces)
@@ -273,7 +270,11 @@ private slots:
         xml.write("</schemalist>");
         xml.close();
         QCOMPARE(QProcess::execute(QStringLiteral("glib-compile-schemas"), {schemas.path()}), 0);
-        QVERIFY(enfantReussit(env));
+        QProcess enfant;
+        enfant.setProcessEnvironment(env);
+        enfant.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--enfant")});
+        QVERIFY(enfant.waitForFinished(60000) && enfant.exitStatus() == QProcess::NormalExit
+                && !enfant.exitCode());
         QVERIFY2(!QFile::exists(configuration.filePath(QStringLiteral("glib-2.0/settings/keyfile"))),
                  "nothing was written to the settings store");
     }

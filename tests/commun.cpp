@@ -70,11 +70,10 @@ QString DossierDeTravail::chemin(const QString &nom) const
 bool DossierDeTravail::ecrireIni(const QByteArray &texte) const
 {
     QFile f(ini());
-    if (!f.open(QIODevice::WriteOnly) || f.write(texte) != texte.size())
-        return false;
+    const bool ecrit = f.open(QIODevice::WriteOnly) && f.write(texte) == texte.size() && f.flush();
     f.close();
     ouvrirConfiguration();
-    return true;
+    return ecrit;
 }
 
 QByteArray DossierDeTravail::contenuIni() const
@@ -103,17 +102,16 @@ QImage imageUnie(QColor couleur, QSize taille)
     return image;
 }
 
-QString ecrireImage(const QString &nom, const QImage &image, const char *format)
+QString ecrireImage(const QString &nom, const QImage &image)
 {
-    const QString chemin = QDir(dossierImages()).absoluteFilePath(nom);
+    const QString chemin = dossierImages() + nom;
     QDir().mkpath(QFileInfo(chemin).path());
-    return image.save(chemin, format, 95) ? chemin : QString();
+    return image.save(chemin, nullptr, 95) ? chemin : QString();
 }
 
 bool creerImage(const QString &chemin)
 {
-    QDir().mkpath(QFileInfo(chemin).path());
-    return imageCellules({4, 4}).save(chemin, "PNG");
+    return QDir().mkpath(QFileInfo(chemin).path()) && imageCellules({4, 4}).save(chemin, "PNG");
 }
 
 QString dossierImages()
@@ -136,23 +134,6 @@ struct Placement
     bool tuile = false;
 };
 
-// The layout table, as a user expects each layout on a screen of that size.
-Placement placement(int position, QSizeF image, QSizeF ecran)
-{
-    Placement p;
-    const double rx = ecran.width() / image.width(), ry = ecran.height() / image.height();
-    if (position == 3) {
-        p.ex = rx;
-        p.ey = ry;
-    } else if (position >= 4) {
-        p.ex = p.ey = position == 4 ? std::min(rx, ry) : std::max(rx, ry);
-    }
-    p.ox = (ecran.width() - image.width() * p.ex) / 2;
-    p.oy = (ecran.height() - image.height() * p.ey) / 2;
-    p.tuile = position == 2;
-    return p;
-}
-
 class Juge
 {
 public:
@@ -169,6 +150,33 @@ public:
             palette.clear();
     }
 
+    // The layout as a user expects it on a screen of that size; the screen does not say where tiling starts:
+    // at a corner, the centre, or anywhere for a small picture.
+    bool montre(int position, QString *detail) const
+    {
+        const QSizeF i = image.size(), e = capture.size();
+        const double rx = e.width() / i.width(), ry = e.height() / i.height();
+        Placement p;
+        if (position == 3)
+            p = {rx, ry};
+        else if (position >= 4)
+            p.ex = p.ey = position == 4 ? std::min(rx, ry) : std::max(rx, ry);
+        p.ox = (e.width() - i.width() * p.ex) / 2;
+        p.oy = (e.height() - i.height() * p.ey) / 2;
+        p.tuile = position == 2;
+        QPair<int, int> r = ecarts(p);
+        const int w = image.width(), h = image.height(), tout = w * h <= 40000 ? w * h : 0;
+        for (int k = -2; p.tuile && r.first > 0 && k < tout; ++k) {
+            p.ox = k == -2 ? 0 : k == -1 ? std::fmod(p.ox + w, w) : k % w;
+            p.oy = k == -2 ? 0 : k == -1 ? std::fmod(p.oy + h, h) : k / w;
+            if (ecarts(p, 0).first == 0)
+                r = ecarts(p);
+        }
+        *detail += QStringLiteral(" %1:%2/%3").arg(position).arg(r.first).arg(r.second);
+        return r.first == 0 && r.second >= 50;
+    }
+
+private:
     /** Mismatches, up to plafond, and samples of the capture against the picture placed so. */
     QPair<int, int> ecarts(const Placement &p, int plafond = 1 << 30) const
     {
@@ -182,11 +190,11 @@ public:
                     continue;
                 // Rounding or smoothing may go either way near an edge of a colour: such samples are skipped.
                 const std::optional<QRgb> attendu = source(p, x + 0.5, y + 0.5);
-                bool net = true;
+                bool net = attendu || !palette.isEmpty();
                 for (int d = 0; d < 9 && net; ++d)
                     net = source(p, x + 0.5 + marge * (d % 3 - 1), y + 0.5 + marge * (d / 3 - 1)) == attendu;
                 const QColor vu = capture.pixelColor(x, y);
-                if (!net || (!attendu && palette.isEmpty()))
+                if (!net)
                     continue;
                 ++echantillons;
                 if (attendu ? !procheDe(vu, QColor(*attendu))
@@ -198,24 +206,6 @@ public:
         return {ecarts, echantillons};
     }
 
-    bool montre(int position, QString *detail) const
-    {
-        Placement p = placement(position, image.size(), capture.size());
-        QPair<int, int> r = ecarts(p);
-        // The screen does not say where tiling starts: at a corner, the centre, or anywhere for a small
-        // picture.
-        const int w = image.width(), h = image.height(), tout = w * h <= 40000 ? w * h : 0;
-        for (int i = -2; p.tuile && r.first > 0 && i < tout; ++i) {
-            p.ox = i == -2 ? 0 : i == -1 ? std::fmod(p.ox + w, w) : i % w;
-            p.oy = i == -2 ? 0 : i == -1 ? std::fmod(p.oy + h, h) : i / w;
-            if (ecarts(p, 0).first == 0)
-                r = ecarts(p);
-        }
-        *detail += QStringLiteral(" %1:%2/%3").arg(position).arg(r.first).arg(r.second);
-        return r.first == 0 && r.second >= 50;
-    }
-
-private:
     std::optional<QRgb> source(const Placement &p, double x, double y) const
     {
         double u = (x - p.ox) / p.ex, v = (y - p.oy) / p.ey;
@@ -237,20 +227,18 @@ private:
 bool montre(const QImage &capture, const QImage &image, int position, QString *pourquoi,
             const QList<QRect> &ignores)
 {
-    if (capture.isNull() || image.isNull()) {
-        if (pourquoi)
-            *pourquoi = QStringLiteral("no capture or no picture");
-        return false;
-    }
-    const Juge juge(capture, image, ignores);
-    QString detail;
     QStringList vues;
-    for (int n = 1; n <= 5; ++n)
-        if ((pourquoi || !position || n == position) && juge.montre(n, &detail))
-            vues << QString::number(n);
+    QString detail = QStringLiteral(" no capture or no picture");
+    if (!capture.isNull() && !image.isNull()) {
+        const Juge juge(capture, image, ignores);
+        detail.clear();
+        for (int n = 1; n <= 5; ++n)
+            if ((pourquoi || !position || n == position) && juge.montre(n, &detail))
+                vues << QString::number(n);
+    }
     if (pourquoi)
-        *pourquoi = QStringLiteral("shown in: %1 (mismatches/samples%2)")
-                        .arg(vues.isEmpty() ? QStringLiteral("none") : vues.join(QLatin1Char(' ')), detail);
+        *pourquoi
+            = QStringLiteral("shown in: %1 (mismatches/samples%2)").arg(vues.join(QLatin1Char(' ')), detail);
     return position ? vues.contains(QString::number(position)) : !vues.isEmpty();
 }
 
@@ -274,26 +262,12 @@ QByteArray premiereLigne(QProcess &pair, const QString &programme, const QString
     return lu.contains('\n') ? lu.left(lu.indexOf('\n')).trimmed() : QByteArray();
 }
 
-bool enfantReussit(const QProcessEnvironment &env)
-{
-    QProcess enfant;
-    enfant.setProcessEnvironment(env);
-    enfant.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--enfant")});
-    return enfant.waitForFinished(60000) && enfant.exitStatus() == QProcess::NormalExit
-        && enfant.exitCode() == 0;
-}
-
 QStringList moniteur(int rang, QRect r)
 {
-    return {QStringLiteral("--setmonitor"), QStringLiteral("m%1").arg(rang),
-            QStringLiteral("%1/%2x%3/%4+%5+%6")
-                .arg(r.width())
-                .arg(r.width() / 4)
-                .arg(r.height())
-                .arg(r.height() / 4)
-                .arg(r.x())
-                .arg(r.y()),
-            rang == 0 ? QStringLiteral("screen") : QStringLiteral("none")};
+    const QString zone = QString::asprintf("%d/%dx%d/%d+%d+%d", r.width(), r.width() / 4, r.height(),
+                                           r.height() / 4, r.x(), r.y());
+    return {QStringLiteral("--setmonitor"), QStringLiteral("m%1").arg(rang), zone,
+            QLatin1String(rang ? "none" : "screen")};
 }
 
 bool xrandr(const QStringList &arguments)

@@ -33,13 +33,10 @@ public:
     bool decodable = false;
 };
 
-// The only doors from a test to a backend.
-/** Shows a picture through the backend and waits for the desktop; true when it was shown. With no delay,
- * only hands it over (false). */
+// The doors from a test to a backend. montrerSur waits for the desktop (true: shown); with no delay it only
+// hands the picture over. Layouts go by their number 1..5, 0 when none.
 bool montrerSur(Bureau &bureau, const QString &chemin, int delaiMs = 20000);
-/** Stores a layout by its number 1..5 through the backend; the redraw it asks is not waited for. */
 void disposerSur(Bureau &bureau, int position);
-/** The backend's layout as its number, 0 when none. */
 int positionSur(Bureau &bureau);
 
 /** Installs a recording desktop as the program's desktop; the pointer stays valid until the next install. */
@@ -62,18 +59,15 @@ private:
     QString precedent;
 };
 
-/** A picture of 4x4 cells, each of its own colour: a wrong crop, scale or place shows as a wrong cell. */
+/** 4x4 cells, each of its own colour: a wrong crop, scale or place shows as a wrong cell. */
 QImage imageCellules(QSize taille);
-/** A picture of one colour. */
 QImage imageUnie(QColor couleur, QSize taille = QSize(64, 48));
-/** Writes a picture under dossierImages() (format from the name unless given); its path, or empty. */
-QString ecrireImage(const QString &nom, const QImage &image, const char *format = nullptr);
+/** Writes a picture under dossierImages(), a folder for the whole run ending in "/"; its path, or empty. */
+QString ecrireImage(const QString &nom, const QImage &image);
+QString dossierImages();
 /** Writes a small real picture at that path, making its folders; false on failure. */
 bool creerImage(const QString &chemin);
-/** A folder for the whole test run, with a trailing "/". */
-QString dossierImages();
-
-/** True when two colours differ by at most tolerance on each channel (JPEG and scaling blur). */
+/** Each channel within tolerance (JPEG and scaling blur). */
 bool procheDe(QColor a, QColor b, int tolerance = 40);
 
 /** The pixel judge: whether the capture shows the picture in that layout (1 centred .. 5 filled; 0: any),
@@ -82,23 +76,18 @@ bool procheDe(QColor a, QColor b, int tolerance = 40);
 bool montre(const QImage &capture, const QImage &image, int position, QString *pourquoi = nullptr,
             const QList<QRect> &ignores = {});
 
-/** The root window of $DISPLAY as the X server draws it (its background included). */
+/** The root window of $DISPLAY as the X server draws it; the Wayland screen as grim grabs it (all outputs or
+ * the one named). Null when they cannot. */
 QImage captureRacine();
-/** The Wayland compositor's screen as grim grabs it, all outputs or the one named; a null image when it
- * cannot. */
 QImage captureWayland(const QString &sortie = QString());
 
-/** Runs a program to its end: its standard output, or a null string when it fails. */
+/** A program's standard output, or a null string when it fails. */
 QString sortieDe(const QString &programme, const QStringList &arguments);
-/** Starts a peer that prints where to reach it on its first line (an X display number, a bus address):
- * that line, trimmed, or empty when none came. */
+/** Starts a peer that prints where to reach it on its first line: that line trimmed, or empty. */
 QByteArray premiereLigne(QProcess &pair, const QString &programme, const QStringList &arguments);
-/** Runs this test executable again with "--enfant" in env; true when that copy ends well with status 0. */
-bool enfantReussit(const QProcessEnvironment &env);
 
-/** xrandr's arguments that set RandR monitor m<rang> there: the first takes the server's only output. */
+/** xrandr's arguments for RandR monitor m<rang>; the first takes the server's only output. */
 QStringList moniteur(int rang, QRect zone);
-/** Runs xrandr on $DISPLAY; true when it succeeded. */
 bool xrandr(const QStringList &arguments);
 /** Replaces the monitors m0..m3 by these; none leaves the whole root one monitor. */
 bool reglerEcrans(const QList<QRect> &ecrans);

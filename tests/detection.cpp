@@ -6,57 +6,57 @@ class TestDetection final : public QObject
 {
     Q_OBJECT
 private slots:
-    void choix_data();
-    void choix();
-};
+    void choix_data()
+    {
+        QTest::addColumn<QString>(
+            "variables"); // NOM=valeur, separated by ';'; @ stands for a PATH with swaybg
+        QTest::addColumn<QString>("attendu");
 
-void TestDetection::choix_data()
-{
-    QTest::addColumn<QString>("variables"); // NOM=valeur, separated by ';'; @ stands for a PATH with swaybg
-    QTest::addColumn<QString>("attendu");
-
-    const auto ligne = [](const char *nom, const char *variables, const char *attendu) {
-        QTest::newRow(nom) << QString::fromUtf8(variables) << QString::fromLatin1(attendu);
-    };
-    ligne("rien", "", "nul");
-    ligne("session avant DISPLAY", "XDG_CURRENT_DESKTOP=GNOME;DISPLAY=:0", "gnome");
-    ligne("premier connu", "XDG_CURRENT_DESKTOP=Unknown:MATE:GNOME", "mate");
-    ligne("casse", "XDG_CURRENT_DESKTOP=X-cInnamon", "cinnamon");
-    ligne("espaces", "XDG_CURRENT_DESKTOP= XFCE ", "xfce");
-    ligne("inconnu puis X11", "XDG_CURRENT_DESKTOP=i3;DISPLAY=:1", "x11");
-    ligne("session avant SWAYSOCK", "XDG_CURRENT_DESKTOP=LXQt;SWAYSOCK=/s", "lxqt");
-    ligne("SWAYSOCK vide", "SWAYSOCK=;DISPLAY=:0", "x11");
-    // Xwayland's root window shows nothing under another compositor: swaybg draws on its background layer.
-    ligne("autre Wayland", "WAYLAND_DISPLAY=wayland-0;DISPLAY=:0;PATH=/nulle-part", "nul");
-    ligne("autre Wayland avec swaybg", "WAYLAND_DISPLAY=wayland-0;DISPLAY=:0;PATH=/nulle-part:@", "calque");
-    ligne("river sans swaybg", "XDG_CURRENT_DESKTOP=river;WAYLAND_DISPLAY=wayland-1", "nul");
-    ligne("wayfire avant SWAYSOCK", "XDG_CURRENT_DESKTOP=wayfire;SWAYSOCK=/s;PATH=@", "calque");
-    ligne("sway avec swaybg", "SWAYSOCK=/s;WAYLAND_DISPLAY=wayland-1;DISPLAY=:0;PATH=@", "sway");
-    ligne("forçage", "PAPIROL2_BUREAU=mate;XDG_CURRENT_DESKTOP=KDE;SWAYSOCK=/s", "mate");
-    ligne("forçage casse", "PAPIROL2_BUREAU= X11 ;WAYLAND_DISPLAY=wayland-0", "x11");
-    ligne("forçage inconnu", "PAPIROL2_BUREAU=amiga;DISPLAY=:0", "nul");
-    ligne("forçage vide", "PAPIROL2_BUREAU=;XDG_CURRENT_DESKTOP=Ubuntu:GNOME", "gnome");
-}
-
-void TestDetection::choix()
-{
-    QFETCH(QString, variables);
-    QFETCH(QString, attendu);
-
-    QTemporaryDir outils;
-    QFile swaybg(outils.filePath(QStringLiteral("swaybg")));
-    QVERIFY(swaybg.open(QIODevice::WriteOnly));
-    QVERIFY(swaybg.setPermissions(swaybg.permissions() | QFile::ExeOwner));
-    variables.replace(QLatin1Char('@'), outils.path());
-    QProcessEnvironment environnement;
-    for (const QString &v : variables.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        const int egal = v.indexOf(QLatin1Char('='));
-        environnement.insert(v.left(egal), v.mid(egal + 1));
+        const auto ligne = [](const char *nom, const char *variables, const char *attendu) {
+            QTest::newRow(nom) << QString::fromUtf8(variables) << QString::fromLatin1(attendu);
+        };
+        ligne("rien", "", "nul");
+        ligne("session avant DISPLAY", "XDG_CURRENT_DESKTOP=GNOME;DISPLAY=:0", "gnome");
+        ligne("premier connu", "XDG_CURRENT_DESKTOP=Unknown:MATE:GNOME", "mate");
+        ligne("casse", "XDG_CURRENT_DESKTOP=X-cInnamon", "cinnamon");
+        ligne("espaces", "XDG_CURRENT_DESKTOP= XFCE ", "xfce");
+        ligne("inconnu puis X11", "XDG_CURRENT_DESKTOP=i3;DISPLAY=:1", "x11");
+        ligne("session avant SWAYSOCK", "XDG_CURRENT_DESKTOP=LXQt;SWAYSOCK=/s", "lxqt");
+        ligne("SWAYSOCK vide", "SWAYSOCK=;DISPLAY=:0", "x11");
+        // Xwayland's root window shows nothing under another compositor: swaybg draws on its background
+        // layer.
+        ligne("autre Wayland", "WAYLAND_DISPLAY=wayland-0;DISPLAY=:0;PATH=/nulle-part", "nul");
+        ligne("autre Wayland avec swaybg", "WAYLAND_DISPLAY=wayland-0;DISPLAY=:0;PATH=/nulle-part:@",
+              "calque");
+        ligne("river sans swaybg", "XDG_CURRENT_DESKTOP=river;WAYLAND_DISPLAY=wayland-1", "nul");
+        ligne("wayfire avant SWAYSOCK", "XDG_CURRENT_DESKTOP=wayfire;SWAYSOCK=/s;PATH=@", "calque");
+        ligne("sway avec swaybg", "SWAYSOCK=/s;WAYLAND_DISPLAY=wayland-1;DISPLAY=:0;PATH=@", "sway");
+        ligne("forçage", "PAPIROL2_BUREAU=mate;XDG_CURRENT_DESKTOP=KDE;SWAYSOCK=/s", "mate");
+        ligne("forçage casse", "PAPIROL2_BUREAU= X11 ;WAYLAND_DISPLAY=wayland-0", "x11");
+        ligne("forçage inconnu", "PAPIROL2_BUREAU=amiga;DISPLAY=:0", "nul");
+        ligne("forçage vide", "PAPIROL2_BUREAU=;XDG_CURRENT_DESKTOP=Ubuntu:GNOME", "gnome");
     }
-    const ChoixBureau choix = detecterBureau(environnement);
-    QCOMPARE(choix.nom, attendu);
-    QVERIFY2(!choix.raison.isEmpty(), "the choice is logged with its reason");
-}
+
+    void choix()
+    {
+        QFETCH(QString, variables);
+        QFETCH(QString, attendu);
+
+        QTemporaryDir outils;
+        QFile swaybg(outils.filePath(QStringLiteral("swaybg")));
+        QVERIFY(swaybg.open(QIODevice::WriteOnly));
+        QVERIFY(swaybg.setPermissions(swaybg.permissions() | QFile::ExeOwner));
+        variables.replace(QLatin1Char('@'), outils.path());
+        QProcessEnvironment environnement;
+        for (const QString &v : variables.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const int egal = v.indexOf(QLatin1Char('='));
+            environnement.insert(v.left(egal), v.mid(egal + 1));
+        }
+        const ChoixBureau choix = detecterBureau(environnement);
+        QCOMPARE(choix.nom, attendu);
+        QVERIFY2(!choix.raison.isEmpty(), "the choice is logged with its reason");
+    }
+};
 
 QTEST_GUILESS_MAIN(TestDetection)
 #include "detection.moc"

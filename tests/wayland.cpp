@@ -16,25 +16,21 @@ QByteArray lire(const QString &chemin)
     return fichier.open(QIODevice::ReadOnly) ? fichier.readAll() : QByteArray();
 }
 
-QList<QByteArray> environnement(const QString &dossier)
-{
-    return lire(dossier + QStringLiteral("/environ")).split('\0');
-}
-
 // Our swaybg processes on this compositor, zombies and the compositor's own background child left out.
 QList<qint64> nosSwaybg()
 {
-    const QByteArray wayland = "WAYLAND_DISPLAY=" + qgetenv("WAYLAND_DISPLAY"),
-                     runtime = "XDG_RUNTIME_DIR=" + qgetenv("XDG_RUNTIME_DIR");
+    const QList<QByteArray> notre {"WAYLAND_DISPLAY=" + qgetenv("WAYLAND_DISPLAY"),
+                                   "XDG_RUNTIME_DIR=" + qgetenv("XDG_RUNTIME_DIR")};
     QList<qint64> pids;
-    for (const QString &entree : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        const QString dossier = QStringLiteral("/proc/") + entree;
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        const QString dossier = QStringLiteral("/proc/") + pid;
         const QByteArray stat = lire(dossier + QStringLiteral("/stat"));
         const QList<QByteArray> champs = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        const QList<QByteArray> environ = lire(dossier + QStringLiteral("/environ")).split('\0');
         if (lire(dossier + QStringLiteral("/comm")) == "swaybg\n" && champs.size() > 1 && champs.at(0) != "Z"
-            && environnement(dossier).contains(wayland) && environnement(dossier).contains(runtime)
-            && lire(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(champs.at(1)))) != "sway\n")
-            pids.append(entree.toLongLong());
+            && environ.contains(notre.at(0)) && environ.contains(notre.at(1))
+            && lire(QStringLiteral("/proc/%1/comm").arg(QLatin1String(champs.at(1)))) != "sway\n")
+            pids.append(pid.toLongLong());
     }
     return pids;
 }
@@ -45,10 +41,10 @@ bool vu(const QString &image, int position = 3, const QString &sortie = QString(
 {
     // Judged in that layout while waiting, in every layout once to say why not.
     QImage ecran;
+    QString pourquoi;
     if (QTest::qWaitFor([&] { return montre(ecran = captureWayland(sortie), QImage(image), position); },
                         10000))
         return true;
-    QString pourquoi;
     montre(ecran, QImage(image), position, &pourquoi);
     qWarning().noquote() << pourquoi;
     return false;
@@ -89,15 +85,13 @@ private slots:
     void position()
     {
         QFETCH(int, position);
-        const QString image = cellules;
         auto bureau = magentaEtire();
         QVERIFY(bureau);
-        montrerSur(*bureau, image, 0);
+        montrerSur(*bureau, cellules, 0);
         disposerSur(*bureau, position);
-        QVERIFY(vu(image, position));
-        const bool entouree = position == 1 || position == 4;
+        QVERIFY(vu(cellules, position));
         // Around a centred or fitted picture, sway keeps the colour avec-wayland.sh's configuration names.
-        if (!calque && entouree)
+        if (!calque && (position == 1 || position == 4))
             QCOMPARE(captureWayland().pixelColor(2, 2).name(), QStringLiteral("#203040"));
         QCOMPARE(positionSur(*creerBureau()), position);
         QTRY_VERIFY(!calque || nosSwaybg().size() == 1);
@@ -128,10 +122,7 @@ private slots:
         if (!calque && contenu.isEmpty())
             QSKIP("swaybg's child only");
         QFile fichier(dossier.filePath(nom));
-        if (contenu == "image")
-            QVERIFY(QFile::copy(cellules, fichier.fileName()));
-        else if (!contenu.isEmpty())
-            QVERIFY(fichier.open(QIODevice::WriteOnly) && fichier.write(contenu) > 0 && fichier.flush());
+        QVERIFY(contenu != "image" || QFile::copy(cellules, fichier.fileName()));
         auto bureau = magentaEtire();
         QVERIFY(bureau);
         std::optional<Bureau::Resultat> resultat;
