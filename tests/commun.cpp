@@ -237,8 +237,8 @@ bool montre(const QImage &capture, const QImage &image, int position, QString *p
                 vues << QString::number(n);
     }
     if (pourquoi)
-        *pourquoi
-            = QStringLiteral("shown in: %1 (mismatches/samples%2)").arg(vues.join(QLatin1Char(' ')), detail);
+        *pourquoi = QStringLiteral("shown in: %1 (mismatches/samples%2)")
+                        .arg(vues.isEmpty() ? QStringLiteral("none") : vues.join(QLatin1Char(' ')), detail);
     return position ? vues.contains(QString::number(position)) : !vues.isEmpty();
 }
 
