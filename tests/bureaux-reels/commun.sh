@@ -1,52 +1,56 @@
-# shellcheck shell=bash
-# Shared by the per-desktop scripts (sourced). Each one runs in three stages:
-#   outside (ctest, root)      -> private PID, mount and network namespaces, so that nothing it starts
-#                                 outlives it, orphans are reaped, and its X display and /tmp are its own;
-#   in the namespace (root)    -> Xvfb and a session bus, as a user of its own (desktops refuse root);
-#   inside (that user)         -> the desktop itself, and the checks.
-# A desktop script sets FAMILLE, COMMANDES, optionally MOTEUR (our backend's name, when not FAMILLE),
-# XVFB_OPTIONS, IGNORER (appliquer's --ignorer options for what the desktop draws over its picture),
-# NON_MODELISEES (layouts it draws its own way, left unchecked), and defines:
-#   bureau_racine     (optional) root's share of the set-up, inside the namespace
-#   bureau_avant      (optional) <picture>: settings made before the desktop starts
-#   bureau_demarrer   starts the desktop in the background, with `lancer`
-#   bureau_pret       <first picture>: true once the desktop takes changes (called repeatedly)
-#   natif_appliquer   <file>: the desktop's own tool
-#   bureau_voir       (optional) <file set> <picture> <layout> <seconds>: true once the desktop shows it; by
-#                     default the X screen is watched, a Wayland desktop reads its own store or screen
-# AVANT_BUREAU=oui asks for a picture before the desktop runs, as at login; HOTE_SNI=oui drives the tray icon
-# through the desktop's StatusNotifier host.
-ECRAN=320x240
-DELAI=15
-[ -n "${IGNORER+x}" ] || IGNORER=()
-[ -n "${NON_MODELISEES+x}" ] || NON_MODELISEES=()
+# shellcheck shell=bash disable=SC2015
+# Sourced by bureaux.sh, which then sets what differs per desktop. Outside (ctest, root), private PID, mount and
+# network namespaces, so that nothing started outlives the run and the display and /tmp are its own; in them, root
+# starts Xvfb and a session bus as a user of its own (desktops refuse root), which runs the desktop and the checks.
+# A desktop gives COMMANDES, BUREAU (its command), BUS (held once it takes changes), natif_appliquer <file> (its own
+# tool), and where it differs: MOTEUR (our backend), XVFB_OPTIONS, CAPTURE (appliquer's options to watch it),
+# NON_MODELISEES (layouts drawn its own way), AVANT_BUREAU=oui (a picture asked before it runs, as at login),
+# HOTE_SNI=oui (the tray icon through its StatusNotifier host), bureau_racine|avant|demarrer|pret, and lire (the URI
+# and the layout, OPTIONS[n], that its store holds) where its screen cannot be watched.
+DELAI=15 CAPTURE=() NON_MODELISEES=() PIDS=() ECHECS=0
 
-executer() {
-    case "${1:-}" in
-        --espace) etape_espace "$2" "$3" ;;
-        --dedans) etape_dedans ;;
-        *) etape_dehors "$@" ;;
-    esac
+executer() { case "${1:-}" in --espace) etape_espace "$2" "$3" ;; --dedans) etape_dedans ;; *) etape_dehors "$@" ;; esac; }
+passer() { echo "SKIP: $FAMILLE: $1"; exit 77; } # <reason>: ctest reports the test as skipped
+lancer() { "${@:2}" >"$TRAVAIL/traces/$1.log" 2>&1 & PIDS+=("$!"); } # <log name> <command...>: stopped at the end
+resultat() { # <0 for success> <description>
+    if [ "$1" = 0 ]; then echo "ok   - $FAMILLE: $2"; else echo "FAIL - $FAMILLE: $2"; ECHECS=$((ECHECS + 1)); fi
+}
+sur_le_bus() { # <name>
+    [ "$(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+        --method org.freedesktop.DBus.NameHasOwner "$1" 2>/dev/null)" = "(true,)" ]
+}
+bureau_demarrer() { lancer bureau "${BUREAU[@]}"; }
+bureau_pret() { [ -z "${BUS:-}" ] || sur_le_bus "$BUS"; }
+# Our backend for this desktop; with --voir, waits for the screen to show that picture.
+outil() { QT_LOGGING_RULES="papirol2.*=true" PAPIROL2_BUREAU="${MOTEUR:-$FAMILLE}" "$TRAVAIL/outils/appliquer" "${CAPTURE[@]}" "$@" 2>>"$TRAVAIL/traces/appliquer.log"; }
+
+voir() { # <file set> <picture> <layout, 0: any> <seconds>: true once the desktop shows it, on screen or in its store
+    declare -F lire >/dev/null || { outil --voir "$2" --en "$3" --pendant "$4"; return; }
+    local fin=$((SECONDS + $4)) lu
+    # Each line as the store writes it, a GVariant string or bare, holding a URI.
+    until lu=$(lire 2>/dev/null | python3 -c 'import ast, sys, urllib.parse as u
+for l in sys.stdin.read().split("\n"): print(u.unquote(ast.literal_eval(l) if l and l[0] in "\x27\x22" else l))') &&
+        [ "${lu%%$'\n'*}" = "file://$1" ] && { [ "$3" = 0 ] || [ "$(sed -n 2p <<<"$lu")" = "${OPTIONS[$3]}" ]; }; do
+        [ "$SECONDS" -lt "$fin" ] || { echo "$FAMILLE has: $lu" >>"$TRAVAIL/traces/voir.log"; return 1; }
+        sleep 0.2
+    done
 }
 
-passer() { echo "SKIP: $FAMILLE: $1"; exit 77; } # <reason>: ctest reports the test as skipped
-
 etape_dehors() {
-    [ "$#" = 2 ] && [ -x "$1" ] && [ -x "$2" ] || { echo "usage: $0 <appliquer> <papirol2>" >&2; exit 2; }
-    local c manquantes=() refus
+    [ "$#" = 2 ] && [ -x "$1" ] && [ -x "$2" ] || { echo "usage: $0 <desktop> <appliquer> <papirol2>" >&2; exit 2; }
+    local c manquantes=() refus espace=(unshare --pid --fork --kill-child --mount --net --mount-proc)
     for c in unshare setpriv useradd xvfb-run Xvfb dbus-run-session convert "${COMMANDES[@]}"; do
         command -v "$c" >/dev/null 2>&1 || manquantes+=("$c")
     done
     [ "${#manquantes[@]}" = 0 ] || passer "not installed: ${manquantes[*]} (make test-bureaux installs PAQUETS_BUREAUX)"
     [ "$(id -u)" = 0 ] || passer "must run as root, to make namespaces and a user of its own"
-    local -a espace=(unshare --pid --fork --kill-child --mount --net --mount-proc)
     # A chroot whose root is no mount point, or a container without the right, cannot give them.
     refus=$("${espace[@]}" true 2>&1) || passer "cannot make private namespaces here: $refus"
-    exec "${espace[@]}" bash "$(realpath "$0")" --espace "$(realpath "$1")" "$(realpath "$2")"
+    exec "${espace[@]}" bash "$(realpath "$0")" "$CAS" --espace "$(realpath "$1")" "$(realpath "$2")"
 }
 
 etape_espace() {
-    local ici utilisateur outils=/mnt
+    local ici utilisateur outils=/mnt rc
     ici=$(dirname "$(realpath "$0")")
     # The checkout and the build may lie under /tmp, which the private /tmp hides: what the run needs goes to a
     # tmpfs of this namespace first (the user cannot enter the build folder anyway).
@@ -62,143 +66,74 @@ etape_espace() {
         USER="$utilisateur" LOGNAME="$utilisateur" HOME="$TRAVAIL/maison" TRAVAIL="$TRAVAIL" \
         XDG_CONFIG_HOME="$TRAVAIL/maison/.config" XDG_CACHE_HOME="$TRAVAIL/maison/.cache" \
         XDG_DATA_HOME="$TRAVAIL/maison/.local/share" XDG_RUNTIME_DIR="$TRAVAIL/run" \
-        xvfb-run -a -s "-screen 0 ${ECRAN}x24 -nolisten tcp ${XVFB_OPTIONS:-}" \
-        dbus-run-session -- bash "$TRAVAIL/outils/$(basename "$0")" --dedans
-    local rc=$?
-    if [ -n "${PAPIROL2_TRACES:-}" ]; then
-        # The traces folder may be under the /tmp that the private one hides: that one is set aside first.
-        cp -r "$TRAVAIL/traces" "$outils/traces" && umount -l /tmp
-        rm -rf "${PAPIROL2_TRACES:?}/$FAMILLE"
-        mkdir -p "$PAPIROL2_TRACES" && cp -r "$outils/traces" "$PAPIROL2_TRACES/$FAMILLE"
-    fi
+        xvfb-run -a -s "-screen 0 320x240x24 -nolisten tcp ${XVFB_OPTIONS:-}" \
+        dbus-run-session -- bash "$TRAVAIL/outils/$(basename "$0")" "$CAS" --dedans
+    rc=$?
+    # The traces folder may be under the /tmp that the private one hides: that one is set aside first.
+    [ -z "${PAPIROL2_TRACES:-}" ] || { cp -r "$TRAVAIL/traces" "$outils/traces" && umount -l /tmp; rm -rf "${PAPIROL2_TRACES:?}/$FAMILLE"
+        mkdir -p "$PAPIROL2_TRACES" && cp -r "$outils/traces" "$PAPIROL2_TRACES/$FAMILLE"; }
     exit "$rc"
 }
 
-PIDS=()
-lancer() { # <journal name> <command...>: starts a process this script must stop
-    local journal="$1"
-    shift
-    "$@" >"$TRAVAIL/traces/$journal.log" 2>&1 &
-    PIDS+=("$!")
-}
-
-ECHECS=0
-resultat() { # <0 for success> <description>
-    if [ "$1" = 0 ]; then echo "ok   - $FAMILLE: $2"; else
-        echo "FAIL - $FAMILLE: $2"
-        ECHECS=$((ECHECS + 1))
-    fi
-}
-
-# Our tool for this family, its log in traces/appliquer.log; "--voir <picture> <layout>" at the end waits for
-# the screen to show it.
-outil() { QT_LOGGING_RULES="papirol2.*=true" PAPIROL2_BUREAU="${MOTEUR:-$FAMILLE}" "$TRAVAIL/outils/appliquer" "${IGNORER[@]}" "$@" 2>>"$TRAVAIL/traces/appliquer.log"; }
-natif() { natif_appliquer "$1" >>"$TRAVAIL/traces/natif.log" 2>&1; }
-voir() { # <file set> <picture> <layout> <seconds>
-    if declare -F bureau_voir >/dev/null; then bureau_voir "$@"; else outil --voir "${@:2}"; fi
-}
-
-# GVariant text for a string, as gsettings reads it.
-gvariant_chaine() {
-    local s="$1"
-    s=${s//\\/\\\\}
-    s=${s//\'/\\\'}
-    s=${s//$'\n'/\\n}
-    printf "'%s'" "$s"
-}
-
-uri_fichier() { # <absolute path>: a file:// URI, every byte outside the unreserved set escaped
-    local LC_ALL=C s="$1" c r="" i
-    for ((i = 0; i < ${#s}; i++)); do
-        c=${s:i:1}
-        case "$c" in
-            [a-zA-Z0-9/._~-]) r+="$c" ;;
-            *) printf -v c '%%%02X' "'$c"; r+="$c" ;;
-        esac
-    done
-    printf 'file://%s' "$r"
-}
-
-image_quadrants() { # <file> <1|2>: 100x50 in four flat colours, split off-centre so that fill and stretch differ
-    local -a c=(red lime blue yellow)
-    [ "$2" = 1 ] || c=(yellow blue lime red)
-    convert -size 100x50 "xc:${c[3]}" -fill "${c[0]}" -draw 'rectangle 0,0 29,19' -fill "${c[1]}" \
-        -draw 'rectangle 30,0 99,19' -fill "${c[2]}" -draw 'rectangle 0,20 29,49' "PNG24:$1"
-}
-
 etape_dedans() {
+    # shellcheck disable=SC2154 # p is the trap's own
     trap 'for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null; done; wait' EXIT
     trap 'exit 130' INT TERM
-    cd "$TRAVAIL" || exit 1
-    mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
-    local A="$TRAVAIL/quadrants.png" B="$TRAVAIL/inverse.png" debut=$SECONDS
-    image_quadrants "$A" 1 && image_quadrants "$B" 2 || exit 1
+    cd "$TRAVAIL" && mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME" || exit 1
+    local A="$TRAVAIL/quadrants.png" B="$TRAVAIL/inverse.png" debut=$SECONDS avant i n f c0 c1 c2 c3 programme rc
+    # 100x50 in four flat colours, split off-centre so that fill and stretch differ; B has A's colours swapped.
+    for i in "$A red lime blue yellow" "$B yellow blue lime red"; do
+        read -r f c0 c1 c2 c3 <<<"$i"
+        convert -size 100x50 "xc:$c3" -fill "$c0" -draw 'rectangle 0,0 29,19' -fill "$c1" \
+            -draw 'rectangle 30,0 99,19' -fill "$c2" -draw 'rectangle 0,20 29,49' "PNG24:$f" || exit 1
+    done
 
     # Start: the desktop shows B, set with its own tool, before our tool is involved; or, as at login, A asked
-    # of our tool before the desktop runs.
+    # of our tool before the desktop runs. The desktop starts once it has asked: done, or told to wait for it.
     if declare -F bureau_avant >/dev/null; then bureau_avant "$B"; fi
-    local avant
     if [ "${AVANT_BUREAU:-}" = oui ]; then
-        outil --delai 150 "$A" &
-        avant=$!
-        # The desktop starts once our tool has asked: done, or told to wait for the desktop.
-        local i
+        outil --delai 150 "$A" & avant=$!
         for ((i = 0; i < 100; i++)); do
-            kill -0 "$avant" 2>/dev/null && ! grep -q "on the bus yet" "$TRAVAIL/traces/appliquer.log" || break
-            sleep 0.2
+            kill -0 "$avant" 2>/dev/null && ! grep -q "on the bus yet" traces/appliquer.log || break; sleep 0.2
         done
     fi
     bureau_demarrer
     local bureau_pid="${PIDS[-1]}"
     until bureau_pret "$B"; do
-        if ! kill -0 "$bureau_pid" 2>/dev/null || [ $((SECONDS - debut)) -gt 90 ]; then
-            echo "FAIL - $FAMILLE: the desktop exited or was not ready within 90 s (traces: bureau.log)"
-            tail -5 "$TRAVAIL/traces/bureau.log"
-            exit 1
-        fi
-        sleep 0.2
+        kill -0 "$bureau_pid" 2>/dev/null && [ $((SECONDS - debut)) -le 90 ] && sleep 0.2 && continue
+        echo "FAIL - $FAMILLE: the desktop exited or was not ready within 90 s (traces: bureau.log)"
+        tail -5 traces/bureau.log; exit 1
     done
     if [ -n "${avant:-}" ]; then
-        wait "$avant"
-        voir "$A" "$A" 0 "$DELAI"
+        wait "$avant" && voir "$A" "$A" 0 "$DELAI"
         resultat $? "a picture asked before the desktop ran is shown once it runs"
     fi
-    natif "$B"
+    natif_appliquer "$B" >>"$TRAVAIL/traces/natif.log" 2>&1
     voir "$B" "$B" 0 90 || { echo "FAIL - $FAMILLE: the desktop never showed a picture set with its own tool"; exit 1; }
 
     # Layouts: each differs from the one before, so a change that did not happen cannot pass.
-    local n
     for n in 1 2 3 4 5; do
-        if [[ " ${NON_MODELISEES[*]} " == *" $n "* ]]; then
-            echo "       layout $n: drawn the desktop's own way here, not checked"
-        else
-            outil --position "$n" "$A" && voir "$A" "$A" "$n" "$DELAI"
-            resultat $? "layout $n shows the picture as expected"
-        fi
+        [[ " ${NON_MODELISEES[*]} " != *" $n "* ]] || { echo "       layout $n: drawn the desktop's own way here, not checked"; continue; }
+        outil --position "$n" "$A" && voir "$A" "$A" "$n" "$DELAI"
+        resultat $? "layout $n shows the picture as expected"
     done
 
     # A name full of what quoting, URIs and config files get wrong; B's pixels, A on screen before.
-    mkdir -p "$TRAVAIL/dossier é 'x'"
     local hostile="$TRAVAIL/dossier é 'x'/l'image \"q\" back\\slash 100%41 #1 été ñ.png"
-    cp "$B" "$hostile"
-    outil --position 3 "$hostile" && voir "$hostile" "$B" 3 "$DELAI"
+    mkdir -p "${hostile%/*}" && cp "$B" "$hostile" && outil --position 3 "$hostile" && voir "$hostile" "$B" 3 "$DELAI"
     resultat $? "a hostile file name shows that very picture"
 
     if [ "${HOTE_SNI:-}" = oui ]; then
-        mkdir -p "$TRAVAIL/papirol2/images" && cp "$A" "$B" "$TRAVAIL/papirol2/images/"
-        printf '[Options]\nactive=false\ntimer=600\n[Emplacement_0]\npath=%s\nfiltre=*.png\nselected=true\n' \
-            "$TRAVAIL/papirol2/images" >"$TRAVAIL/papirol2/Papirol2.ini"
-        (cd "$TRAVAIL/papirol2" && QT_LOGGING_RULES="papirol2.*=true" PAPIROL2_BUREAU="${MOTEUR:-$FAMILLE}" exec "$TRAVAIL/outils/papirol2") \
-            >"$TRAVAIL/traces/papirol2.log" 2>&1 &
-        local programme=$!
-        "$TRAVAIL/outils/sni.py" verifier "$programme" "$XDG_CONFIG_HOME"
-        local rc=$?
-        resultat "$rc" "the tray icon on the desktop's StatusNotifier host: menu and clicks"
+        mkdir -p papirol2/images && cp "$A" "$B" papirol2/images/ && printf '%s\n' "[Options]" active=false \
+            timer=600 "[Emplacement_0]" "path=$TRAVAIL/papirol2/images" "filtre=*.png" selected=true >papirol2/Papirol2.ini
+        (cd papirol2 && QT_LOGGING_RULES="papirol2.*=true" PAPIROL2_BUREAU="${MOTEUR:-$FAMILLE}" exec "$TRAVAIL/outils/papirol2") \
+            >traces/papirol2.log 2>&1 & programme=$!
+        outils/sni.py verifier "$programme" "$XDG_CONFIG_HOME"
+        rc=$? && resultat "$rc" "the tray icon on the desktop's StatusNotifier host: menu and clicks"
         [ "$rc" = 0 ] || kill "$programme"
         wait "$programme"
         resultat $? "\"Quitter\" through that menu ends the program with 0"
     fi
-
     kill -0 "$bureau_pid" 2>/dev/null
     resultat $? "the desktop is still running at the end"
     [ "$ECHECS" = 0 ]

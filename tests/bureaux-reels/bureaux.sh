@@ -1,0 +1,123 @@
+#!/bin/bash
+# bureaux.sh <desktop> <appliquer> <papirol2>: that real desktop, driven through our backend (see commun.sh).
+# shellcheck disable=SC2054 # appliquer's x,y,w,h values
+set -u
+. "$(dirname "$(realpath "$0")")/commun.sh"
+CAS=${1:-} FAMILLE=${1:-}
+shift
+case "$CAS" in
+mate) # caja draws the desktop from org.mate.background. Icons would cover the picture; they are not what is tested.
+    COMMANDES=(caja gsettings) BUREAU=(caja -n --force-desktop)
+    bureau_avant() {
+        for c in {computer,home,trash,network}-icon volumes; do gsettings set org.mate.caja.desktop "$c-visible" false; done
+        natif_appliquer "$1"
+    }
+    natif_appliquer() { gsettings set org.mate.background picture-filename "'$1'"; }
+    ;;
+xfce) # xfdesktop draws the desktop from xfconf's xfce4-desktop (Xvfb's output is "screen"). With no window manager
+    # its window stays unmapped (without -D it waits for one): it paints the root window, from the first change on.
+    COMMANDES=(xfdesktop xfconf-query gdbus) BUREAU=(xfdesktop --sm-client-disable --disable-wm-check)
+    PROPRIETE=/backdrop/screen0/monitorscreen/workspace0/last-image
+    # No icons over the picture. Its default picture is not installed, and a change made while it was failing to
+    # load that one has crashed xfdesktop 4.18 here ("corrupted double-linked list"): it starts on one that loads.
+    bureau_avant() { xfconf-query -c xfce4-desktop -p /desktop-icons/style -n -t int -s 0; natif_appliquer "$A"; }
+    bureau_pret() { # 4.18 fills in the rest of the channel once started; 4.20 leaves it, and is ready once on the bus.
+        xfdesktop --version 2>/dev/null | grep -q 'version 4\.1' || { sur_le_bus org.xfce.xfdesktop; return; }
+        xfconf-query -c xfce4-desktop -p "${PROPRIETE%/*}/image-style" >/dev/null 2>&1
+    }
+    natif_appliquer() { xfconf-query -c xfce4-desktop -p "$PROPRIETE" -n -t string -s "$1"; }
+    ;;
+lxqt) # pcmanfm-qt --desktop draws the desktop from its settings.conf and takes changes on the bus, where its own
+    # --set-wallpaper hands them to the running instance: before it holds BUS, that would become the instance.
+    COMMANDES=(pcmanfm-qt gdbus) BUREAU=(env QT_QPA_PLATFORM=xcb pcmanfm-qt --desktop) BUS=org.pcmanfm.PCManFM
+    AVANT_BUREAU=oui
+    # No icons over the picture. Only a plain path is written here: QSettings would read its own escapes into
+    # anything else. Stretch is pcmanfm-qt's default, and the mode it would never return to once left.
+    bureau_avant() {
+        mkdir -p "$XDG_CONFIG_HOME/pcmanfm-qt/default" && printf '%s\n' "[Desktop]" HideItems=true DesktopShortcuts= \
+            "BgColor=#000000" WallpaperMode=stretch "Wallpaper=$1" >"$XDG_CONFIG_HOME/pcmanfm-qt/default/settings.conf"
+    }
+    natif_appliquer() { QT_QPA_PLATFORM=xcb pcmanfm-qt --set-wallpaper "$1"; }
+    ;;
+kde) # plasmashell draws each desktop's wallpaper from its org.kde.image configuration. Plasma 5 runs on Xvfb and
+    # is watched on screen; Plasma 6 runs headless on Wayland (kwin_wayland, then kded6 for the StatusNotifier
+    # watcher, then plasmashell), where nothing takes a screenshot without GL: plasmashell itself is read back.
+    QDBUS=/usr/lib/qt6/bin/qdbus IMAGE="d.currentConfigGroup = ['Wallpaper', 'org.kde.image', 'General'];"
+    COMMANDES=(plasmashell "$QDBUS") BUREAU=(env QT_QPA_PLATFORM=xcb plasmashell --no-respawn) AVANT_BUREAU=oui
+    script() { "$QDBUS" org.kde.plasmashell /PlasmaShell org.kde.PlasmaShell.evaluateScript "$1"; }
+    # On X11 the panel laid out at first start would hide some of the picture; on Wayland it holds the SNI host.
+    bureau_pret() {
+        local n && n=$(script 'print(desktops().length)' 2>/dev/null) && [ "${n:-0}" -gt 0 ] 2>/dev/null &&
+            { [ "$FAMILLE" != kde ] || script 'panels().forEach(function (p) { p.remove(); })' >/dev/null; }
+    }
+    natif_appliquer() {
+        script "desktops().forEach(function (d) { d.wallpaperPlugin = 'org.kde.image'; $IMAGE
+                d.writeConfig('Image', 'file://$1'); })"
+    }
+    if command -v kded6 >/dev/null 2>&1; then
+        FAMILLE=kde-wayland MOTEUR=kde HOTE_SNI=oui OPTIONS=(any 6 3 0 1 2) # FillMode of each layout
+        COMMANDES+=(kwin_wayland kded6 python3)
+        bureau_demarrer() {
+            export WAYLAND_DISPLAY=wayland-kde XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true KDE_SESSION_VERSION=6 \
+                XDG_SESSION_TYPE=wayland QT_QPA_PLATFORM=wayland
+            # Else the activity manager, started by the bus, looks for X11 and plasmashell aborts.
+            dbus-update-activation-environment WAYLAND_DISPLAY XDG_CURRENT_DESKTOP KDE_FULL_SESSION \
+                KDE_SESSION_VERSION XDG_SESSION_TYPE QT_QPA_PLATFORM
+            lancer kwin kwin_wayland --virtual --width 1280 --height 800 --socket wayland-kde --no-lockscreen
+            until [ -S "$XDG_RUNTIME_DIR/wayland-kde" ]; do sleep 0.1; done
+            lancer kded kded6
+            lancer bureau plasmashell --no-respawn
+        }
+        lire() { script "var d = desktops()[0]; $IMAGE print(d.readConfig('Image') + '\n' + d.readConfig('FillMode'));"; }
+    fi
+    ;;
+gnome) # gnome-shell draws the desktop from org.gnome.desktop.background. It runs here only with no login manager
+    # in sight (a tmpfs over /run/systemd), a system bus of its own, and GLX on the X server.
+    COMMANDES=(gnome-shell gsettings xdotool dbus-daemon) XVFB_OPTIONS="+extension GLX"
+    BUREAU=(env XDG_SESSION_TYPE=x11 XDG_CURRENT_DESKTOP=GNOME gnome-shell --x11 --replace)
+    CAPTURE=(--ignorer 0,0,320,36) # the top bar
+    NON_MODELISEES=(2) # tiled, it repeats the picture stretched to the screen and shifted (Xvfb, software GL)
+    bureau_racine() { if [ -d /run/systemd ]; then mount -t tmpfs tmpfs /run/systemd; fi; }
+    bureau_avant() {
+        lancer bus-systeme dbus-daemon --session --nofork --address="unix:path=$TRAVAIL/bus-systeme"
+        until [ -S "$TRAVAIL/bus-systeme" ]; do sleep 0.05; done
+        export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$TRAVAIL/bus-systeme" && natif_appliquer "$1"
+    }
+    # The overview hides the picture; before the shell is up, an Escape is simply lost.
+    bureau_pret() {
+        outil --voir "$1" >/dev/null && return 0
+        ESCAPES=$((${ESCAPES:-0} + 1)); [ "$((ESCAPES % 5))" != 0 ] || xdotool key Escape 2>/dev/null; return 1
+    }
+    natif_appliquer() { gsettings set org.gnome.desktop.background picture-uri "'file://$1'"; }
+    # 48 and later: headless on Wayland, where it refuses screenshots; AppIndicator is the StatusNotifier host.
+    if [ "$(gnome-shell --version 2>/dev/null | tr -dc '0-9.' | cut -d. -f1)" -ge 48 ] 2>/dev/null; then
+        FAMILLE=gnome-wayland MOTEUR=gnome HOTE_SNI=oui COMMANDES+=(gdbus python3) NON_MODELISEES=() CAPTURE=()
+        OPTIONS=(any centered wallpaper stretched scaled zoom)
+        bureau_pret() { sur_le_bus org.kde.StatusNotifierWatcher; }
+        bureau_demarrer() {
+            export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=wayland-g
+            gsettings set org.gnome.shell disable-user-extensions false
+            gsettings set org.gnome.shell enabled-extensions "['ubuntu-appindicators@ubuntu.com']"
+            lancer bureau gnome-shell --headless --wayland --virtual-monitor 1280x800 --wayland-display wayland-g
+        }
+        lire() { local c; for c in picture-uri picture-options; do gsettings get org.gnome.desktop.background "$c"; done; }
+    fi
+    ;;
+labwc) # a wlroots compositor with no background of its own: our swaybg child draws it on the background layer,
+    # watched with grim. waybar, with only its tray module, is the StatusNotifier host (and its own watcher).
+    COMMANDES=(labwc swaybg grim waybar gdbus python3) MOTEUR=calque HOTE_SNI=oui BUS=org.kde.StatusNotifierWatcher
+    # The bar at the top, and the pointer that labwc draws into the picture it hands grim, are not the picture.
+    CAPTURE=(--ignorer 0,0,4000,40 --ignorer 0,0,160,160 --wayland)
+    bureau_demarrer() {
+        export XDG_SESSION_TYPE=wayland QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=wayland-l
+        mkdir -p "$XDG_CONFIG_HOME/waybar" && echo '{"layer": "top", "modules-right": ["tray"]}' >"$XDG_CONFIG_HOME/waybar/config"
+        WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 lancer compositeur labwc
+        until [ -S "$XDG_RUNTIME_DIR/wayland-l" ] || [ -S "$XDG_RUNTIME_DIR/wayland-0" ]; do sleep 0.1; done
+        [ -S "$XDG_RUNTIME_DIR/wayland-l" ] || export WAYLAND_DISPLAY=wayland-0
+        lancer bureau waybar
+    }
+    natif_appliquer() { [ -z "${NATIF:-}" ] || kill "$NATIF"; swaybg -i "$1" -m fill & NATIF=$! PIDS+=("$!"); }
+    ;;
+*) echo "unknown desktop: $CAS" >&2; exit 2 ;;
+esac
+executer "$@"
