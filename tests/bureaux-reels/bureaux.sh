@@ -41,7 +41,7 @@ lxqt) # pcmanfm-qt --desktop draws the desktop from its settings.conf and takes 
     ;;
 kde) # plasmashell draws each desktop's wallpaper from its org.kde.image configuration. Plasma 5 runs on Xvfb and
     # is watched on screen; Plasma 6 runs headless on Wayland (kwin_wayland, then kded6 for the StatusNotifier
-    # watcher, then plasmashell), where nothing takes a screenshot without GL: plasmashell itself is read back.
+    # watcher, then plasmashell), where nothing takes a screenshot without GL: its Image and FillMode are read back.
     QDBUS=/usr/lib/qt6/bin/qdbus IMAGE="d.currentConfigGroup = ['Wallpaper', 'org.kde.image', 'General'];"
     COMMANDES=(plasmashell "$QDBUS") BUREAU=(env QT_QPA_PLATFORM=xcb plasmashell --no-respawn) AVANT_BUREAU=oui
     script() { "$QDBUS" org.kde.plasmashell /PlasmaShell org.kde.PlasmaShell.evaluateScript "$1"; }
@@ -55,8 +55,7 @@ kde) # plasmashell draws each desktop's wallpaper from its org.kde.image configu
                 d.writeConfig('Image', 'file://$1'); })"
     }
     if command -v kded6 >/dev/null 2>&1; then
-        FAMILLE=kde-wayland MOTEUR=kde HOTE_SNI=oui OPTIONS=(any 6 3 0 1 2) # FillMode of each layout
-        COMMANDES+=(kwin_wayland kded6 python3)
+        FAMILLE=kde-wayland MOTEUR=kde HOTE_SNI=oui COMMANDES+=(kwin_wayland kded6 python3) OPTIONS=(any 6 3 0 1 2)
         bureau_demarrer() {
             export WAYLAND_DISPLAY=wayland-kde XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true KDE_SESSION_VERSION=6 \
                 XDG_SESSION_TYPE=wayland QT_QPA_PLATFORM=wayland

@@ -124,11 +124,12 @@ etape_dedans() {
     resultat $? "a hostile file name shows that very picture"
 
     if [ "${HOTE_SNI:-}" = oui ]; then
-        mkdir -p papirol2/images && cp "$A" "$B" papirol2/images/ && printf '%s\n' "[Options]" active=false \
-            timer=600 "[Emplacement_0]" "path=$TRAVAIL/papirol2/images" "filtre=*.png" selected=true >papirol2/Papirol2.ini
+        mkdir -p papirol2/images && convert "$A" papirol2/images/a.jpg && convert "$B" papirol2/images/b.jpg
+        printf '%s\n' "[Options]" active=false timer=600 "[Emplacement_0]" "path=$TRAVAIL/papirol2/images" \
+            "filtre=*.jpg" selected=true >papirol2/Papirol2.ini
         (cd papirol2 && QT_LOGGING_RULES="papirol2.*=true" PAPIROL2_BUREAU="${MOTEUR:-$FAMILLE}" exec "$TRAVAIL/outils/papirol2") \
             >traces/papirol2.log 2>&1 & programme=$!
-        outils/sni.py verifier "$programme" "$XDG_CONFIG_HOME"
+        outils/sni.py verifier "$programme" "$XDG_CONFIG_HOME" "$TRAVAIL/papirol2/images"
         rc=$? && resultat "$rc" "the tray icon on the desktop's StatusNotifier host: menu and clicks"
         [ "$rc" = 0 ] || kill "$programme"
         wait "$programme"
