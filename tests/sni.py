@@ -1,10 +1,12 @@
 #!/usr/bin/python3
 """The tray icon as a StatusNotifier host sees it, on the session bus.
   sni.py hote                                a watcher and host of our own, for a session that has none
-  sni.py verifier <pid> <config> <images> [-]
+  sni.py verifier <pid> <config> <images> [bureau]
                                              finds that process's item, reads its menu over dbusmenu, clicks
                                              through it (the picture shown is read from <config>/papirol2/rotation.ini);
-                                             with -, the layout in force is the desktop's own and its mark is not judged.
+                                             with bureau, on a real desktop: the layout in force is the desktop's own
+                                             and its mark is not judged, and "Quitter" is clicked last (its exit code
+                                             is the caller's to check).
 """
 import configparser
 import re
@@ -72,7 +74,7 @@ def hote():
     GLib.MainLoop().run()
 
 
-def verifier(pid, config, images, disposition=''):
+def verifier(pid, config, images, bureau=''):
     def notre_item():
         for i in propriete(WATCHER, CHEMIN_W, WATCHER, 'RegisteredStatusNotifierItems'):
             nom, _, chemin = i.partition('/')  # 'service/path', or 'service@/path' (GNOME's extension)
@@ -95,7 +97,7 @@ def verifier(pid, config, images, disposition=''):
         return list(parcourir(appel(item[0], menu, 'com.canonical.dbusmenu', 'GetLayout',
                                     GLib.Variant('(iias)', (0, -1, [])))[1], []))
 
-    def rendu(juger=disposition != '-'):
+    def rendu(juger=bureau != 'bureau'):
         marques = {'checkmark': ' [{}]', 'radio': ' ({})'}
         return '|'.join('  ' * p['niveau'] + p['label'] + marques.get(p['toggle-type'], '').format(
             ('x' if p['toggle-state'] == 1 else ' ') if juger or not c.startswith('Position/') else '?')
@@ -111,7 +113,7 @@ def verifier(pid, config, images, disposition=''):
               GLib.Variant('(isvu)', (dict(entrees())[chemin]['id'], 'clicked', GLib.Variant('i', 0), 0)))
 
     attendu = MENU.format(images)
-    if disposition == '-':
+    if bureau == 'bureau':
         attendu = re.sub(r'(Étirer|Mosaïque|Centrer|Ajuster|Remplissage) \([x ]\)', r'\1 (?)', attendu)
     echecs = [] if rendu() == attendu else [f'menu\n  got      {rendu()}\n  expected {attendu}']
     # What each click is, and what must follow it.
@@ -119,6 +121,10 @@ def verifier(pid, config, images, disposition=''):
               lambda: image() not in ('', avant)),
              ('"Changer"', lambda: cliquer('Changer'), lambda: image() not in ('', avant)),
              ('"Position/Centrer"', lambda: cliquer('Position/Centrer'), lambda: '  Centrer (x)' in rendu(True))]
+    if bureau == 'bureau':
+        CLICS.append(('"Quitter"', lambda: cliquer('Quitter'),
+                      lambda: not appel('org.freedesktop.DBus', '/', 'org.freedesktop.DBus', 'NameHasOwner',
+                                        GLib.Variant('(s)', (item[0],)))[0]))
     for quoi, faire, suite in CLICS:
         avant = image()
         faire()
