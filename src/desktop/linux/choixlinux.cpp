@@ -7,27 +7,33 @@
 #include "desktop/x11/bureaux11.h"
 #include "detection.h"
 
+#include <utility>
+
 namespace {
+template<class B, auto... familles>
+std::unique_ptr<Bureau> creer()
+{
+    return std::make_unique<B>(familles...);
+}
+
 std::unique_ptr<Bureau> construire(const QString &nom)
 {
-    if (nom == QLatin1String("x11"))
-        return std::make_unique<BureauX11>();
-    if (nom == QLatin1String("sway"))
-        return std::make_unique<BureauSway>();
-    if (nom == QLatin1String("calque"))
-        return std::make_unique<BureauCalque>();
-    if (nom == QLatin1String("gnome"))
-        return std::make_unique<BureauGSettings>(BureauGSettings::Famille::Gnome);
-    if (nom == QLatin1String("cinnamon"))
-        return std::make_unique<BureauGSettings>(BureauGSettings::Famille::Cinnamon);
-    if (nom == QLatin1String("mate"))
-        return std::make_unique<BureauGSettings>(BureauGSettings::Famille::Mate);
-    if (nom == QLatin1String("xfce"))
-        return std::make_unique<BureauXfce>();
-    if (nom == QLatin1String("kde"))
-        return std::make_unique<BureauKde>();
-    if (nom == QLatin1String("lxqt"))
-        return std::make_unique<BureauLxqt>();
+    using Famille = BureauGSettings::Famille;
+    static const std::pair<const char *, std::unique_ptr<Bureau> (*)()> fabriques[] = {
+        {"x11", creer<BureauX11>},
+        {"sway", creer<BureauSway>},
+        {"calque", creer<BureauCalque>},
+        {"gnome", creer<BureauGSettings, Famille::Gnome>},
+        {"cinnamon", creer<BureauGSettings, Famille::Cinnamon>},
+        {"mate", creer<BureauGSettings, Famille::Mate>},
+        {"xfce", creer<BureauXfce>},
+        {"kde", creer<BureauKde>},
+        {"lxqt", creer<BureauLxqt>},
+    };
+    for (const auto &[cle, fabrique] : fabriques) {
+        if (nom == QLatin1String(cle))
+            return fabrique();
+    }
     return nullptr;
 }
 } // namespace
