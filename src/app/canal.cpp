@@ -141,9 +141,9 @@ void Canal::lire(int fd)
     if (i >= 0) {
         const QString mot = QString::fromLatin1(mots[i]);
         qCInfo(lcDemarrage) << "command" << mot;
-        emit commande(mot);
+        const bool fait = executer && executer(mot);
         // Closed when this process ends: the client then knows the copy is gone.
-        fermer(fd, "ok\n", mot == QLatin1String("quitter"));
+        fermer(fd, fait ? "ok\n" : "non\n", fait && mot == QLatin1String("quitter"));
         return;
     }
     qCInfo(lcDemarrage) << "an unknown command was refused";
@@ -222,6 +222,7 @@ int envoyerCommande(const QString &ini, const char *mot)
     dire(stderr,
          QString::fromUtf8(reponse.startsWith("?\n")
                                ? "papirol2 : la copie en cours ne connaît pas cette commande."
-                               : repondPas));
+                               : reponse.startsWith("non\n") ? rienAFaire
+                                                             : repondPas));
     return 1;
 }

@@ -5,6 +5,7 @@
 #include <QFileSystemWatcher>
 #include <QObject>
 
+#include <functional>
 #include <iterator>
 #include <vector>
 
@@ -13,7 +14,8 @@ class QTimer;
 
 /**
  * The running copy's command channel: a Unix socket beside its lock, in the user's private folder. A client
- * sends one command word and a newline and gets "ok" once the copy has taken it; for "quitter" the
+ * sends one command word and a newline and gets "ok" once the copy has taken it, "non" when there was nothing
+ * to act on; for "quitter" the
  * connection then stays open until the copy is gone. Each client is read as the event loop finds its bytes
  * there, with a bound on size and time, so that junk, floods or a silent client never hold the GUI thread.
  * On Windows the channel is a message-only window named after the lock, which takes the fixed command codes
@@ -25,7 +27,8 @@ class Canal final : public QObject
 
 public:
     /** The command words, as the client sends them. */
-    static constexpr const char *mots[4] = {"changer", "activer", "desactiver", "quitter"};
+    static constexpr const char *mots[]
+        = {"changer", "activer", "desactiver", "quitter", "precedent", "ne-plus-afficher", "courante"};
     /** The longest line a client may send, newline included, with room; anything longer is junk. */
     static constexpr int tailleMax = 32;
 
@@ -46,9 +49,8 @@ public:
     explicit Canal(const QString &chemin);
     ~Canal() override;
 
-signals:
-    /** One of mots, from a client of this user. */
-    void commande(const QString &mot);
+    /** Carries out one of mots, from a client of this user; false when there was nothing to act on. */
+    std::function<bool(const QString &mot)> executer;
 
 private:
     struct Client
@@ -76,6 +78,8 @@ private:
 constexpr const char *aucuneCopie
     = "papirol2 : aucune copie de papirol2 ne tourne sur le Papirol2.ini de ce dossier.";
 constexpr const char *repondPas = "papirol2 : la copie en cours n'a pas répondu.";
+constexpr const char *rienAFaire
+    = "papirol2 : rien à faire : aucune image n'est affichée, ou aucune ne l'a été avant elle.";
 
 /** The client side: sends mot to the copy running on the settings file ini; the process's exit code, said in
  * French. */

@@ -11,7 +11,8 @@
 #include <windows.h>
 
 namespace {
-// The command is the message's wParam, an index in Canal::mots; the reply 1 says it was taken.
+// The command is the message's wParam, an index in Canal::mots; the reply 1 says it was carried out, 2 that
+// there was nothing to act on.
 constexpr UINT messageCommande = WM_APP + 0x50;
 
 std::wstring nomDeClasse(const QString &chemin)
@@ -27,8 +28,7 @@ LRESULT CALLBACK procedure(HWND fenetre, UINT message, WPARAM w, LPARAM l)
     if (!canal || w >= std::size(Canal::mots))
         return 0;
     qCInfo(lcDemarrage) << "command" << Canal::mots[w];
-    emit canal->commande(QString::fromLatin1(Canal::mots[w]));
-    return 1;
+    return canal->executer && canal->executer(QString::fromLatin1(Canal::mots[w])) ? 1 : 2;
 }
 
 } // namespace
@@ -84,14 +84,14 @@ int envoyerCommande(const QString &ini, const char *mot)
     DWORD_PTR reponse = 0;
     const bool pris
         = SendMessageTimeoutW(fenetre, messageCommande, code, 0, SMTO_ABORTIFHUNG, 10000, &reponse)
-        && reponse == 1;
+        && (reponse == 1 || reponse == 2);
     // For "quitter", done once the copy is gone: an installer may then replace its executable.
-    if (pris && processus && !strcmp(mot, "quitter"))
+    if (pris && reponse == 1 && processus && !strcmp(mot, "quitter"))
         WaitForSingleObject(processus, 10000);
     if (processus)
         CloseHandle(processus);
-    if (!pris) {
-        dire(stderr, QString::fromUtf8(repondPas));
+    if (!pris || reponse == 2) {
+        dire(stderr, QString::fromUtf8(pris ? rienAFaire : repondPas));
         return 1;
     }
     return 0;

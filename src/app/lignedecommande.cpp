@@ -56,24 +56,27 @@ LigneDeCommande lireLigneDeCommande(const QStringList &arguments, bool qtRetire)
 
 int afficherUsage(bool erreur)
 {
-    fputs(
-        "Utilisation : papirol2 [COMMANDE]\n"
-        "Change le fond d'écran à intervalle régulier. Sans commande, papirol2 démarre dans la zone de\n"
-        "notification, sur le fichier Papirol2.ini du dossier courant (une seule copie par fichier).\n"
-        "\n"
-        "Commandes pour la copie qui tourne sur le Papirol2.ini du dossier courant :\n"
-        "  --changer              change le fond d'écran tout de suite (« Changer » du menu)\n"
-        "  --activer              active la rotation (« Activer » coché)\n"
-        "  --desactiver           désactive la rotation (« Activer » décoché)\n"
-        "  --quitter              arrête cette copie (« Quitter » du menu)\n"
-        "\n"
-        "  --au-demarrage oui|non lance, ou ne lance plus, papirol2 à l'ouverture de la session, dans le\n"
-        "                         dossier courant\n"
-        "  --help                 affiche cette aide\n"
-        "\n"
-        "Code de sortie : 0 si c'est fait, 1 si aucune copie ne tourne ou en cas d'échec, 2 si la ligne de\n"
-        "commande est incorrecte.\n",
-        erreur ? stderr : stdout);
+    fputs("Utilisation : papirol2 [COMMANDE]\n"
+          "Change le fond d'écran à intervalle régulier. Sans commande, papirol2 démarre dans la zone de\n"
+          "notification, sur le fichier Papirol2.ini du dossier courant (une seule copie par fichier).\n"
+          "\n"
+          "Commandes pour la copie qui tourne sur le Papirol2.ini du dossier courant :\n"
+          "  --changer              change le fond d'écran tout de suite (« Changer » du menu)\n"
+          "  --precedent            remet l'image affichée avant celle-ci (« Précédent »)\n"
+          "  --ne-plus-afficher     écarte l'image affichée et en affiche une autre (« Ne plus afficher »)\n"
+          "  --courante             écrit le chemin de l'image affichée\n"
+          "  --activer              active la rotation (« Activer » coché)\n"
+          "  --desactiver           désactive la rotation (« Activer » décoché)\n"
+          "  --quitter              arrête cette copie (« Quitter » du menu)\n"
+          "\n"
+          "  --au-demarrage oui|non lance, ou ne lance plus, papirol2 à l'ouverture de la session, dans le\n"
+          "                         dossier courant\n"
+          "  --help                 affiche cette aide\n"
+          "\n"
+          "Code de sortie : 0 si c'est fait, 1 si aucune copie ne tourne, s'il n'y a rien à faire (aucune "
+          "image\n"
+          "affichée, aucune avant elle) ou en cas d'échec, 2 si la ligne de commande est incorrecte.\n",
+          erreur ? stderr : stdout);
     return erreur ? 2 : 0;
 }
 

@@ -4,6 +4,7 @@
 #include "basculeplateau.h"
 #include "canal.h"
 #include "commun/chemins.h"
+#include "commun/nomsfichiers.h"
 #include "commun/ouvrier.h"
 #include "desktop/bureau.h"
 #include "dossierpersonnel.h"
@@ -44,7 +45,15 @@ int main(int argc, char *argv[])
     case LigneDeCommande::Action::Erreur:
         return afficherUsage(ligne.action == LigneDeCommande::Action::Erreur);
     case LigneDeCommande::Action::Commande:
-        return envoyerCommande(cheminReglages(), ligne.valeur.constData());
+        if (const int code = envoyerCommande(cheminReglages(), ligne.valeur.constData());
+            code != 0 || ligne.valeur != "courante")
+            return code;
+        {
+            // The bytes the disk has, for a shell to use.
+            const QByteArray chemin = octetsDuNom(QDir::toNativeSeparators(derniereImage())) + '\n';
+            return fwrite(chemin.constData(), 1, size_t(chemin.size()), stdout) == size_t(chemin.size()) ? 0
+                                                                                                         : 1;
+        }
     case LigneDeCommande::Action::AuDemarrage:
         return reglerAuDemarrage(ligne.valeur == "oui");
     case LigneDeCommande::Action::Demarrer:
@@ -91,7 +100,9 @@ int main(int argc, char *argv[])
         // Listening once the lock is ours, taking commands once there is a menu to take them.
         Canal canal(cheminCanal(cheminReglages()));
         Papirol2 papirol2;
-        QObject::connect(&canal, &Canal::commande, &papirol2, &Papirol2::on_commande);
+        canal.executer = [&papirol2](const QString &mot) {
+            return papirol2.on_commande(mot);
+        };
         QObject::connect(&bascule, &BasculePlateau::hoteChange, &papirol2, [&papirol2, &relancer] {
             // Qt 6.8 looks again for each new icon (seen on 6.8.2); 6.4 kept its first answer.
             if (QLibraryInfo::version() >= QVersionNumber(6, 8)) {

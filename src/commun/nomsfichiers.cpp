@@ -111,3 +111,14 @@ bool nomEnTexte(const QString &nom)
     }
     return true;
 }
+
+QVariant nomVersReglage(const QString &nom)
+{
+    return nomEnTexte(nom) ? QVariant(nom) : QVariant(octetsDuNom(nom));
+}
+
+QString nomDepuisReglage(const QVariant &valeur)
+{
+    return valeur.typeId() == QMetaType::QByteArray ? nomDepuisOctets(valeur.toByteArray())
+                                                    : valeur.toString();
+}

@@ -1,5 +1,6 @@
 #include "bureau.h"
 #include "commun/chemins.h"
+#include "commun/nomsfichiers.h"
 
 #include <QSettings>
 
@@ -15,8 +16,13 @@ std::unique_ptr<Bureau> &instance()
 const QString cleDerniere = QStringLiteral("dernier");
 } // namespace
 
+QString derniereImage()
+{
+    return nomDepuisReglage(QSettings(cheminRotation(), QSettings::IniFormat).value(cleDerniere));
+}
+
 Bureau::Bureau()
-    : courante(QSettings(cheminRotation(), QSettings::IniFormat).value(cleDerniere).toString())
+    : courante(derniereImage())
 {
 }
 
@@ -27,7 +33,7 @@ void Bureau::signaler(const QString &chemin, Resultat resultat)
     if (resultat == Resultat::Montree && chemin != courante) {
         courante = chemin;
         QSettings memoire(cheminRotation(), QSettings::IniFormat);
-        memoire.setValue(cleDerniere, chemin);
+        memoire.setValue(cleDerniere, nomVersReglage(chemin));
         memoire.sync();
         if (memoire.status() != QSettings::NoError)
             qCWarning(lcBureau) << "cannot record the picture shown in" << memoire.fileName();

@@ -62,6 +62,9 @@ private:
     QString courante;
 };
 
+/** The last picture shown, as kept across runs; empty before any. */
+QString derniereImage();
+
 /** Picks the backend for this session: PAPIROL2_BUREAU first, then what the session says it is. */
 std::unique_ptr<Bureau> creerBureau();
 
@@ -70,3 +73,7 @@ Bureau &bureau();
 
 /** Replaces the process-wide desktop (the previous one is destroyed). */
 void installerBureau(std::unique_ptr<Bureau> nouveau);
+
+/** Has the file manager show a file selected in its folder (the folder alone where it cannot select);
+ * returns at once. */
+void montrerDansDossier(const QString &chemin);

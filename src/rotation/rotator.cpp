@@ -245,7 +245,19 @@ void Rotator::changerWallpaper()
 
 void Rotator::verifier(int essai)
 {
-    const Tire tire = lot.tirer(QRandomGenerator::global()->generate(), bureau().imageCourante());
+    const QString courante = bureau().imageCourante();
+    Tire tire = lot.tirer(QRandomGenerator::global()->generate(), courante);
+    // A set-aside picture drawn counts as shown in this cycle; a cycle holds each once, and a draw starts at
+    // most one cycle, so past twice their number every picture left is set aside.
+    for (int n = 0; !tire.chemin.isEmpty() && historique.estEcartee(tire.chemin); ++n) {
+        if (n > 2 * int(historique.ecartees().size())) {
+            qCInfo(lcRotation) << "every picture is set aside";
+            return;
+        }
+        const bool neuf = tire.cycleNeuf;
+        tire = lot.tirer(QRandomGenerator::global()->generate(), courante);
+        tire.cycleNeuf = tire.cycleNeuf || neuf;
+    }
     if (tire.cycleNeuf) {
         // Shares send no change notification: a new cycle lists every folder again at the latest.
         for (auto it = suivis.cbegin(); it != suivis.cend(); ++it)
@@ -264,7 +276,7 @@ void Rotator::verifier(int essai)
         qCInfo(lcRotation) << "nothing to draw yet";
         return;
     }
-    if (montree && tire.chemin == bureau().imageCourante()) {
+    if (montree && tire.chemin == courante) {
         qCInfo(lcRotation) << "only one picture, already shown";
         return;
     }
@@ -272,16 +284,73 @@ void Rotator::verifier(int essai)
     // Everything that reads the file happens there, off the GUI thread; the desktop gets a checked picture.
     controle->planifier(
         [chemin = tire.chemin, decodable = bureau().exigeDecodable(), bruts = bureau().accepteNomsBruts()] {
-            const QString natif = QDir::toNativeSeparators(chemin);
-            const bool nomPris = bruts || nomEnTexte(natif);
-            Verification v;
-            v.present = fichierLisible(natif);
-            v.accepte = v.present && nomPris && (!decodable || imageDecodable(natif));
-            if (v.present && !nomPris)
-                qCInfo(lcRotation) << "this desktop takes file names as text; not UTF-8:" << natif;
-            return v;
+            return verifierFichier(chemin, decodable, bruts);
         },
         [this, tire, essai](Verification v) { recevoirVerification(tire, essai, v); });
+}
+
+Rotator::Verification Rotator::verifierFichier(const QString &chemin, bool decodable, bool bruts)
+{
+    const QString natif = QDir::toNativeSeparators(chemin);
+    const bool nomPris = bruts || nomEnTexte(natif);
+    Verification v;
+    v.present = fichierLisible(natif);
+    v.accepte = v.present && nomPris && (!decodable || imageDecodable(natif));
+    if (v.present && !nomPris)
+        qCInfo(lcRotation) << "this desktop takes file names as text; not UTF-8:" << natif;
+    return v;
+}
+
+QString Rotator::courante() const
+{
+    return montree ? bureau().imageCourante() : QString();
+}
+
+bool Rotator::precedent()
+{
+    const QStringList avant = historique.precedentes();
+    if (avant.isEmpty())
+        return false;
+    if (tirageEnCours) {
+        qCInfo(lcRotation) << "a picture is on its way; going back is left out";
+        return true;
+    }
+    tirageEnCours = true;
+    controle->planifier(
+        [avant, decodable = bureau().exigeDecodable(), bruts = bureau().accepteNomsBruts()] {
+            for (const QString &chemin : avant) {
+                if (verifierFichier(chemin, decodable, bruts).accepte)
+                    return chemin;
+                qCInfo(lcRotation) << "gone or unreadable, going further back:" << chemin;
+            }
+            return QString();
+        },
+        [this](const QString &chemin) {
+            if (chemin.isEmpty())
+                return terminerTirage();
+            Tire tire;
+            tire.chemin = chemin;
+            montrer(Attendu {tire, essaisMax, true});
+        });
+    return true;
+}
+
+bool Rotator::nePlusAfficher()
+{
+    const QString chemin = courante();
+    if (chemin.isEmpty())
+        return false;
+    qCInfo(lcRotation) << "set aside:" << chemin;
+    historique.ecarter(chemin);
+    emit memoireChangee();
+    changerWallpaper();
+    return true;
+}
+
+void Rotator::reprendre(const QString &chemin)
+{
+    historique.reprendre(chemin);
+    emit memoireChangee();
 }
 
 void Rotator::recevoirVerification(const Tire &tire, int essai, Verification verification)
@@ -292,11 +361,16 @@ void Rotator::recevoirVerification(const Tire &tire, int essai, Verification ver
                            << ", drawing another:" << tire.chemin;
         return essayerAutre(tire, essai, verification.present);
     }
-    attendu = Attendu {tire, essai};
+    montrer(Attendu {tire, essai});
+}
+
+void Rotator::montrer(const Attendu &demande)
+{
+    attendu = demande;
     Bureau *b = &bureau();
     connect(b, &Bureau::imageTraitee, this, &Rotator::recevoirResultat, Qt::UniqueConnection);
     delaiBureau->start();
-    b->montrer(tire.chemin);
+    b->montrer(demande.tire.chemin);
 }
 
 void Rotator::recevoirResultat(const QString &chemin, Bureau::Resultat resultat)
@@ -311,9 +385,13 @@ void Rotator::recevoirResultat(const QString &chemin, Bureau::Resultat resultat)
     switch (resultat) {
     case Bureau::Resultat::Montree:
         montree = true;
+        historique.noter(chemin, a.retour);
+        emit memoireChangee();
         break;
     case Bureau::Resultat::Refusee:
-        qCInfo(lcRotation) << "the desktop could not show" << chemin << ", drawing another";
+        qCInfo(lcRotation) << "the desktop could not show" << chemin;
+        if (a.retour)
+            break;
         return essayerAutre(a.tire, a.essai, true);
     case Bureau::Resultat::Injoignable:
         qCInfo(lcRotation) << "the desktop was not changed; the next tick tries again";

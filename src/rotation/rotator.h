@@ -1,6 +1,7 @@
 #pragma once
 
 #include "candidats.h"
+#include "historique.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -53,12 +54,29 @@ public:
     /** How many listings have come back since construction. */
     int listages() const { return nbListages; }
 
+    /** The picture this run showed last; empty before any. */
+    QString courante() const;
+    /** The pictures shown lately and those set aside. */
+    const Historique &memoire() const { return historique; }
+    /** Shows again the newest picture shown before the current one that is still there; false when the
+     * history holds none. The pictures not yet shown this cycle stay as they were. */
+    bool precedent();
+    /** Sets the current picture aside for good (the file is left alone) and shows another; false when none
+     * is shown. */
+    bool nePlusAfficher();
+    /** Takes a set-aside picture back into the rotation; an empty name takes them all. */
+    void reprendre(const QString &chemin);
+
     /** How long a folder must be quiet after a change before it is listed again, and the most it waits. */
     static constexpr int calmeMs = 300, attenteMaxMs = 3000;
 
 public slots:
     /** Draws the next picture and shows it; the same picture is never shown twice in a row. */
     void changerWallpaper();
+
+signals:
+    /** A picture was shown, or the history or the pictures set aside changed. */
+    void memoireChangee();
 
 private:
     struct Suivi
@@ -81,6 +99,8 @@ private:
         bool present = false;
         bool accepte = false;
     };
+    /** Everything that reads a picture before the desktop gets it; any thread. */
+    static Verification verifierFichier(const QString &chemin, bool decodable, bool bruts);
 
     void lister(const QString &cle);
     struct Liste;
@@ -88,6 +108,8 @@ private:
                          const std::shared_ptr<Liste> &liste);
     void verifier(int essai);
     void recevoirVerification(const Tire &tire, int essai, Verification verification);
+    struct Attendu;
+    void montrer(const Attendu &demande);
     void recevoirResultat(const QString &chemin, Bureau::Resultat resultat);
     /** Drops a drawn picture that cannot be shown and draws another, as long as tries are left. */
     void essayerAutre(const Tire &tire, int essai, bool present);
@@ -105,6 +127,7 @@ private:
     qint64 debutListages = 0;
     QElapsedTimer debutTirage;
     Veilleur *veilleur;
+    Historique historique;
     // The check of a drawn file, off the GUI thread.
     std::unique_ptr<Ouvrier> controle;
     // The picture handed to the desktop, until it says what became of it; bounded by delaiBureau.
@@ -112,6 +135,8 @@ private:
     {
         Tire tire;
         int essai = 0;
+        // Gone back to from the history: no other is drawn in its place.
+        bool retour = false;
     };
     std::optional<Attendu> attendu;
     QTimer *delaiBureau;

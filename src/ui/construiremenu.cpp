@@ -1,5 +1,6 @@
 #include "papirol2.h"
 
+#include "desktop/bureau.h"
 #include "locations/listeemplacements.h"
 #include "rotation/rotator.h"
 #include "settings/configuration.h"
@@ -73,6 +74,9 @@ void Papirol2::construireMenu()
     QAction *changer = menu->addAction(QStringLiteral("Changer"));
     changer->setObjectName(QStringLiteral("changer"));
     connect(changer, &QAction::triggered, rotator, &Rotator::changerWallpaper);
+    QAction *precedent = menu->addAction(QStringLiteral("Précédent"));
+    precedent->setObjectName(QStringLiteral("precedent"));
+    connect(precedent, &QAction::triggered, rotator, &Rotator::precedent);
 
     auto *activer = new QAction(QStringLiteral("Activer"), menu);
     activer->setCheckable(true);
@@ -86,6 +90,14 @@ void Papirol2::construireMenu()
     QMenu *menuIntervalle = menu->addMenu(QStringLiteral("Intervalle"));
     QMenu *menuPosition = menu->addMenu(QStringLiteral("Position"));
     QMenu *menuEmplacements = menu->addMenu(QStringLiteral("Emplacements"));
+    menu->addSeparator();
+    QAction *ecarter = menu->addAction(QStringLiteral("Ne plus afficher"));
+    ecarter->setObjectName(QStringLiteral("ne-plus-afficher"));
+    connect(ecarter, &QAction::triggered, rotator, &Rotator::nePlusAfficher);
+    menuEcartees = menu->addMenu(QStringLiteral("Images écartées"));
+    QAction *dossier = menu->addAction(QStringLiteral("Ouvrir le dossier de l'image"));
+    dossier->setObjectName(QStringLiteral("dossier"));
+    connect(dossier, &QAction::triggered, this, [this] { montrerDansDossier(rotator->courante()); });
     menu->addSeparator();
     QAction *quitter = menu->addAction(QStringLiteral("Quitter"));
     quitter->setObjectName(QStringLiteral("quitter"));
@@ -135,5 +147,6 @@ void Papirol2::construireMenu()
     menuEmplacements->addAction(modifier);
     connect(modifier, &QAction::triggered, this, &QWidget::show);
 
+    on_memoireChangee();
     trayIcon->setContextMenu(menu);
 }

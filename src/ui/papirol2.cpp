@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QImageReader>
 #include <QItemSelectionModel>
@@ -21,9 +22,14 @@
 #include <QStandardPaths>
 #include <QTableView>
 
+#include <algorithm>
+
 Q_LOGGING_CATEGORY(lcInterface, "papirol2.interface", QtCriticalMsg)
 
 namespace {
+// Set-aside pictures named in their submenu, the latest.
+constexpr int ecarteesMontrees = 20;
+
 // Told its format: guessing it would load every image plugin at start (320 KiB more, measured).
 QIcon lireIcone()
 {
@@ -51,6 +57,7 @@ Papirol2::Papirol2(QWidget *parent)
     // pictures are not wanted before the first change, which waits for them.
     rotator->differerListages(200);
     rotator->chargerFichiers(emplacements);
+    connect(rotator, &Rotator::memoireChangee, this, &Papirol2::on_memoireChangee);
 
     construireMenu();
 }
@@ -58,6 +65,7 @@ Papirol2::Papirol2(QWidget *parent)
 void Papirol2::creerIcone()
 {
     trayIcon = new QSystemTrayIcon(windowIcon(), this);
+    trayIcon->setToolTip(infobulle());
     connect(trayIcon, &QSystemTrayIcon::activated, this, &Papirol2::on_trayIconAction);
     trayIcon->setVisible(true);
 }
@@ -205,15 +213,54 @@ void Papirol2::on_supprimerEmplacement()
     construireMenu();
 }
 
-void Papirol2::on_commande(const QString &mot)
+bool Papirol2::on_commande(const QString &mot)
 {
+    // Asked by the client, which reads the picture from where it is kept.
+    if (mot == QLatin1String("courante"))
+        return !rotator->courante().isEmpty();
     const bool desactiver = mot == QLatin1String("desactiver");
     QAction *entree = menu->findChild<QAction *>(desactiver ? QStringLiteral("activer") : mot);
-    if (!entree)
-        return;
+    if (!entree || !entree->isEnabled())
+        return false;
     // "Activer" is a check box: a command says which state it wants, a click would flip it.
     if (entree->isCheckable())
         entree->setChecked(!desactiver);
     else
         entree->trigger();
+    return true;
+}
+
+QString Papirol2::infobulle() const
+{
+    const QString chemin = rotator ? rotator->courante() : QString();
+    if (chemin.isEmpty())
+        return QStringLiteral("Papirol 2");
+    const QFileInfo image(chemin);
+    return image.fileName() + QLatin1Char('\n') + QDir::toNativeSeparators(image.path());
+}
+
+void Papirol2::on_memoireChangee()
+{
+    const bool montree = !rotator->courante().isEmpty();
+    trayIcon->setToolTip(infobulle());
+    menu->findChild<QAction *>(QStringLiteral("precedent"))
+        ->setEnabled(!rotator->memoire().precedentes().isEmpty());
+    menu->findChild<QAction *>(QStringLiteral("ne-plus-afficher"))->setEnabled(montree);
+    menu->findChild<QAction *>(QStringLiteral("dossier"))->setEnabled(montree);
+
+    // The latest first; each entry takes its picture back.
+    menuEcartees->clear();
+    const QStringList &ecartees = rotator->memoire().ecartees();
+    for (qsizetype i = ecartees.size() - 1; i >= std::max<qsizetype>(0, ecartees.size() - ecarteesMontrees);
+         --i) {
+        QString texte = QFileInfo(ecartees[i]).fileName();
+        texte.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction *a = menuEcartees->addAction(texte);
+        a->setToolTip(QDir::toNativeSeparators(ecartees[i]));
+        connect(a, &QAction::triggered, rotator,
+                [this, chemin = ecartees[i]] { rotator->reprendre(chemin); });
+    }
+    menuEcartees->addSeparator();
+    menuEcartees->addAction(QStringLiteral("Tout reprendre"), rotator, [this] { rotator->reprendre({}); });
+    menuEcartees->setEnabled(!ecartees.isEmpty());
 }

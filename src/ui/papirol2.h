@@ -23,9 +23,9 @@ public:
     void setVisible(bool visible) override;
 
 public slots:
-    /** A command from outside ("changer", "activer", "desactiver", "quitter"): its tray menu entry, taken as
-     * a click takes it. */
-    void on_commande(const QString &mot);
+    /** A command from outside (one of Canal::mots): its tray menu entry, taken as a click takes it; false
+     * when there is nothing to act on (the entry greyed, no picture shown). */
+    bool on_commande(const QString &mot);
     /** A new tray icon, with the same menu: Qt picks the tray anew for it. */
     void recreerIcone();
 
@@ -40,12 +40,16 @@ private slots:
     void on_ajouterEmplacement();
     void on_supprimerEmplacement();
     void on_activer(bool activer);
+    /** The tooltip and the entries about the picture on screen, after it or the history changed. */
+    void on_memoireChangee();
 
 private:
     void construireMenu();
     void creerIcone();
     /** The "Emplacements" entries of rows debut to fin - 1, added to sousMenu. */
     void ajouterEntreesEmplacements(QMenu *sousMenu, int debut, int fin);
+    /** The tooltip: the picture on screen, its folder below; the program's name before any. */
+    QString infobulle() const;
     /** Checks the interval entry of that many seconds: its preset, else "Personnalisé". */
     static void cocherIntervalle(QActionGroup *groupe, int secondes);
 
@@ -54,6 +58,7 @@ private:
     QPushButton *boutonAjouter = nullptr;
     QPushButton *boutonSupprimer = nullptr;
     QMenu *menu = nullptr;
+    QMenu *menuEcartees = nullptr;
     QSystemTrayIcon *trayIcon = nullptr;
     ListeEmplacements *emplacements = nullptr;
     Rotator *rotator = nullptr;

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+class QSettings;
+
+/**
+ * The pictures shown lately and those set aside for good, kept across runs in rotation.ini beside the last
+ * picture, outside the settings file. Their memory is their own size: names are never indexed against the
+ * candidates.
+ */
+class Historique final
+{
+public:
+    /** How many pictures shown are kept. */
+    static constexpr int taille = 50;
+
+    /** Reads what the last run kept. */
+    Historique();
+
+    /** A drawn picture goes at the end; one shown by going back only moves the place to it. */
+    void noter(const QString &chemin, bool retour);
+    /** The pictures shown before the one at the place, newest first, set-aside ones left out. */
+    QStringList precedentes() const;
+
+    bool estEcartee(const QString &chemin) const { return ensemble.contains(chemin); }
+    /** Set aside, oldest first. */
+    const QStringList &ecartees() const { return liste; }
+    void ecarter(const QString &chemin);
+    /** Takes one picture back into the rotation; an empty name takes them all. */
+    void reprendre(const QString &chemin);
+
+private:
+    void enregistrer() const;
+
+    QStringList montrees;
+    int place = -1;
+    QStringList liste;
+    QSet<QString> ensemble;
+};
