@@ -1,9 +1,12 @@
 #!/bin/bash
 # The tray icon over StatusNotifierItem, on X11: the program starts beside an XEmbed tray only, a StatusNotifier
 # watcher and host come after, and the icon must move to them with its menu whole, then come back to the XEmbed
-# tray when they leave. Under avec-xvfb.sh --trayer and avec-dbus.sh. Usage: plateau-sni.sh <papirol2>
+# tray when they leave. The picture on screen, through both: named in the tooltip (read by OCR under XEmbed),
+# gone back to, set aside, taken back, from the menu and the command line.
+# Under avec-xvfb.sh --trayer and avec-dbus.sh. Usage: plateau-sni.sh <papirol2>
 set -u
 ici=$(dirname "$(realpath "$0")")
+. "$ici/verifications.sh"
 dossier=$(mktemp -d) || exit 1
 trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$dossier"' EXIT
 mkdir "$dossier/images"
@@ -11,13 +14,69 @@ for c in red blue lime; do convert -size 64x48 "xc:$c" "$dossier/images/$c.jpg" 
 printf '[Options]\nactive=false\ntimer=600\n[Emplacement_0]\npath=%s\nfiltre=*.jpg\nselected=true\n' \
     "$dossier/images" >"$dossier/Papirol2.ini"
 programme=$(realpath "$1")
+export PAPIROL2_BUREAU=x11
 cd "$dossier" && exec "$programme" &
 pid=$!
-icone() { for _ in $(seq 100); do xdotool search --onlyvisible --class papirol2 >/dev/null 2>&1 && return; sleep 0.1; done; false; }
+p() { (cd "$dossier" && "$programme" "$@" 2>/dev/null); }
+icone() { attendre 10 xdotool search --onlyvisible --class papirol2 >/dev/null; }
+# The tooltip's lines, by OCR once the pointer rests on the icon.
+infobulle() {
+    local i bulle x y
+    i=$(xdotool search --onlyvisible --class papirol2 | head -n1) && eval "$(xdotool getwindowgeometry --shell "$i")"
+    xdotool mousemove $((X + 2)) $((Y + 2)) mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
+    for _ in $(seq 30); do
+        bulle=$(for w in $(xdotool search --onlyvisible --class papirol2); do
+            xprop -id "$w" _NET_WM_WINDOW_TYPE | grep -q TOOLTIP && echo "$w"; done | head -n1)
+        [ -n "$bulle" ] && break
+        sleep 0.1
+    done
+    [ -n "$bulle" ] && import -window "$bulle" -resize 400% -colorspace gray "$dossier/bulle.png" \
+        && tesseract "$dossier/bulle.png" - --psm 6 2>/dev/null | grep -v '^\s*$'
+    xdotool mousemove 0 300
+}
+# Each change waited for: the command is taken at once, the picture comes after.
+changer() { local avant; avant=$(p --courante); p "$1" && attendre 10 test "$(p --courante)" != "$avant"; }
+
 icone || { echo "FAIL - no XEmbed icon at start"; exit 1; }
+verifier "nothing shown: --courante, --precedent, --ne-plus-afficher exit 1" \
+    test "$(p --courante; echo $?)$(p --precedent; echo $?)$(p --ne-plus-afficher; echo $?)" = 111
+verifier "nothing shown: the tooltip is the program's name" test "$(infobulle)" = "Papirol 2"
+
 "$ici/sni.py" hote &
+hote=$!
 "$ici/sni.py" verifier "$pid" "$XDG_CONFIG_HOME" "$dossier/images" || exit 1
-kill %2
+kill "$hote"
 icone || { echo "FAIL - the icon did not come back to XEmbed"; exit 1; }
 echo "ok   - the icon came back to the XEmbed tray"
-(cd "$dossier" && "$programme" --quitter) && wait "$pid"
+
+# Four changes, three back, two more: the round goes on from where it was, nothing repeated, nothing skipped.
+vues=()
+for _ in 1 2 3 4; do changer --changer && vues+=("$(p --courante)"); done
+# The folder's random letters are no job for OCR: its start and end are.
+bulle=$(infobulle)
+verifier "the tooltip names the picture, its folder below (read: ${bulle//$'\n'/ | })" \
+    test "${bulle%%/tmp/*/images}" = "$(basename "${vues[3]}")"$'\n'""
+retour=()
+for _ in 1 2 3; do changer --precedent && retour+=("$(p --courante)"); done
+verifier "Précédent shows the last three back" test "${retour[*]}" = "${vues[2]} ${vues[1]} ${vues[0]}"
+suite=()
+for _ in 1 2; do changer --changer && suite+=("$(p --courante)"); done
+verifier "the round goes on with the two not shown in it" \
+    test "$(printf '%s\n' "${suite[@]}" "${vues[3]}" | sort -u | wc -l)" = 3
+
+# Set aside: never drawn in 200 changes over the three; taken back through the menu, drawn again.
+ecartee=$(p --courante)
+changer --ne-plus-afficher
+tirees=()
+for _ in $(seq 200); do changer --changer && tirees+=("$(p --courante)"); done
+verifier "200 changes, all shown, never the set-aside picture" \
+    test "${#tirees[@]}" = 200 -a "$(printf '%s\n' "${tirees[@]}" | grep -cxF "$ecartee")" = 0
+"$ici/sni.py" hote &
+hote=$!
+"$ici/sni.py" cliquer "$pid" "Images écartées/Tout reprendre"
+kill "$hote"
+icone
+for _ in 1 2 3 4; do changer --changer && [ "$(p --courante)" = "$ecartee" ] && break; done
+verifier "taken back, it is drawn again" test "$(p --courante)" = "$ecartee"
+p --quitter && wait "$pid"
+bilan

@@ -1,27 +1,32 @@
 #!/usr/bin/python3
 """The tray icon as a StatusNotifier host sees it, on the session bus.
   sni.py hote                                a watcher and host of our own, for a session that has none
+  sni.py cliquer <pid> <entry>               clicks one menu entry ("Images écartées/Tout reprendre")
   sni.py verifier <pid> <config> <images> [bureau]
                                              finds that process's item, reads its menu over dbusmenu, clicks
                                              through it (the picture shown is read from <config>/papirol2/rotation.ini);
                                              with bureau, on a real desktop: the layout in force is the desktop's own
                                              and its mark is not judged, and "Quitter" is clicked last (its exit code
-                                             is the caller's to check).
+                                             is the caller's to check); without, a stand-in file manager on the bus
+                                             takes "Ouvrir le dossier de l'image".
 """
 import configparser
+import os
 import re
 import sys
 import time
+import urllib.parse
 
 from gi.repository import Gio, GLib
 
 WATCHER, CHEMIN_W = 'org.kde.StatusNotifierWatcher', '/StatusNotifierWatcher'
 bus = Gio.bus_get_sync(Gio.BusType.SESSION)
 # The whole menu of a first start with active=false, timer=600 and one selected location: texts, order and marks
-# ([x] check mark, (x) radio). Nothing stored for the layout: the one in force, Remplissage, is checked.
-MENU = '''Changer|Activer [ ]|Intervalle|  30 secondes ( )|  1 minute ( )|  2 minutes ( )|  5 minutes ( )|  10 minutes (x)
-|  Personnalisé ( )|Position|  Étirer ( )|  Mosaïque ( )|  Centrer ( )|  Ajuster ( )|  Remplissage (x)|Emplacements
-|  *.jpg dans {} [x]|  Modifier la liste|Quitter'''.replace('\n', '')
+# ([x] check mark, (x) radio, - greyed). Nothing stored for the layout: the one in force, Remplissage, is checked.
+MENU = '''Changer|Précédent -|Activer [ ]|Intervalle|  30 secondes ( )|  1 minute ( )|  2 minutes ( )|  5 minutes ( )
+|  10 minutes (x)|  Personnalisé ( )|Position|  Étirer ( )|  Mosaïque ( )|  Centrer ( )|  Ajuster ( )|  Remplissage (x)
+|Emplacements|  *.jpg dans {} [x]|  Modifier la liste|Ne plus afficher -|Images écartées -|  Tout reprendre
+|Ouvrir le dossier de l'image -|Quitter'''.replace('\n', '')
 
 
 def appel(nom, chemin, interface, methode, args=None):
@@ -39,6 +44,9 @@ def attendre(condition, secondes=30):
             if r := condition():
                 return r
         except GLib.Error:
+            pass
+        # Calls to our own objects (the stand-in file manager) are answered meanwhile.
+        while GLib.MainContext.default().iteration(False):
             pass
         time.sleep(0.1)
     return None
@@ -74,7 +82,7 @@ def hote():
     GLib.MainLoop().run()
 
 
-def verifier(pid, config, images, bureau=''):
+def item_de(pid):
     def notre_item():
         for i in propriete(WATCHER, CHEMIN_W, WATCHER, 'RegisteredStatusNotifierItems'):
             nom, _, chemin = i.partition('/')  # 'service/path', or 'service@/path' (GNOME's extension)
@@ -85,44 +93,83 @@ def verifier(pid, config, images, bureau=''):
     item = attendre(notre_item)
     if not item:
         sys.exit(f'FAIL - no StatusNotifier item of process {pid} on the watcher')
-    menu = propriete(*item, 'org.kde.StatusNotifierItem', 'Menu')
+    return item
 
-    def entrees():  # [(path, properties)] in menu order, separators left out
-        def parcourir(e, parent):
-            for f in e[2]:
-                p = {'label': '', 'toggle-type': '', 'toggle-state': 0, **f[1], 'id': f[0], 'niveau': len(parent)}
-                if p.get('type') != 'separator':
-                    yield '/'.join(parent + [p['label']]), p
-                    yield from parcourir(f, parent + [p['label']])
-        return list(parcourir(appel(item[0], menu, 'com.canonical.dbusmenu', 'GetLayout',
-                                    GLib.Variant('(iias)', (0, -1, [])))[1], []))
+
+def entrees(item):  # [(path, properties)] in menu order, separators left out
+    def parcourir(e, parent):
+        for f in e[2]:
+            p = {'label': '', 'toggle-type': '', 'toggle-state': 0, 'enabled': True, **f[1], 'id': f[0],
+                 'niveau': len(parent)}
+            if p.get('type') != 'separator':
+                yield '/'.join(parent + [p['label']]), p
+                yield from parcourir(f, parent + [p['label']])
+    menu = propriete(*item, 'org.kde.StatusNotifierItem', 'Menu')
+    return list(parcourir(appel(item[0], menu, 'com.canonical.dbusmenu', 'GetLayout',
+                                GLib.Variant('(iias)', (0, -1, [])))[1], []))
+
+
+def cliquer(item, chemin):
+    appel(item[0], propriete(*item, 'org.kde.StatusNotifierItem', 'Menu'), 'com.canonical.dbusmenu', 'Event',
+          GLib.Variant('(isvu)', (dict(entrees(item))[chemin]['id'], 'clicked', GLib.Variant('i', 0), 0)))
+
+
+def gestionnaire_de_fichiers():
+    """A stand-in file manager: the URIs it was asked to show."""
+    montres = []
+    xml = '''<node><interface name="org.freedesktop.FileManager1"><method name="ShowItems">
+      <arg type="as" direction="in"/><arg type="s" direction="in"/></method></interface></node>'''
+
+    def methode(conn, expediteur, chemin, interface, nom, params, invocation):
+        montres.extend(params.unpack()[0])
+        invocation.return_value(None)
+    bus.register_object('/org/freedesktop/FileManager1', Gio.DBusNodeInfo.new_for_xml(xml).interfaces[0],
+                        methode, None, None)
+    Gio.bus_own_name_on_connection(bus, 'org.freedesktop.FileManager1', Gio.BusNameOwnerFlags.NONE, None, None)
+    return montres
+
+
+def verifier(pid, config, images, bureau=''):
+    item = item_de(pid)
+    montres = [] if bureau else gestionnaire_de_fichiers()
 
     def rendu(juger=bureau != 'bureau'):
         marques = {'checkmark': ' [{}]', 'radio': ' ({})'}
         return '|'.join('  ' * p['niveau'] + p['label'] + marques.get(p['toggle-type'], '').format(
             ('x' if p['toggle-state'] == 1 else ' ') if juger or not c.startswith('Position/') else '?')
-            for c, p in entrees())
+            + ('' if p['enabled'] else ' -') for c, p in entrees(item))
 
     def image():
         p = configparser.ConfigParser(interpolation=None)
         p.read(f'{config}/papirol2/rotation.ini')
         return p.get('General', 'dernier', fallback='')
 
-    def cliquer(chemin):
-        appel(item[0], menu, 'com.canonical.dbusmenu', 'Event',
-              GLib.Variant('(isvu)', (dict(entrees())[chemin]['id'], 'clicked', GLib.Variant('i', 0), 0)))
+    def infobulle():
+        return propriete(*item, 'org.kde.StatusNotifierItem', 'ToolTip')[2]
 
     attendu = MENU.format(images)
     if bureau == 'bureau':
         attendu = re.sub(r'(Étirer|Mosaïque|Centrer|Ajuster|Remplissage) \([x ]\)', r'\1 (?)', attendu)
     echecs = [] if rendu() == attendu else [f'menu\n  got      {rendu()}\n  expected {attendu}']
-    # What each click is, and what must follow it.
+    # What each click is, and what must follow it; vues: the picture shown after each, the one gone back to
+    # (vues[3]) set aside.
+    vues = []
+    ecartee = lambda: os.path.basename(vues[3])
     CLICS = [('Activate(0, 0)', lambda: appel(*item, 'org.kde.StatusNotifierItem', 'Activate', GLib.Variant('(ii)', (0, 0))),
               lambda: image() not in ('', avant)),
-             ('"Changer"', lambda: cliquer('Changer'), lambda: image() not in ('', avant)),
-             ('"Position/Centrer"', lambda: cliquer('Position/Centrer'), lambda: '  Centrer (x)' in rendu(True))]
+             ('"Changer"', lambda: cliquer(item, 'Changer'), lambda: image() not in ('', avant)),
+             ('the tooltip', lambda: None, lambda: infobulle() == '{}\n{}'.format(*reversed(os.path.split(image())))),
+             ('"Précédent"', lambda: cliquer(item, 'Précédent'), lambda: image() == vues[-3] and 'Précédent -' in rendu()),
+             ('"Ne plus afficher"', lambda: cliquer(item, 'Ne plus afficher'),
+              lambda: image() not in ('', avant) and f'|Images écartées|  {ecartee()}|' in rendu()),
+             ('"Images écartées/…"', lambda: cliquer(item, 'Images écartées/' + ecartee()),
+              lambda: '|Images écartées -|  Tout reprendre|' in rendu()),
+             ('"Position/Centrer"', lambda: cliquer(item, 'Position/Centrer'), lambda: '  Centrer (x)' in rendu(True))]
+    if not bureau:
+        CLICS.append(("\"Ouvrir le dossier de l'image\"", lambda: cliquer(item, "Ouvrir le dossier de l'image"),
+                      lambda: montres == ['file://' + urllib.parse.quote(image())]))
     if bureau == 'bureau':
-        CLICS.append(('"Quitter"', lambda: cliquer('Quitter'),
+        CLICS.append(('"Quitter"', lambda: cliquer(item, 'Quitter'),
                       lambda: not appel('org.freedesktop.DBus', '/', 'org.freedesktop.DBus', 'NameHasOwner',
                                         GLib.Variant('(s)', (item[0],)))[0]))
     for quoi, faire, suite in CLICS:
@@ -130,6 +177,7 @@ def verifier(pid, config, images, bureau=''):
         faire()
         if not attendre(suite):
             echecs.append(f'{quoi} had no effect')
+        vues.append(image())
     for e in echecs:
         print('FAIL -', e)
     print('ok   - item, menu and clicks over StatusNotifierItem' if not echecs else '')
@@ -137,4 +185,9 @@ def verifier(pid, config, images, bureau=''):
 
 
 if __name__ == '__main__':
-    hote() if sys.argv[1] == 'hote' else verifier(int(sys.argv[2]), *sys.argv[3:6])
+    if sys.argv[1] == 'hote':
+        hote()
+    elif sys.argv[1] == 'cliquer':
+        cliquer(item_de(int(sys.argv[2])), sys.argv[3])
+    else:
+        verifier(int(sys.argv[2]), *sys.argv[3:6])
