@@ -87,7 +87,7 @@ mots() {
 }
 # "x y" of the entry that reads $1 in the last reading, to one letter in six.
 trouver() {
-    awk -v cible="$(printf '%s' "$1" | iconv -f UTF-8 -t ASCII//TRANSLIT | tr '[:upper:]' '[:lower:]')" '
+    awk -v cible="$(printf '%s' "$1" | iconv -f UTF-8 -t ASCII//TRANSLIT | tr -d ' ' | tr '[:upper:]' '[:lower:]')" '
         function distance(a, b,    i, j, la, lb, p, c, m) {
             la = length(a); lb = length(b)
             for (j = 0; j <= lb; j++) p[j] = j
@@ -107,7 +107,8 @@ trouver() {
         END { if (!trouve) exit 1; print xy }' "$travail/mots.txt"
 }
 cliquer() { [ -n "$1" ] && xdotool mousemove $1 click 1; }
-ouvrir_menu() { xdotool mousemove "$icone_x" "$icone_y" click 3; sleep 1; }
+# The pointer then leaves the icon, whose tooltip would cover the menu's last entries.
+ouvrir_menu() { xdotool mousemove "$icone_x" "$icone_y" click 3 mousemove $((icone_x - 500)) "$icone_y"; sleep 1; }
 
 # The taskbar is drawn once its corner no longer has the desktop's colour (slow in a new prefix).
 barre_prete() {
@@ -132,11 +133,23 @@ avant=$(fond)
 xdotool mousemove "$icone_x" "$icone_y" click 1
 verifier "a left click on the icon changes the wallpaper" attendre 15 fond_change
 verifier "the desktop shows the new picture" attendre 10 fond_affiche $((largeur / 2)) $((hauteur / 2))
+deuxieme=$(fond)
 
 avant=$(fond)
 wine "$exe" --changer >/dev/null 2>&1
 verifier "--changer is taken by the running copy (exit 0)" test $? = 0
 verifier "and changes its wallpaper" attendre 15 fond_change
+
+# The tooltip, by OCR above the icon once the pointer rests on it.
+bulle() {
+    xdotool mousemove $((icone_x - 3)) "$icone_y" mousemove "$icone_x" "$icone_y"
+    sleep 2
+    import -window root -crop "400x70+$((largeur - 400))+$((hauteur - 90))" -resize 300% -colorspace Gray \
+        "$travail/bulle.png"
+    xdotool mousemove 10 10
+    tesseract "$travail/bulle.png" - -l fra --psm 6 2>/dev/null
+}
+verifier "the tooltip names the picture, its folder below" eval '[[ "$(bulle)" == *"$(couleur_du_fond).bmp"*mages* ]]'
 
 wine "$exe" >/dev/null 2>&1 &
 second=$!
@@ -151,7 +164,7 @@ verifier "the first copy still runs" kill -0 "$premier"
 declare -A entree
 ouvrir_menu
 mots
-for m in Changer Activer Intervalle Position Emplacements Quitter; do
+for m in Changer Précédent Activer Intervalle Position Emplacements "Ne plus afficher" Quitter; do
     verifier "the tray menu reads \"$m\"" eval 'entree[$m]=$(trouver "$m")'
 done
 cliquer "${entree[Position]}"
@@ -162,6 +175,16 @@ for m in Étirer Mosaïque Centrer Ajuster Remplissage; do
 done
 # Wine gives the menu no keyboard focus: a click elsewhere closes it.
 xdotool mousemove 10 10 click 1
+
+# Back to the picture before the current one, then set aside: the rotation goes on without it.
+ouvrir_menu
+cliquer "${entree[Précédent]}"
+verifier "\"Précédent\" shows the picture before" attendre 10 eval '[ "$(fond)" = "$deuxieme" ]'
+ouvrir_menu
+cliquer "${entree[Ne plus afficher]}"
+verifier "\"Ne plus afficher\" shows another" attendre 10 eval '[ "$(fond)" != "$deuxieme" ]'
+for _ in 1 2 3; do wine "$exe" --changer >/dev/null 2>&1 && sleep 1; done
+verifier "the picture set aside is not drawn again" test "$(fond)" != "$deuxieme"
 
 # Menu entry, then WallpaperStyle and TileWallpaper as Windows reads them.
 disposition() {
@@ -188,7 +211,7 @@ verifier "the wallpaper call kept it too" fond_du_dossier
 
 ouvrir_menu
 cliquer "${entree[Quitter]}"
-verifier "\"Quitter\" ends the program" attendre 30 fini "$premier"
+verifier "\"Quitter\" ends the program" attendre 30 fini "$premier" || kill "$premier"
 wait "$premier"
 rc=$?
 verifier "with exit code 0 (was $rc)" test "$rc" = 0
