@@ -15,11 +15,10 @@ class QTimer;
 /**
  * The running copy's command channel: a Unix socket beside its lock, in the user's private folder. A client
  * sends one command word and a newline and gets "ok" once the copy has taken it, "non" when there was nothing
- * to act on; for "quitter" the
- * connection then stays open until the copy is gone. Each client is read as the event loop finds its bytes
- * there, with a bound on size and time, so that junk, floods or a silent client never hold the GUI thread.
- * On Windows the channel is a message-only window named after the lock, which takes the fixed command codes
- * only, through the GUI thread's own message loop.
+ * to act on; for "quitter" the connection then stays open until the copy is gone. Each client is read as the
+ * event loop finds its bytes there, with a bound on size and time, so that junk, floods or a silent client
+ * never hold the GUI thread. On Windows the channel is a message-only window named after the lock, which
+ * takes the fixed command codes only, through the GUI thread's own message loop.
  */
 class Canal final : public QObject
 {

@@ -73,9 +73,9 @@ int afficherUsage(bool erreur)
           "                         dossier courant\n"
           "  --help                 affiche cette aide\n"
           "\n"
-          "Code de sortie : 0 si c'est fait, 1 si aucune copie ne tourne, s'il n'y a rien à faire (aucune "
-          "image\n"
-          "affichée, aucune avant elle) ou en cas d'échec, 2 si la ligne de commande est incorrecte.\n",
+          "Code de sortie : 0 si c'est fait, 1 si aucune copie ne tourne, s'il n'y a rien à faire\n"
+          "(aucune image affichée, aucune avant elle) ou en cas d'échec, 2 si la ligne de commande est\n"
+          "incorrecte.\n",
           erreur ? stderr : stdout);
     return erreur ? 2 : 0;
 }

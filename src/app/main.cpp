@@ -48,12 +48,14 @@ int main(int argc, char *argv[])
         if (const int code = envoyerCommande(cheminReglages(), ligne.valeur.constData());
             code != 0 || ligne.valeur != "courante")
             return code;
-        {
+        if (const QString image = derniereImage(); !image.isEmpty()) {
             // The bytes the disk has, for a shell to use.
-            const QByteArray chemin = octetsDuNom(QDir::toNativeSeparators(derniereImage())) + '\n';
+            const QByteArray chemin = octetsDuNom(QDir::toNativeSeparators(image)) + '\n';
             return fwrite(chemin.constData(), 1, size_t(chemin.size()), stdout) == size_t(chemin.size()) ? 0
                                                                                                          : 1;
         }
+        dire(stderr, QString::fromUtf8(rienAFaire));
+        return 1;
     case LigneDeCommande::Action::AuDemarrage:
         return reglerAuDemarrage(ligne.valeur == "oui");
     case LigneDeCommande::Action::Demarrer:

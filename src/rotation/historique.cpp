@@ -6,6 +6,8 @@
 #include <QLoggingCategory>
 #include <QSettings>
 
+#include <algorithm>
+
 Q_DECLARE_LOGGING_CATEGORY(lcRotation)
 
 namespace {
@@ -42,8 +44,16 @@ void ecrireNoms(QSettings &fichier, const QString &cle, const QStringList &noms)
 Historique::Historique()
 {
     const QSettings fichier(cheminRotation(), QSettings::IniFormat);
-    montrees = lireNoms(fichier, cleMontrees).mid(0, taille);
-    place = qBound(-1, fichier.value(clePlace, int(montrees.size()) - 1).toInt(), int(montrees.size()) - 1);
+    montrees = lireNoms(fichier, cleMontrees);
+    // A place that means nothing is the newest, as after a draw.
+    bool lue = false;
+    place = fichier.value(clePlace).toInt(&lue);
+    if (!lue || place < 0 || place >= montrees.size())
+        place = int(montrees.size()) - 1;
+    if (const int trop = int(montrees.size()) - taille; trop > 0) {
+        montrees.remove(0, trop);
+        place = std::max(place - trop, 0);
+    }
     liste = lireNoms(fichier, cleEcartees);
     liste.removeDuplicates();
     ensemble = QSet<QString>(liste.cbegin(), liste.cend());
@@ -55,6 +65,9 @@ void Historique::noter(const QString &chemin, bool retour)
     if (trouvee >= 0) {
         place = trouvee;
     } else {
+        // As a browser does: what was gone back past gives way to the new picture, so that "Précédent" then
+        // shows the one that was on screen before it.
+        montrees.resize(place + 1);
         montrees.append(chemin);
         if (montrees.size() > taille)
             montrees.removeFirst();

@@ -20,7 +20,8 @@ public:
     /** Reads what the last run kept. */
     Historique();
 
-    /** A drawn picture goes at the end; one shown by going back only moves the place to it. */
+    /** A drawn picture goes after the place, which moves to it; one shown by going back only moves the place
+     * to it. */
     void noter(const QString &chemin, bool retour);
     /** The pictures shown before the one at the place, newest first, set-aside ones left out. */
     QStringList precedentes() const;

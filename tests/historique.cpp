@@ -1,0 +1,120 @@
+// What the rotation keeps across runs, read back by a new process's worth of objects: the history's order,
+// its bound, and names no text can hold, through a rotation.ini written by us or by anything else.
+#include "rotation/historique.h"
+#include "commun/chemins.h"
+#include "commun/nomsfichiers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTest>
+
+class TestHistorique : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY(QDir().mkpath(QFileInfo(cheminRotation()).path()));
+    }
+    void init() { QFile::remove(cheminRotation()); }
+
+    // Steps, split on "|", each a file name's bytes after its sign: "+" a picture drawn, "<" one gone back
+    // to, "-" set aside, "=" taken back (alone: all of them). Read back after a restart: the pictures before
+    // the current one, and those set aside.
+    void apresRedemarrage_data()
+    {
+        QTest::addColumn<QByteArray>("etapes");
+        QTest::addColumn<QByteArray>("precedentes");
+        QTest::addColumn<QByteArray>("ecartees");
+        QTest::newRow("newest first") << QByteArray("+a|+b|+c") << QByteArray("b|a") << QByteArray();
+        QTest::newRow("gone back") << QByteArray("+a|+b|+c|<b") << QByteArray("a") << QByteArray();
+        QTest::newRow("drawn after going back: what was gone past gives way")
+            << QByteArray("+a|+b|+c|+d|<c|<b|+e") << QByteArray("b|a") << QByteArray();
+        QTest::newRow("set aside: left out of the way back")
+            << QByteArray("+a|+b|+c|-b") << QByteArray("a") << QByteArray("b");
+        QTest::newRow("one set aside, taken back")
+            << QByteArray("+a|-a|-b|=a") << QByteArray() << QByteArray("b");
+        QTest::newRow("all taken back") << QByteArray("-a|-b|=") << QByteArray() << QByteArray();
+        QTest::newRow("not UTF-8, a comma, quotes, a newline") << QByteArray(
+            "+/x/\xc3\xa9t\xc3\xa9.jpg|+/x/a\x81b.jpg|+/x/\"a\", b\n.jpg|-/x/a\x81b.jpg|-/x/\"a\", b\n.jpg")
+                                                               << QByteArray("/x/\xc3\xa9t\xc3\xa9.jpg")
+                                                               << QByteArray(
+                                                                      "/x/a\x81b.jpg|/x/\"a\", b\n.jpg");
+    }
+    void apresRedemarrage()
+    {
+        QFETCH(QByteArray, etapes);
+        QFETCH(QByteArray, precedentes);
+        QFETCH(QByteArray, ecartees);
+        {
+            Historique h;
+            for (const QByteArray &e : etapes.split('|')) {
+                const QString nom = nomDepuisOctets(e.mid(1));
+                switch (e.at(0)) {
+                case '+':
+                    h.noter(nom, false);
+                    break;
+                case '<':
+                    h.noter(nom, true);
+                    break;
+                case '-':
+                    h.ecarter(nom);
+                    break;
+                default:
+                    h.reprendre(nom);
+                }
+            }
+        }
+        const auto noms = [](const QByteArray &liste) {
+            QStringList n;
+            for (const QByteArray &o : liste.split('|'))
+                if (!o.isEmpty())
+                    n << nomDepuisOctets(o);
+            return n;
+        };
+        const Historique relu;
+        QCOMPARE(relu.precedentes(), noms(precedentes));
+        QCOMPARE(relu.ecartees(), noms(ecartees));
+        for (const QString &e : relu.ecartees())
+            QVERIFY(relu.estEcartee(e));
+    }
+
+    // Only the newest 50 are kept, however many were shown; a file spoilt by hand reads as what can be made
+    // of it. How many pictures lie before the current one, as read and after one more is drawn.
+    void bornesEtFichierAbime_data()
+    {
+        QTest::addColumn<QByteArray>("fichier");
+        QTest::addColumn<int>("avant");
+        QTest::addColumn<int>("apres");
+        QByteArray long_ = "[General]\nhistorique=";
+        for (int i = 0; i < 80; ++i)
+            long_ += "/p/" + QByteArray::number(i) + ".jpg, ";
+        QTest::newRow("80 kept by another copy") << long_ + "/p/80.jpg\nplace=80\n" << 49 << 49;
+        QTest::newRow("place out of bounds")
+            << QByteArray("[General]\nhistorique=a, b, c\nplace=-7\n") << 2 << 3;
+        QTest::newRow("place not a number")
+            << QByteArray("[General]\nhistorique=a, b, c\nplace=x\n") << 2 << 3;
+        QTest::newRow("a broken value")
+            << QByteArray("[General]\nhistorique=@Variant(\\0\\0\nplace=3\n") << 0 << 1;
+        QTest::newRow("not an ini") << QByteArray("\x89PNG\r\n\x1a\n\0\0\xff", 11) << 0 << 0;
+    }
+    void bornesEtFichierAbime()
+    {
+        QFETCH(QByteArray, fichier);
+        QFETCH(int, avant);
+        QFETCH(int, apres);
+        QFile f(cheminRotation());
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(fichier) == fichier.size());
+        f.close();
+        Historique h;
+        QCOMPARE(h.precedentes().size(), avant);
+        h.noter(QStringLiteral("/p/neuve.jpg"), false);
+        QCOMPARE(Historique().precedentes().size(), apres);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHistorique)
+#include "historique.moc"
