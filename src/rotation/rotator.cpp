@@ -311,8 +311,9 @@ bool Rotator::precedent()
     const QStringList avant = historique.precedentes();
     if (avant.isEmpty())
         return false;
+    // After the picture on its way, which it then goes back from.
     if (tirageEnCours) {
-        qCInfo(lcRotation) << "a picture is on its way; going back is left out";
+        retourDemande = true;
         return true;
     }
     tirageEnCours = true;
@@ -424,6 +425,8 @@ void Rotator::essayerAutre(const Tire &tire, int essai, bool present)
 void Rotator::terminerTirage()
 {
     tirageEnCours = false;
+    if (std::exchange(retourDemande, false) && precedent())
+        return;
     if (std::exchange(tirageDemande, false))
         changerWallpaper();
 }

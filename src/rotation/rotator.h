@@ -154,6 +154,7 @@ private:
     int nbListages = 0;
     bool tirageEnCours = false;
     bool tirageDemande = false;
+    bool retourDemande = false;
     // Whether the desktop showed a picture since start: one it showed before may be gone from the screen.
     bool montree = false;
 };

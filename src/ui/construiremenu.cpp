@@ -95,6 +95,8 @@ void Papirol2::construireMenu()
     ecarter->setObjectName(QStringLiteral("ne-plus-afficher"));
     connect(ecarter, &QAction::triggered, rotator, &Rotator::nePlusAfficher);
     menuEcartees = menu->addMenu(QStringLiteral("Images écartées"));
+    // Each entry's full path, for names alike in two folders.
+    menuEcartees->setToolTipsVisible(true);
     QAction *dossier = menu->addAction(QStringLiteral("Ouvrir le dossier de l'image"));
     dossier->setObjectName(QStringLiteral("dossier"));
     connect(dossier, &QAction::triggered, this, [this] { montrerDansDossier(rotator->courante()); });
