@@ -35,7 +35,8 @@ infobulle() {
     xdotool mousemove 0 300
 }
 # Each change waited for: the command is taken at once, the picture comes after.
-changer() { local avant; avant=$(p --courante); p "$1" && attendre 10 test "$(p --courante)" != "$avant"; }
+autre_que() { [ "$(p --courante)" != "$1" ]; }
+changer() { local avant; avant=$(p --courante); p "$1" && attendre 10 autre_que "$avant"; }
 
 icone || { echo "FAIL - no XEmbed icon at start"; exit 1; }
 verifier "nothing shown: --courante, --precedent, --ne-plus-afficher exit 1" \
@@ -69,8 +70,9 @@ ecartee=$(p --courante)
 changer --ne-plus-afficher
 tirees=()
 for _ in $(seq 200); do changer --changer && tirees+=("$(p --courante)"); done
-verifier "200 changes, all shown, never the set-aside picture" \
-    test "${#tirees[@]}" = 200 -a "$(printf '%s\n' "${tirees[@]}" | grep -cxF "$ecartee")" = 0
+revues=$(printf '%s\n' "${tirees[@]}" | grep -cxF "$ecartee")
+verifier "200 changes, all shown (${#tirees[@]}), never the set-aside picture ($revues times)" \
+    test "${#tirees[@]}" = 200 -a "$revues" = 0
 "$ici/sni.py" hote &
 hote=$!
 "$ici/sni.py" cliquer "$pid" "Images écartées/Tout reprendre"
