@@ -262,7 +262,7 @@ private slots:
     // of them is answered or dropped while the program goes on.
     void uneSessionDUtilisateur()
     {
-        const QList<QColor> couleurs {rouge, vert, bleu};
+        const QList<QColor> couleurs {rouge, vert};
         QVERIFY(ecrireIni(dossier(), true, couleurs));
         QProcess &p = lancer(dossier());
         // The stored "on" shows a picture at start.
@@ -273,7 +273,7 @@ private slots:
         const int muet = client(canal, {}), deluge = client(canal, QByteArray(1 << 20, 'x')),
                   presque = client(canal, "changerr\n");
         QVERIFY(muet >= 0 && deluge >= 0 && presque >= 0);
-        // Three pictures, none twice in a cycle: a change must show another one.
+        // Two pictures, none twice in a cycle: a change must show the other one.
         QCOMPARE(commande(dossier(), QStringLiteral("--changer")), 0);
         QVERIFY(couleurAffichee(couleurs, premiere) >= 0);
         QCOMPARE(reponse(presque), QByteArray("?\n"));
@@ -290,6 +290,15 @@ private slots:
         QVERIFY(sortiAvecSucces(p));
         QVERIFY(!attendreIcone().isEmpty());
         QCOMPARE(autre.state(), QProcess::Running);
+
+        // The picture shown last before a restart is never the first one after it.
+        for (int fois = 0; fois < 4; ++fois) {
+            const int derniere = couleurAffichee(couleurs);
+            QProcess &copie = lancer(dossier());
+            QVERIFY(couleurAffichee(couleurs, derniere) >= 0);
+            QCOMPARE(commande(dossier(), QStringLiteral("--quitter")), 0);
+            QVERIFY(sortiAvecSucces(copie));
+        }
     }
 
     // Each command does what its tray menu entry does, stored state included, and ends once taken; a logout's
