@@ -193,7 +193,7 @@ def verifier(pid, config, images, bureau=''):
         avant = image()
         faire()
         if not attendre(suite):
-            echecs.append(f'{quoi} had no effect')
+            echecs.append(f'{quoi}: not followed by what it should do')
         vues.append(image())
     for e in echecs:
         print('FAIL -', e)
