@@ -158,6 +158,11 @@ struct Ligne
     "HOME XDG_CONFIG_HOME XDG_CACHE_HOME QT_LOGGING_RULES "                                                  \
     "LD_PRELOAD=/usr/lib/x86_64-linux-gnu/libnss_wrapper.so "                                                \
     "NSS_WRAPPER_GROUP=/etc/group NSS_WRAPPER_PASSWD=@/"
+// A GSettings desktop whose schemas are the stand-ins of initTestCase, and no bus: GIO aborts the process on
+// a schema, a path or a key that is not there, xfconf waits for a bus.
+#define SCHEMAS_FACTICES                                                                                     \
+    "GSETTINGS_BACKEND=keyfile GSETTINGS_SCHEMA_DIR=@/schemas XDG_DATA_DIRS=@/vide XDG_DATA_HOME=@/vide "    \
+    "DBUS_SESSION_BUS_ADDRESS=disabled: PAPIROL2_BUREAU="
 // clang-format off
 constexpr Ligne lesCas[] = {
     {"changer", "--changer", "", "seul", 1, "aucune copie", ""},
@@ -180,6 +185,10 @@ constexpr Ligne lesCas[] = {
     {"XDG relatifs", "--au-demarrage oui", "HOME=@/relatifs XDG_CONFIG_HOME=relcfg XDG_RUNTIME_DIR=relrun "
      "XDG_CACHE_HOME=relcache XDG_DATA_HOME=reldata", "seul", 0, "relatifs/.config/autostart", "!seul/relcfg"},
     {"sans HOME", "--au-demarrage oui", SANS_HOME "passwd", "seul", 0, "maison/.config", "maison/.config/autostart/papirol2.desktop"},
+    {"GNOME sans schéma", "", SCHEMAS_FACTICES "gnome", "seul", -1, "", ""},
+    {"Cinnamon sans ces clés", "", SCHEMAS_FACTICES "cinnamon", "seul", -1, "", ""},
+    {"MATE sans chemin", "", SCHEMAS_FACTICES "mate", "seul", -1, "", ""},
+    {"XFCE sans bus", "", SCHEMAS_FACTICES "xfce", "seul", -1, "", ""},
     {"sans HOME ni maison", "--au-demarrage oui", SANS_HOME "passwd-sans", "seul", 0, "démarrera", "!/.config/autostart/papirol2.desktop"},
 };
 // clang-format on
@@ -254,6 +263,20 @@ private slots:
                                       .toUtf8())
                         > 0);
         }
+        // Cinnamon's schema without the keys, MATE's without a path; GNOME's is missing.
+        QVERIFY(QDir().mkpath(dossier(QStringLiteral("schemas"))));
+        QFile xml(dossier(QStringLiteral("schemas/factices.gschema.xml")));
+        QVERIFY(
+            xml.open(QIODevice::WriteOnly)
+            && xml.write("<schemalist><schema id='org.cinnamon.desktop.background' "
+                         "path='/org/cinnamon/desktop/background/'><key name='autre' type='s'><default>''"
+                         "</default></key></schema><schema id='org.mate.background'><key "
+                         "name='picture-options' type='s'><default>''</default></key></schema></schemalist>")
+                > 0);
+        xml.close();
+        QCOMPARE(
+            QProcess::execute(QStringLiteral("glib-compile-schemas"), {dossier(QStringLiteral("schemas"))}),
+            0);
     }
 
     void cleanup() { arreterTout(); }
@@ -262,7 +285,7 @@ private slots:
     // of them is answered or dropped while the program goes on.
     void uneSessionDUtilisateur()
     {
-        const QList<QColor> couleurs {rouge, vert, bleu};
+        const QList<QColor> couleurs {rouge, vert};
         QVERIFY(ecrireIni(dossier(), true, couleurs));
         QProcess &p = lancer(dossier());
         // The stored "on" shows a picture at start.
@@ -273,7 +296,7 @@ private slots:
         const int muet = client(canal, {}), deluge = client(canal, QByteArray(1 << 20, 'x')),
                   presque = client(canal, "changerr\n");
         QVERIFY(muet >= 0 && deluge >= 0 && presque >= 0);
-        // Three pictures, none twice in a cycle: a change must show another one.
+        // Two pictures, none twice in a cycle: a change must show the other one.
         QCOMPARE(commande(dossier(), QStringLiteral("--changer")), 0);
         QVERIFY(couleurAffichee(couleurs, premiere) >= 0);
         QCOMPARE(reponse(presque), QByteArray("?\n"));
@@ -290,6 +313,15 @@ private slots:
         QVERIFY(sortiAvecSucces(p));
         QVERIFY(!attendreIcone().isEmpty());
         QCOMPARE(autre.state(), QProcess::Running);
+
+        // The picture shown last before a restart is never the first one after it.
+        for (int fois = 0; fois < 4; ++fois) {
+            const int derniere = couleurAffichee(couleurs);
+            QProcess &copie = lancer(dossier());
+            QVERIFY(couleurAffichee(couleurs, derniere) >= 0);
+            QCOMPARE(commande(dossier(), QStringLiteral("--quitter")), 0);
+            QVERIFY(sortiAvecSucces(copie));
+        }
     }
 
     // Each command does what its tray menu entry does, stored state included, and ends once taken; a logout's

@@ -231,53 +231,6 @@ private slots:
             QCOMPARE(ecart(QStringLiteral("lxqt"), sienne, 2, 1 + i), QString());
         }
     }
-
-    void sansPair_data()
-    {
-        // Stand-ins for the three schemas, installed alone: their keys, and whether they have a path.
-        QTest::addColumn<QString>("cles");
-        QTest::addColumn<bool>("avecChemin");
-        const QString cle = QStringLiteral("<key name=\"%1\" type=\"s\"><default>''</default></key>");
-        QTest::newRow("aucun schéma, aucun bus") << QString() << false;
-        QTest::newRow("schémas sans ces clés") << cle.arg(QLatin1String("autre")) << true;
-        QTest::newRow("schémas sans chemin") << cle.arg(QLatin1String("picture-options")) << false;
-    }
-    // GIO aborts the process on a schema or key that is not there, xfconf waits for a bus: the program must
-    // live on, change nothing and know no layout.
-    void sansPair()
-    {
-        QFETCH(QString, cles);
-        QFETCH(bool, avecChemin);
-        QTemporaryDir vide, schemas, configuration;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_DATA_DIRS"), vide.path());
-        env.insert(QStringLiteral("XDG_DATA_HOME"), vide.path());
-        env.insert(QStringLiteral("GSETTINGS_SCHEMA_DIR"), schemas.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configuration.path());
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("disabled:"));
-        QFile xml(schemas.filePath(QStringLiteral("factices.gschema.xml")));
-        QVERIFY(xml.open(QIODevice::WriteOnly));
-        xml.write("<schemalist>");
-        for (const char *famille : {"gnome", "cinnamon", "mate"}) {
-            const QString id = schema(QString::fromLatin1(famille));
-            const QString chemin = QStringLiteral(" path=\"/%1/\"")
-                                       .arg(QString(id).replace(QLatin1Char('.'), QLatin1Char('/')));
-            if (!cles.isEmpty())
-                xml.write(QStringLiteral("<schema id=\"%1\"%2>%3</schema>")
-                              .arg(id, avecChemin ? chemin : QString(), cles)
-                              .toUtf8());
-        }
-        xml.write("</schemalist>");
-        xml.close();
-        QCOMPARE(QProcess::execute(QStringLiteral("glib-compile-schemas"), {schemas.path()}), 0);
-        QProcess enfant;
-        enfant.setProcessEnvironment(env);
-        enfant.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--enfant")});
-        QVERIFY(enfant.waitForFinished(60000) && enfant.exitStatus() == QProcess::NormalExit
-                && !enfant.exitCode());
-        QVERIFY2(!QFile::exists(configuration.filePath(QStringLiteral("glib-2.0/settings/keyfile"))),
-                 "nothing was written to the settings store");
-    }
 };
 
 int main(int argc, char **argv)
@@ -285,18 +238,6 @@ int main(int argc, char **argv)
     // GIO picks its settings backend once per process, at first use: before anything else runs.
     qputenv("GSETTINGS_BACKEND", "keyfile");
     QGuiApplication app(argc, argv);
-    if (argc > 1 && qstrcmp(argv[1], "--enfant") == 0) {
-        int lues = creerImage(QStringLiteral("enfant.png")) ? 0 : 100;
-        for (const char *famille : {"gnome", "cinnamon", "mate", "xfce"}) {
-            qputenv("PAPIROL2_BUREAU", famille);
-            const std::unique_ptr<Bureau> bureau = creerBureau();
-            montrerSur(*bureau, QStringLiteral("enfant.png"));
-            disposerSur(*bureau, 3);
-            lues += positionSur(*bureau);
-        }
-        QFile::remove(QStringLiteral("enfant.png"));
-        return lues;
-    }
     TestBureauxDBus test;
     return QTest::qExec(&test, argc, argv);
 }

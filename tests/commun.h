@@ -9,18 +9,15 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-/** Stand-in desktop for tests of the draw alone: records what would be shown, shows nothing; refuses the
- * pictures named in refusees. */
+/** Stand-in desktop for tests of the draw alone: records what would be shown, shows nothing. */
 class BureauEnregistreur final : public Bureau
 {
 public:
     QString nom() const override { return QStringLiteral("enregistreur"); }
     void montrer(const QString &chemin) override
     {
-        const bool refusee = refusees.contains(chemin);
-        if (!refusee)
-            appliques.append(chemin);
-        signaler(chemin, refusee ? Resultat::Refusee : Resultat::Montree);
+        appliques.append(chemin);
+        signaler(chemin, Resultat::Montree);
     }
     bool exigeDecodable() const override { return decodable; }
     bool accepteNomsBruts() const override { return true; }
@@ -28,7 +25,6 @@ public:
     void enregistrerDisposition(Disposition d) override { position = numeroDe(d); }
 
     QStringList appliques;
-    QStringList refusees;
     int position = 0;
     bool decodable = false;
 };

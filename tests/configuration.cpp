@@ -60,6 +60,8 @@ private slots:
     {
         QFETCH(QString, chemin);
         QFETCH(QString, filtre);
+        // Reading alone never creates the file; an interval never chosen is 5 minutes.
+        QVERIFY(!lireActif() && lireTimer() == 300 && !QFile::exists(travail->ini()));
         enregistrerEmplacement(0, chemin, filtre, true);
         enregistrerEmplacement(1, QStringLiteral("/suivant"), QStringLiteral("*.jpg"), false);
         // A file deleted meanwhile gets back all that the program holds.
@@ -71,74 +73,62 @@ private slots:
         QVERIFY(lireSelection(0) && lireChemin(1) == QLatin1String("/suivant") && lireTimer() == 45);
     }
 
-    // An interval never chosen, or not one the timer can take, is 5 minutes.
-    void valeursEditeesALaMain_data()
-    {
-        QTest::addColumn<QByteArray>("options");
-        QTest::addColumn<QString>("lu");
-        QTest::newRow("sans fichier") << QByteArray() << "0 300";
-        QTest::newRow("1") << QByteArray("active=1\ntimer=45") << "1 45";
-        QTest::newRow("0") << QByteArray("active=0\ntimer=0") << "0 300";
-        QTest::newRow("casse, trop grand") << QByteArray("active=FALSE\ntimer=2147484") << "0 300";
-        QTest::newRow("non numérique") << QByteArray("active=oui\ntimer=abc") << "1 300";
-    }
-    void valeursEditeesALaMain()
-    {
-        QFETCH(QByteArray, options);
-        QFETCH(QString, lu);
-        QVERIFY(options.isNull() || travail->ecrireIni("[Options]\n" + options));
-        QCOMPARE(QStringLiteral("%1 %2").arg(int(lireActif())).arg(lireTimer()), lu);
-        // Reading alone never creates the file.
-        QCOMPARE(QFile::exists(travail->ini()), !options.isNull());
-    }
-
     // The file as it is, or (lien) a symbolic link to it; the rows after a start, which leaves the file as it
     // was; how many bytes at the start of the file adding a location leaves as they were (-1: the file is not
-    // settings and is never written).
+    // settings and is never written). The options as read: an interval never chosen, or not one the timer can
+    // take, is 5 minutes.
     void chargerLesEmplacements_data()
     {
         QTest::addColumn<QByteArray>("texte");
         QTest::addColumn<bool>("lien");
         QTest::addColumn<QString>("lignes");
         QTest::addColumn<int>("intact");
+        QTest::addColumn<QString>("options");
         const int tout = 1 << 30;
-        QTest::newRow("trou, groupe sans chemin, lignes vides") << QByteArray(
-            "[Emplacement_0]\npath=/a\nfiltre=*.jpg\nselected=true\n\n[Emplacement_1]\npath=/b\n"
-            "selected=0\n\n[Emplacement_2]\nfiltre=*.jpg\n[Emplacement_12]\npath=/d\nselected=1\n"
-            "[Emplacement_5]\npath=/c\nfiltre=*.jpg\nselected=false\n")
-                                                                << false << "/a*|/b|/c|/d*" << 83;
+        for (const auto &[nom, options, lu] :
+             {std::tuple("1", "active=1\ntimer=45", "1 45"), std::tuple("0", "active=0\ntimer=0", "0 300"),
+              std::tuple("casse, trop grand", "active=FALSE\ntimer=2147484", "0 300"),
+              std::tuple("non numérique", "active=oui\ntimer=abc", "1 300")})
+            QTest::newRow(nom) << QByteArray("[Options]\n") + options << false << "" << 0 << lu;
+        QTest::newRow("trou, groupe sans chemin, lignes vides")
+            << QByteArray(
+                   "[Emplacement_0]\npath=/a\nfiltre=*.jpg\nselected=true\n\n[Emplacement_1]\npath=/b\n"
+                   "selected=0\n\n[Emplacement_2]\nfiltre=*.jpg\n[Emplacement_12]\npath=/d\nselected=1\n"
+                   "[Emplacement_5]\npath=/c\nfiltre=*.jpg\nselected=false\n")
+            << false << "/a*|/b|/c|/d*" << 83 << QString();
         QTest::newRow("numérotés depuis 1")
             << QByteArray("[Emplacement_1]\npath=/a\nselected=1\n[Emplacement_2]\npath=/b\n") << false
-            << "/a*|/b" << 0;
+            << "/a*|/b" << 0 << QString();
         QTest::newRow("un doublon garde la sélection")
             << QByteArray("[Emplacement_0]\npath=/a\nfiltre=*.jpg\nselected=false\n[Emplacement_1]\npath=/a\n"
                           "filtre=*.jpg\nselected=1\n[Emplacement_2]\npath=/c\nselected=true\n")
-            << false << "/a*|/c*" << 37;
+            << false << "/a*|/c*" << 37 << QString();
         // QSettings reads an unquoted comma as a list; it is one path as written.
         QTest::newRow("virgule sans guillemets")
             << QByteArray("[Emplacement_0]\npath=/photos, 2019 \nselected=1\n[Emplacement_1]\npath=/b,c\n")
-            << false << "/photos, 2019*|/b,c" << tout;
+            << false << "/photos, 2019*|/b,c" << tout << QString();
         QTest::newRow("commentaire, CRLF, groupe répété")
             << QByteArray("; notes\r\n[Options]\r\nactive=1\r\n\r\n[Emplacement_0]\r\npath = /a \r\n"
                           "filtre=*.jpg\r\nselected=true\r\n[Options]\r\ntimer=60\r\n")
-            << false << "/a*" << tout;
+            << false << "/a*" << tout << QStringLiteral("1 60");
         QTest::newRow("CR seuls") << QByteArray("[Options]\rtimer=45\r[Emplacement_0]\rpath=/a\r") << false
-                                  << "/a" << 19;
-        QTest::newRow("un CR") << QByteArray("\r") << false << "" << tout;
-        QTest::newRow("CR final") << QByteArray("[Options]\ntimer=60\r") << false << "" << tout;
+                                  << "/a" << 19 << QString();
+        QTest::newRow("un CR") << QByteArray("\r") << false << "" << tout << QString();
+        QTest::newRow("CR final") << QByteArray("[Options]\ntimer=60\r") << false << "" << tout << QString();
         QTest::newRow("BOM") << QByteArray("\xEF\xBB\xBF[Options]\nactive=true\n[Emplacement_0]\npath=/b\n")
-                             << false << "/b" << tout;
+                             << false << "/b" << tout << QString();
         QTest::newRow("échappements \\xNN") << QByteArray("[Emplacement_0]\npath=/caf\\xe9\\x20\n") << false
-                                            << QStringLiteral("/café ") << tout;
+                                            << QStringLiteral("/café ") << tout << QString();
         QTest::newRow("Latin-1") << QByteArray("[Emplacement_1]\npath=/a\n[Emplacement_2]\npath=/caf\xe9\n"
                                                "filtre=*.jp\xe9\n[Emplacement_3]\npath=/c\n")
-                                 << false << QStringLiteral("/a|/café|/c") << 0;
+                                 << false << QStringLiteral("/a|/café|/c") << 0 << QString();
         QTest::newRow("lien vers des réglages")
-            << QByteArray("[Emplacement_0]\npath=/a\n") << true << "/a" << tout;
+            << QByteArray("[Emplacement_0]\npath=/a\n") << true << "/a" << tout << QString();
         // Nothing of a file that is not settings is read.
         QTest::newRow("lien vers une copie de /etc/passwd")
-            << QByteArray("root:x:0:0:root:/root:/bin/bash\n[Emplacement_0]\npath=/a\n") << true << "" << -1;
-        QTest::newRow("ligne sans fin") << QByteArray(3 << 20, 'a') << false << "" << -1;
+            << QByteArray("root:x:0:0:root:/root:/bin/bash\n[Emplacement_0]\npath=/a\n") << true << "" << -1
+            << QString();
+        QTest::newRow("ligne sans fin") << QByteArray(3 << 20, 'a') << false << "" << -1 << QString();
     }
     void chargerLesEmplacements()
     {
@@ -146,6 +136,7 @@ private slots:
         QFETCH(bool, lien);
         QFETCH(QString, lignes);
         QFETCH(int, intact);
+        QFETCH(QString, options);
 #ifdef Q_OS_WIN
         if (lien)
             QSKIP("no symbolic links");
@@ -156,6 +147,7 @@ private slots:
         modele.charger();
         const int timer = lireTimer();
         QCOMPARE(rangees(modele), lignes);
+        QVERIFY(options.isEmpty() || QStringLiteral("%1 %2").arg(int(lireActif())).arg(timer) == options);
         if (lireActif())
             enregistrerActif(true);
         QCOMPARE(travail->contenuIni(), texte);

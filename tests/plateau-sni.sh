@@ -13,6 +13,7 @@ mkdir "$dossier/images"
 for c in red blue lime; do convert -size 64x48 "xc:$c" "$dossier/images/$c.jpg" || exit 1; done
 printf '[Options]\nactive=false\ntimer=600\n[Emplacement_0]\npath=%s\nfiltre=*.jpg\nselected=true\n' \
     "$dossier/images" >"$dossier/Papirol2.ini"
+cp "$dossier/Papirol2.ini" "$dossier/ecrit.ini"
 programme=$(realpath "$1")
 export PAPIROL2_BUREAU=x11
 cd "$dossier" && exec "$programme" &
@@ -39,6 +40,7 @@ autre_que() { [ "$(p --courante)" != "$1" ]; }
 changer() { local avant; avant=$(p --courante); p "$1" && attendre 10 autre_que "$avant"; }
 
 icone || { echo "FAIL - no XEmbed icon at start"; exit 1; }
+verifier "a start leaves Papirol2.ini as it was" cmp -s "$dossier/Papirol2.ini" "$dossier/ecrit.ini"
 verifier "nothing shown: --courante, --precedent, --ne-plus-afficher exit 1" \
     test "$(p --courante; echo $?)$(p --precedent; echo $?)$(p --ne-plus-afficher; echo $?)" = 111
 verifier "nothing shown: the tooltip is the program's name" test "$(infobulle)" = "Papirol 2"

@@ -147,6 +147,11 @@ def verifier(pid, config, images, bureau=''):
     def infobulle():
         return propriete(*item, 'org.kde.StatusNotifierItem', 'ToolTip')[2]
 
+    def reglage(groupe, cle):  # a value of the Papirol2.ini beside the pictures' folder
+        p = configparser.ConfigParser(interpolation=None)
+        p.read(f'{images}/../Papirol2.ini')
+        return p.get(groupe, cle, fallback='')
+
     attendu = MENU.format(images)
     if bureau == 'bureau':
         attendu = re.sub(r'(Étirer|Mosaïque|Centrer|Ajuster|Remplissage) \([x ]\)', r'\1 (?)', attendu)
@@ -155,6 +160,9 @@ def verifier(pid, config, images, bureau=''):
     # (vues[3]) set aside.
     vues = []
     ecartee = lambda: os.path.basename(vues[3])
+    change = lambda: image() not in ('', avant)
+    reste = lambda: time.sleep(1.5) or image() == avant  # nothing happens for a while
+    emplacement = f'Emplacements/*.jpg dans {images}'
     CLICS = [('Activate(0, 0)', lambda: appel(*item, 'org.kde.StatusNotifierItem', 'Activate', GLib.Variant('(ii)', (0, 0))),
               lambda: image() not in ('', avant)),
              ('"Changer"', lambda: cliquer(item, 'Changer'), lambda: image() not in ('', avant)),
@@ -164,7 +172,16 @@ def verifier(pid, config, images, bureau=''):
               lambda: image() not in ('', avant) and f'|Images écartées|  {ecartee()}|' in rendu()),
              ('"Images écartées/…"', lambda: cliquer(item, 'Images écartées/' + ecartee()),
               lambda: '|Images écartées -|  Tout reprendre|' in rendu()),
-             ('"Position/Centrer"', lambda: cliquer(item, 'Position/Centrer'), lambda: '  Centrer (x)' in rendu(True))]
+             ('"Position/Centrer"', lambda: cliquer(item, 'Position/Centrer'), lambda: '  Centrer (x)' in rendu(True)),
+             ('SecondaryActivate (only a left click changes)',
+              lambda: appel(*item, 'org.kde.StatusNotifierItem', 'SecondaryActivate', GLib.Variant('(ii)', (0, 0))), reste),
+             ('"Intervalle/2 minutes"', lambda: cliquer(item, 'Intervalle/2 minutes'),
+              lambda: reglage('Options', 'timer') == '120'),
+             ('the location off', lambda: cliquer(item, emplacement), lambda: reglage('Emplacement_0', 'selected') == 'false'),
+             ('"Changer" with no location', lambda: cliquer(item, 'Changer'), reste),
+             ('the location on', lambda: cliquer(item, emplacement), lambda: reglage('Emplacement_0', 'selected') == 'true'),
+             ('"Activer"', lambda: cliquer(item, 'Activer'), lambda: reglage('Options', 'active') == 'true' and change()),
+             ('"Activer" again', lambda: cliquer(item, 'Activer'), lambda: reglage('Options', 'active') == 'false')]
     if not bureau:
         CLICS.append(("\"Ouvrir le dossier de l'image\"", lambda: cliquer(item, "Ouvrir le dossier de l'image"),
                       lambda: montres == ['file://' + urllib.parse.quote(image())]))
@@ -176,7 +193,7 @@ def verifier(pid, config, images, bureau=''):
         avant = image()
         faire()
         if not attendre(suite):
-            echecs.append(f'{quoi} had no effect')
+            echecs.append(f'{quoi}: not followed by what it should do')
         vues.append(image())
     for e in echecs:
         print('FAIL -', e)
