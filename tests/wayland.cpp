@@ -188,6 +188,24 @@ private slots:
         QVERIFY(vu(cellules, 5, QStringLiteral("HEADLESS-1")));
         QVERIFY(vu(cellules, 5, sortie));
     }
+
+    // Un fond par écran: each output its own picture, read back per output, in a new layout too.
+    void unFondParSortie()
+    {
+        if (calque)
+            QSKIP("sway's own backend only");
+        auto bureau = creerBureau();
+        QTRY_COMPARE(bureau->lireEcrans().size(), 2);
+        const QList<Bureau::Ecran> ecrans = bureau->lireEcrans();
+        QSignalSpy traitees(bureau.get(), &Bureau::imageTraitee);
+        bureau->montrerParEcran(ecrans, {cellules, magenta});
+        QVERIFY(traitees.wait());
+        for (const int position : {5, 4}) {
+            disposerSur(*bureau, position);
+            QVERIFY(vu(cellules, position, ecrans[0].nom));
+            QVERIFY(vu(magenta, position, ecrans[1].nom));
+        }
+    }
 };
 
 QTEST_MAIN(TestWayland)

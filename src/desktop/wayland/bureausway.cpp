@@ -21,6 +21,7 @@ namespace {
 const char magie[] = "i3-ipc";
 constexpr int tailleEntete = 6 + 2 * sizeof(qint32);
 constexpr qint32 runCommand = 0;
+constexpr qint32 getOutputs = 3;
 constexpr qint32 getConfig = 9;
 constexpr int delaiMs = 5000;
 
@@ -70,13 +71,16 @@ bool reussie(const QByteArray &json)
 
 // The command that shows the picture in that layout, less the colour around it; empty when sway's parser
 // cannot carry the path.
-QByteArray commande(const QString &chemin, const QString &mode)
+QByteArray commande(const QString &chemin, const QString &mode, const QString &sortie)
 {
     // sway turns every line of a message into a command of its own: no quoting can carry a newline.
-    if (chemin.contains(QLatin1Char('\n')))
+    if (chemin.contains(QLatin1Char('\n')) || sortie.contains(QLatin1Char('"'))
+        || sortie.contains(QLatin1Char('\\')) || sortie.contains(QLatin1Char('\n')))
         return {};
     // The escaped path keeps every '"' and '\' paired, so it is one word for sway's quote-aware split.
-    return "output * bg \"" + echapperPourWordexp(QFile::encodeName(chemin)) + "\" " + mode.toLatin1();
+    return "output \"" + sortie.toUtf8() + "\" bg \""
+        + echapperPourWordexp(QFile::encodeName(QFileInfo(chemin).absoluteFilePath())) + "\" "
+        + mode.toLatin1();
 }
 
 } // namespace
@@ -87,6 +91,49 @@ BureauSway::BureauSway()
 {
     if (socket.isEmpty())
         qCWarning(lcBureau) << "SWAYSOCK is not set: sway's wallpaper cannot be changed";
+    else
+        lireSorties();
+}
+
+void BureauSway::montrer(const QString &chemin)
+{
+    parSortie.clear();
+    BureauWayland::montrer(chemin);
+}
+
+void BureauSway::montrerParEcran(const QList<Ecran> &ecrans, const QStringList &chemins)
+{
+    parSortie.clear();
+    for (qsizetype i = 0; i < ecrans.size() && i < chemins.size(); ++i)
+        parSortie.append({ecrans[i].nom, chemins[i]});
+    BureauWayland::montrer(chemins.value(0));
+}
+
+void BureauSway::lireSorties()
+{
+    demander(getOutputs, {}, [this](const QString &probleme, const QByteArray &reponse) {
+        if (!probleme.isEmpty())
+            return;
+        QList<Ecran> lues;
+        for (const QJsonValue &v : QJsonDocument::fromJson(reponse).array()) {
+            const QJsonObject sortie = v.toObject();
+            const QJsonObject r = sortie.value(QLatin1String("rect")).toObject();
+            // sway has no primary output: the first is taken for it.
+            if (sortie.value(QLatin1String("active")).toBool())
+                lues.append(
+                    {sortie.value(QLatin1String("name")).toString(),
+                     QRect(r.value(QLatin1String("x")).toInt(), r.value(QLatin1String("y")).toInt(),
+                           r.value(QLatin1String("width")).toInt(), r.value(QLatin1String("height")).toInt()),
+                     lues.isEmpty()});
+        }
+        const auto pareil = [](const Ecran &a, const Ecran &b) {
+            return a.nom == b.nom && a.geometrie == b.geometrie;
+        };
+        if (!std::equal(lues.cbegin(), lues.cend(), sorties.cbegin(), sorties.cend(), pareil)) {
+            sorties = lues;
+            emit ecransChanges();
+        }
+    });
 }
 
 QString BureauSway::nom() const
@@ -97,8 +144,15 @@ QString BureauSway::nom() const
 void BureauSway::envoyer(const QString &chemin, Disposition disposition, bool signaler)
 {
     const QString absolu = QFileInfo(chemin).absoluteFilePath();
-    const QByteArray texte = commande(absolu, mode(disposition));
-    if (texte.isEmpty()) {
+    // The primary's picture of a round sends the whole round: a new layout then shows on every output.
+    QList<QByteArray> commandes;
+    if (!parSortie.isEmpty() && parSortie.first().second == chemin) {
+        for (const auto &[sortie, image] : std::as_const(parSortie))
+            commandes << commande(image, mode(disposition), sortie);
+    } else {
+        commandes << commande(absolu, mode(disposition), QStringLiteral("*"));
+    }
+    if (commandes.contains(QByteArray())) {
         qCWarning(lcBureau) << "wallpaper not changed: sway cannot be given the path" << absolu;
         if (signaler)
             this->signaler(chemin, Resultat::Refusee);
@@ -110,7 +164,7 @@ void BureauSway::envoyer(const QString &chemin, Disposition disposition, bool si
             this->signaler(chemin, Resultat::Injoignable);
         return;
     }
-    Envoi envoi {texte, chemin, disposition, signaler};
+    Envoi envoi {commandes, chemin, disposition, signaler};
     if (enVol) {
         // The picture waiting is replaced: what it was to report, the newer one reports if it is the same.
         envoi.signaler = signaler || (suivante && suivante->signaler && suivante->chemin == chemin);
@@ -132,17 +186,21 @@ void BureauSway::lancer(const Envoi &envoi)
         return demander(getConfig, {}, [this, envoi](const QString &probleme, const QByteArray &reponse) {
             if (!probleme.isEmpty())
                 return finir(envoi, probleme);
-            commander(envoi, envoi.commande + ' ' + lireCouleurSway(reponse));
+            commander(envoi, ' ' + lireCouleurSway(reponse));
         });
     }
-    commander(envoi, envoi.commande);
+    commander(envoi, {});
 }
 
-void BureauSway::commander(const Envoi &envoi, const QByteArray &commande)
+void BureauSway::commander(const Envoi &envoi, const QByteArray &suffixe)
 {
-    demander(runCommand, commande, [this, envoi](const QString &probleme, const QByteArray &reponse) {
-        finir(envoi, probleme, probleme.isEmpty() && reussie(reponse));
-    });
+    QByteArrayList commandes;
+    for (const QByteArray &c : envoi.commandes)
+        commandes << c + suffixe;
+    demander(runCommand, commandes.join("; "),
+             [this, envoi](const QString &probleme, const QByteArray &reponse) {
+                 finir(envoi, probleme, probleme.isEmpty() && reussie(reponse));
+             });
 }
 
 void BureauSway::finir(const Envoi &envoi, const QString &probleme, bool accepte)
@@ -155,6 +213,8 @@ void BureauSway::finir(const Envoi &envoi, const QString &probleme, bool accepte
                      : accepte       ? Resultat::Montree
                                      : Resultat::Refusee);
     enVol = false;
+    // Outputs come and go without a word to us: what they are now is asked after each change.
+    lireSorties();
     if (suivante) {
         const Envoi prochaine = *suivante;
         suivante.reset();
