@@ -324,7 +324,7 @@ private slots:
                 const QList<int> vues = lire();
                 return vues[2] < candidats && vues[2] != vues[0] && vues[2] != vues[1];
             },
-            1000));
+            5000));
         QCOMPARE(lire().mid(0, 2), avant);
     }
 };

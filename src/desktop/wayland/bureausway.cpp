@@ -21,6 +21,7 @@ namespace {
 const char magie[] = "i3-ipc";
 constexpr int tailleEntete = 6 + 2 * sizeof(qint32);
 constexpr qint32 runCommand = 0;
+constexpr qint32 subscribe = 2;
 constexpr qint32 getOutputs = 3;
 constexpr qint32 getConfig = 9;
 constexpr int delaiMs = 5000;
@@ -89,10 +90,23 @@ BureauSway::BureauSway()
     : BureauWayland(QStringLiteral("sway"))
     , socket(qEnvironmentVariable("SWAYSOCK"))
 {
-    if (socket.isEmpty())
+    if (socket.isEmpty()) {
         qCWarning(lcBureau) << "SWAYSOCK is not set: sway's wallpaper cannot be changed";
-    else
-        lireSorties();
+        return;
+    }
+    // sway 1.7 has no output events; an output plugged in gets a workspace ("init"), one unplugged gives
+    // its workspaces away ("move"): the outputs are read again then, and after the subscription's reply.
+    demander(
+        subscribe, R"(["workspace"])",
+        [this](const QString &probleme, const QByteArray &evenement) {
+            if (!probleme.isEmpty())
+                qCInfo(lcBureau) << "no workspace events from sway:" << probleme;
+            const QString quoi
+                = QJsonDocument::fromJson(evenement).object().value(QLatin1String("change")).toString();
+            if (quoi.isEmpty() || quoi == QLatin1String("init") || quoi == QLatin1String("move"))
+                lireSorties();
+        },
+        true);
 }
 
 void BureauSway::montrer(const QString &chemin)
@@ -213,8 +227,6 @@ void BureauSway::finir(const Envoi &envoi, const QString &probleme, bool accepte
                      : accepte       ? Resultat::Montree
                                      : Resultat::Refusee);
     enVol = false;
-    // Outputs come and go without a word to us: what they are now is asked after each change.
-    lireSorties();
     if (suivante) {
         const Envoi prochaine = *suivante;
         suivante.reset();
@@ -222,7 +234,7 @@ void BureauSway::finir(const Envoi &envoi, const QString &probleme, bool accepte
     }
 }
 
-void BureauSway::demander(qint32 type, const QByteArray &charge, Reponse repondre)
+void BureauSway::demander(qint32 type, const QByteArray &charge, Reponse repondre, bool abonnement)
 {
     // A plain Unix socket: Qt's local socket would load Qt Network, and Kerberos with it, in every session.
     struct Echange
@@ -235,6 +247,11 @@ void BureauSway::demander(qint32 type, const QByteArray &charge, Reponse repondr
     auto echange = std::make_shared<Echange>();
     echange->aEcrire = message(type, charge);
     auto *porteur = new QObject(this);
+    // A subscription ends with us: its socket with it.
+    QObject::connect(porteur, &QObject::destroyed, [echange] {
+        if (!echange->termine && echange->fd >= 0)
+            ::close(echange->fd);
+    });
     // An empty problem means sway answered.
     const auto conclure
         = [echange, porteur, repondre](const QString &probleme, const QByteArray &reponse = {}) {
@@ -278,25 +295,32 @@ void BureauSway::demander(qint32 type, const QByteArray &charge, Reponse repondr
         if (echange->aEcrire.isEmpty())
             ecriture->setEnabled(false);
     });
-    QObject::connect(lecture, &QSocketNotifier::activated, porteur, [echange, conclure, erreur] {
-        char morceau[4096];
-        const ssize_t n = ::recv(echange->fd, morceau, sizeof morceau, 0);
-        if (n < 0)
-            return errno == EAGAIN || errno == EINTR ? void() : conclure(erreur());
-        if (n == 0)
-            return conclure(QStringLiteral("sway closed the connection"));
-        QByteArray &recu = echange->recu;
-        recu.append(morceau, n);
-        if (recu.size() < tailleEntete)
-            return;
-        qint32 longueur = 0;
-        memcpy(&longueur, recu.constData() + 6, sizeof longueur);
-        if (!recu.startsWith(magie) || longueur < 0)
-            return conclure(QStringLiteral("unexpected reply"));
-        if (recu.size() < tailleEntete + longueur)
-            return;
-        conclure(QString(), recu.mid(tailleEntete, longueur));
-    });
+    QObject::connect(lecture, &QSocketNotifier::activated, porteur,
+                     [echange, conclure, erreur, abonnement, delai, repondre] {
+                         char morceau[4096];
+                         const ssize_t n = ::recv(echange->fd, morceau, sizeof morceau, 0);
+                         if (n < 0)
+                             return errno == EAGAIN || errno == EINTR ? void() : conclure(erreur());
+                         if (n == 0)
+                             return conclure(QStringLiteral("sway closed the connection"));
+                         QByteArray &recu = echange->recu;
+                         recu.append(morceau, n);
+                         while (recu.size() >= tailleEntete) {
+                             qint32 longueur = 0;
+                             memcpy(&longueur, recu.constData() + 6, sizeof longueur);
+                             if (!recu.startsWith(magie) || longueur < 0)
+                                 return conclure(QStringLiteral("unexpected reply"));
+                             if (recu.size() < tailleEntete + longueur)
+                                 return;
+                             const QByteArray message = recu.mid(tailleEntete, longueur);
+                             if (!abonnement)
+                                 return conclure(QString(), message);
+                             // A subscription stays open: every event is handed over as it comes.
+                             recu.remove(0, tailleEntete + longueur);
+                             delai->stop();
+                             repondre(QString(), message);
+                         }
+                     });
     QObject::connect(delai, &QTimer::timeout, porteur,
                      [conclure] { conclure(QStringLiteral("no reply in time")); });
     delai->setSingleShot(true);

@@ -39,8 +39,9 @@ private:
     /** Asks sway for its outputs, and says when they changed. */
     void lireSorties();
     void finir(const Envoi &envoi, const QString &probleme, bool accepte = false);
-    /** One message on a connection of its own; repondre gets the reply, or what went wrong. */
-    void demander(qint32 type, const QByteArray &charge, Reponse repondre);
+    /** One message on a connection of its own; repondre gets the reply, or what went wrong. An abonnement
+     * keeps the connection, and repondre gets every event after the reply. */
+    void demander(qint32 type, const QByteArray &charge, Reponse repondre, bool abonnement = false);
 
     const QString socket;
     // Requests go one at a time, so sway sees them in the order asked; only the newest waits.
