@@ -38,7 +38,8 @@ Bureau::Bureau()
         suivre(ecran);
         emit ecransChanges();
     });
-    connect(application, &QGuiApplication::screenRemoved, this, &Bureau::ecransChanges);
+    // Queued: when a screen goes, the list of screens changes after the signal.
+    connect(application, &QGuiApplication::screenRemoved, this, &Bureau::ecransChanges, Qt::QueuedConnection);
     connect(application, &QGuiApplication::primaryScreenChanged, this, &Bureau::ecransChanges);
 }
 

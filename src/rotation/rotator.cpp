@@ -391,9 +391,14 @@ void Rotator::changerParEcran(bool parEcran)
 
 void Rotator::on_ecransChanges()
 {
-    // A monitor plugged in gets a picture of its own at once; the others keep theirs.
+    // A monitor plugged in gets a picture of its own at once; the others keep theirs. One unplugged is
+    // forgotten, so that it gets a new one when it comes back.
     const QList<Bureau::Ecran> ecrans = ecransDuTirage();
-    if (surEcran.isEmpty() || std::all_of(ecrans.cbegin(), ecrans.cend(), [this](const Bureau::Ecran &e) {
+    surEcran.removeIf([&ecrans](const auto &entree) {
+        return std::none_of(ecrans.cbegin(), ecrans.cend(),
+                            [&entree](const Bureau::Ecran &e) { return e.nom == entree.key(); });
+    });
+    if (!montree || std::all_of(ecrans.cbegin(), ecrans.cend(), [this](const Bureau::Ecran &e) {
             return surEcran.contains(e.nom);
         }))
         return;
