@@ -52,7 +52,12 @@ kill "$hote"
 icone || { echo "FAIL - the icon did not come back to XEmbed"; exit 1; }
 echo "ok   - the icon came back to the XEmbed tray"
 
-# Four changes, three back, two more: the round goes on from where it was, nothing repeated, nothing skipped.
+# A new copy starts a new round: four changes, three back, two more, and the round goes on from where it was,
+# nothing repeated, nothing skipped.
+p --quitter && wait "$pid"
+cd "$dossier" && exec "$programme" &
+pid=$!
+icone
 vues=()
 for _ in 1 2 3 4; do changer --changer && vues+=("$(p --courante)"); done
 # The folder's random letters are no job for OCR: its start and end are.
