@@ -21,13 +21,17 @@ pid=$!
 p() { (cd "$dossier" && "$programme" "$@" 2>/dev/null); }
 icone() { attendre 10 xdotool search --onlyvisible --class papirol2 >/dev/null; }
 # The tooltip's lines, by OCR once the pointer rests on the icon.
+# Qt keeps one tooltip window, which may still be mapped from the last time: the icon is the other window, and
+# the tooltip is read once Qt has had the time to put the new text in it.
+fenetres() { for w in $(xdotool search --onlyvisible --class papirol2); do
+    xprop -id "$w" _NET_WM_WINDOW_TYPE | grep -q ${1-} TOOLTIP && echo "$w"; done | head -n1; }
 infobulle() {
-    local i bulle x y
-    i=$(xdotool search --onlyvisible --class papirol2 | head -n1) && eval "$(xdotool getwindowgeometry --shell "$i")"
+    local i bulle
+    i=$(fenetres -v) && eval "$(xdotool getwindowgeometry --shell "$i")"
     xdotool mousemove $((X + 2)) $((Y + 2)) mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
+    sleep 1
     for _ in $(seq 30); do
-        bulle=$(for w in $(xdotool search --onlyvisible --class papirol2); do
-            xprop -id "$w" _NET_WM_WINDOW_TYPE | grep -q TOOLTIP && echo "$w"; done | head -n1)
+        bulle=$(fenetres)
         [ -n "$bulle" ] && break
         sleep 0.1
     done
