@@ -136,7 +136,8 @@ def verifier(pid, config, images, bureau=''):
     def rendu(juger=bureau != 'bureau'):
         marques = {'checkmark': ' [{}]', 'radio': ' ({})'}
         return '|'.join('  ' * p['niveau'] + p['label'] + marques.get(p['toggle-type'], '').format(
-            ('x' if p['toggle-state'] == 1 else ' ') if juger or not c.startswith('Position/') else '?')
+            ('x' if p['toggle-state'] == 1 else ' ')
+            if juger or p['toggle-type'] != 'radio' or not c.startswith('Position/') else '?')
             + ('' if p['enabled'] else ' -') for c, p in entrees(item))
 
     def image():
