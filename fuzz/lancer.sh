@@ -15,7 +15,7 @@ fuzz/graines.sh "$build/graines"
 export ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen
 # The settings target writes a file per input: in memory, its fsync costs nothing.
 [ -w /dev/shm ] && export TMPDIR=/dev/shm
-echec=0
+echoues=()
 for cible in "${cibles[@]}"; do
     programme=$build/fuzz/fuzz_$cible
     echo "== $cible: regression inputs"
@@ -24,9 +24,16 @@ for cible in "${cibles[@]}"; do
     echo "== $cible: $duree s"
     if ! "$programme" -max_total_time="$duree" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
         -artifact_prefix="$build/$cible-" "$build/corpus/$cible" "$build/graines/$cible" >"$build/$cible.log" 2>&1; then
-        grep -A12 -E '^==[0-9]+==|runtime error' "$build/$cible.log" | head -40
-        echec=1
+        echoues+=("$cible")
     fi
     grep -E 'stat::number_of_executed_units|Test unit written' "$build/$cible.log"
 done
-exit $echec
+# Last, so that a log showing only its end still shows what failed and the input that did it.
+for cible in "${echoues[@]}"; do
+    echo "== $cible FAILED"
+    grep -A12 -E '^==[0-9]+==|runtime error|Test unit written' "$build/$cible.log" | head -40
+    for entree in "$build/$cible"-*; do
+        [ -f "$entree" ] && echo "$entree: $(head -c 256 "$entree" | base64 -w0)"
+    done
+done
+[ ${#echoues[@]} -eq 0 ]
