@@ -1,6 +1,5 @@
 #include "ouvrier.h"
 
-#include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
 
@@ -170,20 +169,6 @@ void Ouvrier::lancer(std::function<void(const Poste &)> travail, bool remplacer)
         return;
     etat->lance = true;
     Reserve::instance().confier([e = etat] { vider(e); });
-}
-
-bool Ouvrier::attendre(int msecs)
-{
-    if (!attendreLibre(msecs))
-        return false;
-    QObject *destinataire;
-    {
-        std::lock_guard garde(etat->verrou);
-        destinataire = etat->destinataire;
-    }
-    if (destinataire)
-        QCoreApplication::sendPostedEvents(destinataire, QEvent::MetaCall);
-    return true;
 }
 
 bool Ouvrier::attendreLibre(int msecs)

@@ -41,9 +41,6 @@ public:
      * when no job is waiting already. */
     void lancer(std::function<void(const Poste &)> travail, bool remplacer = true);
 
-    /** From the owner's thread: waits until no job is left, then hands over what they posted; false if msecs
-     * (-1: no limit) passed first. */
-    bool attendre(int msecs = -1);
     /** Drops the waiting job, tells the running one to stop, and waits up to msecs for it; false on time-out.
      * Later jobs are dropped; what a running job posts still arrives until the lane is destroyed. */
     bool arreter(int msecs);

@@ -5,11 +5,6 @@ BureauNul::BureauNul(const QString &raison)
 {
 }
 
-QString BureauNul::nom() const
-{
-    return QStringLiteral("nul");
-}
-
 void BureauNul::montrer(const QString &chemin)
 {
     qCWarning(lcBureau) << "wallpaper not changed to" << chemin << "because" << raison;

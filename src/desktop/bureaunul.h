@@ -8,7 +8,7 @@ class BureauNul final : public Bureau
 public:
     explicit BureauNul(const QString &raison);
 
-    QString nom() const override;
+    QString nom() const override { return QStringLiteral("nul"); }
     void montrer(const QString &chemin) override;
     std::optional<Disposition> lireDisposition() override;
     void enregistrerDisposition(Disposition disposition) override;

@@ -24,11 +24,6 @@ BureauKde::BureauKde()
     rafraichir();
 }
 
-QString BureauKde::nom() const
-{
-    return QStringLiteral("kde");
-}
-
 QString BureauKde::litteralJavaScript(const QJsonValue &valeur)
 {
     QString texte = QString::fromUtf8(QJsonDocument(QJsonArray {valeur}).toJson(QJsonDocument::Compact));

@@ -19,7 +19,7 @@ class BureauKde final : public Bureau
 public:
     BureauKde();
 
-    QString nom() const override;
+    QString nom() const override { return QStringLiteral("kde"); }
     void montrer(const QString &chemin) override;
     std::optional<Disposition> lireDisposition() override;
     void enregistrerDisposition(Disposition disposition) override;

@@ -150,11 +150,6 @@ BureauLxqt::~BureauLxqt()
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-QString BureauLxqt::nom() const
-{
-    return QStringLiteral("lxqt");
-}
-
 void BureauLxqt::montrer(const QString &chemin)
 {
     aSignaler = QFileInfo(chemin).absoluteFilePath();

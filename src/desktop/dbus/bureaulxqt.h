@@ -25,7 +25,7 @@ public:
     /** Hands a picture drawn already over to the desktop before going, within about a second. */
     ~BureauLxqt() override;
 
-    QString nom() const override;
+    QString nom() const override { return QStringLiteral("lxqt"); }
     bool accepteNomsBruts() const override { return true; }
     void montrer(const QString &chemin) override;
     std::optional<Disposition> lireDisposition() override;

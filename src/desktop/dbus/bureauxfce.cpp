@@ -59,11 +59,6 @@ BureauXfce::BureauXfce()
     ecrirePartout({});
 }
 
-QString BureauXfce::nom() const
-{
-    return QStringLiteral("xfce");
-}
-
 void BureauXfce::montrer(const QString &chemin)
 {
     Ecriture ecriture {{feuilleImage, QFileInfo(chemin).absoluteFilePath()}};

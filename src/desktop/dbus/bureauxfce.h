@@ -19,7 +19,7 @@ class BureauXfce final : public Bureau
 public:
     BureauXfce();
 
-    QString nom() const override;
+    QString nom() const override { return QStringLiteral("xfce"); }
     void montrer(const QString &chemin) override;
     std::optional<Disposition> lireDisposition() override;
     void enregistrerDisposition(Disposition disposition) override;

@@ -151,13 +151,12 @@ QImage rendre(const QString &chemin, Disposition disposition, QSize ecran)
     return composer(image, plan, ecran);
 }
 
-QList<QSize> taillesDistinctes(const QList<QRect> &ecrans)
+QImage deTaille(const ImagesParTaille &images, QSize taille)
 {
-    QList<QSize> tailles;
-    for (const QRect &ecran : ecrans)
-        if (!tailles.contains(ecran.size()))
-            tailles.append(ecran.size());
-    return tailles;
+    for (const auto &[t, image] : images)
+        if (t == taille)
+            return image;
+    return {};
 }
 } // namespace
 
@@ -179,13 +178,12 @@ bool RenduEcrans::preparer(const QString &chemin, Disposition disposition, const
         cheminImage = chemin;
         dispositionImage = disposition;
     }
-    const QList<QSize> tailles = taillesDistinctes(ecrans);
     ImagesParTaille gardees;
-    for (const QSize taille : tailles) {
-        QImage image;
-        for (const auto &[t, deja] : std::as_const(parTaille))
-            if (t == taille)
-                image = deja;
+    for (const QRect &ecran : ecrans) {
+        const QSize taille = ecran.size();
+        if (!deTaille(gardees, taille).isNull())
+            continue;
+        QImage image = deTaille(parTaille, taille);
         if (image.isNull())
             image = rendrePourEcran(cheminImage, dispositionImage, taille);
         if (image.isNull())
@@ -205,15 +203,9 @@ void RenduEcrans::oublier()
 
 QImage assembler(QSize bureau, const QList<QRect> &ecrans, const ImagesParTaille &images)
 {
-    const auto imagePour = [&images](QSize taille) {
-        for (const auto &[t, image] : images)
-            if (t == taille)
-                return image;
-        return QImage();
-    };
     // One screen over the whole desktop: its picture is the desktop's, no copy.
     if (ecrans.size() == 1 && ecrans.first() == QRect(QPoint(0, 0), bureau))
-        return imagePour(bureau);
+        return deTaille(images, bureau);
     QImage resultat(bureau, QImage::Format_RGB32);
     if (resultat.isNull())
         return {};
@@ -221,7 +213,7 @@ QImage assembler(QSize bureau, const QList<QRect> &ecrans, const ImagesParTaille
     QPainter peintre(&resultat);
     peintre.setCompositionMode(QPainter::CompositionMode_Source);
     for (const QRect &ecran : ecrans) {
-        const QImage image = imagePour(ecran.size());
+        const QImage image = deTaille(images, ecran.size());
         if (image.isNull())
             return {};
         peintre.drawImage(ecran.topLeft(), image);

@@ -93,11 +93,6 @@ BureauCalque::~BureauCalque()
         affiche->closeReadChannel(QProcess::StandardError);
 }
 
-QString BureauCalque::nom() const
-{
-    return QStringLiteral("calque");
-}
-
 void BureauCalque::conclure(Resultat resultat)
 {
     if (!aSignaler.isEmpty())

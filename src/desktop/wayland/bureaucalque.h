@@ -22,7 +22,7 @@ public:
     /** Ends a child still starting, and leaves the one on the screen running so that the picture stays. */
     ~BureauCalque() override;
 
-    QString nom() const override;
+    QString nom() const override { return QStringLiteral("calque"); }
 
 private:
     void envoyer(const QString &chemin, Disposition disposition, bool signaler) override;

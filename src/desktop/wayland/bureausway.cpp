@@ -89,11 +89,6 @@ BureauSway::BureauSway()
         qCWarning(lcBureau) << "SWAYSOCK is not set: sway's wallpaper cannot be changed";
 }
 
-QString BureauSway::nom() const
-{
-    return QStringLiteral("sway");
-}
-
 void BureauSway::envoyer(const QString &chemin, Disposition disposition, bool signaler)
 {
     const QString absolu = QFileInfo(chemin).absoluteFilePath();

@@ -17,7 +17,7 @@ class BureauSway final : public BureauWayland
 public:
     BureauSway();
 
-    QString nom() const override;
+    QString nom() const override { return QStringLiteral("sway"); }
 
 private:
     struct Envoi

@@ -3,45 +3,9 @@
 #include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
-
-namespace {
-// One line cut into words as sway does: quotes group, a backslash keeps the next character.
-QStringList mots(const QString &ligne)
-{
-    QStringList sortie;
-    QString mot;
-    bool dansMot = false;
-    QChar guillemet;
-    for (int i = 0; i < ligne.size(); ++i) {
-        const QChar c = ligne.at(i);
-        if (c == QLatin1Char('\\') && i + 1 < ligne.size()) {
-            mot += ligne.at(++i);
-            dansMot = true;
-        } else if (!guillemet.isNull()) {
-            if (c == guillemet)
-                guillemet = QChar();
-            else
-                mot += c;
-        } else if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
-            guillemet = c;
-            dansMot = true;
-        } else if (c.isSpace()) {
-            if (dansMot)
-                sortie << mot;
-            mot.clear();
-            dansMot = false;
-        } else {
-            mot += c;
-            dansMot = true;
-        }
-    }
-    if (dansMot)
-        sortie << mot;
-    return sortie;
-}
-} // namespace
 
 QByteArray lireCouleurSway(const QByteArray &reponse)
 {
@@ -53,7 +17,9 @@ QByteArray lireCouleurSway(const QByteArray &reponse)
     QList<QStringList> blocs;
     QString couleur;
     for (const QString &ligne : texte.split(QLatin1Char('\n'))) {
-        QStringList m = mots(ligne);
+        // sway's word rules but for single quotes and backslashes: a picture's path quoted so, with spaces,
+        // costs its line's colour (black instead).
+        QStringList m = QProcess::splitCommand(ligne);
         if (m.isEmpty() || m.first().startsWith(QLatin1Char('#')))
             continue;
         if (m == QStringList {QStringLiteral("}")}) {

@@ -17,11 +17,6 @@ bool appliquer(const wchar_t *chemin)
 }
 } // namespace
 
-QString BureauWindows::nom() const
-{
-    return QStringLiteral("windows");
-}
-
 void BureauWindows::montrer(const QString &chemin)
 {
     ouvrier.planifier(

@@ -8,7 +8,7 @@ class BureauWindows final : public Bureau
 {
     Q_OBJECT
 public:
-    QString nom() const override;
+    QString nom() const override { return QStringLiteral("windows"); }
     bool accepteNomsBruts() const override { return true; }
     void montrer(const QString &chemin) override;
     std::optional<Disposition> lireDisposition() override;

@@ -308,11 +308,6 @@ BureauX11::BureauX11()
 
 BureauX11::~BureauX11() = default;
 
-QString BureauX11::nom() const
-{
-    return QStringLiteral("x11");
-}
-
 void BureauX11::montrer(const QString &chemin)
 {
     aSignaler = chemin;

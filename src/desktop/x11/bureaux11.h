@@ -28,7 +28,7 @@ public:
     BureauX11();
     ~BureauX11() override;
 
-    QString nom() const override;
+    QString nom() const override { return QStringLiteral("x11"); }
     bool accepteNomsBruts() const override { return true; }
     void montrer(const QString &chemin) override;
     std::optional<Disposition> lireDisposition() override;
