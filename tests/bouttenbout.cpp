@@ -17,6 +17,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -28,7 +29,7 @@ constexpr int delaiMax = 15000;
 // How long a test waits to see that something does not happen.
 constexpr int delaiAbsence = 1500;
 
-const QColor rouge(200, 30, 30), vert(30, 180, 60), bleu(40, 60, 210);
+const QList<QColor> couleurs {QColor(200, 30, 30), QColor(30, 180, 60), QColor(40, 60, 210)};
 
 QStringList mots(const QString &texte)
 {
@@ -36,9 +37,8 @@ QStringList mots(const QString &texte)
 }
 
 /** A child process stopped with its owner: asked first, then (by QProcess) forced. */
-class Processus : public QProcess
+struct Processus : QProcess
 {
-public:
     ~Processus() override
     {
         terminate();
@@ -46,66 +46,58 @@ public:
     }
 };
 
-/** The lines a helper tool prints (the words of commande); empty when it fails. */
-QStringList lignes(const QString &commande)
-{
-    QStringList arguments = mots(commande);
-    const QString programme = arguments.takeFirst();
-    return sortieDe(programme, arguments).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
-/** The program's windows: all the mapped ones, or the top-level ones (its menus, and no icon). */
-QStringList fenetres(bool hautes)
-{
-    return lignes(QStringLiteral("xdotool search --onlyvisible %1 --class papirol2")
-                      .arg(QLatin1String(hautes ? "--maxdepth 1" : "")));
-}
-
-/** The program's icons: its mapped windows that are not top-level, the ones the tray host holds. */
+/** The program's icons: its mapped windows that are not top-level (its menus are), the ones the tray holds.
+ */
 QStringList icones()
 {
-    QStringList toutes = fenetres(false);
-    for (const QString &id : fenetres(true))
+    const auto fenetres = [](const char *profondeur) {
+        return sortieDe(QStringLiteral("xdotool"),
+                        mots(QStringLiteral("search --onlyvisible %1 --class papirol2")
+                                 .arg(QLatin1String(profondeur))))
+            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    };
+    QStringList toutes = fenetres("");
+    for (const QString &id : fenetres("--maxdepth 1"))
         toutes.removeAll(id);
     return toutes;
 }
 
-/** The program's single icon once it shows in the tray, ready for clicks. */
-QString attendreIcone()
+/** Whether the program's single icon shows in the tray in time. */
+bool iconeVue()
 {
-    QStringList trouvees;
-    return QTest::qWaitFor([&] { return (trouvees = icones()).size() == 1; }, delaiMax) ? trouvees.first()
-                                                                                        : QString();
+    return QTest::qWaitFor([] { return icones().size() == 1; }, delaiMax);
 }
 
-/** Waits until the desktop shows one of these colours other than sauf where no window goes (near the
+/** Waits until the desktop shows one of the colours other than sauf where no window goes (near the
  * bottom-right); its index, or -1 when none came in time. */
-int couleurAffichee(const QList<QColor> &couleurs, int sauf = -1)
+int couleurAffichee(int sauf = -1)
 {
     int i = -1;
-    const auto vue = [&] {
-        const QImage racine = captureRacine();
-        for (i = 0; !racine.isNull() && i < couleurs.size(); ++i) {
-            if (procheDe(racine.pixelColor(racine.width() - 20, racine.height() - 20), couleurs.at(i)))
-                return i != sauf;
-        }
-        return false;
-    };
-    return QTest::qWaitFor(vue, delaiMax) ? i : -1;
+    [[maybe_unused]] const bool vue = QTest::qWaitFor(
+        [&] {
+            const QImage racine = captureRacine();
+            i = -1;
+            for (int k = 0; !racine.isNull() && k < couleurs.size(); ++k)
+                if (procheDe(racine.pixelColor(racine.width() - 20, racine.height() - 20), couleurs.at(k)))
+                    i = k;
+            return i >= 0 && i != sauf;
+        },
+        delaiMax);
+    return i == sauf ? -1 : i;
 }
 
-/** Settings in that folder with these options and, with colours, one selected location: a folder of solid
- * pictures of those colours (and no other) beside them. */
-bool ecrireIni(const QString &dossier, bool actif, const QList<QColor> &couleurs = {}, int timer = 600)
+/** Settings in that folder with these options and, with n colours, one selected location: a folder of solid
+ * pictures of the first n colours beside them. */
+bool ecrireIni(const QString &dossier, bool actif, int n = 0, int timer = 600)
 {
     const QString images = dossier + QStringLiteral("/images");
     QString texte = QStringLiteral("[Options]\nactive=%1\ntimer=%2\n")
                         .arg(QLatin1String(actif ? "true" : "false"))
                         .arg(timer);
-    if (!couleurs.isEmpty())
+    if (n)
         texte += QStringLiteral("[Emplacement_0]\npath=%1\nfiltre=*.jpg\nselected=true\n").arg(images);
     bool fait = QDir(images).removeRecursively() && QDir().mkpath(images);
-    for (int i = 0; fait && i < couleurs.size(); ++i)
+    for (int i = 0; fait && i < n; ++i)
         fait = imageUnie(couleurs.at(i), {160, 120}).save(QStringLiteral("%1/%2.jpg").arg(images).arg(i));
     QFile f(dossier + QStringLiteral("/Papirol2.ini"));
     return fait && f.open(QIODevice::WriteOnly) && f.write(texte.toUtf8()) > 0;
@@ -121,8 +113,7 @@ bool sortiAvecSucces(QProcess &p)
 int client(const QString &chemin, const QByteArray &envoi)
 {
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    sockaddr_un adresse {};
-    adresse.sun_family = AF_UNIX;
+    sockaddr_un adresse {AF_UNIX, {}};
     qstrncpy(adresse.sun_path, QFile::encodeName(chemin).constData(), sizeof adresse.sun_path);
     if (::connect(fd, reinterpret_cast<sockaddr *>(&adresse), sizeof adresse) != 0)
         return -1;
@@ -201,9 +192,9 @@ class TestBoutEnBout : public QObject
     QTemporaryDir travail;
     std::vector<std::unique_ptr<Processus>> programmes;
 
-    QString dossier(const QString &nom = {}) const
+    QString dossier(const char *nom = nullptr) const
     {
-        return nom.isEmpty() ? travail.path() : travail.filePath(nom);
+        return nom ? travail.filePath(QString::fromUtf8(nom)) : travail.path();
     }
 
     /** A copy of the program with these arguments in that folder; its outputs merged unless it is given
@@ -221,62 +212,50 @@ class TestBoutEnBout : public QObject
         return p;
     }
 
-    /** The exit code of papirol2 run to its end with these arguments in that folder; -1 when it did not end
+    /** The exit code of papirol2 run to its end with that command in that folder; -1 when it did not end
      * well. */
-    int commande(const QString &ici, const QString &arguments,
+    int commande(const QString &ici, const char *option,
                  const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
     {
-        QProcess &p = lancer(ici, env, mots(arguments));
+        QProcess &p = lancer(ici, env, {QString::fromUtf8(option)});
         return p.waitForFinished(delaiMax) && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     }
 
     /** Stops every copy started, showing what each logged when the case failed. */
     void arreterTout()
     {
-        for (auto &p : programmes) {
+        for (auto &p : programmes)
             if (QTest::currentTestFailed())
                 qInfo().noquote() << "program log:\n" << QString::fromUtf8(p->readAll());
-        }
         programmes.clear();
     }
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(travail.isValid());
         QVERIFY2(QFile::exists(QStringLiteral(PAPIROL2_EXECUTABLE)), PAPIROL2_EXECUTABLE);
         // For the copies started: this X server, runtime and desktop settings of their own, their log.
         qputenv("PAPIROL2_BUREAU", "x11");
-        qputenv("XDG_RUNTIME_DIR", travail.path().toUtf8());
-        qputenv("XDG_CONFIG_HOME", dossier(QStringLiteral(".config")).toUtf8());
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dossier()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(dossier(".config")));
         qputenv("QT_LOGGING_RULES", "papirol2.*=true");
+        const auto ecrire = [this](const char *nom, const QString &texte) {
+            QFile f(dossier(nom));
+            return f.open(QIODevice::WriteOnly) && f.write(texte.toUtf8()) > 0;
+        };
+        QVERIFY(QDir().mkpath(dossier("maison")) && QDir().mkpath(dossier("schemas")));
         // The password database of the rows without HOME: this user with a home, then a user of none.
-        QVERIFY(QDir().mkpath(dossier(QStringLiteral("maison"))));
-        for (const auto &[nom, uid] : {std::pair(QStringLiteral("passwd"), getuid()),
-                                       std::pair(QStringLiteral("passwd-sans"), getuid() + 4242)}) {
-            QFile base(dossier(nom));
-            QVERIFY(base.open(QIODevice::WriteOnly)
-                    && base.write(QStringLiteral("moi:x:%1:%2::%3:/bin/sh\n")
-                                      .arg(uid)
-                                      .arg(getgid())
-                                      .arg(dossier(QStringLiteral("maison")))
-                                      .toUtf8())
-                        > 0);
-        }
+        const QString moi = QStringLiteral("moi:x:%1:%2::%3:/bin/sh\n");
+        QVERIFY(ecrire("passwd", moi.arg(getuid()).arg(getgid()).arg(dossier("maison"))));
+        QVERIFY(ecrire("passwd-sans", moi.arg(getuid() + 4242).arg(getgid()).arg(dossier("maison"))));
         // Cinnamon's schema without the keys, MATE's without a path; GNOME's is missing.
-        QVERIFY(QDir().mkpath(dossier(QStringLiteral("schemas"))));
-        QFile xml(dossier(QStringLiteral("schemas/factices.gschema.xml")));
-        QVERIFY(
-            xml.open(QIODevice::WriteOnly)
-            && xml.write("<schemalist><schema id='org.cinnamon.desktop.background' "
-                         "path='/org/cinnamon/desktop/background/'><key name='autre' type='s'><default>''"
-                         "</default></key></schema><schema id='org.mate.background'><key "
-                         "name='picture-options' type='s'><default>''</default></key></schema></schemalist>")
-                > 0);
-        xml.close();
-        QCOMPARE(
-            QProcess::execute(QStringLiteral("glib-compile-schemas"), {dossier(QStringLiteral("schemas"))}),
-            0);
+        QVERIFY(ecrire("schemas/factices.gschema.xml",
+                       QStringLiteral("<schemalist><schema id='org.cinnamon.desktop.background' "
+                                      "path='/org/cinnamon/desktop/background/'><key name='autre' type='s'>"
+                                      "<default>''</default></key></schema><schema id='org.mate.background'>"
+                                      "<key name='picture-options' type='s'><default>''</default></key>"
+                                      "</schema></schemalist>")));
+        QCOMPARE(QProcess::execute(QStringLiteral("glib-compile-schemas"), {dossier("schemas")}), 0);
     }
 
     void cleanup() { arreterTout(); }
@@ -285,41 +264,38 @@ private slots:
     // of them is answered or dropped while the program goes on.
     void uneSessionDUtilisateur()
     {
-        const QList<QColor> couleurs {rouge, vert};
-        QVERIFY(ecrireIni(dossier(), true, couleurs));
+        QVERIFY(ecrireIni(dossier(), true, 2));
         QProcess &p = lancer(dossier());
         // The stored "on" shows a picture at start.
-        const int premiere = couleurAffichee(couleurs);
-        QVERIFY(premiere >= 0);
-        QVERIFY(!attendreIcone().isEmpty());
-        const QString canal = cheminCanal(dossier(QStringLiteral("Papirol2.ini")));
+        const int premiere = couleurAffichee();
+        QVERIFY(premiere >= 0 && iconeVue());
+        const QString canal = cheminCanal(dossier("Papirol2.ini"));
         const int muet = client(canal, {}), deluge = client(canal, QByteArray(1 << 20, 'x')),
                   presque = client(canal, "changerr\n");
         QVERIFY(muet >= 0 && deluge >= 0 && presque >= 0);
         // Two pictures, none twice in a cycle: a change must show the other one.
-        QCOMPARE(commande(dossier(), QStringLiteral("--changer")), 0);
-        QVERIFY(couleurAffichee(couleurs, premiere) >= 0);
+        QCOMPARE(commande(dossier(), "--changer"), 0);
+        QVERIFY(couleurAffichee(premiere) >= 0);
         QCOMPARE(reponse(presque), QByteArray("?\n"));
         QCOMPARE(reponse(muet), QByteArray());
         QCOMPARE(reponse(deluge), QByteArray());
 
         // Another settings folder is another program; a second start on the same one leaves at once.
-        QVERIFY(ecrireIni(dossier(QStringLiteral("autre")), false));
-        QProcess &autre = lancer(dossier(QStringLiteral("autre")));
+        QVERIFY(ecrireIni(dossier("autre"), false));
+        QProcess &autre = lancer(dossier("autre"));
         QTRY_COMPARE_WITH_TIMEOUT(icones().size(), 2, delaiMax);
         QVERIFY(sortiAvecSucces(lancer(dossier())));
         QCOMPARE(icones().size(), 2);
-        QCOMPARE(commande(dossier(), QStringLiteral("--quitter")), 0);
-        QVERIFY(sortiAvecSucces(p));
-        QVERIFY(!attendreIcone().isEmpty());
+        QCOMPARE(commande(dossier(), "--quitter"), 0);
+        QVERIFY(sortiAvecSucces(p) && iconeVue());
         QCOMPARE(autre.state(), QProcess::Running);
 
         // The picture shown last before a restart is never the first one after it.
         for (int fois = 0; fois < 4; ++fois) {
-            const int derniere = couleurAffichee(couleurs);
+            const int derniere = couleurAffichee();
             QProcess &copie = lancer(dossier());
-            QVERIFY(couleurAffichee(couleurs, derniere) >= 0);
-            QCOMPARE(commande(dossier(), QStringLiteral("--quitter")), 0);
+            QVERIFY(couleurAffichee(derniere) >= 0);
+            QCOMPARE(commande(dossier(), "--quitter"), 0);
             QVERIFY(sortiAvecSucces(copie));
         }
     }
@@ -338,9 +314,8 @@ private slots:
         QTest::newRow("activer") << "--activer" << 0 << false << true << "";
         QTest::newRow("désactiver") << "--desactiver" << 0 << true << false << "";
         QTest::newRow("quitter") << "--quitter" << 0 << true << true << "";
-        QTest::newRow("SIGTERM") << "" << int(SIGTERM) << true << true << "";
-        QTest::newRow("SIGHUP") << "" << int(SIGHUP) << true << true << "";
-        QTest::newRow("SIGINT") << "" << int(SIGINT) << true << true << "";
+        for (const int signal : {SIGTERM, SIGHUP, SIGINT})
+            QTest::addRow("%s", strsignal(signal)) << "" << signal << true << true << "";
         for (const char *canal : {"supprimé", "un fichier", "un dossier", "un dossier au départ"})
             QTest::newRow(canal) << "--activer" << 0 << false << true << canal;
     }
@@ -361,9 +336,8 @@ private slots:
         const auto reprise = qScopeGuard([&] { kill(pid_t(daemon.processId()), SIGCONT); });
         // No picture left on the root by an earlier case.
         QCOMPARE(QProcess::execute(QStringLiteral("xsetroot"), mots(QStringLiteral("-solid black"))), 0);
-        const QList<QColor> couleurs {rouge, vert, bleu};
-        QVERIFY(ecrireIni(dossier(), actifAvant, couleurs));
-        const QString chemin = cheminCanal(dossier(QStringLiteral("Papirol2.ini")));
+        QVERIFY(ecrireIni(dossier(), actifAvant, 3));
+        const QString chemin = cheminCanal(dossier("Papirol2.ini"));
         // The copy may put its socket back before the stand-in is made: it is only quicker then.
         const auto remplacer = [&] {
             QDir(chemin).removeRecursively();
@@ -376,17 +350,16 @@ private slots:
         const bool auDepart = canal.endsWith(QLatin1String("départ"));
         if (auDepart)
             remplacer();
-        QVERIFY(!auDepart || QFileInfo(chemin).isDir());
         QProcess &p = lancer(dossier(), env);
-        QVERIFY(!attendreIcone().isEmpty());
-        const int avant = actifAvant ? couleurAffichee(couleurs) : -1;
+        QVERIFY(iconeVue());
+        const int avant = actifAvant ? couleurAffichee() : -1;
         if (!canal.isEmpty() && !auDepart)
             remplacer();
         if (signal)
             QCOMPARE(kill(pid_t(p.processId()), signal), 0);
         else
-            QCOMPARE(commande(dossier(), option), 0);
-        const QSettings ini(dossier(QStringLiteral("Papirol2.ini")), QSettings::IniFormat);
+            QCOMPARE(commande(dossier(), qPrintable(option)), 0);
+        const QSettings ini(dossier("Papirol2.ini"), QSettings::IniFormat);
         QCOMPARE(ini.value(QStringLiteral("Options/active")).toBool(), actifApres);
         if (signal || option == QLatin1String("--quitter")) {
             // Answered once the process is exiting: the kernel closes its files before it leaves its exit
@@ -396,10 +369,9 @@ private slots:
                 return !etat.open(QIODevice::ReadOnly) || etat.readAll().contains(") Z ");
             };
             QTRY_VERIFY_WITH_TIMEOUT(parti(), 2000);
-            QVERIFY(sortiAvecSucces(p));
-            QVERIFY(icones().isEmpty());
+            QVERIFY(sortiAvecSucces(p) && icones().isEmpty());
         } else if (actifApres) {
-            QVERIFY(couleurAffichee(couleurs, avant) >= 0);
+            QVERIFY(couleurAffichee(avant) >= 0);
         }
     }
 
@@ -415,7 +387,7 @@ private slots:
         const auto [nom, ligne, env, ici, code, texte, cible] = lesCas[i];
         QVERIFY(ecrireIni(dossier(), false));
         const QByteArray dossierLigne = QFile::encodeName(dossier()) + '/' + ici;
-        QVERIFY(QDir().mkpath(dossier(QStringLiteral("seul"))));
+        QVERIFY(QDir().mkpath(dossier("seul")));
         QVERIFY(mkdir(dossierLigne.constData(), 0700) == 0 || errno == EEXIST);
         QProcessEnvironment environnement = QProcessEnvironment::systemEnvironment();
         for (QString mot : mots(QString::fromUtf8(env))) {
@@ -432,27 +404,25 @@ private slots:
         p.start(QStringLiteral(PAPIROL2_EXECUTABLE), mots(QString::fromUtf8(ligne)));
         if (code < 0) {
             QVERIFY(!p.waitForFinished(delaiAbsence));
-            QCOMPARE(commande(QString::fromUtf8(dossierLigne), QStringLiteral("--quitter"), environnement),
-                     0);
+            QCOMPARE(commande(QString::fromUtf8(dossierLigne), "--quitter", environnement), 0);
         }
         QVERIFY(p.waitForFinished(delaiMax));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), qMax(code, 0));
         const QByteArray sortie = p.readAllStandardOutput(), erreur = p.readAllStandardError();
-        if (code >= 0)
-            QVERIFY2((code ? erreur : sortie).contains(texte) && (code ? sortie : erreur).isEmpty(),
-                     (sortie + erreur).constData());
-        if (code == 1)
-            QCOMPARE(erreur.count('\n'), 1);
-        const QString fichier = QString::fromUtf8(cible).remove(0, cible[0] == '!');
-        if (!fichier.isEmpty())
-            QCOMPARE(QFileInfo::exists(QDir(dossier()).filePath(fichier)), cible[0] != '!');
-        if (cible[0] != '!' && fichier == QLatin1String(ENTREE)) {
+        QVERIFY2(code < 0 || ((code ? erreur : sortie).contains(texte) && (code ? sortie : erreur).isEmpty()),
+                 (sortie + erreur).constData());
+        QVERIFY(code != 1 || erreur.count('\n') == 1);
+        const QString fichier = QDir(dossier()).filePath(QString::fromUtf8(cible + (cible[0] == '!')));
+        if (cible[0])
+            QCOMPARE(QFileInfo::exists(fichier), cible[0] != '!');
+        if (qstrcmp(cible, ENTREE) == 0) {
             // desktop-file-validate takes it, and the session starts the program in that folder.
-            const QStringList avis = lignes(QStringLiteral("desktop-file-validate ") + dossier(fichier));
-            QVERIFY2(avis.isEmpty(), qPrintable(avis.join(QLatin1Char('\n'))));
-            const QSettings entree(dossier(fichier), QSettings::IniFormat);
-            QCOMPARE(entree.value(QStringLiteral("Desktop Entry/Path")).toString(),
+            const QString avis = sortieDe(QStringLiteral("desktop-file-validate"), {fichier});
+            QVERIFY2(!avis.isNull() && avis.isEmpty(), qPrintable(avis));
+            QCOMPARE(QSettings(fichier, QSettings::IniFormat)
+                         .value(QStringLiteral("Desktop Entry/Path"))
+                         .toString(),
                      QString::fromUtf8(dossierLigne));
         }
     }
@@ -475,17 +445,12 @@ private slots:
             arreterTout();
             qputenv("DISPLAY", ecranPrincipal);
         });
-        if (!plateau) {
-            const QByteArray numero
-                = premiereLigne(xvfb, QStringLiteral("Xvfb"),
-                                mots(QStringLiteral("-displayfd 1 -screen 0 640x480x24 -noreset")));
-            QVERIFY(!numero.isEmpty() && qputenv("DISPLAY", ':' + numero));
-        }
+        const QStringList arguments = mots(QStringLiteral("-displayfd 1 -screen 0 640x480x24 -noreset"));
+        QVERIFY(plateau || qputenv("DISPLAY", ':' + premiereLigne(xvfb, QStringLiteral("Xvfb"), arguments)));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
-        const QList<QColor> couleurs {rouge, vert, bleu};
         // A one-second interval: rotation without a tray is seen within a few ticks.
-        QVERIFY(ecrireIni(dossier(), !plateau, couleurs, 1));
+        QVERIFY(ecrireIni(dossier(), !plateau, 3, 1));
         QProcess &p = lancer(dossier(), env);
         QByteArray journal;
         const auto dit = [&] {
@@ -496,13 +461,12 @@ private slots:
         QTest::qWait(plateau ? 5000 + delaiAbsence : delaiAbsence);
         QCOMPARE(dit(), int(!plateau));
         if (!plateau) {
-            const int premiere = couleurAffichee(couleurs);
-            QVERIFY(premiere >= 0);
-            QVERIFY(couleurAffichee(couleurs, premiere) >= 0);
+            const int premiere = couleurAffichee();
+            QVERIFY(premiere >= 0 && couleurAffichee(premiere) >= 0);
             trayer.start(QStringLiteral("trayer"),
                          mots(QStringLiteral("--edge top --align right --widthtype pixel --width 200 "
                                              "--height 40 --SetDockType true --transparent false")));
-            QVERIFY(!attendreIcone().isEmpty());
+            QVERIFY(iconeVue());
         }
         QCOMPARE(p.state(), QProcess::Running);
     }

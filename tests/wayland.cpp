@@ -10,26 +10,15 @@
 #include <optional>
 
 namespace {
-QByteArray lire(const QString &chemin)
-{
-    QFile fichier(chemin);
-    return fichier.open(QIODevice::ReadOnly) ? fichier.readAll() : QByteArray();
-}
-
-// Our swaybg processes on this compositor, zombies and the compositor's own background child left out.
+// Our swaybg processes, zombies left out: this compositor's runtime folder is ours alone.
 QList<qint64> nosSwaybg()
 {
-    const QList<QByteArray> notre {"WAYLAND_DISPLAY=" + qgetenv("WAYLAND_DISPLAY"),
-                                   "XDG_RUNTIME_DIR=" + qgetenv("XDG_RUNTIME_DIR")};
     QList<qint64> pids;
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        const QString dossier = QStringLiteral("/proc/") + pid;
-        const QByteArray stat = lire(dossier + QStringLiteral("/stat"));
-        const QList<QByteArray> champs = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-        const QList<QByteArray> environ = lire(dossier + QStringLiteral("/environ")).split('\0');
-        if (lire(dossier + QStringLiteral("/comm")) == "swaybg\n" && champs.size() > 1 && champs.at(0) != "Z"
-            && environ.contains(notre.at(0)) && environ.contains(notre.at(1))
-            && lire(QStringLiteral("/proc/%1/comm").arg(QLatin1String(champs.at(1)))) != "sway\n")
+    const QByteArray notre = "XDG_RUNTIME_DIR=" + qgetenv("XDG_RUNTIME_DIR");
+    const QString liste = sortieDe(QStringLiteral("pgrep"), QStringLiteral("-x -r R,S,D swaybg").split(u' '));
+    for (const QString &pid : liste.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
+        if (environ.open(QIODevice::ReadOnly) && environ.readAll().split('\0').contains(notre))
             pids.append(pid.toLongLong());
     }
     return pids;
@@ -177,11 +166,8 @@ private slots:
             QSKIP("sway's own backend only");
         // Square, where the first output's picture stretched would not pass for its own.
         const QString sortie = QStringLiteral("HEADLESS-2");
-        QVERIFY(!sortieDe(QStringLiteral("swaymsg"), {QStringLiteral("create_output")}).isNull());
-        QVERIFY(
-            !sortieDe(QStringLiteral("swaymsg"),
-                      {QStringLiteral("output"), sortie, QStringLiteral("mode"), QStringLiteral("600x600")})
-                 .isNull());
+        for (const char *commande : {"create_output", "output HEADLESS-2 mode 600x600"})
+            QVERIFY(!sortieDe(QStringLiteral("swaymsg"), QString::fromLatin1(commande).split(u' ')).isNull());
         auto bureau = creerBureau();
         disposerSur(*bureau, 5);
         QVERIFY(montrerSur(*bureau, cellules));
