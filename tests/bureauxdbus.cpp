@@ -66,14 +66,6 @@ class TestBureauxDBus final : public QObject
         = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("pcmanfm"));
     Pcmanfm pcmanfm;
 
-    /** What pcmanfm-qt got over D-Bus, as {path, mode}. */
-    QStringList recuParPcmanfm(int rang)
-    {
-        return QTest::qWaitFor([&] { return pcmanfm.recus.size() > rang; }, 10000)
-            ? pcmanfm.recus.at(rang)
-            : QStringList {QStringLiteral("nothing received")};
-    }
-
     /** The monitors' workspaces xfdesktop knows. */
     static QStringList espacesXfce()
     {
@@ -89,7 +81,9 @@ class TestBureauxDBus final : public QObject
         QStringList vus;
         if (famille == QLatin1String("lxqt")) {
             // The drawing fills the virtual desktop, stretched: each screen must find its own picture there.
-            const QStringList recu = recuParPcmanfm(rang);
+            if (!QTest::qWaitFor([&] { return pcmanfm.recus.size() > rang; }, 10000))
+                return QStringLiteral("nothing received");
+            const QStringList recu = pcmanfm.recus.at(rang);
             const QImage dessin(recu.value(0));
             if (recu.value(1) != QLatin1String("stretch"))
                 return recu.join(QLatin1Char(' '));
@@ -109,19 +103,19 @@ class TestBureauxDBus final : public QObject
                     vus << espace;
             return espaces.isEmpty() ? QStringLiteral("none") : vus.join(QLatin1Char(' '));
         }
-        QStringList cles {famille == QLatin1String("mate") ? QStringLiteral("picture-filename")
-                                                           : QStringLiteral("picture-uri")};
+        QStringList cles {QStringLiteral("picture-uri")};
         if (famille == QLatin1String("gnome"))
             cles.append(QStringLiteral("picture-uri-dark"));
         for (const QString &cle : std::as_const(cles)) {
-            const QString lu = gsettings(famille, cle);
+            const QString lu = gsettings(
+                famille, famille == QLatin1String("mate") ? QStringLiteral("picture-filename") : cle);
             g_autofree gchar *fichier = g_filename_from_uri(lu.toUtf8().constData(), nullptr, nullptr);
             vus << (famille == QLatin1String("mate") ? lu : QFile::decodeName(fichier));
         }
         vus << gsettings(famille, QStringLiteral("picture-options"));
-        return vus == QStringList(cles.size(), image) + QStringList {QString::fromLatin1(nicks[position - 1])}
+        return vus == QStringList(cles.size(), image) << QString::fromLatin1(nicks[position - 1])
             ? QString()
-            : vus.join(QLatin1Char(' '));
+            : vus.join(u' ');
     }
 
 private slots:
@@ -165,24 +159,23 @@ private slots:
         DossierDeTravail dossier;
         const QString image = QDir::current().absoluteFilePath(nom);
         QVERIFY(QDir().mkpath(QFileInfo(image).path()) && imageCellules({200, 100}).save(image, "PNG"));
-        QVERIFY(QDir().mkpath(QStringLiteral("dossier.png")));
         const int autre = position % 5 + 1;
-        if (famille == QLatin1String("xfce") && position % 2) {
+        const QString nickAutre = QString::fromLatin1(nicks[autre - 1]);
+        const bool xfce = famille == QLatin1String("xfce"), lxqt = famille == QLatin1String("lxqt");
+        if (xfce && position % 2) {
             // Every monitor and workspace xfdesktop knows gets it; with none, the screens' first is made.
             for (const char *espace : {"0", "1"})
-                xfconf({QStringLiteral("/backdrop/screen0/monitorHDMI-1/workspace%1/image-style")
-                            .arg(QLatin1String(espace)),
-                        QStringLiteral("-n"), QStringLiteral("-t"), QStringLiteral("int"),
-                        QStringLiteral("-s"), QStringLiteral("1")});
-        } else if (famille == QLatin1String("lxqt") && position % 2) {
+                xfconf(
+                    QStringLiteral("/backdrop/screen0/monitorHDMI-1/workspace%1/image-style -n -t int -s 1")
+                        .arg(QLatin1String(espace))
+                        .split(u' '));
+        } else if (lxqt && position % 2) {
             // Not there yet, as at login: the picture waits for its name.
             bus.unregisterService(QStringLiteral("org.pcmanfm.PCManFM"));
             QTimer::singleShot(500, this,
                                [this] { bus.registerService(QStringLiteral("org.pcmanfm.PCManFM")); });
-        } else if (famille != QLatin1String("xfce") && famille != QLatin1String("lxqt")) {
-            QVERIFY(
-                !gsettings(famille, QStringLiteral("picture-options"), QString::fromLatin1(nicks[autre - 1]))
-                     .isNull());
+        } else if (!xfce && !lxqt) {
+            QVERIFY(!gsettings(famille, QStringLiteral("picture-options"), nickAutre).isNull());
         }
         qputenv("PAPIROL2_BUREAU", famille.toUtf8());
         const std::unique_ptr<Bureau> bureau = creerBureau();
@@ -190,7 +183,7 @@ private slots:
         QVERIFY(montrerSur(*bureau, nom));
         QTRY_COMPARE(ecart(famille, image, position), QString());
         QCOMPARE(positionSur(*bureau), position);
-        if (famille == QLatin1String("lxqt")) {
+        if (lxqt) {
             // A new layout redraws the same picture, under a new name: pcmanfm-qt ignores a path it already
             // has.
             disposerSur(*bureau, autre);
@@ -198,13 +191,13 @@ private slots:
             QVERIFY(pcmanfm.recus.at(1).value(0) != pcmanfm.recus.at(0).value(0));
             return;
         }
-        if (famille == QLatin1String("xfce") && position % 2)
+        if (xfce && position % 2)
             return; // several monitors known: which one it reads is its own business
-        if (famille == QLatin1String("xfce"))
+        if (xfce)
             xfconf({espacesXfce().constFirst() + QStringLiteral("/image-style"), QStringLiteral("-s"),
                     QString::number(autre)});
         else
-            gsettings(famille, QStringLiteral("picture-options"), QString::fromLatin1(nicks[autre - 1]));
+            gsettings(famille, QStringLiteral("picture-options"), nickAutre);
         QTRY_COMPARE_WITH_TIMEOUT(positionSur(*bureau), autre, 10000);
     }
 
@@ -223,12 +216,11 @@ private slots:
         const std::unique_ptr<Bureau> bureau = creerBureau();
         disposerSur(*bureau, 2);
         QTRY_COMPARE(ecart(QStringLiteral("lxqt"), sienne, 2), QString());
-        const QList<QStringList> changements {{QStringLiteral("--delmonitor"), QStringLiteral("m1")},
-                                              moniteur(1, QRect(400, 0, 240, 200))};
-        for (int i = 0; i < changements.size(); ++i) {
-            QVERIFY(xrandr(changements.at(i)));
-            QTRY_COMPARE(QGuiApplication::screens().size(), 1 + i);
-            QCOMPARE(ecart(QStringLiteral("lxqt"), sienne, 2, 1 + i), QString());
+        for (int i = 1; i <= 2; ++i) {
+            QVERIFY(xrandr(i == 1 ? QStringList {QStringLiteral("--delmonitor"), QStringLiteral("m1")}
+                                  : moniteur(1, QRect(400, 0, 240, 200))));
+            QTRY_COMPARE(QGuiApplication::screens().size(), i);
+            QCOMPARE(ecart(QStringLiteral("lxqt"), sienne, 2, i), QString());
         }
     }
 };

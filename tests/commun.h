@@ -29,8 +29,8 @@ public:
     bool decodable = false;
 };
 
-// The doors from a test to a backend. montrerSur waits for the desktop (true: shown); with no delay it only
-// hands the picture over. Layouts go by their number 1..5, 0 when none.
+// A test's doors to a backend, layouts by number 1..5 (0: none). montrerSur waits for the outcome (true:
+// shown); with no delay it only hands the picture over.
 bool montrerSur(Bureau &bureau, const QString &chemin, int delaiMs = 20000);
 void disposerSur(Bureau &bureau, int position);
 int positionSur(Bureau &bureau);
@@ -58,22 +58,22 @@ private:
 /** 4x4 cells, each of its own colour: a wrong crop, scale or place shows as a wrong cell. */
 QImage imageCellules(QSize taille);
 QImage imageUnie(QColor couleur, QSize taille = QSize(64, 48));
-/** Writes a picture under dossierImages(), a folder for the whole run ending in "/"; its path, or empty. */
+/** Saves a picture under dossierImages(), a folder for the whole run ending in "/"; its path, or empty. */
 QString ecrireImage(const QString &nom, const QImage &image);
 QString dossierImages();
-/** Writes a small real picture at that path, making its folders; false on failure. */
+/** A small real picture at that path, its folders made; false on failure. */
 bool creerImage(const QString &chemin);
 /** Each channel within tolerance (JPEG and scaling blur). */
 bool procheDe(QColor a, QColor b, int tolerance = 40);
 
-/** The pixel judge: whether the capture shows the picture in that layout (1 centred .. 5 filled; 0: any),
- * judged on samples away from the picture's colour edges, outside the ignored areas. Tiling may start
- * anywhere. Why not, with the layouts it does show, in pourquoi. */
+/** The pixel judge: whether the capture shows the picture in that layout (0: in any), judged away from the
+ * picture's colour edges and the areas ignored; tiling may start anywhere. In pourquoi, the layouts it does
+ * show. */
 bool montre(const QImage &capture, const QImage &image, int position, QString *pourquoi = nullptr,
             const QList<QRect> &ignores = {});
 
-/** The root window of $DISPLAY as the X server draws it; the Wayland screen as grim grabs it (all outputs or
- * the one named). Null when they cannot. */
+/** The root window of $DISPLAY; the Wayland screen as grim grabs it (all outputs or the one named). Null
+ * when they cannot. */
 QImage captureRacine();
 QImage captureWayland(const QString &sortie = QString());
 
