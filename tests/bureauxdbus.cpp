@@ -37,14 +37,13 @@ QString gsettings(const QString &famille, const QString &cle, const QString &val
     return v ? QString::fromUtf8(g_variant_get_string(v, nullptr)) : QStringLiteral("<unreadable>");
 }
 
-// xfconf-query on the desktop channel: what it prints, or null when it fails.
-QString xfconf(QStringList arguments)
+// xfconf-query on the desktop channel: what it prints, trimmed.
+QString xfconf(const QStringList &arguments)
 {
-    const QString sortie
-        = sortieDe(QStringLiteral("xfconf-query"),
-                   QStringList {QStringLiteral("-c"), QStringLiteral("xfce4-desktop"), QStringLiteral("-p")}
-                       + arguments);
-    return sortie.isNull() ? sortie : sortie.trimmed();
+    return sortieDe(QStringLiteral("xfconf-query"),
+                    QStringList {QStringLiteral("-c"), QStringLiteral("xfce4-desktop"), QStringLiteral("-p")}
+                        + arguments)
+        .trimmed();
 }
 
 // Stands in for pcmanfm-qt on the bus: records what it is asked to show.
