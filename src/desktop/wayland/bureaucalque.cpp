@@ -110,8 +110,9 @@ void BureauCalque::envoyer(const QString &chemin, Disposition disposition, bool 
             this->signaler(chemin, Resultat::Injoignable);
         return;
     }
-    // A picture replaced before it was drawn was never shown.
-    conclure(Resultat::Injoignable);
+    // A picture replaced before it was drawn was never shown; the same one in another layout is on its way.
+    if (aSignaler != chemin)
+        conclure(Resultat::Injoignable);
     if (signaler)
         aSignaler = chemin;
     // Opaque around a centred or fitted picture: a background the session drew beneath (a swaybg from its
