@@ -1,6 +1,10 @@
 #include "motif.h"
 
+#include <QLoggingCategory>
+
 #include <algorithm>
+
+Q_DECLARE_LOGGING_CATEGORY(lcRotation)
 
 namespace {
 char minuscule(char c)
@@ -60,7 +64,11 @@ bool Motif::correspond(const char *nom, size_t longueur) const
         && std::all_of(nom, nom + longueur, [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         return globAscii(simple, nom, longueur);
     // Bytes that are not UTF-8 read as U+FFFD here, as Qt's own listing reads them.
-    if (!expression)
+    if (!expression) {
         expression = QRegularExpression::fromWildcard(filtre, Qt::CaseInsensitive);
-    return expression->match(QString::fromUtf8(nom, qsizetype(longueur))).hasMatch();
+        // An unclosed "[" matches nothing, as in QDir, but said once rather than by Qt at every name.
+        if (!expression->isValid())
+            qCInfo(lcRotation) << "the pattern" << filtre << "matches no name:" << expression->errorString();
+    }
+    return expression->isValid() && expression->match(QString::fromUtf8(nom, qsizetype(longueur))).hasMatch();
 }
