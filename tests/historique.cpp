@@ -55,27 +55,19 @@ private slots:
             Historique h;
             for (const QByteArray &e : etapes.split('|')) {
                 const QString nom = nomDepuisOctets(e.mid(1));
-                switch (e.at(0)) {
-                case '+':
-                    h.noter(nom, false);
-                    break;
-                case '<':
-                    h.noter(nom, true);
-                    break;
-                case '-':
+                if (e.at(0) == '+' || e.at(0) == '<')
+                    h.noter(nom, e.at(0) == '<');
+                else if (e.at(0) == '-')
                     h.ecarter(nom);
-                    break;
-                default:
+                else
                     h.reprendre(nom);
-                }
             }
         }
         const auto noms = [](const QByteArray &liste) {
             QStringList n;
             for (const QByteArray &o : liste.split('|'))
-                if (!o.isEmpty())
-                    n << nomDepuisOctets(o);
-            return n;
+                n << nomDepuisOctets(o);
+            return liste.isEmpty() ? QStringList() : n;
         };
         const Historique relu;
         QCOMPARE(relu.precedentes(), noms(precedentes));
