@@ -29,9 +29,7 @@ private slots:
         QTest::addColumn<QByteArray>("etapes");
         QTest::addColumn<QByteArray>("precedentes");
         QTest::addColumn<QByteArray>("ecartees");
-        QTest::newRow("newest first") << QByteArray("+a|+b|+c") << QByteArray("b|a") << QByteArray();
-        QTest::newRow("gone back") << QByteArray("+a|+b|+c|<b") << QByteArray("a") << QByteArray();
-        QTest::newRow("drawn after going back: what was gone past gives way")
+        QTest::newRow("newest first; drawn after going back, what was gone past gives way")
             << QByteArray("+a|+b|+c|+d|<c|<b|+e") << QByteArray("b|a") << QByteArray();
         QTest::newRow("set aside: left out of the way back")
             << QByteArray("+a|+b|+c|-b") << QByteArray("a") << QByteArray("b");
