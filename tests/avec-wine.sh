@@ -12,24 +12,16 @@ if [ -z "${PAPIROL2_WINE:-}" ]; then
     rm -rf "$prefixe"
     exit $rc
 fi
-
-export WINEPREFIX="$PAPIROL2_WINE" WINEDEBUG="${WINEDEBUG:--all}" WINEARCH=win64
 # No Mono or Gecko prompt: the program needs neither.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$PAPIROL2_WINE" WINEDEBUG="${WINEDEBUG:--all}" WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -e "$WINEPREFIX/system.reg" ]; then
     wineboot --init >/dev/null 2>&1 && wineserver --wait || { echo "wineboot failed" >&2; exit 1; }
     # The display goes away after this command: so must the Wine session that uses it.
     trap 'wineserver --kill 2>/dev/null; wineserver --wait 2>/dev/null' EXIT
 fi
-if [ "${1:-}" != "--qtest" ]; then
-    "$@"
-    exit $?
-fi
-shift
-
+[ "${1:-}" = --qtest ] || { "$@"; exit; }
 rapport=$(mktemp "${TMPDIR:-/tmp}/papirol2-qtest.XXXXXX")
-wine "$@" -o "$rapport,txt" </dev/null >/dev/null 2>&1
+wine "${@:2}" -o "$rapport,txt" </dev/null >/dev/null 2>&1
 rc=$?
-cat "$rapport"
-rm -f "$rapport"
+cat "$rapport" && rm -f "$rapport"
 exit $rc

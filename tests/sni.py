@@ -1,25 +1,17 @@
 #!/usr/bin/python3
 """The tray icon as a StatusNotifier host sees it, on the session bus.
-  sni.py hote                                a watcher and host of our own, for a session that has none
-  sni.py cliquer <pid> <entry>               clicks one menu entry ("Images écartées/Tout reprendre")
+  sni.py hote                       a watcher and host of our own, for a session that has none
   sni.py verifier <pid> <config> <images> [bureau]
-                                             finds that process's item, reads its menu over dbusmenu, clicks
-                                             through it (the picture shown is read from <config>/papirol2/rotation.ini);
-                                             with bureau, on a real desktop: the layout in force is the desktop's own
-                                             and its mark is not judged, and "Quitter" is clicked last (its exit code
-                                             is the caller's to check); without, a stand-in file manager on the bus
-                                             takes "Ouvrir le dossier de l'image".
+      judges that process's item, tooltip and menu over dbusmenu, then clicks through it (the picture shown is
+      read from <config>/papirol2/rotation.ini). With bureau, on a real desktop, the layout in force is the
+      desktop's own, so its mark goes unjudged, and "Quitter" comes last (its exit code is the caller's to
+      check); without, a stand-in file manager takes "Ouvrir le dossier de l'image".
 """
-import configparser
-import os
-import re
-import sys
-import time
-import urllib.parse
+import configparser, os, re, sys, time, urllib.parse
 
 from gi.repository import Gio, GLib
 
-WATCHER, CHEMIN_W = 'org.kde.StatusNotifierWatcher', '/StatusNotifierWatcher'
+WATCHER, CHEMIN_W, SNI = 'org.kde.StatusNotifierWatcher', '/StatusNotifierWatcher', 'org.kde.StatusNotifierItem'
 bus = Gio.bus_get_sync(Gio.BusType.SESSION)
 # The whole menu of a first start with active=false, timer=600 and one selected location: texts, order and marks
 # ([x] check mark, (x) radio, - greyed). Nothing stored for the layout: the one in force, Remplissage, is checked.
@@ -37,6 +29,10 @@ def propriete(nom, chemin, interface, p):
     return appel(nom, chemin, 'org.freedesktop.DBus.Properties', 'Get', GLib.Variant('(ss)', (interface, p)))[0]
 
 
+def au_bus(methode, nom):
+    return appel('org.freedesktop.DBus', '/', 'org.freedesktop.DBus', methode, GLib.Variant('(s)', (nom,)))[0]
+
+
 def attendre(condition, secondes=30):
     fin = time.monotonic() + secondes
     while time.monotonic() < fin:
@@ -52,16 +48,13 @@ def attendre(condition, secondes=30):
     return None
 
 
+def servir(nom, chemin, xml, methode, lire=None, pris=None):
+    bus.register_object(chemin, Gio.DBusNodeInfo.new_for_xml(f'<node>{xml}</node>').interfaces[0], methode, lire, None)
+    Gio.bus_own_name_on_connection(bus, nom, Gio.BusNameOwnerFlags.NONE, pris, None)
+
+
 def hote():
     items = []
-    xml = f'''<node><interface name="{WATCHER}">
-      <method name="RegisterStatusNotifierItem"><arg type="s" direction="in"/></method>
-      <method name="RegisterStatusNotifierHost"><arg type="s" direction="in"/></method>
-      <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
-      <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
-      <property name="ProtocolVersion" type="i" access="read"/>
-      <signal name="StatusNotifierItemRegistered"><arg type="s"/></signal>
-      <signal name="StatusNotifierHostRegistered"/></interface></node>'''
 
     def methode(conn, expediteur, chemin, interface, nom, params, invocation):
         if nom == 'RegisterStatusNotifierItem':
@@ -70,15 +63,18 @@ def hote():
             conn.emit_signal(None, CHEMIN_W, WATCHER, 'StatusNotifierItemRegistered', GLib.Variant('(s)', (s,)))
         invocation.return_value(None)
 
-    def lire(conn, expediteur, chemin, interface, nom):
-        return {'RegisteredStatusNotifierItems': GLib.Variant('as', items),
-                'IsStatusNotifierHostRegistered': GLib.Variant('b', True),
-                'ProtocolVersion': GLib.Variant('i', 0)}[nom]
-
-    bus.register_object(CHEMIN_W, Gio.DBusNodeInfo.new_for_xml(xml).interfaces[0], methode, lire, None)
-    Gio.bus_own_name_on_connection(bus, WATCHER, Gio.BusNameOwnerFlags.NONE,
-                                   lambda c, n: c.emit_signal(None, CHEMIN_W, WATCHER, 'StatusNotifierHostRegistered', None),
-                                   lambda c, n: sys.exit('watcher name taken'))
+    servir(WATCHER, CHEMIN_W, f'''<interface name="{WATCHER}">
+      <method name="RegisterStatusNotifierItem"><arg type="s" direction="in"/></method>
+      <method name="RegisterStatusNotifierHost"><arg type="s" direction="in"/></method>
+      <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
+      <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
+      <property name="ProtocolVersion" type="i" access="read"/>
+      <signal name="StatusNotifierItemRegistered"><arg type="s"/></signal>
+      <signal name="StatusNotifierHostRegistered"/></interface>''', methode,
+           lambda c, e, ch, i, nom: {'RegisteredStatusNotifierItems': GLib.Variant('as', items),
+                                     'IsStatusNotifierHostRegistered': GLib.Variant('b', True),
+                                     'ProtocolVersion': GLib.Variant('i', 0)}[nom],
+           lambda c, n: c.emit_signal(None, CHEMIN_W, WATCHER, 'StatusNotifierHostRegistered', None))
     GLib.MainLoop().run()
 
 
@@ -86,14 +82,9 @@ def item_de(pid):
     def notre_item():
         for i in propriete(WATCHER, CHEMIN_W, WATCHER, 'RegisteredStatusNotifierItems'):
             nom, _, chemin = i.partition('/')  # 'service/path', or 'service@/path' (GNOME's extension)
-            nom = nom.rstrip('@')
-            if appel('org.freedesktop.DBus', '/', 'org.freedesktop.DBus', 'GetConnectionUnixProcessID',
-                     GLib.Variant('(s)', (nom,)))[0] == pid:
-                return nom, '/' + (chemin or 'StatusNotifierItem')
-    item = attendre(notre_item)
-    if not item:
-        sys.exit(f'FAIL - no StatusNotifier item of process {pid} on the watcher')
-    return item
+            if au_bus('GetConnectionUnixProcessID', nom.rstrip('@')) == pid:
+                return nom.rstrip('@'), '/' + (chemin or 'StatusNotifierItem')
+    return attendre(notre_item) or sys.exit(f'FAIL - no StatusNotifier item of process {pid} on the watcher')
 
 
 def entrees(item):  # [(path, properties)] in menu order, separators left out
@@ -104,59 +95,47 @@ def entrees(item):  # [(path, properties)] in menu order, separators left out
             if p.get('type') != 'separator':
                 yield '/'.join(parent + [p['label']]), p
                 yield from parcourir(f, parent + [p['label']])
-    menu = propriete(*item, 'org.kde.StatusNotifierItem', 'Menu')
+    menu = propriete(*item, SNI, 'Menu')
     return list(parcourir(appel(item[0], menu, 'com.canonical.dbusmenu', 'GetLayout',
                                 GLib.Variant('(iias)', (0, -1, [])))[1], []))
 
 
 def cliquer(item, chemin):
-    appel(item[0], propriete(*item, 'org.kde.StatusNotifierItem', 'Menu'), 'com.canonical.dbusmenu', 'Event',
+    appel(item[0], propriete(*item, SNI, 'Menu'), 'com.canonical.dbusmenu', 'Event',
           GLib.Variant('(isvu)', (dict(entrees(item))[chemin]['id'], 'clicked', GLib.Variant('i', 0), 0)))
-
-
-def gestionnaire_de_fichiers():
-    """A stand-in file manager: the URIs it was asked to show."""
-    montres = []
-    xml = '''<node><interface name="org.freedesktop.FileManager1"><method name="ShowItems">
-      <arg type="as" direction="in"/><arg type="s" direction="in"/></method></interface></node>'''
-
-    def methode(conn, expediteur, chemin, interface, nom, params, invocation):
-        montres.extend(params.unpack()[0])
-        invocation.return_value(None)
-    bus.register_object('/org/freedesktop/FileManager1', Gio.DBusNodeInfo.new_for_xml(xml).interfaces[0],
-                        methode, None, None)
-    Gio.bus_own_name_on_connection(bus, 'org.freedesktop.FileManager1', Gio.BusNameOwnerFlags.NONE, None, None)
-    return montres
 
 
 def verifier(pid, config, images, bureau=''):
     item = item_de(pid)
-    montres = [] if bureau else gestionnaire_de_fichiers()
+    montres = []  # the URIs the stand-in file manager was asked to show
+    if not bureau:
+        servir('org.freedesktop.FileManager1', '/org/freedesktop/FileManager1', '''<interface
+          name="org.freedesktop.FileManager1"><method name="ShowItems"><arg type="as" direction="in"/>
+          <arg type="s" direction="in"/></method></interface>''',
+               lambda c, e, ch, i, n, params, invocation: montres.extend(params.unpack()[0])
+               or invocation.return_value(None))
 
-    def rendu(juger=bureau != 'bureau'):
+    def rendu(juger=not bureau):
         marques = {'checkmark': ' [{}]', 'radio': ' ({})'}
         return '|'.join('  ' * p['niveau'] + p['label'] + marques.get(p['toggle-type'], '').format(
             ('x' if p['toggle-state'] == 1 else ' ')
             if juger or p['toggle-type'] != 'radio' or not c.startswith('Position/') else '?')
             + ('' if p['enabled'] else ' -') for c, p in entrees(item))
 
-    def image():
+    def lu(fichier, groupe, cle):
         p = configparser.ConfigParser(interpolation=None)
-        p.read(f'{config}/papirol2/rotation.ini')
-        return p.get('General', 'dernier', fallback='')
-
-    def infobulle():
-        return propriete(*item, 'org.kde.StatusNotifierItem', 'ToolTip')[2]
-
-    def reglage(groupe, cle):  # a value of the Papirol2.ini beside the pictures' folder
-        p = configparser.ConfigParser(interpolation=None)
-        p.read(f'{images}/../Papirol2.ini')
+        p.read(fichier)
         return p.get(groupe, cle, fallback='')
 
+    image = lambda: lu(f'{config}/papirol2/rotation.ini', 'General', 'dernier')
+    reglage = lambda groupe, cle: lu(f'{images}/../Papirol2.ini', groupe, cle)
+    infobulle = lambda: propriete(*item, SNI, 'ToolTip')[2]
     attendu = MENU.format(images)
-    if bureau == 'bureau':
+    if bureau:
         attendu = re.sub(r'(Étirer|Mosaïque|Centrer|Ajuster|Remplissage) \([x ]\)', r'\1 (?)', attendu)
     echecs = [] if rendu() == attendu else [f'menu\n  got      {rendu()}\n  expected {attendu}']
+    if infobulle() != 'Papirol 2':
+        echecs.append(f'nothing shown yet, the tooltip is {infobulle()!r}, not the program\'s name')
     # What each click is, and what must follow it; vues: the picture shown after each, the one gone back to
     # (vues[3]) set aside.
     vues = []
@@ -164,32 +143,29 @@ def verifier(pid, config, images, bureau=''):
     change = lambda: image() not in ('', avant)
     reste = lambda: time.sleep(1.5) or image() == avant  # nothing happens for a while
     emplacement = f'Emplacements/*.jpg dans {images}'
-    CLICS = [('Activate(0, 0)', lambda: appel(*item, 'org.kde.StatusNotifierItem', 'Activate', GLib.Variant('(ii)', (0, 0))),
-              lambda: image() not in ('', avant)),
-             ('"Changer"', lambda: cliquer(item, 'Changer'), lambda: image() not in ('', avant)),
+    clic = lambda chemin: lambda: cliquer(item, chemin)
+    sni = lambda methode: lambda: appel(*item, SNI, methode, GLib.Variant('(ii)', (0, 0)))
+    CLICS = [('Activate(0, 0)', sni('Activate'), change),
+             ('"Changer"', clic('Changer'), change),
              ('the tooltip', lambda: None, lambda: infobulle() == '{}\n{}'.format(*reversed(os.path.split(image())))),
-             ('"Précédent"', lambda: cliquer(item, 'Précédent'), lambda: image() == vues[-3] and 'Précédent -' in rendu()),
-             ('"Ne plus afficher"', lambda: cliquer(item, 'Ne plus afficher'),
-              lambda: image() not in ('', avant) and f'|Images écartées|  {ecartee()}|' in rendu()),
+             ('"Précédent"', clic('Précédent'), lambda: image() == vues[-3] and 'Précédent -' in rendu()),
+             ('"Ne plus afficher"', clic('Ne plus afficher'),
+              lambda: change() and f'|Images écartées|  {ecartee()}|' in rendu()),
              ('"Images écartées/…"', lambda: cliquer(item, 'Images écartées/' + ecartee()),
               lambda: '|Images écartées -|  Tout reprendre|' in rendu()),
-             ('"Position/Centrer"', lambda: cliquer(item, 'Position/Centrer'), lambda: '  Centrer (x)' in rendu(True)),
-             ('SecondaryActivate (only a left click changes)',
-              lambda: appel(*item, 'org.kde.StatusNotifierItem', 'SecondaryActivate', GLib.Variant('(ii)', (0, 0))), reste),
-             ('"Intervalle/2 minutes"', lambda: cliquer(item, 'Intervalle/2 minutes'),
-              lambda: reglage('Options', 'timer') == '120'),
-             ('the location off', lambda: cliquer(item, emplacement), lambda: reglage('Emplacement_0', 'selected') == 'false'),
-             ('"Changer" with no location', lambda: cliquer(item, 'Changer'), reste),
-             ('the location on', lambda: cliquer(item, emplacement), lambda: reglage('Emplacement_0', 'selected') == 'true'),
-             ('"Activer"', lambda: cliquer(item, 'Activer'), lambda: reglage('Options', 'active') == 'true' and change()),
-             ('"Activer" again', lambda: cliquer(item, 'Activer'), lambda: reglage('Options', 'active') == 'false')]
-    if not bureau:
-        CLICS.append(("\"Ouvrir le dossier de l'image\"", lambda: cliquer(item, "Ouvrir le dossier de l'image"),
+             ('"Position/Centrer"', clic('Position/Centrer'), lambda: '  Centrer (x)' in rendu(True)),
+             ('SecondaryActivate (only a left click changes)', sni('SecondaryActivate'), reste),
+             ('"Intervalle/2 minutes"', clic('Intervalle/2 minutes'), lambda: reglage('Options', 'timer') == '120'),
+             ('the location off', clic(emplacement), lambda: reglage('Emplacement_0', 'selected') == 'false'),
+             ('"Changer" with no location', clic('Changer'), reste),
+             ('the location on', clic(emplacement), lambda: reglage('Emplacement_0', 'selected') == 'true'),
+             ('"Activer"', clic('Activer'), lambda: reglage('Options', 'active') == 'true' and change()),
+             ('"Activer" again', clic('Activer'), lambda: reglage('Options', 'active') == 'false')]
+    if bureau:
+        CLICS.append(('"Quitter"', clic('Quitter'), lambda: not au_bus('NameHasOwner', item[0])))
+    else:
+        CLICS.append(("\"Ouvrir le dossier de l'image\"", clic("Ouvrir le dossier de l'image"),
                       lambda: montres == ['file://' + urllib.parse.quote(image())]))
-    if bureau == 'bureau':
-        CLICS.append(('"Quitter"', lambda: cliquer(item, 'Quitter'),
-                      lambda: not appel('org.freedesktop.DBus', '/', 'org.freedesktop.DBus', 'NameHasOwner',
-                                        GLib.Variant('(s)', (item[0],)))[0]))
     for quoi, faire, suite in CLICS:
         avant = image()
         faire()
@@ -198,14 +174,12 @@ def verifier(pid, config, images, bureau=''):
         vues.append(image())
     for e in echecs:
         print('FAIL -', e)
-    print('ok   - item, menu and clicks over StatusNotifierItem' if not echecs else '')
+    print('ok   - item, tooltip, menu and clicks over StatusNotifierItem' if not echecs else '')
     sys.exit(1 if echecs else 0)
 
 
 if __name__ == '__main__':
     if sys.argv[1] == 'hote':
         hote()
-    elif sys.argv[1] == 'cliquer':
-        cliquer(item_de(int(sys.argv[2])), sys.argv[3])
     else:
         verifier(int(sys.argv[2]), *sys.argv[3:6])

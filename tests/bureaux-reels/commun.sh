@@ -12,9 +12,7 @@ DELAI=15 CAPTURE=() NON_MODELISEES=() PIDS=() ECHECS=0
 executer() { case "${1:-}" in --espace) etape_espace "$2" "$3" ;; --dedans) etape_dedans ;; *) etape_dehors "$@" ;; esac; }
 passer() { echo "SKIP: $FAMILLE: $1"; exit 77; } # <reason>: ctest reports the test as skipped
 lancer() { "${@:2}" >"$TRAVAIL/traces/$1.log" 2>&1 & PIDS+=("$!"); } # <log name> <command...>: stopped at the end
-resultat() { # <0 for success> <description>
-    if [ "$1" = 0 ]; then echo "ok   - $FAMILLE: $2"; else echo "FAIL - $FAMILLE: $2"; ECHECS=$((ECHECS + 1)); fi
-}
+resultat() { if [ "$1" = 0 ]; then echo "ok   - $FAMILLE: $2"; else echo "FAIL - $FAMILLE: $2"; ECHECS=$((ECHECS + 1)); fi; } # <rc> <what>
 sur_le_bus() { # <name>
     [ "$(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
         --method org.freedesktop.DBus.NameHasOwner "$1" 2>/dev/null)" = "(true,)" ]
@@ -83,9 +81,8 @@ etape_dedans() {
     local A="$TRAVAIL/quadrants.png" B="$TRAVAIL/inverse.png" debut=$SECONDS avant i n f c0 c1 c2 c3 programme rc
     # 100x50 in four flat colours, split off-centre so that fill and stretch differ; B has A's colours swapped.
     for i in "$A red lime blue yellow" "$B yellow blue lime red"; do
-        read -r f c0 c1 c2 c3 <<<"$i"
-        convert -size 100x50 "xc:$c3" -fill "$c0" -draw 'rectangle 0,0 29,19' -fill "$c1" \
-            -draw 'rectangle 30,0 99,19' -fill "$c2" -draw 'rectangle 0,20 29,49' "PNG24:$f" || exit 1
+        read -r f c0 c1 c2 c3 <<<"$i" && convert -size 100x50 "xc:$c3" -fill "$c0" -draw 'rectangle 0,0 29,19' \
+            -fill "$c1" -draw 'rectangle 30,0 99,19' -fill "$c2" -draw 'rectangle 0,20 29,49' "PNG24:$f" || exit 1
     done
 
     # Start: the desktop shows B, set with its own tool, before our tool is involved; or, as at login, A asked
@@ -114,8 +111,7 @@ etape_dedans() {
     # Layouts: each differs from the one before, so a change that did not happen cannot pass.
     for n in 1 2 3 4 5; do
         [[ " ${NON_MODELISEES[*]} " != *" $n "* ]] || { echo "       layout $n: drawn the desktop's own way here, not checked"; continue; }
-        outil --position "$n" "$A" && voir "$A" "$A" "$n" "$DELAI"
-        resultat $? "layout $n shows the picture as expected"
+        outil --position "$n" "$A" && voir "$A" "$A" "$n" "$DELAI"; resultat $? "layout $n shows the picture as expected"
     done
 
     # A name full of what quoting, URIs and config files get wrong; B's pixels, A on screen before.
@@ -133,10 +129,8 @@ etape_dedans() {
         outils/sni.py verifier "$programme" "$XDG_CONFIG_HOME" "$TRAVAIL/papirol2/images" bureau
         rc=$? && resultat "$rc" "the tray icon on the desktop's StatusNotifier host: menu and clicks"
         [ "$rc" = 0 ] || kill "$programme"
-        wait "$programme"
-        resultat $? "\"Quitter\" through that menu ends the program with 0"
+        wait "$programme"; resultat $? "\"Quitter\" through that menu ends the program with 0"
     fi
-    kill -0 "$bureau_pid" 2>/dev/null
-    resultat $? "the desktop is still running at the end"
+    kill -0 "$bureau_pid" 2>/dev/null; resultat $? "the desktop is still running at the end"
     [ "$ECHECS" = 0 ]
 }
