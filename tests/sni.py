@@ -158,9 +158,7 @@ def verifier(pid, config, images, bureau=''):
              ('"Intervalle/2 minutes"', clic('Intervalle/2 minutes'), lambda: reglage('Options', 'timer') == '120'),
              ('the location off', clic(emplacement), lambda: reglage('Emplacement_0', 'selected') == 'false'),
              ('"Changer" with no location', clic('Changer'), reste),
-             ('the location on', clic(emplacement), lambda: reglage('Emplacement_0', 'selected') == 'true'),
-             ('"Activer"', clic('Activer'), lambda: reglage('Options', 'active') == 'true' and change()),
-             ('"Activer" again', clic('Activer'), lambda: reglage('Options', 'active') == 'false')]
+             ('the location on', clic(emplacement), lambda: reglage('Emplacement_0', 'selected') == 'true')]
     if bureau:
         CLICS.append(('"Quitter"', clic('Quitter'), lambda: not au_bus('NameHasOwner', item[0])))
     else:

@@ -14,12 +14,11 @@ mate) # caja draws the desktop from org.mate.background. Icons would cover the p
     }
     natif_appliquer() { gsettings set org.mate.background picture-filename "'$1'"; }
     ;;
-xfce) # xfdesktop draws the desktop from xfconf's xfce4-desktop (Xvfb's output is "screen"). With no window manager
-    # its window stays unmapped (without -D it waits for one): it paints the root window, from the first change on.
+xfce) # xfdesktop draws from xfconf's xfce4-desktop (Xvfb's output is "screen"); with no window manager, on the root.
     COMMANDES=(xfdesktop xfconf-query gdbus) BUREAU=(xfdesktop --sm-client-disable --disable-wm-check)
     PROPRIETE=/backdrop/screen0/monitorscreen/workspace0/last-image
-    # No icons over the picture. Its default picture is not installed, and a change made while it was failing to
-    # load that one has crashed xfdesktop 4.18 here ("corrupted double-linked list"): it starts on one that loads.
+    # No icons over the picture; it starts on a picture that loads, as a change made while it failed to load its
+    # default (not installed) has crashed xfdesktop 4.18 here.
     bureau_avant() { xfconf-query -c xfce4-desktop -p /desktop-icons/style -n -t int -s 0; natif_appliquer "$A"; }
     bureau_pret() { # 4.18 fills in the rest of the channel once started; 4.20 leaves it, and is ready once on the bus.
         xfdesktop --version 2>/dev/null | grep -q 'version 4\.1' || { sur_le_bus org.xfce.xfdesktop; return; }
@@ -27,12 +26,11 @@ xfce) # xfdesktop draws the desktop from xfconf's xfce4-desktop (Xvfb's output i
     }
     natif_appliquer() { xfconf-query -c xfce4-desktop -p "$PROPRIETE" -n -t string -s "$1"; }
     ;;
-lxqt) # pcmanfm-qt --desktop draws the desktop from its settings.conf and takes changes on the bus, where its own
-    # --set-wallpaper hands them to the running instance: before it holds BUS, that would become the instance.
+lxqt) # pcmanfm-qt --desktop draws from its settings.conf and takes changes on the bus (BUS): its own --set-wallpaper
+    # hands them to the running instance, or would become it.
     COMMANDES=(pcmanfm-qt gdbus) BUREAU=(env QT_QPA_PLATFORM=xcb pcmanfm-qt --desktop) BUS=org.pcmanfm.PCManFM
     AVANT_BUREAU=oui
-    # No icons over the picture. Only a plain path is written here: QSettings would read its own escapes into
-    # anything else. Stretch is pcmanfm-qt's default, and the mode it would never return to once left.
+    # No icons over the picture; a plain path, free of QSettings escapes; stretch, its default, never returned to.
     bureau_avant() {
         mkdir -p "$XDG_CONFIG_HOME/pcmanfm-qt/default" && printf '%s\n' "[Desktop]" HideItems=true DesktopShortcuts= \
             "BgColor=#000000" WallpaperMode=stretch "Wallpaper=$1" >"$XDG_CONFIG_HOME/pcmanfm-qt/default/settings.conf"
