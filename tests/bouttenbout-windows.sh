@@ -63,48 +63,22 @@ icone_apparue() {
     icone_y=$((hauteur - 24 + y + h / 2))
 }
 
-# Words on screen, by OCR of the lower right corner where the tray menu opens: "x y word" per line, the
-# word's pieces joined, accents dropped and case folded. The menu's small font reads differently at each
-# scale, so the readings of three are pooled.
+# Words on screen, by OCR of the lower right corner where the tray menu opens: "x y word" per word, accents
+# dropped and case folded. The menu's small font reads differently at each scale: the readings of three are pooled.
 mots() {
     local x0=$((largeur - 500)) y0=$((hauteur - 450)) lecture
     import -window root -crop "500x450+$x0+$y0" "$travail/menu.png"
     for lecture in "3 -colorspace Gray" "4 -colorspace Gray" "4 -colorspace Gray -sharpen 0x1"; do
         set -- $lecture
-        local echelle=$1
-        shift
-        convert "$travail/menu.png" -resize "${echelle}00%" "$@" "$travail/lecture.png"
-        tesseract "$travail/lecture.png" - -l fra --psm 11 tsv 2>/dev/null \
-            | awk -F'\t' -v x0="$x0" -v y0="$y0" -v e="$echelle" 'NR > 1 && $12 ~ /[^[:space:]]/ {
-                printf "%d %d %d %s\n", y0 + ($8 + $10 / 2) / e, x0 + $7 / e, x0 + ($7 + $9) / e, $12 }' \
-            | sort -n -k1,1 | awk '$1 - ligne > 4 { ligne = $1 } { print ligne, $0 }' | sort -n -k1,1 -k3,3 \
-            | awk '
-                function sortir() { if (texte != "") printf "%d %d %s\n", (g + d) / 2, y, texte }
-                texte != "" && $1 == ligne && $3 - d <= 8 { texte = texte $5; d = $4; next }
-                { sortir(); ligne = $1; y = $2; g = $3; d = $4; texte = $5 }
-                END { sortir() }'
+        convert "$travail/menu.png" -resize "${1}00%" "${@:2}" "$travail/lecture.png"
+        tesseract "$travail/lecture.png" - -l fra --psm 11 tsv 2>/dev/null | awk -F'\t' -v x0="$x0" -v y0="$y0" \
+            -v e="$1" 'NR > 1 && $12 ~ /[^[:space:]]/ { printf "%d %d %s\n", x0 + ($7 + $9 / 2) / e, y0 + ($8 + $10 / 2) / e, $12 }'
     done | iconv -f UTF-8 -t ASCII//TRANSLIT | tr '[:upper:]' '[:lower:]' >"$travail/mots.txt"
 }
-# "x y" of the entry that reads $1 in the last reading, to one letter in six.
+# "x y" of the first word read that begins with the first five letters of $1: a letter misread past them is no matter.
 trouver() {
-    awk -v cible="$(printf '%s' "$1" | iconv -f UTF-8 -t ASCII//TRANSLIT | tr -d ' ' | tr '[:upper:]' '[:lower:]')" '
-        function distance(a, b,    i, j, la, lb, p, c, m) {
-            la = length(a); lb = length(b)
-            for (j = 0; j <= lb; j++) p[j] = j
-            for (i = 1; i <= la; i++) {
-                c[0] = i
-                for (j = 1; j <= lb; j++) {
-                    m = p[j - 1] + (substr(a, i, 1) != substr(b, j, 1))
-                    if (p[j] + 1 < m) m = p[j] + 1
-                    if (c[j - 1] + 1 < m) m = c[j - 1] + 1
-                    c[j] = m
-                }
-                for (j = 0; j <= lb; j++) p[j] = c[j]
-            }
-            return p[lb]
-        }
-        { d = distance($3, cible); if (d <= length(cible) / 6 && (!trouve || d < meilleur)) { trouve = 1; meilleur = d; xy = $1 " " $2 } }
-        END { if (!trouve) exit 1; print xy }' "$travail/mots.txt"
+    awk -v d="$(printf '%s' "$1" | iconv -f UTF-8 -t ASCII//TRANSLIT | tr '[:upper:]' '[:lower:]' | cut -c1-5)" \
+        'index($3, d) == 1 { print $1, $2; t = 1; exit } END { exit !t }' "$travail/mots.txt"
 }
 cliquer() { [ -n "$1" ] && xdotool mousemove $1 click 1; }
 # The menu opens at the same place each time: where its entries are is read once.

@@ -6,10 +6,7 @@ import os
 import sys
 import time
 
-try:
-    from fusepy import FUSE, FuseOSError, Operations
-except ImportError:
-    from fuse import FUSE, FuseOSError, Operations
+from fusepy import FUSE, FuseOSError, Operations  # Debian's python3-fusepy
 
 source, point, delai = sys.argv[1:4]
 CLES = ("st_mode", "st_size", "st_uid", "st_gid", "st_nlink", "st_atime", "st_mtime", "st_ctime")

@@ -48,28 +48,27 @@ etape_dehors() {
 }
 
 etape_espace() {
-    local ici utilisateur outils=/mnt rc
+    local ici utilisateur rc
     ici=$(dirname "$(realpath "$0")")
-    # The checkout and the build may lie under /tmp, which the private /tmp hides: what the run needs goes to a
-    # tmpfs of this namespace first (the user cannot enter the build folder anyway).
-    mount -t tmpfs -o mode=0755 tmpfs "$outils" \
-        && cp "$ici/commun.sh" "$ici/../sni.py" "$ici/../comme-utilisateur.sh" "$0" "$1" "$2" "$outils/" || exit 1
-    mount -t tmpfs -o mode=1777 tmpfs /tmp || exit 1
-    utilisateur=$("$outils/comme-utilisateur.sh" --nom) || exit 1
+    # The checkout and the build may lie under /tmp, which the private /tmp hides, and the user cannot enter the
+    # build folder anyway: the run works in a tmpfs of this namespace, what it needs copied there first.
+    TRAVAIL=/mnt
+    mount -t tmpfs -o mode=0755 tmpfs "$TRAVAIL" && mkdir -p "$TRAVAIL"/{outils,maison,run,traces} \
+        && cp "$ici/commun.sh" "$ici/../sni.py" "$ici/../comme-utilisateur.sh" "$0" "$1" "$2" "$TRAVAIL/outils/" \
+        && mount -t tmpfs -o mode=1777 tmpfs /tmp || exit 1
+    utilisateur=$("$TRAVAIL/outils/comme-utilisateur.sh" --nom) || exit 1
     if declare -F bureau_racine >/dev/null; then bureau_racine || exit 1; fi
-    TRAVAIL=/tmp/bureau
-    mkdir -p "$TRAVAIL/outils" "$TRAVAIL/maison" "$TRAVAIL/run" "$TRAVAIL/traces"
-    cp "$outils"/* "$TRAVAIL/outils/" && chmod 0700 "$TRAVAIL/run" && chown -R "$utilisateur:" "$TRAVAIL" || exit 1
-    "$outils/comme-utilisateur.sh" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 LC_ALL=C.UTF-8 \
+    chmod 0700 "$TRAVAIL/run" && chown -R "$utilisateur:" "$TRAVAIL" || exit 1
+    "$TRAVAIL/outils/comme-utilisateur.sh" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 LC_ALL=C.UTF-8 \
         USER="$utilisateur" LOGNAME="$utilisateur" HOME="$TRAVAIL/maison" TRAVAIL="$TRAVAIL" \
         XDG_CONFIG_HOME="$TRAVAIL/maison/.config" XDG_CACHE_HOME="$TRAVAIL/maison/.cache" \
         XDG_DATA_HOME="$TRAVAIL/maison/.local/share" XDG_RUNTIME_DIR="$TRAVAIL/run" \
         xvfb-run -a -s "-screen 0 320x240x24 -nolisten tcp ${XVFB_OPTIONS:-}" \
         dbus-run-session -- bash "$TRAVAIL/outils/$(basename "$0")" "$CAS" --dedans
     rc=$?
-    # The traces folder may be under the /tmp that the private one hides: that one is set aside first.
-    [ -z "${PAPIROL2_TRACES:-}" ] || { cp -r "$TRAVAIL/traces" "$outils/traces" && umount -l /tmp; rm -rf "${PAPIROL2_TRACES:?}/$FAMILLE"
-        mkdir -p "$PAPIROL2_TRACES" && cp -r "$outils/traces" "$PAPIROL2_TRACES/$FAMILLE"; }
+    # The traces folder may be under the /tmp that the private one hides.
+    [ -z "${PAPIROL2_TRACES:-}" ] || { umount -l /tmp; rm -rf "${PAPIROL2_TRACES:?}/$FAMILLE"
+        mkdir -p "$PAPIROL2_TRACES" && cp -r "$TRAVAIL/traces" "$PAPIROL2_TRACES/$FAMILLE"; }
     exit "$rc"
 }
 
