@@ -1,11 +1,10 @@
 #!/usr/bin/python3
 """The tray icon as a StatusNotifier host sees it, on the session bus.
-  sni.py hote                       a watcher and host of our own, for a session that has none
-  sni.py verifier <pid> <config> <images> [bureau]
-      judges that process's item, tooltip and menu over dbusmenu, then clicks through it (the picture shown is
-      read from <config>/papirol2/rotation.ini). With bureau, on a real desktop, the layout in force is the
-      desktop's own, so its mark goes unjudged, and "Quitter" comes last (its exit code is the caller's to
-      check); without, a stand-in file manager takes "Ouvrir le dossier de l'image".
+  sni.py hote                                       a watcher and host of our own, for a session that has none
+  sni.py verifier <pid> <config> <images> [bureau]  judges that process's item, tooltip and menu over dbusmenu,
+      then clicks through it, the picture shown read from <config>/papirol2/rotation.ini. With bureau (a real
+      desktop) the layout in force is the desktop's own, unjudged, and "Quitter" comes last, its exit code the
+      caller's to check; without, a stand-in file manager takes "Ouvrir le dossier de l'image".
 """
 import configparser, os, re, sys, time, urllib.parse
 
