@@ -11,7 +11,8 @@ PAQUETS_CONSTRUCTION := build-essential cmake ninja-build pkg-config qt6-base-de
 # build's install has fetched its lists, rather than of a list of releases.
 PAQUETS_FUSE = $(if $(shell apt-cache show libfuse2t64 >/dev/null 2>&1 && echo t64),fuse3 libfuse2t64,fuse libfuse2)
 PAQUETS_TESTS = xvfb xauth x11-utils x11-xserver-utils xserver-xephyr xdotool trayer imagemagick tesseract-ocr $(PAQUETS_FUSE) python3-fusepy \
-	libnss-wrapper desktop-file-utils dunst libglib2.0-bin gsettings-desktop-schemas cinnamon-desktop-data mate-desktop-common xfconf libxfconf-0-3 dbus sway swaybg grim phoc python3-gi gir1.2-glib-2.0
+	libnss-wrapper desktop-file-utils dunst libglib2.0-bin gsettings-desktop-schemas cinnamon-desktop-data mate-desktop-common xfconf libxfconf-0-3 dbus sway swaybg grim phoc python3-gi gir1.2-glib-2.0 \
+	haskell-status-notifier-item-utils haskell-gtk-sni-tray-utils
 PAQUETS_BENCH := hyperfine feh xwallpaper strace
 
 .PHONY: all run test bench bench-court deps deps-test deps-bench build clean install format-check

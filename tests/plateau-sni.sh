@@ -21,7 +21,16 @@ p() { (cd "$dossier" && "$programme" "$@" 2>/dev/null); }
 # Each change waited for: the command is taken at once, the picture comes after.
 autre_que() { [ "$(p --courante)" != "$1" ]; }
 changer() { local avant; avant=$(p --courante); p "$1" && attendre 10 autre_que "$avant"; }
-sni() { "$ici/sni.py" hote & hote=$!; "$ici/sni.py" verifier "$@"; local rc=$?; kill "$hote"; icone && return "$rc"; }
+# Debian's StatusNotifier watcher, a GTK tray its host, judged through by sni.py; then they leave.
+sni() {
+    status-notifier-watcher >/dev/null 2>&1 &
+    local watcher=$! rc
+    attendre 10 gdbus introspect --session --dest org.kde.StatusNotifierWatcher --object-path / >/dev/null 2>&1
+    gtk-sni-tray-standalone >/dev/null 2>&1 &
+    "$ici/sni.py" "$@"
+    rc=$?
+    kill $! "$watcher" && icone && return "$rc"
+}
 
 demarrer || { echo "FAIL - no XEmbed icon at start"; exit 1; }
 verifier "a start leaves Papirol2.ini as it was" cmp -s "$dossier/Papirol2.ini" "$dossier/ecrit.ini"

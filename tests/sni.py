@@ -1,10 +1,9 @@
 #!/usr/bin/python3
 """The tray icon as a StatusNotifier host sees it, on the session bus.
-  sni.py hote                                       a watcher and host of our own, for a session that has none
-  sni.py verifier <pid> <config> <images> [bureau]  judges that process's item, tooltip and menu over dbusmenu,
-      then clicks through it, the picture shown read from <config>/papirol2/rotation.ini. With bureau (a real
-      desktop) the layout in force is the desktop's own, unjudged, and "Quitter" comes last, its exit code the
-      caller's to check; without, a stand-in file manager takes "Ouvrir le dossier de l'image".
+Usage: sni.py <pid> <config> <images> [bureau]: judges that process's item, tooltip and menu over dbusmenu, then
+clicks through it, the picture shown read from <config>/papirol2/rotation.ini. With bureau (a real desktop) the
+layout in force is the desktop's own, unjudged, and "Quitter" comes last, its exit code the caller's to check;
+without, a stand-in file manager takes "Ouvrir le dossier de l'image".
 """
 import configparser, os, re, sys, time, urllib.parse
 
@@ -47,36 +46,6 @@ def attendre(condition, secondes=30):
     return None
 
 
-def servir(nom, chemin, xml, methode, lire=None, pris=None):
-    bus.register_object(chemin, Gio.DBusNodeInfo.new_for_xml(f'<node>{xml}</node>').interfaces[0], methode, lire, None)
-    Gio.bus_own_name_on_connection(bus, nom, Gio.BusNameOwnerFlags.NONE, pris, None)
-
-
-def hote():
-    items = []
-
-    def methode(conn, expediteur, chemin, interface, nom, params, invocation):
-        if nom == 'RegisterStatusNotifierItem':
-            s = params.unpack()[0]
-            items.append(expediteur + s if s.startswith('/') else s + '/StatusNotifierItem')
-            conn.emit_signal(None, CHEMIN_W, WATCHER, 'StatusNotifierItemRegistered', GLib.Variant('(s)', (s,)))
-        invocation.return_value(None)
-
-    servir(WATCHER, CHEMIN_W, f'''<interface name="{WATCHER}">
-      <method name="RegisterStatusNotifierItem"><arg type="s" direction="in"/></method>
-      <method name="RegisterStatusNotifierHost"><arg type="s" direction="in"/></method>
-      <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
-      <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
-      <property name="ProtocolVersion" type="i" access="read"/>
-      <signal name="StatusNotifierItemRegistered"><arg type="s"/></signal>
-      <signal name="StatusNotifierHostRegistered"/></interface>''', methode,
-           lambda c, e, ch, i, nom: {'RegisteredStatusNotifierItems': GLib.Variant('as', items),
-                                     'IsStatusNotifierHostRegistered': GLib.Variant('b', True),
-                                     'ProtocolVersion': GLib.Variant('i', 0)}[nom],
-           lambda c, n: c.emit_signal(None, CHEMIN_W, WATCHER, 'StatusNotifierHostRegistered', None))
-    GLib.MainLoop().run()
-
-
 def item_de(pid):
     def notre_item():
         for i in propriete(WATCHER, CHEMIN_W, WATCHER, 'RegisteredStatusNotifierItems'):
@@ -108,11 +77,11 @@ def verifier(pid, config, images, bureau=''):
     item = item_de(pid)
     montres = []  # the URIs the stand-in file manager was asked to show
     if not bureau:
-        servir('org.freedesktop.FileManager1', '/org/freedesktop/FileManager1', '''<interface
+        bus.register_object('/org/freedesktop/FileManager1', Gio.DBusNodeInfo.new_for_xml('''<node><interface
           name="org.freedesktop.FileManager1"><method name="ShowItems"><arg type="as" direction="in"/>
-          <arg type="s" direction="in"/></method></interface>''',
-               lambda c, e, ch, i, n, params, invocation: montres.extend(params.unpack()[0])
-               or invocation.return_value(None))
+          <arg type="s" direction="in"/></method></interface></node>''').interfaces[0],
+            lambda c, e, ch, i, n, params, invocation: montres.extend(params.unpack()[0]) or invocation.return_value(None))
+        Gio.bus_own_name_on_connection(bus, 'org.freedesktop.FileManager1', Gio.BusNameOwnerFlags.NONE, None, None)
 
     def rendu(juger=not bureau):
         marques = {'checkmark': ' [{}]', 'radio': ' ({})'}
@@ -176,7 +145,4 @@ def verifier(pid, config, images, bureau=''):
 
 
 if __name__ == '__main__':
-    if sys.argv[1] == 'hote':
-        hote()
-    else:
-        verifier(int(sys.argv[2]), *sys.argv[3:6])
+    verifier(int(sys.argv[1]), *sys.argv[2:5])

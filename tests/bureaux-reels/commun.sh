@@ -125,7 +125,7 @@ etape_dedans() {
         (cd papirol2 && QT_LOGGING_RULES="papirol2.*=true" PAPIROL2_BUREAU="${MOTEUR:-$FAMILLE}" exec "$TRAVAIL/outils/papirol2") \
             >traces/papirol2.log 2>&1 & programme=$!
         # The layout in force is the desktop's own here, left by the rows above: its mark is not judged.
-        outils/sni.py verifier "$programme" "$XDG_CONFIG_HOME" "$TRAVAIL/papirol2/images" bureau
+        outils/sni.py "$programme" "$XDG_CONFIG_HOME" "$TRAVAIL/papirol2/images" bureau
         rc=$? && resultat "$rc" "the tray icon on the desktop's StatusNotifier host: menu and clicks"
         [ "$rc" = 0 ] || kill "$programme"
         wait "$programme"; resultat $? "\"Quitter\" through that menu ends the program with 0"
