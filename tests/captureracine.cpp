@@ -29,13 +29,10 @@ QImage captureRacine()
     return resultat;
 }
 
-QImage captureWayland(const QString &sortie)
+QImage captureWayland()
 {
     QProcess grim;
-    QStringList arguments {QStringLiteral("-t"), QStringLiteral("png"), QStringLiteral("-")};
-    if (!sortie.isEmpty())
-        arguments = QStringList {QStringLiteral("-o"), sortie} + arguments;
-    grim.start(QStringLiteral("grim"), arguments);
+    grim.start(QStringLiteral("grim"), {QStringLiteral("-t"), QStringLiteral("png"), QStringLiteral("-")});
     grim.waitForFinished(5000);
     return QImage::fromData(grim.readAllStandardOutput(), "PNG");
 }

@@ -1,13 +1,10 @@
 #include "commun.h"
 #include "settings/configuration.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
-#include <QProcess>
 #include <QSet>
 #include <QTest>
 
@@ -49,22 +46,6 @@ BureauEnregistreur *installerEnregistreur()
     BureauEnregistreur *enregistreur = bureau.get();
     installerBureau(std::move(bureau));
     return enregistreur;
-}
-
-DossierDeTravail::DossierDeTravail()
-    : precedent(QDir::currentPath())
-{
-    QDir::setCurrent(dossier.path());
-}
-
-DossierDeTravail::~DossierDeTravail()
-{
-    QDir::setCurrent(precedent);
-}
-
-QString DossierDeTravail::chemin(const QString &nom) const
-{
-    return nom.isEmpty() ? dossier.path() : dossier.filePath(nom);
 }
 
 bool DossierDeTravail::ecrireIni(const QByteArray &texte) const
@@ -126,115 +107,83 @@ bool procheDe(QColor a, QColor b, int tolerance)
         && qAbs(a.blue() - b.blue()) <= tolerance;
 }
 
-namespace {
-/** Where the picture's pixel (0,0) lands, and its scale, on a screen. */
-struct Placement
+bool montre(const QImage &captureBrute, const QImage &imageBrute, int position, QString *pourquoi,
+            const QList<QRect> &ignores)
 {
+    const QImage capture = captureBrute.convertToFormat(QImage::Format_RGB32),
+                 image = imageBrute.convertToFormat(QImage::Format_RGB32);
+    const int w = image.width(), h = image.height();
+    QSet<QRgb> palette;
+    for (int y = 0; y < h && palette.size() <= 16; ++y)
+        for (int x = 0; x < w; ++x)
+            palette.insert(image.pixel(x, y) & 0xffffff);
+    // With many colours, "none of the picture's colours" says nothing about the background.
+    if (palette.size() > 16)
+        palette.clear();
+    // The picture's pixel (0,0) lands at (ox, oy), scaled by (ex, ey).
     double ex = 1, ey = 1, ox = 0, oy = 0;
     bool tuile = false;
-};
-
-class Juge
-{
-public:
-    Juge(const QImage &capture, const QImage &image, const QList<QRect> &ignores)
-        : capture(capture.convertToFormat(QImage::Format_RGB32))
-        , image(image.convertToFormat(QImage::Format_RGB32))
-        , ignores(ignores)
-    {
-        for (int y = 0; y < image.height() && palette.size() <= 16; ++y)
-            for (int x = 0; x < image.width(); ++x)
-                palette.insert(this->image.pixel(x, y) & 0xffffff);
-        // With many colours, "none of the picture's colours" says nothing about the background.
-        if (palette.size() > 16)
-            palette.clear();
-    }
-
-    // The layout as a user expects it on a screen of that size; the screen does not say where tiling starts:
-    // at a corner, the centre, or anywhere for a small picture.
-    bool montre(int position, QString *detail) const
-    {
-        const QSizeF i = image.size(), e = capture.size();
-        const double rx = e.width() / i.width(), ry = e.height() / i.height();
-        Placement p;
-        if (position == 3)
-            p = {rx, ry};
-        else if (position >= 4)
-            p.ex = p.ey = position == 4 ? std::min(rx, ry) : std::max(rx, ry);
-        p.ox = (e.width() - i.width() * p.ex) / 2;
-        p.oy = (e.height() - i.height() * p.ey) / 2;
-        p.tuile = position == 2;
-        QPair<int, int> r = ecarts(p);
-        const int w = image.width(), h = image.height(), tout = w * h <= 40000 ? w * h : 0;
-        for (int k = -2; p.tuile && r.first > 0 && k < tout; ++k) {
-            p.ox = k == -2 ? 0 : k == -1 ? std::fmod(p.ox + w, w) : k % w;
-            p.oy = k == -2 ? 0 : k == -1 ? std::fmod(p.oy + h, h) : k / w;
-            if (ecarts(p, 0).first == 0)
-                r = ecarts(p);
+    const auto source = [&](double x, double y) -> std::optional<QRgb> {
+        double u = (x - ox) / ex, v = (y - oy) / ey;
+        if (tuile) {
+            u -= std::floor(u / w) * w;
+            v -= std::floor(v / h) * h;
         }
-        *detail += QStringLiteral(" %1:%2/%3").arg(position).arg(r.first).arg(r.second);
-        return r.first == 0 && r.second >= 50;
-    }
-
-private:
-    /** Mismatches, up to plafond, and samples of the capture against the picture placed so. */
-    QPair<int, int> ecarts(const Placement &p, int plafond = 1 << 30) const
-    {
+        if (u < 0 || v < 0 || u >= w || v >= h)
+            return std::nullopt;
+        return image.pixel(int(u), int(v)) & 0xffffff;
+    };
+    // Mismatches, up to plafond, and samples of the capture against the picture placed so.
+    const auto ecarts = [&](int plafond) {
         int ecarts = 0, echantillons = 0;
         // Smooth scaling blends colours over one source pixel across an edge: half of it on each side.
-        const double marge = std::max({3.0, p.ex / 2, p.ey / 2});
+        const double marge = std::max({3.0, ex / 2, ey / 2});
         for (int y = 2; y < capture.height() && ecarts <= plafond; y += 4) {
             for (int x = 2; x < capture.width() && ecarts <= plafond; x += 4) {
                 if (std::any_of(ignores.cbegin(), ignores.cend(),
                                 [&](const QRect &r) { return r.contains(x, y); }))
                     continue;
                 // Rounding or smoothing may go either way near an edge of a colour: such samples are skipped.
-                const std::optional<QRgb> attendu = source(p, x + 0.5, y + 0.5);
+                const std::optional<QRgb> attendu = source(x + 0.5, y + 0.5);
                 bool net = attendu || !palette.isEmpty();
                 for (int d = 0; d < 9 && net; ++d)
-                    net = source(p, x + 0.5 + marge * (d % 3 - 1), y + 0.5 + marge * (d / 3 - 1)) == attendu;
+                    net = source(x + 0.5 + marge * (d % 3 - 1), y + 0.5 + marge * (d / 3 - 1)) == attendu;
                 const QColor vu = capture.pixelColor(x, y);
-                if (!net)
-                    continue;
-                ++echantillons;
-                if (attendu ? !procheDe(vu, QColor(*attendu))
-                            : std::any_of(palette.cbegin(), palette.cend(),
-                                          [&](QRgb c) { return procheDe(vu, c); }))
+                echantillons += net;
+                if (net
+                    && (attendu ? !procheDe(vu, QColor(*attendu))
+                                : std::any_of(palette.cbegin(), palette.cend(),
+                                              [&](QRgb c) { return procheDe(vu, c); })))
                     ++ecarts;
             }
         }
-        return {ecarts, echantillons};
-    }
-
-    std::optional<QRgb> source(const Placement &p, double x, double y) const
-    {
-        double u = (x - p.ox) / p.ex, v = (y - p.oy) / p.ey;
-        if (p.tuile) {
-            u -= std::floor(u / image.width()) * image.width();
-            v -= std::floor(v / image.height()) * image.height();
-        }
-        if (u < 0 || v < 0 || u >= image.width() || v >= image.height())
-            return std::nullopt;
-        return image.pixel(int(u), int(v)) & 0xffffff;
-    }
-
-    QImage capture, image;
-    QList<QRect> ignores;
-    QSet<QRgb> palette;
-};
-} // namespace
-
-bool montre(const QImage &capture, const QImage &image, int position, QString *pourquoi,
-            const QList<QRect> &ignores)
-{
+        return QPair<int, int>(ecarts, echantillons);
+    };
     QStringList vues;
-    QString detail = QStringLiteral(" no capture or no picture");
-    if (!capture.isNull() && !image.isNull()) {
-        const Juge juge(capture, image, ignores);
-        detail.clear();
-        for (int n = 1; n <= 5; ++n)
-            if ((pourquoi || !position || n == position) && juge.montre(n, &detail))
-                vues << QString::number(n);
+    const bool vide = capture.isNull() || image.isNull();
+    QString detail = vide ? QStringLiteral(" no capture or no picture") : QString();
+    // Each layout as a user expects it on a screen of that size; the screen does not say where tiling
+    // starts: at a corner, the centre, or anywhere for a small picture.
+    for (int n = 1; n <= 5 && !vide; ++n) {
+        if (!pourquoi && position && n != position)
+            continue;
+        const double rx = double(capture.width()) / w, ry = double(capture.height()) / h;
+        ex = n == 3 ? rx : n == 4 ? std::min(rx, ry) : n == 5 ? std::max(rx, ry) : 1;
+        ey = n == 3 ? ry : ex;
+        ox = (capture.width() - w * ex) / 2;
+        oy = (capture.height() - h * ey) / 2;
+        tuile = n == 2;
+        QPair<int, int> r = ecarts(1 << 30);
+        // The centre was tried; then the corner, then, for a small picture, every start.
+        for (int k = 0; tuile && r.first > 0 && k < (w * h <= 40000 ? w * h : 1); ++k) {
+            ox = k % w;
+            oy = k / w;
+            if (ecarts(0).first == 0)
+                r = ecarts(1 << 30);
+        }
+        detail += QStringLiteral(" %1:%2/%3").arg(n).arg(r.first).arg(r.second);
+        if (r.first == 0 && r.second >= 50)
+            vues << QString::number(n);
     }
     if (pourquoi)
         *pourquoi = QStringLiteral("shown in: %1 (mismatches/samples%2)")

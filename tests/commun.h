@@ -3,6 +3,7 @@
 #include "desktop/bureau.h"
 
 #include <QColor>
+#include <QDir>
 #include <QImage>
 #include <QProcess>
 #include <QRect>
@@ -42,9 +43,12 @@ BureauEnregistreur *installerEnregistreur();
 class DossierDeTravail
 {
 public:
-    DossierDeTravail();
-    ~DossierDeTravail();
-    QString chemin(const QString &nom = QString()) const;
+    DossierDeTravail() { QDir::setCurrent(dossier.path()); }
+    ~DossierDeTravail() { QDir::setCurrent(precedent); }
+    QString chemin(const QString &nom = QString()) const
+    {
+        return nom.isEmpty() ? dossier.path() : dossier.filePath(nom);
+    }
     QString ini() const { return chemin(QStringLiteral("Papirol2.ini")); }
     /** Replaces the settings file by texte and reopens it; false when it could not be written. */
     bool ecrireIni(const QByteArray &texte) const;
@@ -52,7 +56,7 @@ public:
 
 private:
     QTemporaryDir dossier;
-    QString precedent;
+    QString precedent = QDir::currentPath();
 };
 
 /** 4x4 cells, each of its own colour: a wrong crop, scale or place shows as a wrong cell. */
@@ -72,10 +76,9 @@ bool procheDe(QColor a, QColor b, int tolerance = 40);
 bool montre(const QImage &capture, const QImage &image, int position, QString *pourquoi = nullptr,
             const QList<QRect> &ignores = {});
 
-/** The root window of $DISPLAY; the Wayland screen as grim grabs it (all outputs or the one named). Null
- * when they cannot. */
+/** The root window of $DISPLAY; the Wayland screen as grim grabs it. Null when they cannot. */
 QImage captureRacine();
-QImage captureWayland(const QString &sortie = QString());
+QImage captureWayland();
 
 /** A program's standard output, or a null string when it fails. */
 QString sortieDe(const QString &programme, const QStringList &arguments);
