@@ -5,8 +5,6 @@
 #include <QDBusConnection>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QTimer>
 #include <QtTest>
 
@@ -19,19 +17,16 @@
 namespace {
 const char *const nicks[] = {"centered", "wallpaper", "stretched", "scaled", "zoom"};
 
-QString schema(const QString &famille)
-{
-    return famille == QLatin1String("mate") ? QStringLiteral("org.mate.background")
-                                            : QStringLiteral("org.%1.desktop.background").arg(famille);
-}
-
 // What another process sees in the settings store, parsed as GLib does.
 QString gsettings(const QString &famille, const QString &cle, const QString &valeur = QString())
 {
+    const QString schema = famille == QLatin1String("mate")
+        ? QStringLiteral("org.mate.background")
+        : QStringLiteral("org.%1.desktop.background").arg(famille);
     if (!valeur.isNull())
-        return sortieDe(QStringLiteral("gsettings"), {QStringLiteral("set"), schema(famille), cle, valeur});
+        return sortieDe(QStringLiteral("gsettings"), {QStringLiteral("set"), schema, cle, valeur});
     const QByteArray texte
-        = sortieDe(QStringLiteral("gsettings"), {QStringLiteral("get"), schema(famille), cle}).toUtf8();
+        = sortieDe(QStringLiteral("gsettings"), {QStringLiteral("get"), schema, cle}).toUtf8();
     g_autoptr(GVariant) v
         = g_variant_parse(G_VARIANT_TYPE_STRING, texte.constData(), nullptr, nullptr, nullptr);
     return v ? QString::fromUtf8(g_variant_get_string(v, nullptr)) : QStringLiteral("<unreadable>");
@@ -41,8 +36,7 @@ QString gsettings(const QString &famille, const QString &cle, const QString &val
 QString xfconf(const QStringList &arguments)
 {
     return sortieDe(QStringLiteral("xfconf-query"),
-                    QStringList {QStringLiteral("-c"), QStringLiteral("xfce4-desktop"), QStringLiteral("-p")}
-                        + arguments)
+                    QStringLiteral("-c xfce4-desktop -p").split(u' ') + arguments)
         .trimmed();
 }
 
@@ -86,8 +80,6 @@ class TestBureauxDBus final : public QObject
             const QImage dessin(recu.value(0));
             if (recu.value(1) != QLatin1String("stretch"))
                 return recu.join(QLatin1Char(' '));
-            if (QFileInfo(recu.value(0)).size() * 10 > dessin.sizeInBytes())
-                return recu.value(0) + QStringLiteral(" is hardly compressed");
             QString pourquoi;
             for (const QScreen *ecran : QGuiApplication::screens())
                 if (!montre(dessin.copy(ecran->geometry()), QImage(image), position, &pourquoi))
@@ -198,29 +190,6 @@ private slots:
         else
             gsettings(famille, QStringLiteral("picture-options"), nickAutre);
         QTRY_COMPARE_WITH_TIMEOUT(positionSur(*bureau), autre, 10000);
-    }
-
-    // A new layout redraws the picture pcmanfm-qt shows, picked there by the user; so does a change of
-    // screens.
-    void lxqtRedessine()
-    {
-        DossierDeTravail dossier;
-        const QString sienne = dossier.chemin(QStringLiteral("choisie dans pcmanfm-qt.png"));
-        QVERIFY(imageCellules({60, 90}).save(sienne, "PNG"));
-        QSettings(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-                      + QStringLiteral("/pcmanfm-qt/default/settings.conf"),
-                  QSettings::IniFormat)
-            .setValue(QStringLiteral("Desktop/Wallpaper"), sienne);
-        qputenv("PAPIROL2_BUREAU", "lxqt");
-        const std::unique_ptr<Bureau> bureau = creerBureau();
-        disposerSur(*bureau, 2);
-        QTRY_COMPARE(ecart(QStringLiteral("lxqt"), sienne, 2), QString());
-        for (int i = 1; i <= 2; ++i) {
-            QVERIFY(xrandr(i == 1 ? QStringList {QStringLiteral("--delmonitor"), QStringLiteral("m1")}
-                                  : moniteur(1, QRect(400, 0, 240, 200))));
-            QTRY_COMPARE(QGuiApplication::screens().size(), i);
-            QCOMPARE(ecart(QStringLiteral("lxqt"), sienne, 2, i), QString());
-        }
     }
 };
 
