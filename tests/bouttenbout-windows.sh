@@ -36,8 +36,8 @@ valeur() { wine reg query "$cle" /v "$1" 2>/dev/null | tr -d '\r' | awk -v n="$1
 capture() { import -window root "$travail/ecran.png"; }
 pixel() { convert "$travail/ecran.png" -crop "1x1+$1+$2" -depth 8 txt:- | grep -o '#[0-9A-F]\{6\}' | tr A-F a-f; }
 couleur_du_fond() { basename "$(fond | tr '\\' /)" .bmp; }
-# The desktop's pixels at x y show the picture the registry names (with !, another colour).
-fond_affiche() { local c; c=$(couleur_du_fond) && [ -n "$c" ] && capture && [ "#$c" ${3:-=} "$(pixel "$1" "$2")" ]; }
+# The desktop's pixels at x y show the picture the registry names.
+fond_affiche() { local c; c=$(couleur_du_fond) && [ -n "$c" ] && capture && [ "#$c" = "$(pixel "$1" "$2")" ]; }
 fond_du_dossier() { [[ "$(fond)" == "$dossier_windows\\"??????.bmp ]]; }
 fond_change() { local f; f=$(fond) && [ -n "$f" ] && [ "$f" != "$avant" ]; }
 changer() { avant=$(fond) && "$@" >/dev/null 2>&1 && attendre 15 fond_change; } # <the command that changes it>
@@ -80,7 +80,7 @@ ouvrir_menu() { xdotool mousemove "$icone_x" "$icone_y" click 3 mousemove $((ico
 # The taskbar is drawn once its corner no longer has the desktop's colour (slow in a new prefix).
 barre_prete() { capture && [ "$(pixel $((largeur - 2)) $((hauteur - 2)))" != "$(pixel $((largeur - 2)) $((hauteur - 60)))" ]; }
 
-cd "$travail"
+cd "$travail" || exit 1
 wine explorer /desktop=shell,"${largeur}x${hauteur}" >/dev/null 2>&1 &
 attendre 60 barre_prete
 sleep 2
@@ -126,7 +126,7 @@ disposition Mosaïque 0 1
 # Wine's desktop draws tiling and centring: the new layout shows at once, so the picture was applied again.
 verifier "tiled, the picture reaches the corner" attendre 10 fond_affiche 5 5
 disposition Centrer 0 0
-verifier "centred, the corner shows no picture" attendre 10 fond_affiche 5 5 !=
+verifier "centred, the corner shows no picture" attendre 10 eval '! fond_affiche 5 5'
 disposition Ajuster 6 0
 disposition Remplissage 10 0
 
