@@ -13,7 +13,7 @@ phoc) ;;
 esac
 shift
 racine=$(mktemp -d "${TMPDIR:-/tmp}/papirol2-$compositeur.XXXXXX") || exit 1
-serveur=""
+serveur="" socket=""
 trap '[ -n "$serveur" ] && kill "$serveur" 2>/dev/null && wait "$serveur" 2>/dev/null; rm -rf "$racine"' EXIT
 trap 'exit 143' TERM INT
 chmod 755 "$racine" && mkdir -p "$racine"/{run,config,home} && chmod 700 "$racine/run"
@@ -23,12 +23,10 @@ utilisateur=$("${comme[@]}" --nom) && chown "$utilisateur:" "$racine"/{run,confi
 if ! "${comme[@]}" test -x "$1"; then
     cp "$1" "$racine/test" && chmod 755 "$racine/test" && set -- "$racine/test" "${@:2}" || exit 1
 fi
-printf "$fond" >"$racine/sway.conf"
-printf '[output:HEADLESS-1]\nmode = 640x480\n' >"$racine/phoc.ini"
+printf "$fond" >"$racine/sway.conf" && printf '[output:HEADLESS-1]\nmode = 640x480\n' >"$racine/phoc.ini"
 environnement=(PATH="$PATH" HOME="$racine/home" XDG_RUNTIME_DIR="$racine/run" XDG_CONFIG_HOME="$racine/config")
-commande=(sway -c "$racine/sway.conf")
 # phoc reads its own settings through GSettings: kept in memory, with no bus to reach.
-[ "$compositeur" = sway ] || commande=(env GSETTINGS_BACKEND=memory phoc -C "$racine/phoc.ini")
+commande=(sway -c "$racine/sway.conf") && [ "$compositeur" = sway ] || commande=(env GSETTINGS_BACKEND=memory phoc -C "$racine/phoc.ini")
 (cd "$racine" && exec env -i "${environnement[@]}" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
     WLR_RENDERER=pixman "${comme[@]}" "${commande[@]}" >"$racine/serveur.log" 2>&1) &
 serveur=$!
@@ -37,7 +35,6 @@ pret() {
     wayland=$(cd "$racine/run" && ls wayland-? 2>/dev/null | head -n1)
     [ -n "$wayland" ] && { [ "$compositeur" != sway ] || [ -n "$socket" ]; }
 }
-socket=""
 for _ in $(seq 200); do pret && break; sleep 0.05; done
 pret || { echo "$compositeur did not start:" >&2; cat "$racine/serveur.log" >&2; exit 1; }
 env -i "${environnement[@]}" ${socket:+SWAYSOCK="$socket"} WAYLAND_DISPLAY="$wayland" QT_QPA_PLATFORM=offscreen PAPIROL2_BUREAU=$bureau \

@@ -6,11 +6,9 @@
 set -u
 if [ -z "${PAPIROL2_WINE:-}" ]; then
     export PAPIROL2_XVFB_SCREEN="${PAPIROL2_XVFB_SCREEN:-1024x768x24}"
-    prefixe=$(mktemp -d "${TMPDIR:-/tmp}/papirol2-wine.XXXXXX")
+    prefixe=$(mktemp -d "${TMPDIR:-/tmp}/papirol2-wine.XXXXXX") && trap 'rm -rf "$prefixe"' EXIT
     PAPIROL2_WINE="$prefixe" "$(dirname "$0")/avec-xvfb.sh" "$0" "$@"
-    rc=$?
-    rm -rf "$prefixe"
-    exit $rc
+    exit
 fi
 # No Mono or Gecko prompt: the program needs neither.
 export WINEPREFIX="$PAPIROL2_WINE" WINEDEBUG="${WINEDEBUG:--all}" WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="

@@ -6,9 +6,8 @@
 set -u
 ici=$(dirname "$(realpath "$0")")
 . "$ici/verifications.sh"
-dossier=$(mktemp -d) || exit 1
+dossier=$(mktemp -d) && mkdir "$dossier/images" || exit 1
 trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$dossier"' EXIT
-mkdir "$dossier/images"
 for c in red blue lime; do convert -size 64x48 "xc:$c" "$dossier/images/$c.jpg" || exit 1; done
 printf '[Options]\nactive=false\ntimer=600\n[Emplacement_0]\npath=%s\nfiltre=*.jpg\nselected=true\n' \
     "$dossier/images" >"$dossier/Papirol2.ini"
@@ -43,12 +42,10 @@ verifier "the icon moves to a StatusNotifier host, then back to the XEmbed tray"
 # nothing repeated, nothing skipped.
 p --quitter && wait "$pid"
 demarrer
-vues=()
+vues=() retour=() suite=()
 for _ in 1 2 3 4; do changer --changer && vues+=("$(p --courante)"); done
-retour=()
 for _ in 1 2 3; do changer --precedent && retour+=("$(p --courante)"); done
 verifier "Précédent shows the last three back" test "${retour[*]}" = "${vues[2]} ${vues[1]} ${vues[0]}"
-suite=()
 for _ in 1 2; do changer --changer && suite+=("$(p --courante)"); done
 verifier "the round goes on with the two not shown in it" \
     test "$(printf '%s\n' "${suite[@]}" "${vues[3]}" | sort -u | wc -l)" = 3

@@ -1,10 +1,8 @@
 #!/usr/bin/python3
-"""The tray icon as a StatusNotifier host sees it, on the session bus.
-Usage: sni.py <pid> <config> <images> [bureau]: judges that process's item, tooltip and menu over dbusmenu, then
-clicks through it, the picture shown read from <config>/papirol2/rotation.ini. With bureau (a real desktop) the
-layout in force is the desktop's own, unjudged, and "Quitter" comes last, its exit code the caller's to check;
-without, a stand-in file manager takes "Ouvrir le dossier de l'image".
-"""
+"""sni.py <pid> <config> <images> [bureau]: that process's tray icon as a StatusNotifier host sees it: item, tooltip
+and menu over dbusmenu, then clicks through it, the picture shown read from <config>/papirol2/rotation.ini. With
+bureau (a real desktop) the layout in force is the desktop's own, unjudged, and "Quitter" comes last, its exit code
+the caller's to check; without, a stand-in file manager takes "Ouvrir le dossier de l'image"."""
 import configparser, os, re, sys, time, urllib.parse
 
 from gi.repository import Gio, GLib
@@ -91,8 +89,7 @@ def verifier(pid, config, images, bureau=''):
             + ('' if p['enabled'] else ' -') for c, p in entrees(item))
 
     def lu(fichier, groupe, cle):
-        p = configparser.ConfigParser(interpolation=None)
-        p.read(fichier)
+        (p := configparser.ConfigParser(interpolation=None)).read(fichier)
         return p.get(groupe, cle, fallback='')
 
     image = lambda: lu(f'{config}/papirol2/rotation.ini', 'General', 'dernier')
@@ -122,26 +119,21 @@ def verifier(pid, config, images, bureau=''):
              ('"Images écartées/…"', lambda: cliquer(item, 'Images écartées/' + ecartee()),
               lambda: '|Images écartées -|  Tout reprendre|' in rendu()),
              ('"Position/Centrer"', clic('Position/Centrer'), lambda: '  Centrer (x)' in rendu(True)),
-             ('SecondaryActivate (only a left click changes)', sni('SecondaryActivate'), reste),
              ('"Intervalle/2 minutes"', clic('Intervalle/2 minutes'), lambda: reglage('Options', 'timer') == '120'),
              ('the location off', clic(emplacement), lambda: reglage('Emplacement_0', 'selected') == 'false'),
              ('"Changer" with no location', clic('Changer'), reste),
              ('the location on', clic(emplacement), lambda: reglage('Emplacement_0', 'selected') == 'true')]
-    if bureau:
-        CLICS.append(('"Quitter"', clic('Quitter'), lambda: not au_bus('NameHasOwner', item[0])))
-    else:
-        CLICS.append(("\"Ouvrir le dossier de l'image\"", clic("Ouvrir le dossier de l'image"),
-                      lambda: montres == ['file://' + urllib.parse.quote(image())]))
+    CLICS.append(('"Quitter"', clic('Quitter'), lambda: not au_bus('NameHasOwner', item[0])) if bureau else
+                 ("\"Ouvrir le dossier de l'image\"", clic("Ouvrir le dossier de l'image"),
+                  lambda: montres == ['file://' + urllib.parse.quote(image())]))
     for quoi, faire, suite in CLICS:
         avant = image()
         faire()
         if not attendre(suite):
             echecs.append(f'{quoi}: not followed by what it should do')
         vues.append(image())
-    for e in echecs:
-        print('FAIL -', e)
-    print('ok   - item, tooltip, menu and clicks over StatusNotifierItem' if not echecs else '')
-    sys.exit(1 if echecs else 0)
+    print('\n'.join('FAIL - ' + e for e in echecs) or 'ok   - item, tooltip, menu and clicks over StatusNotifierItem')
+    sys.exit(bool(echecs))
 
 
 if __name__ == '__main__':

@@ -24,9 +24,6 @@ int main(int argc, char *argv[])
     ligne.addOptions({position, ignorer, delai, wayland, voir, en, pendant});
     ligne.process(application);
     const QString image = ligne.positionalArguments().value(0), vue = ligne.value(voir);
-    if (ligne.positionalArguments().size() > 1
-        || (!ligne.isSet(position) && image.isEmpty() && vue.isEmpty()))
-        ligne.showHelp(2);
     if (ligne.isSet(position) || !image.isEmpty()) {
         // A family with no backend falls back to "nul": what the desktop then shows fails the caller's check.
         std::unique_ptr<Bureau> bureau = creerBureau();
@@ -41,8 +38,7 @@ int main(int argc, char *argv[])
         const QStringList v = zone.split(QLatin1Char(','));
         ignores << QRect(v.value(0).toInt(), v.value(1).toInt(), v.value(2).toInt(), v.value(3).toInt());
     }
-    const int secondes = ligne.value(pendant).toInt();
-    const QDeadlineTimer fin(secondes * 1000);
+    const QDeadlineTimer fin(ligne.value(pendant).toInt() * 1000);
     const auto capturer = [&] {
         return ligne.isSet(wayland) ? captureWayland() : captureRacine();
     };
@@ -50,7 +46,7 @@ int main(int argc, char *argv[])
     while (!vue.isEmpty() && !montre(capturer(), QImage(vue), ligne.value(en).toInt(), &pourquoi, ignores)) {
         if (fin.hasExpired()) {
             QTextStream(stdout) << "last capture " << pourquoi << '\n';
-            if (secondes > 0)
+            if (ligne.value(pendant).toInt() > 0)
                 capturer().save(QStringLiteral("traces/capture-%1.png").arg(application.applicationPid()));
             return 1;
         }

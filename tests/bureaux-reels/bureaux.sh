@@ -8,10 +8,8 @@ shift
 case "$CAS" in
 mate) # caja draws the desktop from org.mate.background. Icons would cover the picture; they are not what is tested.
     COMMANDES=(caja gsettings) BUREAU=(caja -n --force-desktop)
-    bureau_avant() {
-        for c in {computer,home,trash,network}-icon volumes; do gsettings set org.mate.caja.desktop "$c-visible" false; done
-        natif_appliquer "$1"
-    }
+    bureau_avant() { for c in {computer,home,trash,network}-icon volumes; do
+        gsettings set org.mate.caja.desktop "$c-visible" false; done; natif_appliquer "$1"; }
     natif_appliquer() { gsettings set org.mate.background picture-filename "'$1'"; }
     ;;
 xfce) # xfdesktop draws from xfconf's xfce4-desktop (Xvfb's output is "screen"); with no window manager, on the root.
@@ -20,10 +18,9 @@ xfce) # xfdesktop draws from xfconf's xfce4-desktop (Xvfb's output is "screen");
     # No icons over the picture; it starts on a picture that loads, as a change made while it failed to load its
     # default (not installed) has crashed xfdesktop 4.18 here.
     bureau_avant() { xfconf-query -c xfce4-desktop -p /desktop-icons/style -n -t int -s 0; natif_appliquer "$A"; }
-    bureau_pret() { # 4.18 fills in the rest of the channel once started; 4.20 leaves it, and is ready once on the bus.
-        xfdesktop --version 2>/dev/null | grep -q 'version 4\.1' || { sur_le_bus org.xfce.xfdesktop; return; }
-        xfconf-query -c xfce4-desktop -p "${PROPRIETE%/*}/image-style" >/dev/null 2>&1
-    }
+    # 4.18 fills in the rest of the channel once started; 4.20 leaves it, and is ready once on the bus.
+    bureau_pret() { if xfdesktop --version 2>/dev/null | grep -q 'version 4\.1'; then
+        xfconf-query -c xfce4-desktop -p "${PROPRIETE%/*}/image-style" >/dev/null 2>&1; else sur_le_bus org.xfce.xfdesktop; fi; }
     natif_appliquer() { xfconf-query -c xfce4-desktop -p "$PROPRIETE" -n -t string -s "$1"; }
     ;;
 lxqt) # pcmanfm-qt --desktop draws from its settings.conf and takes changes on the bus (BUS): its own --set-wallpaper
@@ -31,10 +28,8 @@ lxqt) # pcmanfm-qt --desktop draws from its settings.conf and takes changes on t
     COMMANDES=(pcmanfm-qt gdbus) BUREAU=(env QT_QPA_PLATFORM=xcb pcmanfm-qt --desktop) BUS=org.pcmanfm.PCManFM
     AVANT_BUREAU=oui
     # No icons over the picture; a plain path, free of QSettings escapes; stretch, its default, never returned to.
-    bureau_avant() {
-        mkdir -p "$XDG_CONFIG_HOME/pcmanfm-qt/default" && printf '%s\n' "[Desktop]" HideItems=true DesktopShortcuts= \
-            "BgColor=#000000" WallpaperMode=stretch "Wallpaper=$1" >"$XDG_CONFIG_HOME/pcmanfm-qt/default/settings.conf"
-    }
+    bureau_avant() { mkdir -p "$XDG_CONFIG_HOME/pcmanfm-qt/default" && printf '%s\n' "[Desktop]" HideItems=true \
+        DesktopShortcuts= "BgColor=#000000" WallpaperMode=stretch "Wallpaper=$1" >"$XDG_CONFIG_HOME/pcmanfm-qt/default/settings.conf"; }
     natif_appliquer() { QT_QPA_PLATFORM=xcb pcmanfm-qt --set-wallpaper "$1"; }
     ;;
 kde) # plasmashell draws each desktop's wallpaper from its org.kde.image configuration. Plasma 5 runs on Xvfb and
@@ -48,18 +43,15 @@ kde) # plasmashell draws each desktop's wallpaper from its org.kde.image configu
         local n && n=$(script 'print(desktops().length)' 2>/dev/null) && [ "${n:-0}" -gt 0 ] 2>/dev/null &&
             { [ "$FAMILLE" != kde ] || script 'panels().forEach(function (p) { p.remove(); })' >/dev/null; }
     }
-    natif_appliquer() {
-        script "desktops().forEach(function (d) { d.wallpaperPlugin = 'org.kde.image'; $IMAGE
-                d.writeConfig('Image', 'file://$1'); })"
-    }
+    natif_appliquer() { script "desktops().forEach(function (d) { d.wallpaperPlugin = 'org.kde.image'; $IMAGE
+        d.writeConfig('Image', 'file://$1'); })"; }
     if command -v kded6 >/dev/null 2>&1; then
         FAMILLE=kde-wayland MOTEUR=kde HOTE_SNI=oui COMMANDES+=(kwin_wayland kded6 python3) OPTIONS=(any 6 3 0 1 2)
         bureau_demarrer() {
             export WAYLAND_DISPLAY=wayland-kde XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true KDE_SESSION_VERSION=6 \
                 XDG_SESSION_TYPE=wayland QT_QPA_PLATFORM=wayland
             # Else the activity manager, started by the bus, looks for X11 and plasmashell aborts.
-            dbus-update-activation-environment WAYLAND_DISPLAY XDG_CURRENT_DESKTOP KDE_FULL_SESSION \
-                KDE_SESSION_VERSION XDG_SESSION_TYPE QT_QPA_PLATFORM
+            dbus-update-activation-environment --all
             lancer kwin kwin_wayland --virtual --width 1280 --height 800 --socket wayland-kde --no-lockscreen
             until [ -S "$XDG_RUNTIME_DIR/wayland-kde" ]; do sleep 0.1; done
             lancer kded kded6
@@ -68,37 +60,26 @@ kde) # plasmashell draws each desktop's wallpaper from its org.kde.image configu
         lire() { script "var d = desktops()[0]; $IMAGE print(d.readConfig('Image') + '\n' + d.readConfig('FillMode'));"; }
     fi
     ;;
-gnome) # gnome-shell draws the desktop from org.gnome.desktop.background. It runs here only with no login manager
-    # in sight (a tmpfs over /run/systemd), a system bus of its own, and GLX on the X server.
-    COMMANDES=(gnome-shell gsettings xdotool dbus-daemon) XVFB_OPTIONS="+extension GLX"
-    BUREAU=(env XDG_SESSION_TYPE=x11 XDG_CURRENT_DESKTOP=GNOME gnome-shell --x11 --replace)
-    CAPTURE=(--ignorer 0,0,320,36) # the top bar
-    NON_MODELISEES=(2) # tiled, it repeats the picture stretched to the screen and shifted (Xvfb, software GL)
+gnome) # gnome-shell 48 or later, headless on Wayland, draws from org.gnome.desktop.background; it refuses screenshots
+    # there, so its store is read back. It runs only with a system bus of its own and no login manager in sight (a
+    # tmpfs over /run/systemd); the AppIndicator extension is its StatusNotifier host. (Before 48, X11 only: not run.)
+    [ "$(gnome-shell --version 2>/dev/null | tr -dc '0-9.' | cut -d. -f1)" -ge 48 ] 2>/dev/null || passer "GNOME before 48"
+    COMMANDES=(gnome-shell gsettings dbus-daemon gdbus python3) HOTE_SNI=oui OPTIONS=(any centered wallpaper stretched scaled zoom)
     bureau_racine() { if [ -d /run/systemd ]; then mount -t tmpfs tmpfs /run/systemd; fi; }
     bureau_avant() {
         lancer bus-systeme dbus-daemon --session --nofork --address="unix:path=$TRAVAIL/bus-systeme"
         until [ -S "$TRAVAIL/bus-systeme" ]; do sleep 0.05; done
         export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$TRAVAIL/bus-systeme" && natif_appliquer "$1"
     }
-    # The overview hides the picture; before the shell is up, an Escape is simply lost.
-    bureau_pret() {
-        outil --voir "$1" >/dev/null && return 0
-        ESCAPES=$((${ESCAPES:-0} + 1)); [ "$((ESCAPES % 5))" != 0 ] || xdotool key Escape 2>/dev/null; return 1
+    bureau_demarrer() {
+        export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=wayland-g
+        gsettings set org.gnome.shell disable-user-extensions false
+        gsettings set org.gnome.shell enabled-extensions "['ubuntu-appindicators@ubuntu.com']"
+        lancer bureau gnome-shell --headless --wayland --virtual-monitor 1280x800 --wayland-display wayland-g
     }
+    bureau_pret() { sur_le_bus org.kde.StatusNotifierWatcher; }
     natif_appliquer() { gsettings set org.gnome.desktop.background picture-uri "'file://$1'"; }
-    # 48 and later: headless on Wayland, where it refuses screenshots; AppIndicator is the StatusNotifier host.
-    if [ "$(gnome-shell --version 2>/dev/null | tr -dc '0-9.' | cut -d. -f1)" -ge 48 ] 2>/dev/null; then
-        FAMILLE=gnome-wayland MOTEUR=gnome HOTE_SNI=oui COMMANDES+=(gdbus python3) NON_MODELISEES=() CAPTURE=()
-        OPTIONS=(any centered wallpaper stretched scaled zoom)
-        bureau_pret() { sur_le_bus org.kde.StatusNotifierWatcher; }
-        bureau_demarrer() {
-            export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=wayland-g
-            gsettings set org.gnome.shell disable-user-extensions false
-            gsettings set org.gnome.shell enabled-extensions "['ubuntu-appindicators@ubuntu.com']"
-            lancer bureau gnome-shell --headless --wayland --virtual-monitor 1280x800 --wayland-display wayland-g
-        }
-        lire() { local c; for c in picture-uri picture-options; do gsettings get org.gnome.desktop.background "$c"; done; }
-    fi
+    lire() { local c; for c in picture-uri picture-options; do gsettings get org.gnome.desktop.background "$c"; done; }
     ;;
 labwc) # a wlroots compositor with no background of its own: our swaybg child draws it on the background layer,
     # watched with grim. waybar, with only its tray module, is the StatusNotifier host (and its own watcher).
