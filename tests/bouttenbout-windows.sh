@@ -99,6 +99,15 @@ verifier "--changer is taken by the running copy, which changes its wallpaper" c
 verifier "a second start ends by itself with 0" eval 'timeout 30 wine "$exe" >/dev/null 2>&1'
 verifier "the first copy still runs" kill -0 "$premier"
 
+# The tooltip, by OCR above the icon once the pointer rests on it: the picture's name, its folder below.
+bulle() {
+    xdotool mousemove $((icone_x - 3)) "$icone_y" mousemove "$icone_x" "$icone_y" && sleep 2
+    import -window root -crop "400x70+$((largeur - 400))+$((hauteur - 90))" -resize 300% -colorspace Gray "$travail/bulle.png"
+    xdotool mousemove 10 10
+    tesseract "$travail/bulle.png" - -l fra --psm 6 2>/dev/null
+}
+verifier "the tooltip names the picture, its folder below" eval '[[ "$(bulle)" == *"$(couleur_du_fond).bmp"*mages* ]]'
+
 # Back to the picture before the current one, then set aside: the rotation goes on without it.
 wine "$exe" --precedent >/dev/null 2>&1
 verifier "--precedent shows the picture before" attendre 10 eval '[ "$(fond)" = "$deuxieme" ]'

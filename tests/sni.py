@@ -136,5 +136,5 @@ def verifier(pid, config, images, bureau=''):
     sys.exit(bool(echecs))
 
 
-if __name__ == '__main__':
-    verifier(int(sys.argv[1]), *sys.argv[2:5])
+if __name__ == '__main__':  # sni.py cliquer <pid> <entry path>: one click, no judging
+    cliquer(item_de(int(sys.argv[2])), sys.argv[3]) if sys.argv[1] == 'cliquer' else verifier(int(sys.argv[1]), *sys.argv[2:5])
