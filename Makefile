@@ -82,14 +82,14 @@ format-check:
 clean:
 	rm -rf $(BUILD)
 
-# Real desktops (MATE, XFCE, KDE, GNOME, LXQt; on Debian 13 Plasma and GNOME on Wayland, labwc), each driven through
+# Real desktops (MATE, XFCE, KDE, LXQt; on Debian 13 also Plasma 6 and GNOME 48 on Wayland, labwc), each driven through
 # its backend and, where a StatusNotifier host runs, the tray icon through it. Large installs (~400 MB
 # downloaded), and root: the suite makes namespaces and a user of its own. Never part of `make test`.
 BUILD_BUREAUX ?= build-bureaux
-PAQUETS_BUREAUX := caja mate-desktop-common xfdesktop4 xfconf plasma-desktop qdbus-qt6 gnome-shell pcmanfm-qt \
+PAQUETS_BUREAUX := caja mate-desktop-common xfdesktop4 xfconf plasma-desktop qdbus-qt6 pcmanfm-qt \
 	libglib2.0-bin libgl1-mesa-dri dbus-daemon xvfb xauth xdotool imagemagick python3-gi gir1.2-glib-2.0
 # Debian 13: Plasma 6 and GNOME 48 on Wayland with their StatusNotifier hosts, labwc with swaybg and waybar.
-PAQUETS_BUREAUX_trixie := kwin-wayland plasma-workspace kded6 qt6-wayland gnome-shell-extension-appindicator \
+PAQUETS_BUREAUX_trixie := kwin-wayland plasma-workspace kded6 qt6-wayland gnome-shell gnome-shell-extension-appindicator \
 	labwc swaybg grim waybar
 CODENOM := $(shell . /etc/os-release 2>/dev/null && echo "$$VERSION_CODENAME")
 
@@ -157,8 +157,7 @@ endif
 # Wine hides a redirected stdout from QtTest and the program: avec-wine.sh reads their reports from files.
 test-windows: windows-tests
 	$(call installer,$(PAQUETS_WINE))
-	LANG=C.UTF-8 LC_ALL=C.UTF-8 PAPIROL2_QT_WINDOWS=$(QT_WINDOWS_VERSION) \
-		tests/avec-wine.sh ctest --test-dir $(BUILD_WINDOWS) --output-on-failure -j2
+	LANG=C.UTF-8 LC_ALL=C.UTF-8 tests/avec-wine.sh ctest --test-dir $(BUILD_WINDOWS) --output-on-failure -j2
 
 bench-windows: windows
 	$(call installer,$(PAQUETS_WINE))
