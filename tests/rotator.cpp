@@ -2,7 +2,6 @@
 #include "commun.h"
 #include "commun/chemins.h"
 #include "commun/nomsfichiers.h"
-#include "commun/ouvrier.h"
 #include "locations/listeemplacements.h"
 #include "settings/configuration.h"
 
@@ -16,8 +15,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <atomic>
 
 using namespace Qt::StringLiterals;
 
@@ -208,22 +205,6 @@ private slots:
         }
     }
 
-    // Thousands of missing folders: each is listed once until a tick with nothing to draw looks again.
-    void desMilliersDeDossiersAbsents()
-    {
-        constexpr int n = 5000;
-        for (int i = 0; i < n; ++i)
-            ajouter(u"absent/%1"_s.arg(i));
-        rotator->chargerFichiers(modele.get());
-        rotator->changerWallpaper();
-        QTRY_COMPARE_WITH_TIMEOUT(rotator->listages(), n, delaiMax);
-        // Past the first wait before a missing folder is looked at again.
-        QTest::qWait(1500);
-        QCOMPARE(rotator->listages(), n);
-        rotator->changerWallpaper();
-        QTRY_COMPARE_WITH_TIMEOUT(rotator->listages(), 2 * n, delaiMax);
-    }
-
     // Drawn files gone since the listing, faster than the watcher's quiet time, or swapped for something that
     // is no picture file, or no picture for a desktop that shows only what decodes: passed over, more of them
     // than a draw has tries.
@@ -282,36 +263,14 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rotator->candidats().size(), 3, delaiMax);
     }
 
-    // Lanes stuck on a dead share hold up no other lane, however many are stuck.
-    void uneVoieBloqueeNeRetientPasLesAutres()
-    {
-        // Shared with the stuck jobs, which outlive this function by up to 10 ms.
-        const auto libere = std::make_shared<std::atomic_bool>(false);
-        const auto liberer = qScopeGuard([&] { *libere = true; });
-        const auto bloquer = [libere] {
-            while (!*libere)
-                ::usleep(10000);
-            return 0;
-        };
-        std::vector<std::unique_ptr<Ouvrier>> voies(7);
-        for (auto &voie : voies) {
-            voie = std::make_unique<Ouvrier>(this);
-            voie->planifier(bloquer, [](int) {});
-        }
-        Ouvrier autre(this);
-        bool fait = false;
-        autre.planifier([] { return 0; }, [&fait](int) { fait = true; });
-        QTRY_VERIFY_WITH_TIMEOUT(fait, delaiMax);
-    }
-
-    // A share whose listings, and openings of a file, take seconds: the event loop keeps answering, the
-    // pictures come after; switched off or gone away meanwhile, nothing waits for it.
-    void unPartageLent()
+    // A dead share beside a local folder: the event loop keeps answering, the folder is drawn from, and going
+    // away waits for nothing.
+    void unPartageMort()
     {
         const QString source = travail->chemin(u"source"_s), montage = travail->chemin(u"montage"_s),
                       delai = travail->chemin(u"delai"_s);
-        // The share's delays in seconds: for a listing, then for an opening.
-        const auto attendre = [&](const char *s) {
+        // How long the share holds a listing, in seconds: longer than any step of the test.
+        const auto bloquer = [&](const char *s) {
             QFile f(delai);
             return f.open(QIODevice::WriteOnly) && f.write(s) > 0;
         };
@@ -322,38 +281,27 @@ private slots:
             QProcess::execute(u"sh"_s,
                               {u"-c"_s, u"fusermount -uz \"$0\" || fusermount3 -uz \"$0\""_s, montage});
         });
-        for (const QString &nom : images(3))
-            QVERIFY(creerImage(source + '/'_L1 + nom));
-        if (!QDir().mkpath(montage)
+        if (!creerImage(source + u"/img0.jpg"_s) || !QDir().mkpath(montage)
             || premiereLigne(fuse, u"" PAPIROL2_TESTS "/partagelent.py"_s, {source, montage, delai})
                    .isEmpty())
-            QSKIP("FUSE unavailable (needs /dev/fuse, python3-fusepy, libfuse2 and root): slow share not "
+            QSKIP("FUSE unavailable (needs /dev/fuse, python3-fusepy, libfuse2 and root): dead share not "
                   "tested");
-        enregistreur->decodable = true;
-        QVERIFY(attendre("4 4"));
+        QVERIFY(bloquer("30"));
         ajouter(montage);
-        QElapsedTimer chrono, battu;
-        qint64 pire = 0;
-        QTimer battement;
-        connect(&battement, &QTimer::timeout, [&] { pire = qMax(pire, battu.restart()); });
-        chrono.start();
-        battu.start();
-        battement.start(20);
+        const QString local = ajouter(u"local"_s);
+        QVERIFY(creerImage(local + u"/img0.jpg"_s));
         rotator->chargerFichiers(modele.get());
-        rotator->demarrer();
-        QTRY_COMPARE_WITH_TIMEOUT(enregistreur->appliques.size(), 1, delaiMax);
-        QVERIFY2(chrono.elapsed() > 8000, "the share was not slow");
-        modele->setSelectionne(0, false);
+        int listesALaReponse = -1;
+        QTimer::singleShot(0, [&] { listesALaReponse = rotator->listages(); });
+        QTRY_VERIFY_WITH_TIMEOUT(listesALaReponse >= 0, delaiMax);
+        QVERIFY2(listesALaReponse < 2, "the share was listed before the event loop answered");
+        QVERIFY(tirer());
+        QCOMPARE(enregistreur->appliques.last(), local + u"/img0.jpg"_s);
+        // A listing held for good, then the end: a wait for it is a hang, caught by the test's time-out.
+        QVERIFY(bloquer("100000"));
+        ajouter(montage, {}, u"*"_s);
         rotator->chargerFichiers(modele.get());
-        QVERIFY(rotator->candidats().isEmpty());
-        QVERIFY(attendre("30"));
-        modele->setSelectionne(0, true);
-        rotator->chargerFichiers(modele.get());
-        QTest::qWait(200);
-        chrono.restart();
         rotator.reset();
-        QVERIFY2(chrono.elapsed() < 3000, qPrintable(QString::number(chrono.elapsed())));
-        QVERIFY2(pire < 500, qPrintable(u"event loop stalled %1 ms"_s.arg(pire)));
     }
 };
 
