@@ -21,6 +21,8 @@
 #include <functional>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 QAction *entree(QMenu *menu, const char *texte)
 {
@@ -32,8 +34,7 @@ QAction *entree(QMenu *menu, const char *texte)
 
 QByteArray groupe(int n, const QString &chemin, const char *filtre = "*.jpg", bool selectionne = true)
 {
-    return QStringLiteral("[Emplacement_%1]\npath=%2\nfiltre=%3\nselected=%4\n")
-        .arg(n)
+    return u"[Emplacement_%1]\npath=%2\nfiltre=%3\nselected=%4\n"_s.arg(n)
         .arg(chemin, QLatin1String(filtre), QLatin1String(selectionne ? "true" : "false"))
         .toUtf8();
 }
@@ -52,6 +53,17 @@ void quandDialogue(const char *classe, std::function<void(QWidget *)> f)
         essayer(essayer);
     });
 }
+
+// Types texte, unless null, in the next Saisie and leaves it by that key.
+void saisir(const QString &texte, Qt::Key touche)
+{
+    quandDialogue("Saisie", [=](QWidget *d) {
+        auto *ligne = d->findChild<QLineEdit *>();
+        if (!texte.isNull())
+            ligne->setText(texte);
+        QTest::keyClick(ligne, touche);
+    });
+}
 } // namespace
 
 class TestPapirol2 : public QObject
@@ -64,12 +76,6 @@ private:
     std::unique_ptr<DossierDeTravail> travail;
     BureauEnregistreur *enregistreur = nullptr;
 
-    QString dossierImages(const QString &nom, int n)
-    {
-        for (int i = 0; i < n; ++i)
-            creerImage(travail->chemin(QStringLiteral("%1/%2.jpg").arg(nom).arg(i)));
-        return travail->chemin(nom);
-    }
     static QMenu *menu(Papirol2 &p, const char *texte) { return entree(p.menu, texte)->menu(); }
     // The list window, opened as the user opens it: the last entry of "Emplacements".
     static Papirol2 &fenetre(Papirol2 &p)
@@ -79,9 +85,9 @@ private:
         return p;
     }
     // Adds a location through the real dialogs; an empty folder cancels the folder dialog (asking no filter),
-    // and without confirmer the filter dialog is left by Escape. The text of the folder dialog's Cancel.
-    static QString ajouter(Papirol2 &p, const QString &dossier, const QString &filtre = QString(),
-                           bool confirmer = true)
+    // and the filter dialog is left by that key. The text of the folder dialog's Cancel.
+    static QString ajouter(Papirol2 &p, const QString &dossier, const QString &filtre = {},
+                           Qt::Key touche = Qt::Key_Return)
     {
         QString annuler;
         quandDialogue("QFileDialog", [&](QWidget *w) {
@@ -91,12 +97,7 @@ private:
                 return choix->reject();
             choix->setDirectory(QFileInfo(dossier).path());
             choix->selectFile(dossier);
-            quandDialogue("Saisie", [&](QWidget *d) {
-                auto *ligne = d->findChild<QLineEdit *>();
-                if (!filtre.isNull())
-                    ligne->setText(filtre);
-                QTest::keyClick(ligne, confirmer ? Qt::Key_Return : Qt::Key_Escape);
-            });
+            saisir(filtre, touche);
             static_cast<QDialog *>(choix)->accept();
         });
         QTest::mouseClick(fenetre(p).boutonAjouter, Qt::LeftButton);
@@ -117,83 +118,38 @@ private slots:
         // A native folder dialog (Windows') cannot be driven from here; Qt's own can.
         QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
         // As the program's start does.
-        QVERIFY(traducteur.load(QStringLiteral("qt_fr"), QStringLiteral(":/")));
+        QVERIFY(traducteur.load(u"qt_fr"_s, u":/"_s));
         QCoreApplication::installTranslator(&traducteur);
-    }
-    void init()
-    {
         travail = std::make_unique<DossierDeTravail>();
         ouvrirConfiguration();
         enregistreur = installerEnregistreur();
     }
-    void cleanup()
-    {
-        installerBureau(nullptr);
-        travail.reset();
-    }
 
-    void lIntervallePersonnalise_data()
+    void lesDialogues()
     {
-        QTest::addColumn<QString>("saisie");
-        QTest::addColumn<bool>("parEchap");
-        QTest::addColumn<int>("attendu");
-        QTest::newRow("45 par Entrée") << QStringLiteral("45") << false << 45;
-        QTest::newRow("45 par Échap") << QStringLiteral("45") << true << 45;
-        QTest::newRow("lettres") << QStringLiteral("abc") << false << 300;
-        QTest::newRow("zéro par Échap") << QStringLiteral("0") << true << 300;
-        QTest::newRow("déborde en millisecondes") << QStringLiteral("2147484") << false << 300;
-    }
-    void lIntervallePersonnalise()
-    {
-        QFETCH(QString, saisie);
-        QFETCH(bool, parEchap);
-        QFETCH(int, attendu);
-        QVERIFY(travail->ecrireIni("[Options]\ntimer=300\n"));
-        Papirol2 p;
-        const int avant = p.rotator->intervalleMs();
-        const QByteArray iniAvant = travail->contenuIni();
-        QString ouvertAvec;
-        quandDialogue("Saisie", [&](QWidget *d) {
-            auto *ligne = d->findChild<QLineEdit *>();
-            ouvertAvec = ligne->text();
-            ligne->setText(saisie);
-            QTest::keyClick(ligne, parEchap ? Qt::Key_Escape : Qt::Key_Return);
-        });
-        QMenu *intervalle = menu(p, "Intervalle");
-        entree(intervalle, "Personnalisé")->trigger();
-        QCOMPARE(ouvertAvec, QStringLiteral("300"));
-        QCOMPARE(lireTimer(), attendu);
-        QCOMPARE(p.rotator->intervalleMs(), attendu == 300 ? avant : attendu * 1000);
-        // A refused value leaves the file alone and the mark back on the interval still in force, in place.
-        QVERIFY(entree(intervalle, attendu == 300 ? "5 minutes" : "Personnalisé")->isChecked());
-        QCOMPARE(menu(p, "Intervalle"), intervalle);
-        QVERIFY(attendu != 300 || travail->contenuIni() == iniAvant);
-    }
-
-    void ajouterPuisSupprimer()
-    {
-        const QStringList d = {dossierImages(QStringLiteral("a & b"), 2),
-                               dossierImages(QStringLiteral("b"), 2), dossierImages(QStringLiteral("c"), 2)};
-        QVERIFY(travail->ecrireIni(groupe(0, d[0]) + groupe(1, d[1], "*.jpg", false) + groupe(2, d[2])));
+        const QStringList d = {travail->chemin(u"a & b"_s), travail->chemin(u"b"_s), travail->chemin(u"c"_s)};
+        for (const QString &dossier : d)
+            QVERIFY(creerImage(dossier + u"/1.jpg"_s) && creerImage(dossier + u"/2.jpg"_s));
+        QVERIFY(travail->ecrireIni("[Options]\ntimer=300\n" + groupe(0, d[0])
+                                   + groupe(1, d[1], "*.jpg", false) + groupe(2, d[2])));
         Papirol2 p;
         QTRY_COMPARE_WITH_TIMEOUT(p.rotator->candidats().size(), 4, 20000);
         // Doubled so the menu shows the "&" instead of taking it for an accelerator.
         QCOMPARE(menu(p, "Emplacements")->actions().at(0)->text(),
-                 QStringLiteral("*.jpg dans ")
-                     + QString(d[0]).replace(QLatin1Char('&'), QStringLiteral("&&")));
+                 u"*.jpg dans "_s + QString(d[0]).replace(QLatin1Char('&'), u"&&"_s));
         // Without a current row Supprimer removes nothing; cancelling either dialog or repeating a pair adds
         // nothing.
         const QByteArray avant = travail->contenuIni();
         QTest::mouseClick(fenetre(p).boutonSupprimer, Qt::LeftButton);
         // Qt's standard texts come from the bundled catalogue.
-        QCOMPARE(ajouter(p, QString()), QStringLiteral("Annuler"));
-        ajouter(p, d[1], QStringLiteral("*.gif"), false);
+        QCOMPARE(ajouter(p, QString()), u"Annuler"_s);
+        ajouter(p, d[1], u"*.gif"_s, Qt::Key_Escape);
         ajouter(p, d[1]);
         QCOMPARE(p.emplacements->rowCount(), 3);
         QCOMPARE(travail->contenuIni(), avant);
 
         // A new location starts unselected: none of its pictures is drawn.
-        ajouter(p, d[1], QStringLiteral("*.png"));
+        ajouter(p, d[1], u"*.png"_s);
         QVERIFY(lireChemin(3) == d[1] && lireFiltre(3) == QLatin1String("*.png") && !lireSelection(3));
         QCOMPARE(p.rotator->candidats().size(), 4);
 
@@ -218,6 +174,21 @@ private slots:
         QVERIFY(!p.isVisible());
         entree(p.menu, "Activer")->trigger();
         QVERIFY(lireActif() && p.rotator->estActif());
+
+        // The interval dialog is read however it is left: a value it refuses, 0 s or past the timer's reach
+        // in milliseconds, leaves the file alone and the mark back on the interval in force, in place.
+        QMenu *intervalle = menu(p, "Intervalle");
+        const QByteArray ini = travail->contenuIni();
+        for (const auto &[texte, touche] :
+             {std::pair(u"0"_s, Qt::Key_Escape), {u"2147484"_s, Qt::Key_Return}}) {
+            saisir(texte, touche);
+            entree(intervalle, "Personnalisé")->trigger();
+            QVERIFY(entree(intervalle, "5 minutes")->isChecked() && travail->contenuIni() == ini);
+        }
+        saisir(u"45"_s, Qt::Key_Escape);
+        entree(intervalle, "Personnalisé")->trigger();
+        QVERIFY(lireTimer() == 45 && p.rotator->intervalleMs() == 45000);
+        QVERIFY(entree(intervalle, "Personnalisé")->isChecked() && menu(p, "Intervalle") == intervalle);
     }
 };
 
