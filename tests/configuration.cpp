@@ -67,14 +67,12 @@ private slots:
         QVERIFY(lireSelection(0) && lireChemin(1) == QLatin1String("/suivant") && lireTimer() == 45);
     }
 
-    // The file as it is, or (lien) a symbolic link to it; the rows after a start, which leaves the file as it
-    // was; how many bytes at the start of the file adding a location leaves as they were (-1: the file is not
-    // settings and is never written). The options as read: an interval never chosen, or not one the timer can
-    // take, is 5 minutes.
+    // The file as it is; the rows after a start, which leaves the file as it was; how many bytes at the start
+    // of the file adding a location leaves as they were (-1: the file is not settings and is never written).
+    // The options as read: an interval never chosen, or not one the timer can take, is 5 minutes.
     void chargerLesEmplacements_data()
     {
         QTest::addColumn<QByteArray>("texte");
-        QTest::addColumn<bool>("lien");
         QTest::addColumn<QString>("lignes");
         QTest::addColumn<int>("intact");
         QTest::addColumn<QString>("options");
@@ -83,55 +81,42 @@ private slots:
              {std::tuple("1", "active=1\ntimer=45", "1 45"),
               std::tuple("casse, zéro", "active=FALSE\ntimer=0", "0 300"),
               std::tuple("non numérique, trop grand", "active=oui\ntimer=2147484", "1 300")})
-            QTest::newRow(nom) << QByteArray("[Options]\n") + options << false << "" << 0 << lu;
-        QTest::newRow("trou, groupe sans chemin, lignes vides")
-            << QByteArray(
-                   "[Emplacement_0]\npath=/a\nfiltre=*.jpg\nselected=true\n\n[Emplacement_1]\npath=/b\n"
-                   "selected=0\n\n[Emplacement_2]\nfiltre=*.jpg\n[Emplacement_12]\npath=/d\nselected=1\n"
-                   "[Emplacement_5]\npath=/c\nfiltre=*.jpg\nselected=false\n")
-            << false << "/a*|/b|/c|/d*" << 83 << QString();
+            QTest::newRow(nom) << QByteArray("[Options]\n") + options << "" << 0 << lu;
+        QTest::newRow("trou, groupe sans chemin, lignes vides") << QByteArray(
+            "[Emplacement_0]\npath=/a\nfiltre=*.jpg\nselected=true\n\n[Emplacement_1]\npath=/b\n"
+            "selected=0\n\n[Emplacement_2]\nfiltre=*.jpg\n[Emplacement_12]\npath=/d\nselected=1\n"
+            "[Emplacement_5]\npath=/c\nfiltre=*.jpg\nselected=false\n")
+                                                                << "/a*|/b|/c|/d*" << 83 << QString();
         QTest::newRow("un doublon garde la sélection")
             << QByteArray("[Emplacement_0]\npath=/a\nfiltre=*.jpg\nselected=false\n[Emplacement_1]\npath=/a\n"
                           "filtre=*.jpg\nselected=1\n[Emplacement_2]\npath=/c\nselected=true\n")
-            << false << "/a*|/c*" << 37 << QString();
+            << "/a*|/c*" << 37 << QString();
         // QSettings reads an unquoted comma as a list; it is one path as written.
         QTest::newRow("virgule sans guillemets")
             << QByteArray("[Emplacement_0]\npath=/photos, 2019 \nselected=1\n[Emplacement_1]\npath=/b,c\n")
-            << false << "/photos, 2019*|/b,c" << tout << QString();
+            << "/photos, 2019*|/b,c" << tout << QString();
         QTest::newRow("commentaire, CRLF, groupe répété")
             << QByteArray("; notes\r\n[Options]\r\nactive=1\r\n\r\n[Emplacement_0]\r\npath = /a \r\n"
                           "filtre=*.jpg\r\nselected=true\r\n[Options]\r\ntimer=60\r\n")
-            << false << "/a*" << tout << QStringLiteral("1 60");
-        QTest::newRow("CR seuls") << QByteArray("[Options]\rtimer=45\r[Emplacement_0]\rpath=/a\r") << false
-                                  << "/a" << 19 << QString();
+            << "/a*" << tout << QStringLiteral("1 60");
+        QTest::newRow("CR seuls") << QByteArray("[Options]\rtimer=45\r[Emplacement_0]\rpath=/a\r") << "/a"
+                                  << 19 << QString();
         QTest::newRow("BOM") << QByteArray("\xEF\xBB\xBF[Options]\nactive=true\n[Emplacement_0]\npath=/b\n")
-                             << false << "/b" << tout << QString();
-        QTest::newRow("échappements \\xNN") << QByteArray("[Emplacement_0]\npath=/caf\\xe9\\x20\n") << false
+                             << "/b" << tout << QString();
+        QTest::newRow("échappements \\xNN") << QByteArray("[Emplacement_0]\npath=/caf\\xe9\\x20\n")
                                             << QStringLiteral("/café ") << tout << QString();
         QTest::newRow("Latin-1, numérotés depuis 1")
             << QByteArray("[Emplacement_1]\npath=/a\n[Emplacement_2]\npath=/caf\xe9\n"
                           "filtre=*.jp\xe9\n[Emplacement_3]\npath=/c\n")
-            << false << QStringLiteral("/a|/café|/c") << 0 << QString();
-        QTest::newRow("lien vers des réglages")
-            << QByteArray("[Emplacement_0]\npath=/a\n") << true << "/a" << tout << QString();
-        // Nothing of a file that is not settings is read.
-        QTest::newRow("lien vers une copie de /etc/passwd")
-            << QByteArray("root:x:0:0:root:/root:/bin/bash\n[Emplacement_0]\npath=/a\n") << true << "" << -1
-            << QString();
-        QTest::newRow("ligne sans fin") << QByteArray(3 << 20, 'a') << false << "" << -1 << QString();
+            << QStringLiteral("/a|/café|/c") << 0 << QString();
+        QTest::newRow("ligne sans fin") << QByteArray(3 << 20, 'a') << "" << -1 << QString();
     }
     void chargerLesEmplacements()
     {
         QFETCH(QByteArray, texte);
-        QFETCH(bool, lien);
         QFETCH(QString, lignes);
         QFETCH(int, intact);
         QFETCH(QString, options);
-#ifdef Q_OS_WIN
-        if (lien)
-            QSKIP("no symbolic links");
-#endif
-        QVERIFY(!lien || QFile::link(travail->chemin(QStringLiteral("cible")), travail->ini()));
         QVERIFY(travail->ecrireIni(texte));
         ListeEmplacements modele;
         modele.charger();
@@ -147,7 +132,6 @@ private slots:
             modele.ajouterEmplacement(QStringLiteral("/n"), QStringLiteral("*.png"));
             enregistrerActif(true);
         }
-        QCOMPARE(QFile::symLinkTarget(travail->ini()).isEmpty(), !lien);
         QCOMPARE(travail->contenuIni() == texte, intact < 0);
         if (intact < 0)
             return;

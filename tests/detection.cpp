@@ -16,10 +16,8 @@ private slots:
             QTest::newRow(nom) << QString::fromUtf8(variables) << QString::fromLatin1(attendu);
         };
         ligne("rien", "", "nul");
-        ligne("session avant DISPLAY", "XDG_CURRENT_DESKTOP=GNOME;DISPLAY=:0", "gnome");
-        ligne("premier connu", "XDG_CURRENT_DESKTOP=Unknown:MATE:GNOME", "mate");
-        ligne("casse", "XDG_CURRENT_DESKTOP=X-cInnamon", "cinnamon");
-        ligne("espaces", "XDG_CURRENT_DESKTOP= XFCE ", "xfce");
+        ligne("premier connu, avant DISPLAY", "XDG_CURRENT_DESKTOP=Unknown:MATE:GNOME;DISPLAY=:0", "mate");
+        ligne("casse, espaces", "XDG_CURRENT_DESKTOP= X-cInnamon ", "cinnamon");
         ligne("inconnu puis X11", "XDG_CURRENT_DESKTOP=i3;DISPLAY=:1", "x11");
         ligne("session avant SWAYSOCK", "XDG_CURRENT_DESKTOP=LXQt;SWAYSOCK=/s", "lxqt");
         ligne("SWAYSOCK vide", "SWAYSOCK=;DISPLAY=:0", "x11");
@@ -28,11 +26,10 @@ private slots:
         ligne("autre Wayland", "WAYLAND_DISPLAY=wayland-0;DISPLAY=:0;PATH=/nulle-part", "nul");
         ligne("autre Wayland avec swaybg", "WAYLAND_DISPLAY=wayland-0;DISPLAY=:0;PATH=/nulle-part:@",
               "calque");
-        ligne("river sans swaybg", "XDG_CURRENT_DESKTOP=river;WAYLAND_DISPLAY=wayland-1", "nul");
         ligne("wayfire avant SWAYSOCK", "XDG_CURRENT_DESKTOP=wayfire;SWAYSOCK=/s;PATH=@", "calque");
         ligne("sway avec swaybg", "SWAYSOCK=/s;WAYLAND_DISPLAY=wayland-1;DISPLAY=:0;PATH=@", "sway");
-        ligne("forçage", "PAPIROL2_BUREAU=mate;XDG_CURRENT_DESKTOP=KDE;SWAYSOCK=/s", "mate");
-        ligne("forçage casse", "PAPIROL2_BUREAU= X11 ;WAYLAND_DISPLAY=wayland-0", "x11");
+        ligne("forçage, casse", "PAPIROL2_BUREAU= X11 ;XDG_CURRENT_DESKTOP=KDE;WAYLAND_DISPLAY=wayland-0",
+              "x11");
         ligne("forçage inconnu", "PAPIROL2_BUREAU=amiga;DISPLAY=:0", "nul");
         ligne("forçage vide", "PAPIROL2_BUREAU=;XDG_CURRENT_DESKTOP=Ubuntu:GNOME", "gnome");
     }

@@ -73,39 +73,6 @@ private slots:
         for (const QString &e : relu.ecartees())
             QVERIFY(relu.estEcartee(e));
     }
-
-    // Only the newest 50 are kept, however many were shown; a file spoilt by hand reads as what can be made
-    // of it. How many pictures lie before the current one, as read and after one more is drawn.
-    void bornesEtFichierAbime_data()
-    {
-        QTest::addColumn<QByteArray>("fichier");
-        QTest::addColumn<int>("avant");
-        QTest::addColumn<int>("apres");
-        QByteArray long_ = "[General]\nhistorique=";
-        for (int i = 0; i < 80; ++i)
-            long_ += "/p/" + QByteArray::number(i) + ".jpg, ";
-        QTest::newRow("80 kept by another copy") << long_ + "/p/80.jpg\nplace=80\n" << 49 << 49;
-        QTest::newRow("place out of bounds")
-            << QByteArray("[General]\nhistorique=a, b, c\nplace=-7\n") << 2 << 3;
-        QTest::newRow("place not a number")
-            << QByteArray("[General]\nhistorique=a, b, c\nplace=x\n") << 2 << 3;
-        QTest::newRow("a broken value")
-            << QByteArray("[General]\nhistorique=@Variant(\\0\\0\nplace=3\n") << 0 << 1;
-        QTest::newRow("not an ini") << QByteArray("\x89PNG\r\n\x1a\n\0\0\xff", 11) << 0 << 0;
-    }
-    void bornesEtFichierAbime()
-    {
-        QFETCH(QByteArray, fichier);
-        QFETCH(int, avant);
-        QFETCH(int, apres);
-        QFile f(cheminRotation());
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(fichier) == fichier.size());
-        f.close();
-        Historique h;
-        QCOMPARE(h.precedentes().size(), avant);
-        h.noter(QStringLiteral("/p/neuve.jpg"), false);
-        QCOMPARE(Historique().precedentes().size(), apres);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestHistorique)

@@ -162,7 +162,6 @@ private slots:
             << u""_s << u"*.jpg"_s
             << u"a b.jpg|\"q'.jpg|l\nn.jpg|%20#.jpg|été.jpg|a\\b.jpg|B.JPG|img0.jpg|lien.jpg|"_s
                 + nomDepuisOctets("inv\xff\xfe.jpg");
-        QTest::newRow("img*") << u""_s << u"img*"_s << u"img0.jpg"_s;
         // One character, not one byte, and case folded beyond ASCII.
         QTest::newRow("?T?.JPG") << u""_s << u"?T?.JPG"_s << u"été.jpg"_s;
         QTest::newRow("un seul motif") << u""_s << u"*.jpg;*.png"_s << u"x.jpg;y.png"_s;
@@ -205,38 +204,24 @@ private slots:
         }
     }
 
-    // Drawn files gone since the listing, faster than the watcher's quiet time, or swapped for something that
-    // is no picture file, or no picture for a desktop that shows only what decodes: passed over, more of them
-    // than a draw has tries.
+    // Drawn files gone since the listing, faster than the watcher's quiet time, or no pictures for a desktop
+    // that shows only what decodes: passed over, more of them than a draw has tries.
     void unFichierDisparuEstSaute_data()
     {
-        QTest::addColumn<int>("nombre");
-        QTest::addColumn<int>("echec");
-        QTest::newRow("supprimés") << 500 << 0;
-        QTest::newRow("remplacés par des tubes nommés") << 500 << 1;
-        QTest::newRow("pas des images, bureau qui décode") << 20 << 2;
+        QTest::addColumn<bool>("decodable");
+        QTest::newRow("supprimés") << false;
+        QTest::newRow("pas des images, bureau qui décode") << true;
     }
     void unFichierDisparuEstSaute()
     {
-        QFETCH(int, nombre);
-        QFETCH(int, echec);
-        enregistreur->decodable = echec == 2;
-        const QString d = ajouter(u"d"_s, images(nombre));
+        QFETCH(bool, decodable);
+        enregistreur->decodable = decodable;
+        const QString d = ajouter(u"d"_s, images(decodable ? 40 : 500));
         QVERIFY(creerImage(d + u"/img0.jpg"_s) && lister());
-        for (const QString &nom : images(nombre - 1, 1)) {
-            const QByteArray chemin = QFile::encodeName(d + '/'_L1 + nom);
-            QVERIFY(echec == 2 || ::unlink(chemin.constData()) == 0);
-            QVERIFY(echec != 1 || mkfifo(chemin.constData(), 0600) == 0);
-        }
+        for (const QString &nom : images(decodable ? 0 : 499, 1))
+            QVERIFY(QFile::remove(d + '/'_L1 + nom));
         QVERIFY(tirer());
         QCOMPARE(enregistreur->appliques, QStringList {d + u"/img0.jpg"_s});
-        // Files that are still there are no reason to list their folder again.
-        QTest::qWait(echec == 2 ? 2 * Rotator::calmeMs : 0);
-        QVERIFY(echec != 2 || rotator->listages() == 1);
-        // The only picture left, already shown: left alone.
-        rotator->changerWallpaper();
-        QTest::qWait(300);
-        QCOMPARE(enregistreur->appliques.size(), 1);
     }
 
     // Real folders and the real watcher: pictures come and go while the rotation runs.
@@ -248,11 +233,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rotator->candidats().size(), 3, delaiMax);
         QVERIFY(QFile::remove(d + u"/img0.jpg"_s));
         QTRY_COMPARE_WITH_TIMEOUT(rotator->candidats().size(), 2, delaiMax);
-        // A copy of 5,000 pictures costs a handful of listings, not one each.
-        const int avant = rotator->listages();
-        creer(d, images(5000, 10));
-        QTRY_COMPARE_WITH_TIMEOUT(rotator->candidats().size(), 5002, delaiMax);
-        QVERIFY2(rotator->listages() - avant < 10, qPrintable(QString::number(rotator->listages() - avant)));
         // Deleted and made again, as a disk mounted again: ticks bring its pictures back, and its watch.
         QVERIFY(QDir(d).removeRecursively());
         QTRY_COMPARE_WITH_TIMEOUT(rotator->candidats().size(), 0, delaiMax);
