@@ -20,7 +20,6 @@ private slots:
         ligne("casse, espaces", "XDG_CURRENT_DESKTOP= X-cInnamon ", "cinnamon");
         ligne("inconnu puis X11", "XDG_CURRENT_DESKTOP=i3;DISPLAY=:1", "x11");
         ligne("session avant SWAYSOCK", "XDG_CURRENT_DESKTOP=LXQt;SWAYSOCK=/s", "lxqt");
-        ligne("SWAYSOCK vide", "SWAYSOCK=;DISPLAY=:0", "x11");
         // Xwayland's root window shows nothing under another compositor: swaybg draws on its background
         // layer.
         ligne("autre Wayland", "WAYLAND_DISPLAY=wayland-0;DISPLAY=:0;PATH=/nulle-part", "nul");

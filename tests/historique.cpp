@@ -70,8 +70,6 @@ private slots:
         const Historique relu;
         QCOMPARE(relu.precedentes(), noms(precedentes));
         QCOMPARE(relu.ecartees(), noms(ecartees));
-        for (const QString &e : relu.ecartees())
-            QVERIFY(relu.estEcartee(e));
     }
 };
 

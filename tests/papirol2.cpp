@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -16,7 +15,6 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
-#include <QTranslator>
 
 #include <functional>
 #include <memory>
@@ -72,7 +70,6 @@ class TestPapirol2 : public QObject
 
 private:
     QTemporaryDir configuration;
-    QTranslator traducteur;
     std::unique_ptr<DossierDeTravail> travail;
     BureauEnregistreur *enregistreur = nullptr;
 
@@ -85,14 +82,12 @@ private:
         return p;
     }
     // Adds a location through the real dialogs; an empty folder cancels the folder dialog (asking no filter),
-    // and the filter dialog is left by that key. The text of the folder dialog's Cancel.
-    static QString ajouter(Papirol2 &p, const QString &dossier, const QString &filtre = {},
-                           Qt::Key touche = Qt::Key_Return)
+    // and the filter dialog is left by that key.
+    static void ajouter(Papirol2 &p, const QString &dossier, const QString &filtre = {},
+                        Qt::Key touche = Qt::Key_Return)
     {
-        QString annuler;
         quandDialogue("QFileDialog", [&](QWidget *w) {
             auto *choix = static_cast<QFileDialog *>(w);
-            annuler = choix->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Cancel)->text();
             if (dossier.isEmpty())
                 return choix->reject();
             choix->setDirectory(QFileInfo(dossier).path());
@@ -101,7 +96,6 @@ private:
             static_cast<QDialog *>(choix)->accept();
         });
         QTest::mouseClick(fenetre(p).boutonAjouter, Qt::LeftButton);
-        return annuler;
     }
     static void supprimerLigne(Papirol2 &p, int ligne)
     {
@@ -117,9 +111,6 @@ private slots:
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(configuration.path()));
         // A native folder dialog (Windows') cannot be driven from here; Qt's own can.
         QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
-        // As the program's start does.
-        QVERIFY(traducteur.load(u"qt_fr"_s, u":/"_s));
-        QCoreApplication::installTranslator(&traducteur);
         travail = std::make_unique<DossierDeTravail>();
         ouvrirConfiguration();
         enregistreur = installerEnregistreur();
@@ -134,15 +125,11 @@ private slots:
                                    + groupe(1, d[1], "*.jpg", false) + groupe(2, d[2])));
         Papirol2 p;
         QTRY_COMPARE_WITH_TIMEOUT(p.rotator->candidats().size(), 4, 20000);
-        // Doubled so the menu shows the "&" instead of taking it for an accelerator.
-        QCOMPARE(menu(p, "Emplacements")->actions().at(0)->text(),
-                 u"*.jpg dans "_s + QString(d[0]).replace(QLatin1Char('&'), u"&&"_s));
         // Without a current row Supprimer removes nothing; cancelling either dialog or repeating a pair adds
         // nothing.
         const QByteArray avant = travail->contenuIni();
         QTest::mouseClick(fenetre(p).boutonSupprimer, Qt::LeftButton);
-        // Qt's standard texts come from the bundled catalogue.
-        QCOMPARE(ajouter(p, QString()), u"Annuler"_s);
+        ajouter(p, QString());
         ajouter(p, d[1], u"*.gif"_s, Qt::Key_Escape);
         ajouter(p, d[1]);
         QCOMPARE(p.emplacements->rowCount(), 3);
