@@ -30,7 +30,6 @@ private slots:
         ligne("forçage, casse", "PAPIROL2_BUREAU= X11 ;XDG_CURRENT_DESKTOP=KDE;WAYLAND_DISPLAY=wayland-0",
               "x11");
         ligne("forçage inconnu", "PAPIROL2_BUREAU=amiga;DISPLAY=:0", "nul");
-        ligne("forçage vide", "PAPIROL2_BUREAU=;XDG_CURRENT_DESKTOP=Ubuntu:GNOME", "gnome");
     }
 
     void choix()

@@ -77,10 +77,7 @@ private slots:
 
         // Decoding costs no more than the whole picture at 4 bytes a pixel, or twice what shows, whatever the
         // file.
-        const QImage lourde = imageCellules({4096, 2048}), petite4 = imageCellules({64, 48});
-        QTest::addRow("large 16-bit interlaced PNG")
-            << convertir(lourde, "lourde.png", QStringLiteral("-interlace PNG PNG64:%1")) << lourde << 5
-            << int(Montree);
+        const QImage petite4 = imageCellules({64, 48});
         // Qt writes a long text compressed (zTXt), before the pixels.
         QImage textes = petite4;
         const QString texte(7000000, u'a');

@@ -259,8 +259,7 @@ private slots:
         if (!creerImage(source + u"/img0.jpg"_s) || !QDir().mkpath(montage)
             || premiereLigne(fuse, u"" PAPIROL2_TESTS "/partagelent.py"_s, {source, montage, delai})
                    .isEmpty())
-            QSKIP("FUSE unavailable (needs /dev/fuse, python3-fusepy, libfuse2 and root): dead share not "
-                  "tested");
+            QSKIP("FUSE unavailable (/dev/fuse, python3-fusepy, libfuse2, root): dead share not tested");
         QVERIFY(bloquer("30"));
         ajouter(montage);
         const QString local = ajouter(u"local"_s);
