@@ -86,10 +86,6 @@ private slots:
             "selected=0\n\n[Emplacement_2]\nfiltre=*.jpg\n[Emplacement_12]\npath=/d\nselected=1\n"
             "[Emplacement_5]\npath=/c\nfiltre=*.jpg\nselected=false\n")
                                                                 << "/a*|/b|/c|/d*" << 83 << QString();
-        QTest::newRow("un doublon garde la sélection")
-            << QByteArray("[Emplacement_0]\npath=/a\nfiltre=*.jpg\nselected=false\n[Emplacement_1]\npath=/a\n"
-                          "filtre=*.jpg\nselected=1\n[Emplacement_2]\npath=/c\nselected=true\n")
-            << "/a*|/c*" << 37 << QString();
         // QSettings reads an unquoted comma as a list; it is one path as written.
         QTest::newRow("virgule sans guillemets")
             << QByteArray("[Emplacement_0]\npath=/photos, 2019 \nselected=1\n[Emplacement_1]\npath=/b,c\n")
@@ -98,8 +94,6 @@ private slots:
             << QByteArray("; notes\r\n[Options]\r\nactive=1\r\n\r\n[Emplacement_0]\r\npath = /a \r\n"
                           "filtre=*.jpg\r\nselected=true\r\n[Options]\r\ntimer=60\r\n")
             << "/a*" << tout << QStringLiteral("1 60");
-        QTest::newRow("CR seuls") << QByteArray("[Options]\rtimer=45\r[Emplacement_0]\rpath=/a\r") << "/a"
-                                  << 19 << QString();
         QTest::newRow("BOM, échappements \\xNN")
             << QByteArray("\xEF\xBB\xBF[Options]\nactive=true\n[Emplacement_0]\npath=/caf\\xe9\\x20\n")
             << QStringLiteral("/café ") << tout << QString();

@@ -19,9 +19,7 @@ private slots:
         ligne("premier connu, avant DISPLAY", "XDG_CURRENT_DESKTOP=Unknown:MATE:GNOME;DISPLAY=:0", "mate");
         ligne("casse, espaces", "XDG_CURRENT_DESKTOP= X-cInnamon ", "cinnamon");
         ligne("inconnu puis X11", "XDG_CURRENT_DESKTOP=i3;DISPLAY=:1", "x11");
-        ligne("session avant SWAYSOCK", "XDG_CURRENT_DESKTOP=LXQt;SWAYSOCK=/s", "lxqt");
-        // Xwayland's root window shows nothing under another compositor: swaybg draws on its background
-        // layer.
+        // Xwayland's root shows nothing under another compositor: swaybg draws on its background layer.
         ligne("autre Wayland", "WAYLAND_DISPLAY=wayland-0;DISPLAY=:0;PATH=/nulle-part", "nul");
         ligne("autre Wayland avec swaybg", "WAYLAND_DISPLAY=wayland-0;DISPLAY=:0;PATH=/nulle-part:@",
               "calque");

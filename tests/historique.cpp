@@ -33,8 +33,6 @@ private slots:
             << QByteArray("+a|+b|+c|+d|<c|<b|+e") << QByteArray("b|a") << QByteArray();
         QTest::newRow("set aside: left out of the way back")
             << QByteArray("+a|+b|+c|-b") << QByteArray("a") << QByteArray("b");
-        QTest::newRow("one set aside, taken back")
-            << QByteArray("+a|-a|-b|=a") << QByteArray() << QByteArray("b");
         QTest::newRow("all taken back") << QByteArray("-a|-b|=") << QByteArray() << QByteArray();
         QTest::newRow("not UTF-8, a comma, quotes, a newline")
             << QByteArray("+/\xc3\xa9|+/\x81|+/\"a\", b\n|-/\x81|-/\"a\", b\n") << QByteArray("/\xc3\xa9")
