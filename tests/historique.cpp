@@ -65,6 +65,25 @@ private slots:
         QCOMPARE(relu.precedentes(), noms(precedentes));
         QCOMPARE(relu.ecartees(), noms(ecartees));
     }
+
+    // A file spoilt by hand, or kept by a copy with a longer history, reads as what can be made of it: how
+    // many pictures lie before the current one.
+    void unFichierAbime()
+    {
+        QByteArray long_ = "[General]\nhistorique=";
+        for (int i = 0; i < 80; ++i)
+            long_ += "/p/" + QByteArray::number(i) + ".jpg, ";
+        for (const auto &[fichier, avant] :
+             QList<std::pair<QByteArray, int>> {{long_ + "/p/80.jpg\nplace=80\n", 49},
+                                                {"[General]\nhistorique=a, b, c\nplace=-7\n", 2},
+                                                {"[General]\nhistorique=@Variant(\\0\\0\nplace=3\n", 0},
+                                                {QByteArray("\x89PNG\r\n\x1a\n\0\0\xff", 11), 0}}) {
+            QFile f(cheminRotation());
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(fichier) == fichier.size());
+            f.close();
+            QCOMPARE(Historique().precedentes().size(), avant);
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestHistorique)
