@@ -1,6 +1,7 @@
 #!/bin/bash
 # Times setting a filled 3840x2160 JPEG on a private Xvfb, appliquerx11 against two common setters: on one 1920x1080
-# monitor, then on two side by side (RandR monitors on a 3840x1080 root).
+# monitor, then on two side by side (RandR monitors on a 3840x1080 root), where one picture for all is also timed
+# against one per monitor, in turns.
 # Usage: bench/bench-x11.sh [build dir] [--court]   (the build dir must hold bench/appliquerx11)
 # --court: a 1920x1080 picture and two runs each, to see that it runs.
 set -eu
@@ -78,6 +79,16 @@ mesurer() {
                             cpu[i], med[i] / refMed, cpu[i] / refCpu
              }' "$travail/resultats.csv"
     echo
+    if [ $# -gt 1 ]; then
+        # One picture for all against one per monitor, in turns, timed inside appliquerx11 (start-up left out).
+        convert -seed 8 -size "$taille" plasma:fractal -blur 0x1 -quality 90 "$travail/autre.jpg"
+        for _ in $(seq "$runs"); do
+            echo "une $("$appli" "$image" 5 2>/dev/null)"
+            echo "parecran $("$appli" "$image" 5 "$travail/autre.jpg" 2>/dev/null)"
+        done | sort -k1,1 -k2,2n | awk '{ v[$1] = v[$1] " " $2; n[$1]++ }
+             END { for (m in v) { split(substr(v[m], 2), t, " "); printf "%-9s apply median %.1f ms over %d\n", m, t[int((n[m] + 1) / 2)], n[m] } }'
+        echo
+    fi
     kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null || true
     xvfb=""
 }

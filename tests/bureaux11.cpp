@@ -1,7 +1,11 @@
 #include "desktop/x11/bureaux11.h"
 #include "commun.h"
 #include "commun/chemins.h"
+#include "locations/listeemplacements.h"
+#include "rotation/rotator.h"
+#include "settings/configuration.h"
 
+#include <QGuiApplication>
 #include <QtTest>
 
 #include <xcb/xcb.h>
@@ -163,7 +167,87 @@ private slots:
         // Going away while a large picture is on its way neither hangs nor crashes.
         montrerSur(bureau, ecrireImage(QStringLiteral("lente.png"), imageCellules({3000, 2000})), 0);
     }
+
+    // Un fond par écran, read back from the root's pixels: at each tick every monitor changes to a picture
+    // no other monitor shows, none again before all were shown; a monitor plugged in gets its own at once.
+    void unFondParEcran_data()
+    {
+        QTest::addColumn<int>("candidats");
+        QTest::addColumn<int>("tours");
+        QTest::newRow("5 pictures, 200 ticks") << 5 << 200;
+        QTest::newRow("1 picture, on both") << 1 << 1;
+    }
+    void unFondParEcran()
+    {
+        QFETCH(int, candidats);
+        QFETCH(int, tours);
+        QList<QRect> ecrans {QRect(0, 0, 400, 300), QRect(400, 0, 240, 480)};
+        QVERIFY(reglerEcrans(ecrans));
+        QTRY_COMPARE(QGuiApplication::screens().size(), 2);
+        const QColor couleurs[] = {Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::magenta};
+        QTemporaryDir dossier;
+        for (int i = 0; i < candidats; ++i)
+            QVERIFY(imageUnie(couleurs[i]).save(dossier.filePath(QStringLiteral("%1.png").arg(i))));
+        DossierDeTravail travail;
+        ouvrirConfiguration();
+        installerBureau(std::make_unique<BureauX11>());
+        ListeEmplacements modele;
+        modele.ajouterEmplacement(dossier.path(), QStringLiteral("*.png"));
+        modele.setSelectionne(0, true);
+        Rotator rotator;
+        rotator.changerParEcran(true);
+        rotator.chargerFichiers(&modele);
+        QTRY_COMPARE(rotator.listages(), 1);
+        // The picture each monitor shows, by its colour.
+        const auto lire = [&] {
+            const QImage capture = captureRacine();
+            QList<int> vues;
+            for (const QRect &ecran : std::as_const(ecrans))
+                vues << int(std::find_if(couleurs, couleurs + candidats,
+                                         [&](QColor c) { return c == capture.pixelColor(ecran.center()); })
+                            - couleurs);
+            return vues;
+        };
+        QSignalSpy montrees(&rotator, &Rotator::memoireChangee);
+        QList<int> avant {-1, -1};
+        QSet<int> cycle;
+        for (int tour = 0; tour < tours; ++tour) {
+            rotator.changerWallpaper();
+            QVERIFY(montrees.wait());
+            const QList<int> vues = lire();
+            QSet<QString> noms;
+            for (const int v : vues) {
+                QVERIFY2(v < candidats, "a monitor shows no picture of the round");
+                noms << dossier.filePath(QStringLiteral("%1.png").arg(v));
+            }
+            const QStringList courantes = rotator.courantes();
+            QCOMPARE(QSet<QString>(courantes.cbegin(), courantes.cend()), noms);
+            if (candidats == 1)
+                QCOMPARE(vues, QList<int>({0, 0}));
+            else
+                QVERIFY(vues[0] != vues[1] && vues[0] != avant[0] && vues[1] != avant[1]);
+            // A picture seen again starts a new cycle, which only a complete one may.
+            const QSet<int> ronde(vues.cbegin(), vues.cend()), encore = ronde & cycle;
+            cycle += ronde;
+            if (!encore.isEmpty()) {
+                QCOMPARE(cycle.size(), candidats);
+                cycle = encore;
+            }
+            avant = vues;
+        }
+        if (candidats < 5)
+            return;
+        ecrans << QRect(0, 300, 400, 180);
+        QVERIFY(xrandr(moniteur(2, ecrans.last())));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                const QList<int> vues = lire();
+                return vues[2] < candidats && vues[2] != vues[0] && vues[2] != vues[1];
+            },
+            5000));
+        QCOMPARE(lire().mid(0, 2), avant);
+    }
 };
 
-QTEST_GUILESS_MAIN(TestBureauX11)
+QTEST_MAIN(TestBureauX11)
 #include "bureaux11.moc"

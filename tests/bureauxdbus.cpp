@@ -191,6 +191,43 @@ private slots:
             gsettings(famille, QStringLiteral("picture-options"), nickAutre);
         QTRY_COMPARE_WITH_TIMEOUT(positionSur(*bureau), autre, 10000);
     }
+
+    // Un fond par écran on one picture for all: the composed picture has each screen's own in its place,
+    // spanned; one picture for all again brings the layout back.
+    void etale_data()
+    {
+        QTest::addColumn<QString>("famille");
+        for (const char *famille : {"gnome", "cinnamon", "mate"})
+            QTest::newRow(famille) << QString::fromLatin1(famille);
+    }
+    void etale()
+    {
+        QFETCH(QString, famille);
+        DossierDeTravail dossier;
+        const QStringList images {dossier.chemin(QStringLiteral("a.png")),
+                                  dossier.chemin(QStringLiteral("b.png"))};
+        QVERIFY(imageCellules({200, 100}).save(images[0])
+                && imageCellules({90, 160}).mirrored().save(images[1]));
+        qputenv("PAPIROL2_BUREAU", famille.toUtf8());
+        const std::unique_ptr<Bureau> bureau = creerBureau();
+        disposerSur(*bureau, 4);
+        QSignalSpy traitees(bureau.get(), &Bureau::imageTraitee);
+        const QList<Bureau::Ecran> ecrans = bureau->lireEcrans();
+        bureau->montrerParEcran(ecrans, images);
+        QVERIFY(traitees.wait());
+        QCOMPARE(gsettings(famille, QStringLiteral("picture-options")), QStringLiteral("spanned"));
+        const bool mate = famille == QLatin1String("mate");
+        const QString lu
+            = gsettings(famille, mate ? QStringLiteral("picture-filename") : QStringLiteral("picture-uri"));
+        const QImage compose(mate ? lu : QUrl(lu).toLocalFile());
+        QString pourquoi;
+        for (int i = 0; i < 2; ++i)
+            QVERIFY2(montre(compose.copy(ecrans[i].geometrie), QImage(images[i]), 4, &pourquoi),
+                     qPrintable(pourquoi));
+        QCOMPARE(positionSur(*bureau), 4);
+        QVERIFY(montrerSur(*bureau, images[0]));
+        QCOMPARE(ecart(famille, images[0], 4), QString());
+    }
 };
 
 int main(int argc, char **argv)

@@ -13,7 +13,7 @@ bus = Gio.bus_get_sync(Gio.BusType.SESSION)
 # ([x] check mark, (x) radio, - greyed). Nothing stored for the layout: the one in force, Remplissage, is checked.
 MENU = '''Changer|Précédent -|Activer [ ]|Intervalle|  30 secondes ( )|  1 minute ( )|  2 minutes ( )|  5 minutes ( )
 |  10 minutes (x)|  Personnalisé ( )|Position|  Étirer ( )|  Mosaïque ( )|  Centrer ( )|  Ajuster ( )|  Remplissage (x)
-|Emplacements|  *.jpg dans {} [x]|  Modifier la liste|Ne plus afficher -|Images écartées -|  Tout reprendre
+|  Un fond par écran [ ]|Emplacements|  *.jpg dans {} [x]|  Modifier la liste|Ne plus afficher -|Images écartées -|  Tout reprendre
 |Ouvrir le dossier de l'image -|Quitter'''.replace('\n', '')
 
 

@@ -1,6 +1,9 @@
 // The Wayland backends, each on the compositor avec-wayland.sh names in PAPIROL2_BUREAU: sway's own, and the
 // swaybg child on any layer-shell compositor.
 #include "commun.h"
+#include "locations/listeemplacements.h"
+#include "rotation/rotator.h"
+#include "settings/configuration.h"
 
 #include <QtTest>
 
@@ -115,6 +118,40 @@ private slots:
         disposerSur(*bureau, 3);
         QVERIFY(montrerSur(*bureau, cellules) && vu(cellules));
         QTRY_VERIFY(nosSwaybg().size() == 1 && nosSwaybg() != laisse);
+    }
+
+    // Un fond par écran: each output its own picture, read back per output, in a new layout too; an output
+    // plugged in gets one from the round without a tick.
+    void unFondParSortie()
+    {
+        if (calque)
+            QSKIP("sway's own backend only");
+        DossierDeTravail travail;
+        ouvrirConfiguration();
+        installerBureau(creerBureau());
+        QTRY_COMPARE(bureau().lireEcrans().size(), 2);
+        const QList<Bureau::Ecran> ecrans = bureau().lireEcrans();
+        QSignalSpy traitees(&bureau(), &Bureau::imageTraitee);
+        bureau().montrerParEcran(ecrans, {cellules, magenta});
+        QVERIFY(traitees.wait());
+        for (const int position : {5, 4}) {
+            disposerSur(bureau(), position);
+            QVERIFY(vu(cellules, position, ecrans[0].nom));
+            QVERIFY(vu(magenta, position, ecrans[1].nom));
+        }
+        ListeEmplacements modele;
+        modele.ajouterEmplacement(dossierImages(), QStringLiteral("*"));
+        modele.setSelectionne(0, true);
+        Rotator rotator;
+        rotator.changerParEcran(true);
+        rotator.chargerFichiers(&modele);
+        QTRY_COMPARE(rotator.listages(), 1);
+        rotator.changerWallpaper();
+        QTRY_COMPARE(rotator.courantes().size(), 2);
+        QVERIFY(!sortieDe(QStringLiteral("swaymsg"), {QStringLiteral("create_output")}).isNull());
+        QTRY_COMPARE(rotator.courantes().size(), 3);
+        QVERIFY(vu(rotator.courantes().last(), 4, QStringLiteral("HEADLESS-3")));
+        installerBureau(nullptr);
     }
 };
 

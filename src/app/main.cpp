@@ -9,6 +9,7 @@
 #include "desktop/bureau.h"
 #include "dossierpersonnel.h"
 #include "lignedecommande.h"
+#include "rotation/historique.h"
 #include "signaux.h"
 #include "sondebus.h"
 #include "ui/papirol2.h"
@@ -48,9 +49,11 @@ int main(int argc, char *argv[])
         if (const int code = envoyerCommande(cheminReglages(), ligne.valeur.constData());
             code != 0 || ligne.valeur != "courante")
             return code;
-        if (const QString image = derniereImage(); !image.isEmpty()) {
-            // The bytes the disk has, for a shell to use.
-            const QByteArray chemin = octetsDuNom(QDir::toNativeSeparators(image)) + '\n';
+        if (const QStringList images = imagesAffichees(); !images.isEmpty()) {
+            // The bytes the disk has, for a shell to use; one line per monitor when each has its own.
+            QByteArray chemin;
+            for (const QString &image : images)
+                chemin += octetsDuNom(QDir::toNativeSeparators(image)) + '\n';
             return fwrite(chemin.constData(), 1, size_t(chemin.size()), stdout) == size_t(chemin.size()) ? 0
                                                                                                          : 1;
         }

@@ -2,6 +2,8 @@
 #include "commun/chemins.h"
 #include "commun/nomsfichiers.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSettings>
 
 Q_LOGGING_CATEGORY(lcBureau, "papirol2.bureau", QtCriticalMsg)
@@ -24,9 +26,45 @@ QString derniereImage()
 Bureau::Bureau()
     : courante(derniereImage())
 {
+    auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
+    if (!application)
+        return;
+    const auto suivre = [this](QScreen *ecran) {
+        connect(ecran, &QScreen::geometryChanged, this, &Bureau::ecransChanges);
+    };
+    for (QScreen *ecran : QGuiApplication::screens())
+        suivre(ecran);
+    connect(application, &QGuiApplication::screenAdded, this, [this, suivre](QScreen *ecran) {
+        suivre(ecran);
+        emit ecransChanges();
+    });
+    // Queued: when a screen goes, the list of screens changes after the signal.
+    connect(application, &QGuiApplication::screenRemoved, this, &Bureau::ecransChanges, Qt::QueuedConnection);
+    connect(application, &QGuiApplication::primaryScreenChanged, this, &Bureau::ecransChanges);
 }
 
 Bureau::~Bureau() = default;
+
+QList<Bureau::Ecran> Bureau::lireEcrans() const
+{
+    QList<Ecran> ecrans;
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return ecrans;
+    const QScreen *principal = QGuiApplication::primaryScreen();
+    for (const QScreen *s : QGuiApplication::screens()) {
+        // Qt counts in device-independent pixels; desktops in the screen's own.
+        const qreal ratio = s->devicePixelRatio();
+        const QRect g = s->geometry();
+        Ecran e {s->name(), QRect(g.topLeft() * ratio, g.size() * ratio), s == principal};
+        ecrans.insert(e.principal ? 0 : ecrans.size(), e);
+    }
+    return ecrans;
+}
+
+void Bureau::montrerParEcran(const QList<Ecran> &, const QStringList &chemins)
+{
+    montrer(chemins.value(0));
+}
 
 void Bureau::signaler(const QString &chemin, Resultat resultat)
 {

@@ -2,9 +2,12 @@
 
 #include "disposition.h"
 
+#include <QList>
 #include <QLoggingCategory>
 #include <QObject>
+#include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -31,6 +34,14 @@ public:
     };
     Q_ENUM(Resultat)
 
+    /** A monitor, in the desktop's pixels. */
+    struct Ecran
+    {
+        QString nom;
+        QRect geometrie;
+        bool principal = false;
+    };
+
     ~Bureau() override;
 
     /** Short backend name, as accepted by PAPIROL2_BUREAU. */
@@ -47,11 +58,21 @@ public:
     virtual std::optional<Disposition> lireDisposition() = 0;
     /** Stores the layout and shows the current picture in it at once. */
     virtual void enregistrerDisposition(Disposition disposition) = 0;
+    /** The monitors, the primary first: Qt's screens, none without a GUI. */
+    virtual QList<Ecran> lireEcrans() const;
+    /** Whether montrerParEcran() gives each monitor a picture of its own; otherwise one picture shows on all.
+     */
+    virtual bool montreParEcran() const { return false; }
+    /** Shows chemins[i] on ecrans[i], each laid out at its monitor's size; reports once through imageTraitee
+     * for chemins.first(). The pictures exist and, if exigeDecodable(), decode. */
+    virtual void montrerParEcran(const QList<Ecran> &ecrans, const QStringList &chemins);
     /** The last picture shown, kept across runs (empty before any). */
     QString imageCourante() const { return courante; }
 
 signals:
     void imageTraitee(const QString &chemin, Bureau::Resultat resultat);
+    /** A monitor came, went, or changed size or place. */
+    void ecransChanges();
 
 protected:
     Bureau();

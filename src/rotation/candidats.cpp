@@ -216,6 +216,18 @@ void Candidats::abandonner(const Tire &tire)
     }
 }
 
+void Candidats::remettre(const Tire &tire)
+{
+    for (auto &p : parties) {
+        if (p.id != tire.partie)
+            continue;
+        for (int pos = p.restants; pos < p.vivants; ++pos) {
+            if (int(p.ordre[pos]) == tire.index)
+                return p.echanger(pos, p.restants++);
+        }
+    }
+}
+
 QStringList Candidats::chemins() const
 {
     QStringList resultat;

@@ -60,6 +60,8 @@ public:
     Tire tirer(quint32 hasard, const QString &eviter);
     /** Leaves a drawn picture out of every cycle until its location is listed again. */
     void abandonner(const Tire &tire);
+    /** Gives a drawn picture back to the cycle, as if it had not been drawn. */
+    void remettre(const Tire &tire);
 
     /** How many pictures can be drawn. */
     int nombre() const;

@@ -2,6 +2,7 @@
 
 #include "commun/chemins.h"
 #include "commun/nomsfichiers.h"
+#include "desktop/bureau.h"
 
 #include <QLoggingCategory>
 #include <QSettings>
@@ -12,7 +13,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcRotation)
 
 namespace {
 const QString cleMontrees = QStringLiteral("historique"), clePlace = QStringLiteral("place"),
-              cleEcartees = QStringLiteral("ecartees");
+              cleEcartees = QStringLiteral("ecartees"), cleEcrans = QStringLiteral("ecrans");
 
 // A list of one is kept as its one value, which reads back as such.
 QStringList lireNoms(const QSettings &fichier, const QString &cle)
@@ -57,10 +58,12 @@ Historique::Historique()
     liste = lireNoms(fichier, cleEcartees);
     liste.removeDuplicates();
     ensemble = QSet<QString>(liste.cbegin(), liste.cend());
+    parEcran = lireNoms(fichier, cleEcrans);
 }
 
-void Historique::noter(const QString &chemin, bool retour)
+void Historique::noter(const QString &chemin, bool retour, const QStringList &ecrans)
 {
+    parEcran = ecrans;
     const int trouvee = retour ? int(montrees.lastIndexOf(chemin, place)) : -1;
     if (trouvee >= 0) {
         place = trouvee;
@@ -112,7 +115,14 @@ void Historique::enregistrer() const
     ecrireNoms(fichier, cleMontrees, montrees);
     fichier.setValue(clePlace, place);
     ecrireNoms(fichier, cleEcartees, liste);
+    ecrireNoms(fichier, cleEcrans, parEcran);
     fichier.sync();
     if (fichier.status() != QSettings::NoError)
         qCWarning(lcRotation) << "cannot record the pictures shown and set aside in" << fichier.fileName();
+}
+
+QStringList imagesAffichees()
+{
+    const QStringList ecrans = lireNoms(QSettings(cheminRotation(), QSettings::IniFormat), cleEcrans);
+    return !ecrans.isEmpty() || derniereImage().isEmpty() ? ecrans : QStringList {derniereImage()};
 }

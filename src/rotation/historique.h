@@ -21,8 +21,10 @@ public:
     Historique();
 
     /** A drawn picture goes after the place, which moves to it; one shown by going back only moves the place
-     * to it. */
-    void noter(const QString &chemin, bool retour);
+     * to it. ecrans is what each monitor shows with it, the primary first, when each has its own. */
+    void noter(const QString &chemin, bool retour, const QStringList &ecrans = {});
+    /** What each monitor showed last, the primary first, when each had its own; empty otherwise. */
+    const QStringList &ecrans() const { return parEcran; }
     /** The pictures shown before the one at the place, newest first, set-aside ones left out. */
     QStringList precedentes() const;
 
@@ -40,4 +42,8 @@ private:
     int place = -1;
     QStringList liste;
     QSet<QString> ensemble;
+    QStringList parEcran;
 };
+
+/** The pictures on screen as kept across runs, one per monitor when each has its own; empty before any. */
+QStringList imagesAffichees();

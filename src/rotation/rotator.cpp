@@ -50,6 +50,7 @@ Rotator::Rotator()
     , controle(std::make_unique<Ouvrier>(this))
     , delaiBureau(new QTimer(this))
     , delaiListage(new QTimer(this))
+    , unParEcran(lireParEcran())
 {
     connect(minuteur, &QTimer::timeout, this, &Rotator::changerWallpaper);
     calme->setSingleShot(true);
@@ -68,7 +69,7 @@ Rotator::Rotator()
     delaiBureau->setInterval(delaiBureauMs);
     connect(delaiBureau, &QTimer::timeout, this, [this] {
         if (attendu)
-            recevoirResultat(attendu->tire.chemin, Bureau::Resultat::Injoignable);
+            recevoirResultat(attendu->cle(), Bureau::Resultat::Injoignable);
     });
     horloge.start();
 }
@@ -243,28 +244,76 @@ void Rotator::changerWallpaper()
     verifier(0);
 }
 
-void Rotator::verifier(int essai)
+Tire Rotator::tirerUne(const QString &eviter, bool *toutEcarte)
 {
-    const QString courante = bureau().imageCourante();
-    Tire tire = lot.tirer(QRandomGenerator::global()->generate(), courante);
+    Tire tire = lot.tirer(QRandomGenerator::global()->generate(), eviter);
     // A set-aside picture drawn counts as shown in this cycle; a cycle holds each once, and a draw starts at
     // most one cycle, so past twice their number every picture left is set aside.
     for (int n = 0; !tire.chemin.isEmpty() && historique.estEcartee(tire.chemin); ++n) {
         if (n > 2 * int(historique.ecartees().size())) {
-            qCInfo(lcRotation) << "every picture is set aside";
-            return;
+            *toutEcarte = true;
+            return {};
         }
         const bool neuf = tire.cycleNeuf;
-        tire = lot.tirer(QRandomGenerator::global()->generate(), courante);
+        tire = lot.tirer(QRandomGenerator::global()->generate(), eviter);
         tire.cycleNeuf = tire.cycleNeuf || neuf;
     }
-    if (tire.cycleNeuf) {
+    return tire;
+}
+
+QList<Bureau::Ecran> Rotator::ecransDuTirage() const
+{
+    if (!unParEcran || !bureau().montreParEcran())
+        return {};
+    const QList<Bureau::Ecran> ecrans = bureau().lireEcrans();
+    return ecrans.size() > 1 ? ecrans : QList<Bureau::Ecran>();
+}
+
+void Rotator::verifier(int essai)
+{
+    const QString courante = bureau().imageCourante();
+    Attendu demande {{}, essai, false, ecransDuTirage(), {}};
+    const bool completant = std::exchange(completer, false) && !demande.ecrans.isEmpty();
+    // One picture per monitor to fill, all different while there are enough: with fewer, they are shared.
+    QStringList avant;
+    QList<int> aRemplir;
+    for (int i = 0; i < demande.ecrans.size(); ++i) {
+        avant << surEcran.value(demande.ecrans[i].nom, courante);
+        if (!completant || !surEcran.contains(demande.ecrans[i].nom))
+            aRemplir << i;
+    }
+    const int voulues = std::max(1, int(aRemplir.size()));
+    const bool assez = lot.nombre() >= std::max(1, int(demande.ecrans.size()));
+    QList<Tire> tires;
+    bool toutEcarte = false, cycleNeuf = false;
+    for (int n = 0; tires.size() < voulues && n < essaisMax + voulues; ++n) {
+        Tire tire = tirerUne(tires.isEmpty() ? courante : tires.last().chemin, &toutEcarte);
+        if (tire.chemin.isEmpty())
+            break;
+        cycleNeuf = cycleNeuf || tire.cycleNeuf;
+        // A cycle started within the round may draw a picture of the round, or one kept on screen, again.
+        const bool pris = std::any_of(tires.cbegin(), tires.cend(),
+                                      [&](const Tire &t) { return t.chemin == tire.chemin; })
+            || (completant && assez && avant.contains(tire.chemin));
+        if (pris) {
+            lot.remettre(tire);
+            if (!assez && tires.size() >= lot.nombre())
+                break;
+            continue;
+        }
+        tires << tire;
+    }
+    if (toutEcarte && tires.isEmpty()) {
+        qCInfo(lcRotation) << "every picture is set aside";
+        return;
+    }
+    if (cycleNeuf) {
         // Shares send no change notification: a new cycle lists every folder again at the latest.
         for (auto it = suivis.cbegin(); it != suivis.cend(); ++it)
             changes.insert(it.key());
         relisterChanges();
     }
-    if (tire.chemin.isEmpty()) {
+    if (tires.isEmpty()) {
         // Nothing listed may be there now: a folder back after it was gone, a disk mounted again.
         for (auto it = suivis.begin(); it != suivis.end(); ++it) {
             if (it->recu == it->demande && horloge.elapsed() >= it->prochainEssai)
@@ -276,17 +325,37 @@ void Rotator::verifier(int essai)
         qCInfo(lcRotation) << "nothing to draw yet";
         return;
     }
-    if (montree && tire.chemin == courante) {
+    demande.tire = tires.first();
+    if (!demande.ecrans.isEmpty()) {
+        demande.chemins = avant;
+        for (int j = 0; j < aRemplir.size(); ++j)
+            demande.chemins[aRemplir[j]] = tires[j % tires.size()].chemin;
+        // No monitor keeps its picture while another changes: swap with one that can take it.
+        for (const int i : std::as_const(aRemplir)) {
+            for (const int j : std::as_const(aRemplir)) {
+                if (demande.chemins[i] == avant[i] && demande.chemins[j] != avant[i]
+                    && demande.chemins[i] != avant[j])
+                    demande.chemins.swapItemsAt(i, j);
+            }
+        }
+    }
+    if (montree && (demande.chemins.isEmpty() ? demande.tire.chemin == courante : demande.chemins == avant)) {
         qCInfo(lcRotation) << "only one picture, already shown";
         return;
     }
     tirageEnCours = true;
-    // Everything that reads the file happens there, off the GUI thread; the desktop gets a checked picture.
+    QStringList aVerifier;
+    for (const Tire &t : std::as_const(tires))
+        aVerifier << t.chemin;
+    // Everything that reads the files happens there, off the GUI thread; the desktop gets checked pictures.
     controle->planifier(
-        [chemin = tire.chemin, decodable = bureau().exigeDecodable(), bruts = bureau().accepteNomsBruts()] {
-            return verifierFichier(chemin, decodable, bruts);
+        [aVerifier, decodable = bureau().exigeDecodable(), bruts = bureau().accepteNomsBruts()] {
+            QList<Verification> verifications;
+            for (const QString &chemin : aVerifier)
+                verifications << verifierFichier(chemin, decodable, bruts);
+            return verifications;
         },
-        [this, tire, essai](Verification v) { recevoirVerification(tire, essai, v); });
+        [this, demande, tires](const QList<Verification> &v) { recevoirVerification(demande, tires, v); });
 }
 
 Rotator::Verification Rotator::verifierFichier(const QString &chemin, bool decodable, bool bruts)
@@ -304,6 +373,41 @@ Rotator::Verification Rotator::verifierFichier(const QString &chemin, bool decod
 QString Rotator::courante() const
 {
     return montree ? bureau().imageCourante() : QString();
+}
+
+QStringList Rotator::courantes() const
+{
+    if (!montree)
+        return {};
+    return historique.ecrans().isEmpty() ? QStringList {courante()} : historique.ecrans();
+}
+
+void Rotator::changerParEcran(bool parEcran)
+{
+    unParEcran = parEcran;
+    if (montree)
+        changerWallpaper();
+}
+
+void Rotator::on_ecransChanges()
+{
+    // A monitor plugged in gets a picture of its own at once; the others keep theirs. One unplugged is
+    // forgotten, so that it gets a new one when it comes back.
+    const QList<Bureau::Ecran> ecrans = ecransDuTirage();
+    surEcran.removeIf([&ecrans](const auto &entree) {
+        return std::none_of(ecrans.cbegin(), ecrans.cend(),
+                            [&entree](const Bureau::Ecran &e) { return e.nom == entree.key(); });
+    });
+    if (!montree || std::all_of(ecrans.cbegin(), ecrans.cend(), [this](const Bureau::Ecran &e) {
+            return surEcran.contains(e.nom);
+        }))
+        return;
+    if (tirageEnCours) {
+        tirageDemande = true;
+        return;
+    }
+    completer = true;
+    changerWallpaper();
 }
 
 bool Rotator::precedent()
@@ -331,7 +435,7 @@ bool Rotator::precedent()
                 return terminerTirage();
             Tire tire;
             tire.chemin = chemin;
-            montrer(Attendu {tire, essaisMax, true});
+            montrer(Attendu {tire, essaisMax, true, {}, {}});
         });
     return true;
 }
@@ -354,29 +458,52 @@ void Rotator::reprendre(const QString &chemin)
     emit memoireChangee();
 }
 
-void Rotator::recevoirVerification(const Tire &tire, int essai, Verification verification)
+void Rotator::recevoirVerification(const Attendu &demande, const QList<Tire> &tires,
+                                   const QList<Verification> &verifications)
 {
-    if (!verification.accepte) {
-        qCInfo(lcRotation) << (verification.present ? "not a picture the desktop can show"
-                                                    : "gone or unreadable")
-                           << ", drawing another:" << tire.chemin;
-        return essayerAutre(tire, essai, verification.present);
+    const auto refus = std::find_if(verifications.cbegin(), verifications.cend(),
+                                    [](const Verification &v) { return !v.accepte; });
+    if (refus == verifications.cend())
+        return montrer(demande);
+    // The pictures of the round that can be shown go back to the cycle; the others are left out.
+    const qsizetype premier = refus - verifications.cbegin();
+    for (qsizetype i = 0; i < tires.size(); ++i) {
+        if (verifications[i].accepte)
+            lot.remettre(tires[i]);
+        else if (i != premier)
+            lot.abandonner(tires[i]);
     }
-    montrer(Attendu {tire, essai});
+    qCInfo(lcRotation) << (refus->present ? "not a picture the desktop can show" : "gone or unreadable")
+                       << ", drawing another:" << tires[premier].chemin;
+    essayerAutre(tires[premier], demande.essai, refus->present);
 }
 
 void Rotator::montrer(const Attendu &demande)
 {
     attendu = demande;
+    // Going back changes the primary monitor's picture only.
+    if (demande.retour && !surEcran.isEmpty()) {
+        attendu->ecrans = ecransDuTirage();
+        for (const Bureau::Ecran &e : std::as_const(attendu->ecrans))
+            attendu->chemins << surEcran.value(e.nom, demande.tire.chemin);
+        if (!attendu->chemins.isEmpty())
+            attendu->chemins.first() = demande.tire.chemin;
+    }
     Bureau *b = &bureau();
     connect(b, &Bureau::imageTraitee, this, &Rotator::recevoirResultat, Qt::UniqueConnection);
+    connect(b, &Bureau::ecransChanges, this, &Rotator::on_ecransChanges, Qt::UniqueConnection);
     delaiBureau->start();
-    b->montrer(demande.tire.chemin);
+    // A copy: a desktop that answers within the call reaches recevoirResultat, which lets attendu go.
+    const Attendu enCours = *attendu;
+    if (enCours.chemins.isEmpty())
+        b->montrer(enCours.tire.chemin);
+    else
+        b->montrerParEcran(enCours.ecrans, enCours.chemins);
 }
 
 void Rotator::recevoirResultat(const QString &chemin, Bureau::Resultat resultat)
 {
-    if (!attendu || chemin != attendu->tire.chemin) {
+    if (!attendu || chemin != attendu->cle()) {
         // A desktop that came late (a shell still starting at login) shows a picture given up on.
         montree = montree || resultat == Bureau::Resultat::Montree;
         return;
@@ -386,12 +513,19 @@ void Rotator::recevoirResultat(const QString &chemin, Bureau::Resultat resultat)
     switch (resultat) {
     case Bureau::Resultat::Montree:
         montree = true;
-        historique.noter(chemin, a.retour);
+        surEcran.clear();
+        for (int i = 0; i < a.chemins.size(); ++i)
+            surEcran.insert(a.ecrans[i].nom, a.chemins[i]);
+        historique.noter(chemin, a.retour, a.chemins);
         emit memoireChangee();
         break;
     case Bureau::Resultat::Refusee:
         qCInfo(lcRotation) << "the desktop could not show" << chemin;
         if (a.retour)
+            break;
+        // Which picture of a round was refused is not known: the round is given up, and the next tick
+        // draws another.
+        if (!a.chemins.isEmpty())
             break;
         return essayerAutre(a.tire, a.essai, true);
     case Bureau::Resultat::Injoignable:

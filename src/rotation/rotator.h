@@ -54,8 +54,14 @@ public:
     /** How many listings have come back since construction. */
     int listages() const { return nbListages; }
 
-    /** The picture this run showed last; empty before any. */
+    /** The picture this run showed last (the primary monitor's); empty before any. */
     QString courante() const;
+    /** What each monitor shows, the primary first; the one picture for all when they share it. */
+    QStringList courantes() const;
+    /** Whether each monitor gets a picture of its own where the desktop can show them. */
+    bool parEcran() const { return unParEcran; }
+    /** Turns it on or off, and draws again at once if a picture is shown. */
+    void changerParEcran(bool parEcran);
     /** The pictures shown lately and those set aside. */
     const Historique &memoire() const { return historique; }
     /** Shows again the newest picture shown before the current one that is still there; false when the
@@ -107,8 +113,15 @@ private:
     void recevoirListage(const QString &cle, quint64 jeton, quint64 numero,
                          const std::shared_ptr<Liste> &liste);
     void verifier(int essai);
-    void recevoirVerification(const Tire &tire, int essai, Verification verification);
+    /** Draws one picture, set-aside ones skipped; empty when none is left, with toutEcarte when all are set
+     * aside. */
+    Tire tirerUne(const QString &eviter, bool *toutEcarte);
+    /** The monitors to draw for, each its own picture; empty when one picture shows on all. */
+    QList<Bureau::Ecran> ecransDuTirage() const;
     struct Attendu;
+    void recevoirVerification(const Attendu &demande, const QList<Tire> &tires,
+                              const QList<Verification> &verifications);
+    void on_ecransChanges();
     void montrer(const Attendu &demande);
     void recevoirResultat(const QString &chemin, Bureau::Resultat resultat);
     /** Drops a drawn picture that cannot be shown and draws another, as long as tries are left. */
@@ -137,6 +150,10 @@ private:
         int essai = 0;
         // Gone back to from the history: no other is drawn in its place.
         bool retour = false;
+        // A picture per monitor, the primary's first; empty when one shows on all.
+        QList<Bureau::Ecran> ecrans;
+        QStringList chemins;
+        QString cle() const { return chemins.isEmpty() ? tire.chemin : chemins.first(); }
     };
     std::optional<Attendu> attendu;
     QTimer *delaiBureau;
@@ -157,4 +174,9 @@ private:
     bool retourDemande = false;
     // Whether the desktop showed a picture since start: one it showed before may be gone from the screen.
     bool montree = false;
+    bool unParEcran = false;
+    // What each monitor shows, by its name, when each has its own; the next draw fills only monitors
+    // missing from it when completer is set.
+    QHash<QString, QString> surEcran;
+    bool completer = false;
 };

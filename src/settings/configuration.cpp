@@ -5,6 +5,7 @@
 #include "fichierini.h"
 
 #include <QLoggingCategory>
+#include <QSettings>
 #include <QVariant>
 
 #include <algorithm>
@@ -176,4 +177,18 @@ int lirePosition()
 {
     const std::optional<Disposition> disposition = bureau().lireDisposition();
     return disposition ? numeroDe(*disposition) : 0;
+}
+
+void enregistrerParEcran(bool parEcran)
+{
+    QSettings memoire(cheminRotation(), QSettings::IniFormat);
+    memoire.setValue(QStringLiteral("parEcran"), parEcran);
+    memoire.sync();
+    if (memoire.status() != QSettings::NoError)
+        qCWarning(lcConfiguration) << "could not write" << memoire.fileName();
+}
+
+bool lireParEcran()
+{
+    return QSettings(cheminRotation(), QSettings::IniFormat).value(QStringLiteral("parEcran")).toBool();
 }

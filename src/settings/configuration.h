@@ -54,3 +54,9 @@ public:
 void enregistrerPosition(int position);
 /** The desktop's layout, 1..5, or 0 when it matches none. */
 int lirePosition();
+
+/** Stores whether each monitor gets a picture of its own: in rotation.ini beside the history, outside the
+ * settings file, whose keys stay the ones every earlier version reads. */
+void enregistrerParEcran(bool parEcran);
+/** Whether each monitor gets a picture of its own; false when never written. */
+bool lireParEcran();

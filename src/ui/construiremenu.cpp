@@ -126,6 +126,15 @@ void Papirol2::construireMenu()
         a->setProperty("position", d.valeur);
     }
     connect(groupePosition, &QActionGroup::triggered, this, &Papirol2::on_changerStyle);
+    menuPosition->addSeparator();
+    QAction *parEcran = menuPosition->addAction(QStringLiteral("Un fond par écran"));
+    parEcran->setObjectName(QStringLiteral("par-ecran"));
+    parEcran->setCheckable(true);
+    parEcran->setChecked(rotator->parEcran());
+    connect(parEcran, &QAction::toggled, this, [this](bool coche) {
+        enregistrerParEcran(coche);
+        rotator->changerParEcran(coche);
+    });
 
     // A menu and a group look each entry added up among those they hold: past entreesParMenu locations, the
     // entries go by that many into submenus, each filled when first opened, or the build would take the

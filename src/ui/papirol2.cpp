@@ -232,11 +232,18 @@ bool Papirol2::on_commande(const QString &mot)
 
 QString Papirol2::infobulle() const
 {
-    const QString chemin = rotator ? rotator->courante() : QString();
-    if (chemin.isEmpty())
+    const QStringList chemins = rotator ? rotator->courantes() : QStringList();
+    if (chemins.isEmpty())
         return QStringLiteral("Papirol 2");
-    const QFileInfo image(chemin);
-    return image.fileName() + QLatin1Char('\n') + QDir::toNativeSeparators(image.path());
+    if (chemins.size() == 1) {
+        const QFileInfo image(chemins.first());
+        return image.fileName() + QLatin1Char('\n') + QDir::toNativeSeparators(image.path());
+    }
+    // One line per monitor, the primary first.
+    QStringList lignes;
+    for (const QString &chemin : chemins)
+        lignes << QDir::toNativeSeparators(chemin);
+    return lignes.join(QLatin1Char('\n'));
 }
 
 void Papirol2::on_memoireChangee()

@@ -4,14 +4,11 @@
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
-#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QImageWriter>
 #include <QProcess>
-#include <QSaveFile>
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
@@ -64,45 +61,6 @@ QString imageDuBureau(const QString &rendus)
     return image;
 }
 
-// A name never used before: pcmanfm-qt ignores a path equal to the one it has.
-QString nouveauRendu(const QDir &dossier, const QString &extension)
-{
-    for (qint64 n = QDateTime::currentMSecsSinceEpoch();; ++n) {
-        const QString nom = prefixe + QString::number(n) + extension;
-        if (!dossier.exists(nom))
-            return dossier.filePath(nom);
-    }
-}
-
-// Keeps the new picture and the one before it, which pcmanfm-qt may still be reading.
-void oublierAnciensRendus(const QDir &dossier)
-{
-    const QFileInfoList rendus = dossier.entryInfoList({prefixe + QLatin1Char('*')}, QDir::Files, QDir::Time);
-    for (qsizetype i = 2; i < rendus.size(); ++i)
-        QFile::remove(rendus.at(i).filePath());
-}
-
-QString ecrireRendu(const QString &chemin, const QImage &image, const QString &rendus)
-{
-    QDir dossier(rendus);
-    if (!dossier.mkpath(QStringLiteral("."))) {
-        qCWarning(lcBureau) << "cannot make" << rendus;
-        return {};
-    }
-    // A photograph stays a JPEG, close to lossless; anything else a lossless PNG at zlib's fastest level
-    // (Qt's quality 85): written once, read once, a screen of one colour in some 15 kB rather than 3 MB.
-    const bool photo = formatImage(chemin) == "jpeg";
-    const QString fichier = nouveauRendu(dossier, photo ? QStringLiteral(".jpg") : QStringLiteral(".png"));
-    QSaveFile sortie(fichier);
-    QImageWriter ecrivain(&sortie, photo ? "jpeg" : "png");
-    ecrivain.setQuality(photo ? 95 : 85);
-    if (!sortie.open(QIODevice::WriteOnly) || !ecrivain.write(image) || !sortie.commit()) {
-        qCWarning(lcBureau) << "cannot write" << fichier << ecrivain.errorString() << sortie.errorString();
-        return {};
-    }
-    oublierAnciensRendus(dossier);
-    return fichier;
-}
 } // namespace
 
 BureauLxqt::BureauLxqt()
@@ -217,7 +175,7 @@ QString BureauLxqt::dessiner(const Demande &d, Resultat *resultat)
         *resultat = Resultat::Refusee;
         return {};
     }
-    return ecrireRendu(source, assembler(d.bureau, d.ecrans, images.images()), rendus);
+    return enregistrerRendu(source, assembler(d.bureau, d.ecrans, images.images()), prefixe);
 }
 
 void BureauLxqt::conclure(const QString &chemin, Resultat resultat)

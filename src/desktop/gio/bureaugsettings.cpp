@@ -1,6 +1,7 @@
 #include "bureaugsettings.h"
 
 #include "commun/nomsfichiers.h"
+#include "desktop/image/rendu.h"
 
 #include <QFileInfo>
 #include <QUrl>
@@ -38,12 +39,14 @@ const Description &description(BureauGSettings::Famille famille)
 }
 
 const char *const cleOptions = "picture-options";
+const char *const etale = "spanned";
 // The nicks every one of the three schemas accepts.
 constexpr TableDispositions<const char *> nicks {"centered", "wallpaper", "stretched", "scaled", "zoom"};
 } // namespace
 
 BureauGSettings::BureauGSettings(Famille famille)
     : famille(famille)
+    , magasin(QStringLiteral("%1-ecrans").arg(QLatin1String(description(famille).nom)))
 {
     const Description &d = description(famille);
     // g_settings_new() aborts the process on a schema that is not installed, hence the lookup.
@@ -119,14 +122,15 @@ bool BureauGSettings::accepteNomsBruts() const
     return description(famille).uri;
 }
 
-void BureauGSettings::montrer(const QString &chemin)
+const char *BureauGSettings::cleImage() const
+{
+    return description(famille).cleImage;
+}
+
+bool BureauGSettings::ecrireImage(const QString &chemin)
 {
     const Description &d = description(famille);
     const QString absolu = QFileInfo(chemin).absoluteFilePath();
-    if (!possede(d.cleImage)) {
-        qCWarning(lcBureau) << "wallpaper not changed to" << chemin << ": no GSettings key for it";
-        return signaler(chemin, Resultat::Injoignable);
-    }
     // A URI carries any bytes, percent-encoded; QUrl would replace those that are not UTF-8.
     const QString valeur = !d.uri ? absolu
         : nomEnTexte(absolu)      ? QUrl::fromLocalFile(absolu).toString(QUrl::FullyEncoded)
@@ -134,19 +138,76 @@ void BureauGSettings::montrer(const QString &chemin)
     const bool ecrit = ecrire(d.cleImage, valeur);
     if (possede(d.cleImageSombre))
         ecrire(d.cleImageSombre, valeur);
+    return ecrit;
+}
+
+void BureauGSettings::montrer(const QString &chemin)
+{
+    if (!possede(cleImage())) {
+        qCWarning(lcBureau) << "wallpaper not changed to" << chemin << ": no GSettings key for it";
+        return signaler(chemin, Resultat::Injoignable);
+    }
+    // Back from a picture spanned over the monitors: the layout each had.
+    ++compositions;
+    chemins.clear();
+    if (const std::optional<Disposition> avant = magasin.lire(); avant && lireOptions() == etale)
+        ecrire(cleOptions, QString::fromLatin1(nicks[*avant]));
+    const bool ecrit = ecrireImage(chemin);
     valider();
     signaler(chemin, ecrit ? Resultat::Montree : Resultat::Injoignable);
+}
+
+void BureauGSettings::montrerParEcran(const QList<Ecran> &ecrans, const QStringList &chemins)
+{
+    this->ecrans = ecrans;
+    this->chemins = chemins;
+    composer(lireDisposition().value_or(dispositionParDefaut), true);
+}
+
+void BureauGSettings::composer(Disposition disposition, bool signaler)
+{
+    if (magasin.lire() != disposition)
+        magasin.enregistrer(disposition);
+    QList<QPair<QRect, QString>> places;
+    for (qsizetype i = 0; i < ecrans.size() && i < chemins.size(); ++i)
+        places.append({ecrans[i].geometrie, chemins[i]});
+    ouvrier.planifier(
+        [places, disposition, source = chemins.value(0)] {
+            return enregistrerRendu(source, composerEcrans(places, disposition), QStringLiteral("ecrans-"));
+        },
+        [this, chemin = chemins.value(0), signaler, numero = ++compositions](const QString &rendu) {
+            // A picture asked for since replaces this one.
+            if (numero != compositions)
+                return;
+            const bool ecrit
+                = !rendu.isEmpty() && ecrireImage(rendu) && ecrire(cleOptions, QString::fromLatin1(etale));
+            valider();
+            if (signaler)
+                this->signaler(chemin,
+                               rendu.isEmpty() ? Resultat::Refusee
+                                   : ecrit     ? Resultat::Montree
+                                               : Resultat::Injoignable);
+        });
+}
+
+QByteArray BureauGSettings::lireOptions() const
+{
+    if (!reglages || !possede(cleOptions))
+        return {};
+    GVariant *v = g_settings_get_value(reglages, cleOptions);
+    const QByteArray nick
+        = g_variant_is_of_type(v, G_VARIANT_TYPE_STRING) ? g_variant_get_string(v, nullptr) : "";
+    g_variant_unref(v);
+    return nick;
 }
 
 std::optional<Disposition> BureauGSettings::lireDisposition()
 {
     if (!reglages || !possede(cleOptions))
         return std::nullopt;
-    GVariant *v = g_settings_get_value(reglages, cleOptions);
-    const QByteArray nick
-        = g_variant_is_of_type(v, G_VARIANT_TYPE_STRING) ? g_variant_get_string(v, nullptr) : "";
-    g_variant_unref(v);
-    return nicks.trouver(nick);
+    const QByteArray nick = lireOptions();
+    // Spanned is ours while each monitor has its picture: the layout is the one we drew them in.
+    return nick == etale ? magasin.lire() : nicks.trouver(nick);
 }
 
 void BureauGSettings::enregistrerDisposition(Disposition disposition)
@@ -155,6 +216,8 @@ void BureauGSettings::enregistrerDisposition(Disposition disposition)
         qCWarning(lcBureau) << "layout" << numeroDe(disposition) << "not applied: no GSettings key for it";
         return;
     }
+    if (!chemins.isEmpty())
+        return composer(disposition, false);
     ecrire(cleOptions, QString::fromLatin1(nicks[disposition]));
     valider();
 }

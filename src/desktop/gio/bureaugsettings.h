@@ -1,6 +1,8 @@
 #pragma once
 
+#include "commun/ouvrier.h"
 #include "desktop/bureau.h"
+#include "desktop/linux/magasin.h"
 
 struct _GSettings;
 struct _GSettingsSchema;
@@ -24,15 +26,28 @@ public:
     QString nom() const override;
     bool accepteNomsBruts() const override;
     void montrer(const QString &chemin) override;
+    bool montreParEcran() const override { return possede(cleImage()); }
+    void montrerParEcran(const QList<Ecran> &ecrans, const QStringList &chemins) override;
     std::optional<Disposition> lireDisposition() override;
     void enregistrerDisposition(Disposition disposition) override;
 
 private:
     bool possede(const char *cle) const;
+    const char *cleImage() const;
+    QByteArray lireOptions() const;
+    bool ecrireImage(const QString &chemin);
+    /** Composes the monitors' pictures in that layout off this thread, then spans it over them. */
+    void composer(Disposition disposition, bool signaler);
     bool ecrire(const char *cle, const QString &valeur);
     void valider();
 
     const Famille famille;
     _GSettingsSchema *schema = nullptr;
     _GSettings *reglages = nullptr;
+    // The layout of each monitor's picture while one composed picture is spanned over them.
+    Magasin magasin;
+    QList<Ecran> ecrans;
+    QStringList chemins;
+    quint64 compositions = 0;
+    Ouvrier ouvrier {this};
 };

@@ -1,10 +1,15 @@
 #include "rendu.h"
 #include "lignespng.h"
 
+#include "commun/chemins.h"
 #include "commun/ouvrier.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QPainter>
+#include <QSaveFile>
 #include <QTransform>
 
 #include <cstring>
@@ -219,4 +224,49 @@ QImage assembler(QSize bureau, const QList<QRect> &ecrans, const ImagesParTaille
         peintre.drawImage(ecran.topLeft(), image);
     }
     return resultat;
+}
+
+QImage composerEcrans(const QList<QPair<QRect, QString>> &ecrans, Disposition disposition)
+{
+    QRect tout;
+    for (const auto &[ecran, chemin] : ecrans)
+        tout |= ecran;
+    QImage resultat(tout.size(), QImage::Format_RGB32);
+    if (resultat.isNull())
+        return {};
+    resultat.fill(Qt::black);
+    QPainter peintre(&resultat);
+    for (const auto &[ecran, chemin] : ecrans) {
+        const QImage image = rendrePourEcran(chemin, disposition, ecran.size());
+        if (image.isNull())
+            return {};
+        peintre.drawImage(ecran.topLeft() - tout.topLeft(), image);
+    }
+    return resultat;
+}
+
+QString enregistrerRendu(const QString &source, const QImage &image, const QString &prefixe)
+{
+    QDir dossier(dossierDonnees());
+    if (image.isNull() || !dossier.mkpath(QStringLiteral("."))) {
+        qCWarning(lcImage) << "cannot make" << dossier.path();
+        return {};
+    }
+    // A photograph stays a JPEG, close to lossless; anything else a lossless PNG at zlib's fastest level
+    // (Qt's quality 85): written once, read once, a screen of one colour in some 15 kB rather than 3 MB.
+    const bool photo = formatImage(source) == "jpeg";
+    QString fichier;
+    for (qint64 n = QDateTime::currentMSecsSinceEpoch(); fichier.isEmpty() || QFile::exists(fichier); ++n)
+        fichier = dossier.filePath(prefixe + QString::number(n) + QLatin1String(photo ? ".jpg" : ".png"));
+    QSaveFile sortie(fichier);
+    QImageWriter ecrivain(&sortie, photo ? "jpeg" : "png");
+    ecrivain.setQuality(photo ? 95 : 85);
+    if (!sortie.open(QIODevice::WriteOnly) || !ecrivain.write(image) || !sortie.commit()) {
+        qCWarning(lcImage) << "cannot write" << fichier << ecrivain.errorString() << sortie.errorString();
+        return {};
+    }
+    const QFileInfoList rendus = dossier.entryInfoList({prefixe + QLatin1Char('*')}, QDir::Files, QDir::Time);
+    for (qsizetype i = 2; i < rendus.size(); ++i)
+        QFile::remove(rendus.at(i).filePath());
+    return fichier;
 }

@@ -47,3 +47,13 @@ private:
 /** The desktop as one RGB32 picture: each screen's picture (found by its size) at its place, black where no
  * screen shows; null if one is missing. */
 QImage assembler(QSize bureau, const QList<QRect> &ecrans, const ImagesParTaille &images);
+
+/** The whole monitor layout as one RGB32 picture, for desktops that take one picture spanned over all: each
+ * monitor's picture laid out at its size in its rectangle, black where no monitor shows; null when one cannot
+ * be drawn. Any thread. */
+QImage composerEcrans(const QList<QPair<QRect, QString>> &ecrans, Disposition disposition);
+
+/** Writes a picture drawn from source atomically in the program's data folder, under a new name starting
+ * with prefixe (desktops ignore a path they have already), and removes those of that prefix but the one
+ * before, which the desktop may still be reading; its path, or empty. */
+QString enregistrerRendu(const QString &source, const QImage &image, const QString &prefixe);

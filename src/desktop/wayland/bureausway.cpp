@@ -21,6 +21,8 @@ namespace {
 const char magie[] = "i3-ipc";
 constexpr int tailleEntete = 6 + 2 * sizeof(qint32);
 constexpr qint32 runCommand = 0;
+constexpr qint32 subscribe = 2;
+constexpr qint32 getOutputs = 3;
 constexpr qint32 getConfig = 9;
 constexpr int delaiMs = 5000;
 
@@ -70,13 +72,16 @@ bool reussie(const QByteArray &json)
 
 // The command that shows the picture in that layout, less the colour around it; empty when sway's parser
 // cannot carry the path.
-QByteArray commande(const QString &chemin, const QString &mode)
+QByteArray commande(const QString &chemin, const QString &mode, const QString &sortie)
 {
     // sway turns every line of a message into a command of its own: no quoting can carry a newline.
-    if (chemin.contains(QLatin1Char('\n')))
+    if (chemin.contains(QLatin1Char('\n')) || sortie.contains(QLatin1Char('"'))
+        || sortie.contains(QLatin1Char('\\')) || sortie.contains(QLatin1Char('\n')))
         return {};
     // The escaped path keeps every '"' and '\' paired, so it is one word for sway's quote-aware split.
-    return "output * bg \"" + echapperPourWordexp(QFile::encodeName(chemin)) + "\" " + mode.toLatin1();
+    return "output \"" + sortie.toUtf8() + "\" bg \""
+        + echapperPourWordexp(QFile::encodeName(QFileInfo(chemin).absoluteFilePath())) + "\" "
+        + mode.toLatin1();
 }
 
 } // namespace
@@ -85,15 +90,78 @@ BureauSway::BureauSway()
     : BureauWayland(QStringLiteral("sway"))
     , socket(qEnvironmentVariable("SWAYSOCK"))
 {
-    if (socket.isEmpty())
+    if (socket.isEmpty()) {
         qCWarning(lcBureau) << "SWAYSOCK is not set: sway's wallpaper cannot be changed";
+        return;
+    }
+    // sway 1.7 has no output events; an output plugged in gets a workspace ("init"), one unplugged gives
+    // its workspaces away ("move"): the outputs are read again then, and after the subscription's reply.
+    demander(
+        subscribe, R"(["workspace"])",
+        [this](const QString &probleme, const QByteArray &evenement) {
+            if (!probleme.isEmpty())
+                qCInfo(lcBureau) << "no workspace events from sway:" << probleme;
+            const QString quoi
+                = QJsonDocument::fromJson(evenement).object().value(QLatin1String("change")).toString();
+            if (quoi.isEmpty() || quoi == QLatin1String("init") || quoi == QLatin1String("move"))
+                lireSorties();
+        },
+        true);
+}
+
+void BureauSway::montrer(const QString &chemin)
+{
+    parSortie.clear();
+    BureauWayland::montrer(chemin);
+}
+
+void BureauSway::montrerParEcran(const QList<Ecran> &ecrans, const QStringList &chemins)
+{
+    parSortie.clear();
+    for (qsizetype i = 0; i < ecrans.size() && i < chemins.size(); ++i)
+        parSortie.append({ecrans[i].nom, chemins[i]});
+    BureauWayland::montrer(chemins.value(0));
+}
+
+void BureauSway::lireSorties()
+{
+    demander(getOutputs, {}, [this](const QString &probleme, const QByteArray &reponse) {
+        if (!probleme.isEmpty())
+            return;
+        QList<Ecran> lues;
+        for (const QJsonValue &v : QJsonDocument::fromJson(reponse).array()) {
+            const QJsonObject sortie = v.toObject();
+            const QJsonObject r = sortie.value(QLatin1String("rect")).toObject();
+            // sway has no primary output: the first is taken for it.
+            if (sortie.value(QLatin1String("active")).toBool())
+                lues.append(
+                    {sortie.value(QLatin1String("name")).toString(),
+                     QRect(r.value(QLatin1String("x")).toInt(), r.value(QLatin1String("y")).toInt(),
+                           r.value(QLatin1String("width")).toInt(), r.value(QLatin1String("height")).toInt()),
+                     lues.isEmpty()});
+        }
+        const auto pareil = [](const Ecran &a, const Ecran &b) {
+            return a.nom == b.nom && a.geometrie == b.geometrie;
+        };
+        if (!std::equal(lues.cbegin(), lues.cend(), sorties.cbegin(), sorties.cend(), pareil)) {
+            sorties = lues;
+            emit ecransChanges();
+        }
+    });
 }
 
 void BureauSway::envoyer(const QString &chemin, Disposition disposition, bool signaler)
 {
     const QString absolu = QFileInfo(chemin).absoluteFilePath();
-    const QByteArray texte = commande(absolu, mode(disposition));
-    if (texte.isEmpty()) {
+    // The primary's picture of a round sends the whole round: a new layout then shows on every output.
+    QList<QByteArray> commandes;
+    if (!parSortie.isEmpty() && parSortie.first().second == chemin) {
+        for (const auto &[sortie, image] : std::as_const(parSortie))
+            commandes << commande(image, mode(disposition), sortie);
+    } else {
+        commandes << commande(absolu, mode(disposition), QStringLiteral("*"));
+    }
+    if (commandes.contains(QByteArray())) {
         qCWarning(lcBureau) << "wallpaper not changed: sway cannot be given the path" << absolu;
         if (signaler)
             this->signaler(chemin, Resultat::Refusee);
@@ -105,7 +173,7 @@ void BureauSway::envoyer(const QString &chemin, Disposition disposition, bool si
             this->signaler(chemin, Resultat::Injoignable);
         return;
     }
-    Envoi envoi {texte, chemin, disposition, signaler};
+    Envoi envoi {commandes, chemin, disposition, signaler};
     if (enVol) {
         // The picture waiting is replaced: what it was to report, the newer one reports if it is the same.
         envoi.signaler = signaler || (suivante && suivante->signaler && suivante->chemin == chemin);
@@ -127,17 +195,21 @@ void BureauSway::lancer(const Envoi &envoi)
         return demander(getConfig, {}, [this, envoi](const QString &probleme, const QByteArray &reponse) {
             if (!probleme.isEmpty())
                 return finir(envoi, probleme);
-            commander(envoi, envoi.commande + ' ' + lireCouleurSway(reponse));
+            commander(envoi, ' ' + lireCouleurSway(reponse));
         });
     }
-    commander(envoi, envoi.commande);
+    commander(envoi, {});
 }
 
-void BureauSway::commander(const Envoi &envoi, const QByteArray &commande)
+void BureauSway::commander(const Envoi &envoi, const QByteArray &suffixe)
 {
-    demander(runCommand, commande, [this, envoi](const QString &probleme, const QByteArray &reponse) {
-        finir(envoi, probleme, probleme.isEmpty() && reussie(reponse));
-    });
+    QByteArrayList commandes;
+    for (const QByteArray &c : envoi.commandes)
+        commandes << c + suffixe;
+    demander(runCommand, commandes.join("; "),
+             [this, envoi](const QString &probleme, const QByteArray &reponse) {
+                 finir(envoi, probleme, probleme.isEmpty() && reussie(reponse));
+             });
 }
 
 void BureauSway::finir(const Envoi &envoi, const QString &probleme, bool accepte)
@@ -157,7 +229,7 @@ void BureauSway::finir(const Envoi &envoi, const QString &probleme, bool accepte
     }
 }
 
-void BureauSway::demander(qint32 type, const QByteArray &charge, Reponse repondre)
+void BureauSway::demander(qint32 type, const QByteArray &charge, Reponse repondre, bool abonnement)
 {
     // A plain Unix socket: Qt's local socket would load Qt Network, and Kerberos with it, in every session.
     struct Echange
@@ -170,6 +242,11 @@ void BureauSway::demander(qint32 type, const QByteArray &charge, Reponse repondr
     auto echange = std::make_shared<Echange>();
     echange->aEcrire = message(type, charge);
     auto *porteur = new QObject(this);
+    // A subscription ends with us: its socket with it.
+    QObject::connect(porteur, &QObject::destroyed, [echange] {
+        if (!echange->termine && echange->fd >= 0)
+            ::close(echange->fd);
+    });
     // An empty problem means sway answered.
     const auto conclure
         = [echange, porteur, repondre](const QString &probleme, const QByteArray &reponse = {}) {
@@ -213,25 +290,32 @@ void BureauSway::demander(qint32 type, const QByteArray &charge, Reponse repondr
         if (echange->aEcrire.isEmpty())
             ecriture->setEnabled(false);
     });
-    QObject::connect(lecture, &QSocketNotifier::activated, porteur, [echange, conclure, erreur] {
-        char morceau[4096];
-        const ssize_t n = ::recv(echange->fd, morceau, sizeof morceau, 0);
-        if (n < 0)
-            return errno == EAGAIN || errno == EINTR ? void() : conclure(erreur());
-        if (n == 0)
-            return conclure(QStringLiteral("sway closed the connection"));
-        QByteArray &recu = echange->recu;
-        recu.append(morceau, n);
-        if (recu.size() < tailleEntete)
-            return;
-        qint32 longueur = 0;
-        memcpy(&longueur, recu.constData() + 6, sizeof longueur);
-        if (!recu.startsWith(magie) || longueur < 0)
-            return conclure(QStringLiteral("unexpected reply"));
-        if (recu.size() < tailleEntete + longueur)
-            return;
-        conclure(QString(), recu.mid(tailleEntete, longueur));
-    });
+    QObject::connect(lecture, &QSocketNotifier::activated, porteur,
+                     [echange, conclure, erreur, abonnement, delai, repondre] {
+                         char morceau[4096];
+                         const ssize_t n = ::recv(echange->fd, morceau, sizeof morceau, 0);
+                         if (n < 0)
+                             return errno == EAGAIN || errno == EINTR ? void() : conclure(erreur());
+                         if (n == 0)
+                             return conclure(QStringLiteral("sway closed the connection"));
+                         QByteArray &recu = echange->recu;
+                         recu.append(morceau, n);
+                         while (recu.size() >= tailleEntete) {
+                             qint32 longueur = 0;
+                             memcpy(&longueur, recu.constData() + 6, sizeof longueur);
+                             if (!recu.startsWith(magie) || longueur < 0)
+                                 return conclure(QStringLiteral("unexpected reply"));
+                             if (recu.size() < tailleEntete + longueur)
+                                 return;
+                             const QByteArray message = recu.mid(tailleEntete, longueur);
+                             if (!abonnement)
+                                 return conclure(QString(), message);
+                             // A subscription stays open: every event is handed over as it comes.
+                             recu.remove(0, tailleEntete + longueur);
+                             delai->stop();
+                             repondre(QString(), message);
+                         }
+                     });
     QObject::connect(delai, &QTimer::timeout, porteur,
                      [conclure] { conclure(QStringLiteral("no reply in time")); });
     delai->setSingleShot(true);

@@ -18,12 +18,16 @@ public:
     BureauSway();
 
     QString nom() const override { return QStringLiteral("sway"); }
+    void montrer(const QString &chemin) override;
+    QList<Ecran> lireEcrans() const override { return sorties; }
+    bool montreParEcran() const override { return true; }
+    void montrerParEcran(const QList<Ecran> &ecrans, const QStringList &chemins) override;
 
 private:
     struct Envoi
     {
-        // The command with the picture's own path, in sway's layout.
-        QByteArray commande;
+        // The commands with the pictures' own paths, in sway's layout.
+        QList<QByteArray> commandes;
         QString chemin;
         Disposition disposition = dispositionParDefaut;
         bool signaler = false;
@@ -31,13 +35,19 @@ private:
     using Reponse = std::function<void(const QString &probleme, const QByteArray &reponse)>;
     void envoyer(const QString &chemin, Disposition disposition, bool signaler) override;
     void lancer(const Envoi &envoi);
-    void commander(const Envoi &envoi, const QByteArray &commande);
+    void commander(const Envoi &envoi, const QByteArray &suffixe);
+    /** Asks sway for its outputs, and says when they changed. */
+    void lireSorties();
     void finir(const Envoi &envoi, const QString &probleme, bool accepte = false);
-    /** One message on a connection of its own; repondre gets the reply, or what went wrong. */
-    void demander(qint32 type, const QByteArray &charge, Reponse repondre);
+    /** One message on a connection of its own; repondre gets the reply, or what went wrong. An abonnement
+     * keeps the connection, and repondre gets every event after the reply. */
+    void demander(qint32 type, const QByteArray &charge, Reponse repondre, bool abonnement = false);
 
     const QString socket;
     // Requests go one at a time, so sway sees them in the order asked; only the newest waits.
     bool enVol = false;
     std::optional<Envoi> suivante;
+    QList<Ecran> sorties;
+    // Each output's picture when each has its own, the primary's first.
+    QList<QPair<QString, QString>> parSortie;
 };

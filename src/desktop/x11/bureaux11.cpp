@@ -141,10 +141,10 @@ bool televerser(Connexion &x, const Racine &racine, const QImage &image, xcb_pix
     return true;
 }
 
-// The root's pixmap: each size's picture sent once, then copied by the server onto the other monitors of that
-// size; black where no monitor shows.
+// The root's pixmap: each picture's size sent once, then copied by the server onto the other monitors that
+// show it at that size; black where no monitor shows. groupes[i] are the monitors that show rendus[i].
 bool dessinerRacine(Connexion &x, const Racine &racine, const QList<QRect> &ecrans,
-                    const ImagesParTaille &images, xcb_pixmap_t pixmap)
+                    const QList<QList<QRect>> &groupes, const QList<RenduEcrans> &rendus, xcb_pixmap_t pixmap)
 {
     xcb_create_pixmap(x.c, racine.profondeur, pixmap, racine.fenetre, uint16_t(racine.taille.width()),
                       uint16_t(racine.taille.height()));
@@ -160,18 +160,20 @@ bool dessinerRacine(Connexion &x, const Racine &racine, const QList<QRect> &ecra
     if (!noirs.empty())
         xcb_poly_fill_rectangle(x.c, pixmap, gc, uint32_t(noirs.size()), noirs.data());
     bool ok = true;
-    for (const auto &[taille, image] : images) {
-        const QRect *premier = nullptr;
-        for (const QRect &ecran : ecrans) {
-            if (ecran.size() != taille)
-                continue;
-            if (!premier) {
-                premier = &ecran;
-                ok = ok && televerser(x, racine, image, pixmap, gc, ecran.topLeft());
-            } else {
-                xcb_copy_area(x.c, pixmap, pixmap, gc, int16_t(premier->x()), int16_t(premier->y()),
-                              int16_t(ecran.x()), int16_t(ecran.y()), uint16_t(taille.width()),
-                              uint16_t(taille.height()));
+    for (qsizetype i = 0; i < groupes.size(); ++i) {
+        for (const auto &[taille, image] : rendus[i].images()) {
+            const QRect *premier = nullptr;
+            for (const QRect &ecran : groupes[i]) {
+                if (ecran.size() != taille)
+                    continue;
+                if (!premier) {
+                    premier = &ecran;
+                    ok = ok && televerser(x, racine, image, pixmap, gc, ecran.topLeft());
+                } else {
+                    xcb_copy_area(x.c, pixmap, pixmap, gc, int16_t(premier->x()), int16_t(premier->y()),
+                                  int16_t(ecran.x()), int16_t(ecran.y()), uint16_t(taille.width()),
+                                  uint16_t(taille.height()));
+                }
             }
         }
     }
@@ -187,7 +189,7 @@ bool extensionPresente(xcb_connection_t *c, xcb_extension_t *extension)
 
 // RandR 1.5 knows monitors as the user arranged them; Xinerama only its heads; otherwise the root is one
 // screen.
-QList<QRect> lireEcrans(xcb_connection_t *c, const Racine &racine)
+QList<QRect> lireMoniteurs(xcb_connection_t *c, const Racine &racine)
 {
     const QRect tout(QPoint(0, 0), racine.taille);
     QList<QRect> ecrans;
@@ -311,7 +313,17 @@ BureauX11::~BureauX11() = default;
 void BureauX11::montrer(const QString &chemin)
 {
     aSignaler = chemin;
-    planifier(chemin, magasin.lireOuDefaut());
+    demandee = {{QRect(), chemin}};
+    planifier(demandee, magasin.lireOuDefaut());
+}
+
+void BureauX11::montrerParEcran(const QList<Ecran> &ecrans, const QStringList &chemins)
+{
+    aSignaler = chemins.value(0);
+    demandee.clear();
+    for (qsizetype i = 0; i < ecrans.size() && i < chemins.size(); ++i)
+        demandee.append({ecrans[i].geometrie, chemins[i]});
+    planifier(demandee, magasin.lireOuDefaut());
 }
 
 std::optional<Disposition> BureauX11::lireDisposition()
@@ -322,17 +334,22 @@ std::optional<Disposition> BureauX11::lireDisposition()
 void BureauX11::enregistrerDisposition(Disposition disposition)
 {
     magasin.enregistrer(disposition);
-    const QString image = aSignaler.isEmpty() ? imageCourante() : aSignaler;
-    if (!image.isEmpty())
-        planifier(image, disposition);
+    // What was asked last, unless it was not shown.
+    const bool aJour
+        = !demandee.isEmpty() && (!aSignaler.isEmpty() || demandee.first().second == imageCourante());
+    if (!aJour)
+        demandee = {{QRect(), imageCourante()}};
+    if (!demandee.first().second.isEmpty())
+        planifier(demandee, disposition);
 }
 
-void BureauX11::planifier(const QString &chemin, Disposition disposition)
+void BureauX11::planifier(const Affectation &affectation, Disposition disposition)
 {
+    const QString chemin = affectation.isEmpty() ? QString() : affectation.first().second;
     // A picture still waiting is drawn for the screens as they are by then: a redraw must not replace it.
     ouvrier.lancer(
-        [this, chemin, disposition](const Ouvrier::Poste &poste) {
-            const Resultat resultat = afficher(chemin, disposition);
+        [this, affectation, chemin, disposition](const Ouvrier::Poste &poste) {
+            const Resultat resultat = afficher(affectation, disposition);
             poste([this, chemin, resultat] {
                 if (!chemin.isEmpty() && chemin == aSignaler) {
                     aSignaler.clear();
@@ -340,16 +357,16 @@ void BureauX11::planifier(const QString &chemin, Disposition disposition)
                 }
             });
         },
-        !chemin.isEmpty());
+        !affectation.isEmpty());
 }
 
-Bureau::Resultat BureauX11::afficher(const QString &chemin, Disposition disposition)
+Bureau::Resultat BureauX11::afficher(const Affectation &affectation, Disposition disposition)
 {
-    const bool ecransSeulement = chemin.isEmpty();
+    const bool ecransSeulement = affectation.isEmpty();
     Connexion x;
     Racine racine;
     if (x.enErreur() || !decrireRacine(x, &racine)) {
-        qCWarning(lcBureau) << "cannot draw on this X display:" << chemin;
+        qCWarning(lcBureau) << "cannot draw on this X display:" << affectation;
         return Resultat::Injoignable;
     }
     // Listening starts before the monitors are read, so that no change is missed between the two.
@@ -359,18 +376,40 @@ Bureau::Resultat BureauX11::afficher(const QString &chemin, Disposition disposit
             QMetaObject::invokeMethod(
                 &contexte, [this] { surveillerEcrans(); }, Qt::QueuedConnection);
     }
-    const QList<QRect> ecrans = lireEcrans(x.c, racine);
-    // A picture that cannot be drawn leaves what is shown, and what it was drawn from, as they were.
-    RenduEcrans nouveau;
-    RenduEcrans &rendu = ecransSeulement ? rendus : nouveau;
+    const QList<QRect> ecrans = lireMoniteurs(x.c, racine);
     if (ecransSeulement
-        && (rendus.chemin().isEmpty() || (racine.taille == racineAffichee && ecrans == ecransAffiches)))
+        && (affichee.isEmpty() || (racine.taille == racineAffichee && ecrans == ecransAffiches)))
         return Resultat::Montree;
-    if (!rendu.preparer(ecransSeulement ? rendus.chemin() : chemin,
-                        ecransSeulement ? rendus.disposition() : disposition, ecrans))
-        return Resultat::Refusee;
+    const Affectation &voulue = ecransSeulement ? affichee : affectation;
+    const Disposition d = ecransSeulement ? dispositionAffichee : disposition;
+    // The monitors grouped by picture, each picture drawn once per size; what was drawn already is kept.
+    QStringList chemins;
+    QList<QList<QRect>> groupes;
+    QList<RenduEcrans> nouveaux;
+    for (const QRect &ecran : ecrans) {
+        QString chemin = voulue.first().second;
+        for (const auto &[place, image] : voulue) {
+            if (place == ecran)
+                chemin = image;
+        }
+        if (!chemins.contains(chemin)) {
+            chemins << chemin;
+            groupes << QList<QRect>();
+            nouveaux << RenduEcrans();
+            for (const RenduEcrans &ancien : std::as_const(rendus)) {
+                if (ancien.chemin() == chemin)
+                    nouveaux.last() = ancien;
+            }
+        }
+        groupes[chemins.indexOf(chemin)] << ecran;
+    }
+    // A picture that cannot be drawn leaves what is shown, and what it was drawn from, as they were.
+    for (qsizetype i = 0; i < nouveaux.size(); ++i) {
+        if (!nouveaux[i].preparer(chemins[i], d, groupes[i]))
+            return Resultat::Refusee;
+    }
     const xcb_pixmap_t pixmap = xcb_generate_id(x.c);
-    if (!dessinerRacine(x, racine, ecrans, rendu.images(), pixmap)) {
+    if (!dessinerRacine(x, racine, ecrans, groupes, nouveaux, pixmap)) {
         xcb_free_pixmap(x.c, pixmap);
         xcb_flush(x.c);
         return Resultat::Injoignable;
@@ -379,8 +418,9 @@ Bureau::Resultat BureauX11::afficher(const QString &chemin, Disposition disposit
         return Resultat::Injoignable;
     racineAffichee = racine.taille;
     ecransAffiches = ecrans;
-    if (!ecransSeulement)
-        rendus = std::move(nouveau);
+    affichee = voulue;
+    dispositionAffichee = d;
+    rendus = std::move(nouveaux);
     return Resultat::Montree;
 }
 
@@ -404,5 +444,5 @@ void BureauX11::on_ecransChanges()
     if (xcb_connection_has_error(veille.get()))
         notificateur->setEnabled(false);
     else if (change)
-        planifier(QString(), dispositionParDefaut);
+        planifier({}, dispositionParDefaut);
 }

@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPair>
 #include <QRect>
 
 #include <memory>
@@ -31,21 +32,28 @@ public:
     QString nom() const override { return QStringLiteral("x11"); }
     bool accepteNomsBruts() const override { return true; }
     void montrer(const QString &chemin) override;
+    bool montreParEcran() const override { return true; }
+    void montrerParEcran(const QList<Ecran> &ecrans, const QStringList &chemins) override;
     std::optional<Disposition> lireDisposition() override;
     void enregistrerDisposition(Disposition disposition) override;
 
 private:
-    /** Draws the picture on the worker thread; an empty path draws the one shown again, for new screens. */
-    void planifier(const QString &chemin, Disposition disposition);
-    Resultat afficher(const QString &chemin, Disposition disposition);
+    /** The picture of each monitor, by its place; a monitor not in it shows the first one's. */
+    using Affectation = QList<QPair<QRect, QString>>;
+    /** Draws the pictures on the worker thread; none draws those shown again, for new screens. */
+    void planifier(const Affectation &affectation, Disposition disposition);
+    Resultat afficher(const Affectation &affectation, Disposition disposition);
     void surveillerEcrans();
     void on_ecransChanges();
 
     Magasin magasin;
     // The picture whose fate is still to be reported: a new layout draws it rather than the one shown.
     QString aSignaler;
-    // Worker thread only: what the root shows, and the pictures drawn for it.
-    RenduEcrans rendus;
+    Affectation demandee;
+    // Worker thread only: what the root shows, and the pictures drawn for it, one per picture.
+    Affectation affichee;
+    Disposition dispositionAffichee = dispositionParDefaut;
+    QList<RenduEcrans> rendus;
     QSize racineAffichee;
     QList<QRect> ecransAffiches;
     // A connection of its own that hears of monitor changes; opened by the worker, then read on this thread.
