@@ -29,10 +29,13 @@ QImage captureRacine()
     return resultat;
 }
 
-QImage captureWayland()
+QImage captureWayland(const QString &sortie)
 {
     QProcess grim;
-    grim.start(QStringLiteral("grim"), {QStringLiteral("-t"), QStringLiteral("png"), QStringLiteral("-")});
+    QStringList arguments {QStringLiteral("-t"), QStringLiteral("png"), QStringLiteral("-")};
+    if (!sortie.isEmpty())
+        arguments = QStringList {QStringLiteral("-o"), sortie} + arguments;
+    grim.start(QStringLiteral("grim"), arguments);
     grim.waitForFinished(5000);
     return QImage::fromData(grim.readAllStandardOutput(), "PNG");
 }

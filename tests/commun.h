@@ -78,7 +78,7 @@ bool montre(const QImage &capture, const QImage &image, int position, QString *p
 
 /** The root window of $DISPLAY; the Wayland screen as grim grabs it. Null when they cannot. */
 QImage captureRacine();
-QImage captureWayland();
+QImage captureWayland(const QString &sortie = {});
 
 /** A program's standard output, or a null string when it fails. */
 QString sortieDe(const QString &programme, const QStringList &arguments);

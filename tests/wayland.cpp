@@ -27,11 +27,11 @@ QList<qint64> nosSwaybg()
 
 QString magenta, cellules;
 
-bool vu(const QString &image, int position = 3)
+bool vu(const QString &image, int position = 3, const QString &sortie = {})
 {
     // Judged in every layout, to say which ones it shows when not that one.
     QString pourquoi;
-    if (QTest::qWaitFor([&] { return montre(captureWayland(), QImage(image), position, &pourquoi); }, 10000))
+    if (QTest::qWaitFor([&] { return montre(captureWayland(sortie), QImage(image), position, &pourquoi); }, 10000))
         return true;
     qWarning().noquote() << pourquoi;
     return false;
@@ -126,6 +126,10 @@ private slots:
     {
         if (calque)
             QSKIP("sway's own backend only");
+        const auto swaymsg = [](const QString &commande) {
+            return !sortieDe(QStringLiteral("swaymsg"), commande.split(u' ')).isNull();
+        };
+        QVERIFY(swaymsg(QStringLiteral("create_output")) && swaymsg(QStringLiteral("output HEADLESS-2 mode 600x600")));
         DossierDeTravail travail;
         ouvrirConfiguration();
         installerBureau(creerBureau());
@@ -148,7 +152,7 @@ private slots:
         QTRY_COMPARE(rotator.listages(), 1);
         rotator.changerWallpaper();
         QTRY_COMPARE(rotator.courantes().size(), 2);
-        QVERIFY(!sortieDe(QStringLiteral("swaymsg"), {QStringLiteral("create_output")}).isNull());
+        QVERIFY(swaymsg(QStringLiteral("create_output")));
         QTRY_COMPARE(rotator.courantes().size(), 3);
         QVERIFY(vu(rotator.courantes().last(), 4, QStringLiteral("HEADLESS-3")));
         installerBureau(nullptr);
