@@ -209,32 +209,39 @@ private slots:
             return vues;
         };
         QSignalSpy montrees(&rotator, &Rotator::memoireChangee);
-        QList<int> avant {-1, -1};
+        QList<int> avant {-1, -1}, surM1;
         QSet<int> cycle;
-        for (int tour = 0; tour < tours; ++tour) {
-            rotator.changerWallpaper();
-            QVERIFY(montrees.wait());
-            const QList<int> vues = lire();
-            QSet<QString> noms;
-            for (const int v : vues) {
-                QVERIFY2(v < candidats, "a monitor shows no picture of the round");
-                noms << dossier.filePath(QStringLiteral("%1.png").arg(v));
-            }
-            const QStringList courantes = rotator.courantes();
-            QCOMPARE(QSet<QString>(courantes.cbegin(), courantes.cend()), noms);
-            if (candidats == 1)
-                QCOMPARE(vues, QList<int>({0, 0}));
-            else
-                QVERIFY(vues[0] != vues[1] && vues[0] != avant[0] && vues[1] != avant[1]);
-            // A picture seen again starts a new cycle, which only a complete one may.
-            const QSet<int> ronde(vues.cbegin(), vues.cend()), encore = ronde & cycle;
+        // A picture seen again starts a new cycle, which only a complete one may.
+        const auto compter = [&](const QSet<int> &ronde) {
+            const QSet<int> encore = ronde & cycle;
             cycle += ronde;
             if (!encore.isEmpty()) {
                 QCOMPARE(cycle.size(), candidats);
                 cycle = encore;
             }
-            avant = vues;
-        }
+        };
+        const auto tourner = [&](int tours) {
+            for (int tour = 0; tour < tours; ++tour) {
+                rotator.changerWallpaper();
+                QVERIFY(montrees.wait());
+                const QList<int> vues = lire();
+                QSet<QString> noms;
+                for (const int v : vues) {
+                    QVERIFY2(v < candidats, "a monitor shows no picture of the round");
+                    noms << dossier.filePath(QStringLiteral("%1.png").arg(v));
+                }
+                const QStringList courantes = rotator.courantes();
+                QCOMPARE(QSet<QString>(courantes.cbegin(), courantes.cend()), noms);
+                if (candidats == 1)
+                    QCOMPARE(vues, QList<int>({0, 0}));
+                else
+                    QVERIFY(vues[0] != vues[1] && vues[0] != avant[0] && vues[1] != avant[1]);
+                compter(QSet<int>(vues.cbegin(), vues.cend()));
+                avant = vues;
+                surM1 << vues[1];
+            }
+        };
+        tourner(tours);
         if (candidats < 5)
             return;
         ecrans << QRect(0, 300, 400, 180);
@@ -246,6 +253,25 @@ private slots:
             },
             5000));
         QCOMPARE(lire().mid(0, 2), avant);
+        compter({lire()[2]});
+        // Going back acts on the monitor named, with that monitor's own history.
+        surM1.removeAll(surM1.last());
+        QVERIFY(rotator.precedent(QGuiApplication::screens().at(1)->name()));
+        QTRY_COMPARE(lire()[1], surM1.last());
+        QCOMPARE(lire()[0], avant[0]);
+        // An unplugged monitor's picture goes back to the round: it comes again before a picture repeats.
+        const int rendue = lire()[2];
+        QVERIFY(xrandr({QStringLiteral("--delmonitor"), QStringLiteral("m2")}));
+        QTRY_COMPARE(bureau().lireEcrans().size(), 2);
+        ecrans.removeLast();
+        cycle.remove(rendue);
+        avant = lire();
+        tourner(6);
+        // Set aside on one monitor: that one changes, the other keeps its picture.
+        avant = lire();
+        QVERIFY(rotator.nePlusAfficher(QGuiApplication::screens().at(1)->name()));
+        QTRY_VERIFY(lire()[1] != avant[1]);
+        QCOMPARE(lire()[0], avant[0]);
     }
 };
 

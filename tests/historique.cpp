@@ -22,8 +22,9 @@ private slots:
     void init() { QFile::remove(cheminRotation()); }
 
     // Steps, split on "|", each a file name's bytes after its sign: "+" a picture drawn, "<" one gone back
-    // to, "-" set aside, "=" taken back (alone: all of them). Read back after a restart: the pictures before
-    // the current one, and those set aside.
+    // to, "-" set aside, "=" taken back (alone: all of them); "m1:" before the sign, on that monitor's track.
+    // Read back after a restart: the pictures before the current one (of the track named the same way), and
+    // those set aside.
     void apresRedemarrage_data()
     {
         QTest::addColumn<QByteArray>("etapes");
@@ -37,6 +38,10 @@ private slots:
         QTest::newRow("not UTF-8, a comma, quotes, a newline")
             << QByteArray("+/\xc3\xa9|+/\x81|+/\"a\", b\n|-/\x81|-/\"a\", b\n") << QByteArray("/\xc3\xa9")
             << QByteArray("/\x81|/\"a\", b\n");
+        QTest::newRow("another monitor's track apart")
+            << QByteArray("+a|m1:+x|+b|m1:+y") << QByteArray("a") << QByteArray();
+        QTest::newRow("its own, gone back on")
+            << QByteArray("+a|m1:+x|+b|m1:+y|m1:+z|m1:<y") << QByteArray("m1:x") << QByteArray();
     }
     void apresRedemarrage()
     {
@@ -45,10 +50,12 @@ private slots:
         QFETCH(QByteArray, ecartees);
         {
             Historique h;
-            for (const QByteArray &e : etapes.split('|')) {
+            for (QByteArray e : etapes.split('|')) {
+                const QString piste = QString::fromLatin1(e.startsWith("m1:") ? "m1" : "");
+                e.remove(0, piste.isEmpty() ? 0 : 3);
                 const QString nom = nomDepuisOctets(e.mid(1));
                 if (e.at(0) == '+' || e.at(0) == '<')
-                    h.noter(nom, e.at(0) == '<');
+                    h.noter({{piste, nom}}, e.at(0) == '<');
                 else if (e.at(0) == '-')
                     h.ecarter(nom);
                 else
@@ -62,7 +69,8 @@ private slots:
             return liste.isEmpty() ? QStringList() : n;
         };
         const Historique relu;
-        QCOMPARE(relu.precedentes(), noms(precedentes));
+        const bool m1 = precedentes.startsWith("m1:");
+        QCOMPARE(relu.precedentes(QString::fromLatin1(m1 ? "m1" : "")), noms(precedentes.mid(m1 ? 3 : 0)));
         QCOMPARE(relu.ecartees(), noms(ecartees));
     }
 

@@ -219,10 +219,10 @@ void Candidats::abandonner(const Tire &tire)
 void Candidats::remettre(const Tire &tire)
 {
     for (auto &p : parties) {
-        if (p.id != tire.partie)
+        if (tire.index >= 0 && p.id != tire.partie)
             continue;
         for (int pos = p.restants; pos < p.vivants; ++pos) {
-            if (int(p.ordre[pos]) == tire.index)
+            if (tire.index >= 0 ? int(p.ordre[pos]) == tire.index : p.chemin(pos) == tire.chemin)
                 return p.echanger(pos, p.restants++);
         }
     }

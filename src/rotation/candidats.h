@@ -60,7 +60,8 @@ public:
     Tire tirer(quint32 hasard, const QString &eviter);
     /** Leaves a drawn picture out of every cycle until its location is listed again. */
     void abandonner(const Tire &tire);
-    /** Gives a drawn picture back to the cycle, as if it had not been drawn. */
+    /** Gives a drawn picture back to the cycle, as if it had not been drawn; one known by its path alone
+     * (no index) is looked for among the drawn pictures of every location. */
     void remettre(const Tire &tire);
 
     /** How many pictures can be drawn. */

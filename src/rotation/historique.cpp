@@ -13,7 +13,8 @@ Q_DECLARE_LOGGING_CATEGORY(lcRotation)
 
 namespace {
 const QString cleMontrees = QStringLiteral("historique"), clePlace = QStringLiteral("place"),
-              cleEcartees = QStringLiteral("ecartees"), cleEcrans = QStringLiteral("ecrans");
+              cleEcartees = QStringLiteral("ecartees"), cleEcrans = QStringLiteral("ecrans"),
+              groupePistes = QStringLiteral("ecran");
 
 // A list of one is kept as its one value, which reads back as such.
 QStringList lireNoms(const QSettings &fichier, const QString &cle)
@@ -44,47 +45,62 @@ void ecrireNoms(QSettings &fichier, const QString &cle, const QStringList &noms)
 
 Historique::Historique()
 {
-    const QSettings fichier(cheminRotation(), QSettings::IniFormat);
-    montrees = lireNoms(fichier, cleMontrees);
-    // A place that means nothing is the newest, as after a draw.
-    bool lue = false;
-    place = fichier.value(clePlace).toInt(&lue);
-    if (!lue || place < 0 || place >= montrees.size())
-        place = int(montrees.size()) - 1;
-    if (const int trop = int(montrees.size()) - taille; trop > 0) {
-        montrees.remove(0, trop);
-        place = std::max(place - trop, 0);
+    QSettings fichier(cheminRotation(), QSettings::IniFormat);
+    const auto lirePiste = [&fichier] {
+        Piste piste {lireNoms(fichier, cleMontrees)};
+        // A place that means nothing is the newest, as after a draw.
+        bool lue = false;
+        piste.place = fichier.value(clePlace).toInt(&lue);
+        if (!lue || piste.place < 0 || piste.place >= piste.montrees.size())
+            piste.place = int(piste.montrees.size()) - 1;
+        if (const int trop = int(piste.montrees.size()) - taille; trop > 0) {
+            piste.montrees.remove(0, trop);
+            piste.place = std::max(piste.place - trop, 0);
+        }
+        return piste;
+    };
+    pistes.insert({}, lirePiste());
+    fichier.beginGroup(groupePistes);
+    for (const QString &ecran : fichier.childGroups()) {
+        fichier.beginGroup(ecran);
+        pistes.insert(ecran, lirePiste());
+        fichier.endGroup();
     }
+    fichier.endGroup();
     liste = lireNoms(fichier, cleEcartees);
     liste.removeDuplicates();
     ensemble = QSet<QString>(liste.cbegin(), liste.cend());
     parEcran = lireNoms(fichier, cleEcrans);
 }
 
-void Historique::noter(const QString &chemin, bool retour, const QStringList &ecrans)
+void Historique::noter(const QHash<QString, QString> &parPiste, bool retour, const QStringList &ecrans)
 {
     parEcran = ecrans;
-    const int trouvee = retour ? int(montrees.lastIndexOf(chemin, place)) : -1;
-    if (trouvee >= 0) {
-        place = trouvee;
-    } else {
+    for (auto it = parPiste.cbegin(); it != parPiste.cend(); ++it) {
+        Piste &piste = pistes[it.key()];
+        const int trouvee = retour ? int(piste.montrees.lastIndexOf(it.value(), piste.place)) : -1;
+        if (trouvee >= 0) {
+            piste.place = trouvee;
+            continue;
+        }
         // As a browser does: what was gone back past gives way to the new picture, so that "Précédent" then
         // shows the one that was on screen before it.
-        montrees.resize(place + 1);
-        montrees.append(chemin);
-        if (montrees.size() > taille)
-            montrees.removeFirst();
-        place = int(montrees.size()) - 1;
+        piste.montrees.resize(piste.place + 1);
+        piste.montrees.append(it.value());
+        if (piste.montrees.size() > taille)
+            piste.montrees.removeFirst();
+        piste.place = int(piste.montrees.size()) - 1;
     }
     enregistrer();
 }
 
-QStringList Historique::precedentes() const
+QStringList Historique::precedentes(const QString &piste) const
 {
+    const Piste p = pistes.value(piste);
     QStringList avant;
-    for (int i = place - 1; i >= 0; --i) {
-        if (!estEcartee(montrees[i]) && montrees[i] != montrees[place])
-            avant.append(montrees[i]);
+    for (int i = p.place - 1; i >= 0; --i) {
+        if (!estEcartee(p.montrees[i]) && p.montrees[i] != p.montrees[p.place])
+            avant.append(p.montrees[i]);
     }
     return avant;
 }
@@ -112,8 +128,15 @@ void Historique::reprendre(const QString &chemin)
 void Historique::enregistrer() const
 {
     QSettings fichier(cheminRotation(), QSettings::IniFormat);
-    ecrireNoms(fichier, cleMontrees, montrees);
-    fichier.setValue(clePlace, place);
+    fichier.remove(groupePistes);
+    for (auto it = pistes.cbegin(); it != pistes.cend(); ++it) {
+        if (!it.key().isEmpty())
+            fichier.beginGroup(groupePistes + QLatin1Char('/') + it.key());
+        ecrireNoms(fichier, cleMontrees, it->montrees);
+        fichier.setValue(clePlace, it->place);
+        if (!it.key().isEmpty())
+            fichier.endGroup();
+    }
     ecrireNoms(fichier, cleEcartees, liste);
     ecrireNoms(fichier, cleEcrans, parEcran);
     fichier.sync();

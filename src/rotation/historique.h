@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -20,13 +21,14 @@ public:
     /** Reads what the last run kept. */
     Historique();
 
-    /** A drawn picture goes after the place, which moves to it; one shown by going back only moves the place
-     * to it. ecrans is what each monitor shows with it, the primary first, when each has its own. */
-    void noter(const QString &chemin, bool retour, const QStringList &ecrans = {});
+    /** The pictures just shown, by the monitor's track (see piste), each after its track's place, which moves
+     * to it; one shown by going back only moves the place to it. ecrans is what each monitor shows, the
+     * primary first, when each has its own. */
+    void noter(const QHash<QString, QString> &parPiste, bool retour, const QStringList &ecrans = {});
     /** What each monitor showed last, the primary first, when each had its own; empty otherwise. */
     const QStringList &ecrans() const { return parEcran; }
-    /** The pictures shown before the one at the place, newest first, set-aside ones left out. */
-    QStringList precedentes() const;
+    /** The pictures a track showed before the one at its place, newest first, set-aside ones left out. */
+    QStringList precedentes(const QString &piste = {}) const;
 
     bool estEcartee(const QString &chemin) const { return ensemble.contains(chemin); }
     /** Set aside, oldest first. */
@@ -38,8 +40,13 @@ public:
 private:
     void enregistrer() const;
 
-    QStringList montrees;
-    int place = -1;
+    struct Piste
+    {
+        QStringList montrees;
+        int place = -1;
+    };
+    // By monitor name; the primary's, or the one picture on all, is the unnamed track.
+    QHash<QString, Piste> pistes;
     QStringList liste;
     QSet<QString> ensemble;
     QStringList parEcran;

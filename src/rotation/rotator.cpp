@@ -272,7 +272,7 @@ QList<Bureau::Ecran> Rotator::ecransDuTirage() const
 void Rotator::verifier(int essai)
 {
     const QString courante = bureau().imageCourante();
-    Attendu demande {{}, essai, false, ecransDuTirage(), {}};
+    Attendu demande {{}, essai, false, ecransDuTirage(), {}, {}};
     const bool completant = std::exchange(completer, false) && !demande.ecrans.isEmpty();
     // One picture per monitor to fill, all different while there are enough: with fewer, they are shared.
     QStringList avant;
@@ -389,15 +389,29 @@ void Rotator::changerParEcran(bool parEcran)
         changerWallpaper();
 }
 
+void Rotator::rendre(const QHash<QString, QString> &avant)
+{
+    for (auto it = avant.cbegin(); it != avant.cend(); ++it) {
+        if (!surEcran.contains(it.key()) && !surEcran.values().contains(it.value())) {
+            Tire rendue;
+            rendue.chemin = it.value();
+            lot.remettre(rendue);
+        }
+    }
+}
+
 void Rotator::on_ecransChanges()
 {
     // A monitor plugged in gets a picture of its own at once; the others keep theirs. One unplugged is
     // forgotten, so that it gets a new one when it comes back.
     const QList<Bureau::Ecran> ecrans = ecransDuTirage();
-    surEcran.removeIf([&ecrans](const auto &entree) {
-        return std::none_of(ecrans.cbegin(), ecrans.cend(),
-                            [&entree](const Bureau::Ecran &e) { return e.nom == entree.key(); });
-    });
+    const QHash<QString, QString> avant = std::exchange(surEcran, {});
+    for (auto it = avant.cbegin(); it != avant.cend(); ++it) {
+        if (std::any_of(ecrans.cbegin(), ecrans.cend(),
+                        [&it](const Bureau::Ecran &e) { return e.nom == it.key(); }))
+            surEcran.insert(it.key(), it.value());
+    }
+    rendre(avant);
     if (!montree || std::all_of(ecrans.cbegin(), ecrans.cend(), [this](const Bureau::Ecran &e) {
             return surEcran.contains(e.nom);
         }))
@@ -410,9 +424,16 @@ void Rotator::on_ecransChanges()
     changerWallpaper();
 }
 
-bool Rotator::precedent()
+QString Rotator::piste(const QString &ecran) const
 {
-    const QStringList avant = historique.precedentes();
+    const QList<Bureau::Ecran> ecrans = surEcran.isEmpty() ? QList<Bureau::Ecran>() : ecransDuTirage();
+    return ecrans.size() > 1 && ecran != ecrans.first().nom && surEcran.contains(ecran) ? ecran : QString();
+}
+
+bool Rotator::precedent(const QString &ecran)
+{
+    const QString surPiste = piste(ecran);
+    const QStringList avant = historique.precedentes(surPiste);
     if (avant.isEmpty())
         return false;
     // After the picture on its way, which it then goes back from.
@@ -430,24 +451,29 @@ bool Rotator::precedent()
             }
             return QString();
         },
-        [this](const QString &chemin) {
+        [this, surPiste](const QString &chemin) {
             if (chemin.isEmpty())
                 return terminerTirage();
             Tire tire;
             tire.chemin = chemin;
-            montrer(Attendu {tire, essaisMax, true, {}, {}});
+            montrer(Attendu {tire, essaisMax, true, {}, {}, surPiste});
         });
     return true;
 }
 
-bool Rotator::nePlusAfficher()
+bool Rotator::nePlusAfficher(const QString &ecran)
 {
-    const QString chemin = courante();
+    const QString surPiste = piste(ecran),
+                  chemin = surPiste.isEmpty() ? courante() : surEcran.value(surPiste);
     if (chemin.isEmpty())
         return false;
     qCInfo(lcRotation) << "set aside:" << chemin;
     historique.ecarter(chemin);
     emit memoireChangee();
+    // Each monitor showing it gets another; the others keep theirs.
+    const qsizetype avant = surEcran.size();
+    surEcran.removeIf([&chemin](const auto &entree) { return entree.value() == chemin; });
+    completer = surEcran.size() < avant && !surEcran.isEmpty();
     changerWallpaper();
     return true;
 }
@@ -481,13 +507,15 @@ void Rotator::recevoirVerification(const Attendu &demande, const QList<Tire> &ti
 void Rotator::montrer(const Attendu &demande)
 {
     attendu = demande;
-    // Going back changes the primary monitor's picture only.
+    // Going back changes that monitor's picture only.
     if (demande.retour && !surEcran.isEmpty()) {
         attendu->ecrans = ecransDuTirage();
         for (const Bureau::Ecran &e : std::as_const(attendu->ecrans))
             attendu->chemins << surEcran.value(e.nom, demande.tire.chemin);
-        if (!attendu->chemins.isEmpty())
-            attendu->chemins.first() = demande.tire.chemin;
+        for (int i = 0; i < attendu->chemins.size(); ++i) {
+            if (i == 0 ? demande.piste.isEmpty() : attendu->ecrans[i].nom == demande.piste)
+                attendu->chemins[i] = demande.tire.chemin;
+        }
     }
     Bureau *b = &bureau();
     connect(b, &Bureau::imageTraitee, this, &Rotator::recevoirResultat, Qt::UniqueConnection);
@@ -511,14 +539,26 @@ void Rotator::recevoirResultat(const QString &chemin, Bureau::Resultat resultat)
     delaiBureau->stop();
     const Attendu a = *std::exchange(attendu, std::nullopt);
     switch (resultat) {
-    case Bureau::Resultat::Montree:
+    case Bureau::Resultat::Montree: {
         montree = true;
-        surEcran.clear();
-        for (int i = 0; i < a.chemins.size(); ++i)
-            surEcran.insert(a.ecrans[i].nom, a.chemins[i]);
-        historique.noter(chemin, a.retour, a.chemins);
+        // Each monitor's track keeps the pictures it showed; the primary's is the one of the single picture.
+        QHash<QString, QString> parPiste;
+        if (a.retour || a.chemins.isEmpty())
+            parPiste.insert(a.piste, a.tire.chemin);
+        const QHash<QString, QString> avant = std::exchange(surEcran, {});
+        for (int i = 0; i < a.chemins.size(); ++i) {
+            const QString &nom = a.ecrans[i].nom;
+            surEcran.insert(nom, a.chemins[i]);
+            if (!a.retour && avant.value(nom) != a.chemins[i])
+                parPiste.insert(i == 0 ? QString() : nom, a.chemins[i]);
+        }
+        // A monitor unplugged before its news came.
+        if (!a.chemins.isEmpty())
+            rendre(avant);
+        historique.noter(parPiste, a.retour, a.chemins);
         emit memoireChangee();
         break;
+    }
     case Bureau::Resultat::Refusee:
         qCInfo(lcRotation) << "the desktop could not show" << chemin;
         if (a.retour)

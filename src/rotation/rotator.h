@@ -64,12 +64,13 @@ public:
     void changerParEcran(bool parEcran);
     /** The pictures shown lately and those set aside. */
     const Historique &memoire() const { return historique; }
-    /** Shows again the newest picture shown before the current one that is still there; false when the
-     * history holds none. The pictures not yet shown this cycle stay as they were. */
-    bool precedent();
-    /** Sets the current picture aside for good (the file is left alone) and shows another; false when none
-     * is shown. */
-    bool nePlusAfficher();
+    /** Shows again the newest picture shown before the current one that is still there, on that monitor
+     * (by name; the primary when empty or unknown); false when the history holds none. The pictures not yet
+     * shown this cycle stay as they were. */
+    bool precedent(const QString &ecran = {});
+    /** Sets that monitor's picture aside for good (the file is left alone) and shows another there; false
+     * when none is shown. */
+    bool nePlusAfficher(const QString &ecran = {});
     /** Takes a set-aside picture back into the rotation; an empty name takes them all. */
     void reprendre(const QString &chemin);
 
@@ -122,6 +123,11 @@ private:
     void recevoirVerification(const Attendu &demande, const QList<Tire> &tires,
                               const QList<Verification> &verifications);
     void on_ecransChanges();
+    /** Gives the pictures of monitors gone since avant back to the round, unless another monitor shows them.
+     */
+    void rendre(const QHash<QString, QString> &avant);
+    /** The history's track of that monitor: its name when it has a picture of its own, else the primary's. */
+    QString piste(const QString &ecran) const;
     void montrer(const Attendu &demande);
     void recevoirResultat(const QString &chemin, Bureau::Resultat resultat);
     /** Drops a drawn picture that cannot be shown and draws another, as long as tries are left. */
@@ -153,6 +159,8 @@ private:
         // A picture per monitor, the primary's first; empty when one shows on all.
         QList<Bureau::Ecran> ecrans;
         QStringList chemins;
+        // The monitor's track gone back on.
+        QString piste;
         QString cle() const { return chemins.isEmpty() ? tire.chemin : chemins.first(); }
     };
     std::optional<Attendu> attendu;

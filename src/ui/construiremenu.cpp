@@ -8,6 +8,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QMenu>
+#include <QScreen>
 
 #include <algorithm>
 
@@ -76,7 +77,8 @@ void Papirol2::construireMenu()
     connect(changer, &QAction::triggered, rotator, &Rotator::changerWallpaper);
     QAction *precedent = menu->addAction(QStringLiteral("Précédent"));
     precedent->setObjectName(QStringLiteral("precedent"));
-    connect(precedent, &QAction::triggered, rotator, &Rotator::precedent);
+    // On the monitor the menu opened on: a menu drawn by the tray host has none of its own, the primary.
+    connect(precedent, &QAction::triggered, this, [this] { rotator->precedent(menu->screen()->name()); });
 
     auto *activer = new QAction(QStringLiteral("Activer"), menu);
     activer->setCheckable(true);
@@ -93,7 +95,7 @@ void Papirol2::construireMenu()
     menu->addSeparator();
     QAction *ecarter = menu->addAction(QStringLiteral("Ne plus afficher"));
     ecarter->setObjectName(QStringLiteral("ne-plus-afficher"));
-    connect(ecarter, &QAction::triggered, rotator, &Rotator::nePlusAfficher);
+    connect(ecarter, &QAction::triggered, this, [this] { rotator->nePlusAfficher(menu->screen()->name()); });
     menuEcartees = menu->addMenu(QStringLiteral("Images écartées"));
     // Each entry's full path, for names alike in two folders.
     menuEcartees->setToolTipsVisible(true);

@@ -218,6 +218,11 @@ bool Papirol2::on_commande(const QString &mot)
     // Asked by the client, which reads the picture from where it is kept.
     if (mot == QLatin1String("courante"))
         return !rotator->courante().isEmpty();
+    // The command line names no monitor: the primary's picture.
+    if (mot == QLatin1String("precedent"))
+        return rotator->precedent();
+    if (mot == QLatin1String("ne-plus-afficher"))
+        return rotator->nePlusAfficher();
     const bool desactiver = mot == QLatin1String("desactiver");
     QAction *entree = menu->findChild<QAction *>(desactiver ? QStringLiteral("activer") : mot);
     if (!entree || !entree->isEnabled())
