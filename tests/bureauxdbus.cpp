@@ -192,12 +192,13 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(positionSur(*bureau), autre, 10000);
     }
 
-    // Un fond par écran on one picture for all: the composed picture has each screen's own in its place,
-    // spanned; one picture for all again brings the layout back.
+    // Un fond par écran: GSettings' one picture for all is composed, each screen's own in its place, spanned;
+    // xfconf's monitors each get their own, one xfdesktop has no folder for yet too, one gone the primary's.
+    // One picture for all again brings the layout back.
     void etale_data()
     {
         QTest::addColumn<QString>("famille");
-        for (const char *famille : {"gnome", "cinnamon", "mate"})
+        for (const char *famille : {"gnome", "cinnamon", "mate", "xfce"})
             QTest::newRow(famille) << QString::fromLatin1(famille);
     }
     void etale()
@@ -210,20 +211,39 @@ private slots:
                 && imageCellules({90, 160}).mirrored().save(images[1]));
         qputenv("PAPIROL2_BUREAU", famille.toUtf8());
         const std::unique_ptr<Bureau> bureau = creerBureau();
+        const QList<Bureau::Ecran> ecrans = bureau->lireEcrans();
+        const bool xfce = famille == QLatin1String("xfce");
+        const QString monitor = QStringLiteral("/backdrop/screen0/monitor%1/workspace1");
+        if (xfce)
+            for (const QString &nom : {ecrans[0].nom, QStringLiteral("HDMI-1")})
+                xfconf({monitor.arg(nom) + QStringLiteral("/image-style"), QStringLiteral("-n"),
+                        QStringLiteral("-t"), QStringLiteral("int"), QStringLiteral("-s"),
+                        QStringLiteral("1")});
         disposerSur(*bureau, 4);
         QSignalSpy traitees(bureau.get(), &Bureau::imageTraitee);
-        const QList<Bureau::Ecran> ecrans = bureau->lireEcrans();
         bureau->montrerParEcran(ecrans, images);
         QVERIFY(traitees.wait());
-        QCOMPARE(gsettings(famille, QStringLiteral("picture-options")), QStringLiteral("spanned"));
-        const bool mate = famille == QLatin1String("mate");
-        const QString lu
-            = gsettings(famille, mate ? QStringLiteral("picture-filename") : QStringLiteral("picture-uri"));
-        const QImage compose(mate ? lu : QUrl(lu).toLocalFile());
-        QString pourquoi;
-        for (int i = 0; i < 2; ++i)
-            QVERIFY2(montre(compose.copy(ecrans[i].geometrie), QImage(images[i]), 4, &pourquoi),
-                     qPrintable(pourquoi));
+        if (xfce) {
+            QStringList vus;
+            for (const QString &espace : espacesXfce())
+                vus << espace + QLatin1Char(' ') + xfconf({espace + QStringLiteral("/last-image")});
+            vus.sort();
+            QStringList attendus {monitor.arg(QStringLiteral("HDMI-1")) + QLatin1Char(' ') + images[0]};
+            for (int i = 0; i < 2; ++i)
+                attendus << monitor.arg(ecrans[i].nom) + QLatin1Char(' ') + images[i];
+            attendus.sort();
+            QCOMPARE(vus, attendus);
+        } else {
+            QCOMPARE(gsettings(famille, QStringLiteral("picture-options")), QStringLiteral("spanned"));
+            const bool mate = famille == QLatin1String("mate");
+            const QString lu = gsettings(
+                famille, mate ? QStringLiteral("picture-filename") : QStringLiteral("picture-uri"));
+            const QImage compose(mate ? lu : QUrl(lu).toLocalFile());
+            QString pourquoi;
+            for (int i = 0; i < 2; ++i)
+                QVERIFY2(montre(compose.copy(ecrans[i].geometrie), QImage(images[i]), 4, &pourquoi),
+                         qPrintable(pourquoi));
+        }
         QCOMPARE(positionSur(*bureau), 4);
         QVERIFY(montrerSur(*bureau, images[0]));
         QCOMPARE(ecart(famille, images[0], 4), QString());

@@ -61,10 +61,18 @@ BureauXfce::BureauXfce()
 
 void BureauXfce::montrer(const QString &chemin)
 {
-    Ecriture ecriture {{feuilleImage, QFileInfo(chemin).absoluteFilePath()}};
+    montrerParEcran({}, {chemin});
+}
+
+void BureauXfce::montrerParEcran(const QList<Ecran> &ecrans, const QStringList &chemins)
+{
+    Ecriture ecriture {{feuilleImage, QFileInfo(chemins.value(0)).absoluteFilePath()}};
     if (disposition)
         ecriture.append({feuilleStyle, styles[*disposition]});
-    ecrirePartout(ecriture, chemin);
+    QHash<QString, QString> parEcran;
+    for (qsizetype i = 0; i < ecrans.size() && i < chemins.size(); ++i)
+        parEcran.insert(ecrans[i].nom, QFileInfo(chemins[i]).absoluteFilePath());
+    ecrirePartout(ecriture, chemins.value(0), parEcran);
 }
 
 std::optional<Disposition> BureauXfce::lireDisposition()
@@ -93,9 +101,10 @@ void BureauXfce::proprieteChangee(const QString &nomCanal, const QString &propri
 
 // Reads the channel first, so every monitor and workspace the desktop knows gets the change; an empty
 // ecriture only refreshes the layout kept here.
-void BureauXfce::ecrirePartout(const Ecriture &ecriture, const QString &aSignaler)
+void BureauXfce::ecrirePartout(const Ecriture &ecriture, const QString &aSignaler,
+                               const QHash<QString, QString> &parEcran)
 {
-    file.append({ecriture, aSignaler});
+    file.append({ecriture, aSignaler, parEcran});
     if (file.size() == 1)
         traiterSuivante();
 }
@@ -122,7 +131,7 @@ void BureauXfce::traiterSuivante()
             file.first().echec = true;
             return terminerLot();
         }
-        QStringList dossiers = dossiersExistants(proprietes);
+        const QStringList dossiers = dossiersExistants(proprietes);
         if (ecriture.isEmpty()) {
             // A layout asked for since this was read is newer than what was read.
             if (!dossiers.isEmpty() && demandees == dispositionsDemandees)
@@ -130,30 +139,50 @@ void BureauXfce::traiterSuivante()
                     proprietes.value(dossiers.constFirst() + QLatin1Char('/') + feuilleStyle));
             return terminerLot();
         }
-        Ecriture complete = ecriture;
-        if (dossiers.isEmpty()) {
-            dossiers = dossiersNeufs();
-            // A new folder gets a layout too, xfdesktop's own default (zoomed) when none is known.
-            const bool avecStyle = std::any_of(ecriture.cbegin(), ecriture.cend(),
-                                               [](const auto &e) { return e.first == feuilleStyle; });
-            if (!avecStyle)
-                complete.append({feuilleStyle, styles[dispositionParDefaut]});
+        const QHash<QString, QString> parEcran = file.constFirst().parEcran;
+        QStringList neufs = dossiers.isEmpty() ? dossiersNeufs() : QStringList();
+        // A monitor of the round with no folder yet (plugged in since xfdesktop last wrote) gets one for each
+        // workspace the others have.
+        QStringList espaces;
+        for (const QString &dossier : std::as_const(dossiers))
+            espaces << dossier.section(QLatin1Char('/'), -1);
+        espaces.removeDuplicates();
+        if (espaces.isEmpty())
+            espaces << QStringLiteral("workspace0");
+        for (auto it = parEcran.cbegin(); it != parEcran.cend(); ++it) {
+            const QString moniteur = QStringLiteral("/monitor%1/").arg(it.key());
+            if (!std::any_of(dossiers.cbegin(), dossiers.cend(),
+                             [&moniteur](const QString &d) { return d.contains(moniteur); }))
+                for (const QString &espace : std::as_const(espaces))
+                    neufs << QStringLiteral("/backdrop/screen0") + moniteur + espace;
         }
-        if (dossiers.isEmpty()) {
+        neufs.removeDuplicates();
+        // A new folder gets a layout too, xfdesktop's own default (zoomed) when none is known.
+        const bool avecStyle = std::any_of(ecriture.cbegin(), ecriture.cend(),
+                                           [](const auto &e) { return e.first == feuilleStyle; });
+        Ecriture aEcrire;
+        for (const QString &dossier : dossiers + neufs) {
+            // Folders of monitors not in the round (gone, or named otherwise) get the primary's picture.
+            const QString moniteur = dossier.section(QLatin1Char('/'), 3, 3).mid(7);
+            for (const auto &[feuille, valeur] : ecriture)
+                aEcrire.append(
+                    {dossier + QLatin1Char('/') + feuille,
+                     feuille == feuilleImage ? parEcran.value(moniteur, valeur.toString()) : valeur});
+            if (!avecStyle && neufs.contains(dossier))
+                aEcrire.append({dossier + QLatin1Char('/') + feuilleStyle, styles[dispositionParDefaut]});
+        }
+        if (aEcrire.isEmpty()) {
             qCWarning(lcBureau) << "no screen to give xfdesktop a wallpaper for";
             file.first().echec = true;
-        }
-        auto restantes = std::make_shared<int>(dossiers.size() * complete.size());
-        if (*restantes == 0)
             return terminerLot();
-        for (const QString &dossier : std::as_const(dossiers)) {
-            for (const auto &[feuille, valeur] : std::as_const(complete))
-                ecrire(dossier + QLatin1Char('/') + feuille, valeur, [this, restantes](bool ecrit) {
-                    file.first().echec |= !ecrit;
-                    if (--*restantes == 0)
-                        terminerLot();
-                });
         }
+        auto restantes = std::make_shared<qsizetype>(aEcrire.size());
+        for (const auto &[propriete, valeur] : std::as_const(aEcrire))
+            ecrire(propriete, valeur, [this, restantes](bool ecrit) {
+                file.first().echec |= !ecrit;
+                if (--*restantes == 0)
+                    terminerLot();
+            });
     });
 }
 

@@ -3,6 +3,7 @@
 #include "desktop/bureau.h"
 
 #include <QDBusVariant>
+#include <QHash>
 #include <QObject>
 #include <QVariant>
 
@@ -21,6 +22,8 @@ public:
 
     QString nom() const override { return QStringLiteral("xfce"); }
     void montrer(const QString &chemin) override;
+    bool montreParEcran() const override { return true; }
+    void montrerParEcran(const QList<Ecran> &ecrans, const QStringList &chemins) override;
     std::optional<Disposition> lireDisposition() override;
     void enregistrerDisposition(Disposition disposition) override;
 
@@ -34,9 +37,12 @@ private:
         Ecriture ecriture;
         // The picture to report on once every write is answered, and whether one failed.
         QString aSignaler;
+        // Each monitor's own picture by its name, when each has one; it replaces the ecriture's there.
+        QHash<QString, QString> parEcran;
         bool echec = false;
     };
-    void ecrirePartout(const Ecriture &ecriture, const QString &aSignaler = QString());
+    void ecrirePartout(const Ecriture &ecriture, const QString &aSignaler = QString(),
+                       const QHash<QString, QString> &parEcran = {});
     void traiterSuivante();
     void terminerLot();
     void ecrire(const QString &propriete, const QVariant &valeur, const std::function<void(bool)> &apres);
