@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRect>
 #include <QUrl>
 
 #include <utility>
@@ -15,6 +16,11 @@ constexpr int delaiMs = 10000;
 
 const QString entete = QStringLiteral("var d = desktops();\n");
 const QString groupe = QStringLiteral("[\"Wallpaper\", \"org.kde.image\", \"General\"]");
+
+QString uri(const QString &chemin)
+{
+    return QUrl::fromLocalFile(QFileInfo(chemin).absoluteFilePath()).toString(QUrl::FullyEncoded);
+}
 } // namespace
 
 BureauKde::BureauKde()
@@ -37,10 +43,35 @@ QString BureauKde::litteralJavaScript(const QJsonValue &valeur)
 QString BureauKde::scriptEcriture(const Ecriture &ecriture)
 {
     QString ecritures;
-    for (const auto &[cle, valeur] : ecriture)
-        ecritures += QStringLiteral("    d[i].writeConfig(%1, %2);\n")
-                         .arg(litteralJavaScript(cle), litteralJavaScript(valeur));
-    return entete
+    bool parEcran = false;
+    for (const auto &[cle, valeur] : ecriture) {
+        parEcran = parEcran || valeur.isArray();
+        ecritures
+            += QStringLiteral("    d[i].writeConfig(%1, %2);\n")
+                   .arg(litteralJavaScript(cle),
+                        valeur.isArray() ? QStringLiteral("auPlusPres(i, %1)").arg(litteralJavaScript(valeur))
+                                         : litteralJavaScript(valeur));
+    }
+    // Plasma numbers its screens its own way and may count in other pixels than ours: the screens are matched
+    // by where they sit in the whole layout. A desktop with no screen gets the first value.
+    const QString placement = QStringLiteral(
+        "var g = [], x0 = 1e9, y0 = 1e9, x1 = -1e9, y1 = -1e9;\n"
+        "for (var i = 0; i < d.length; ++i) {\n"
+        "    g[i] = d[i].screen >= 0 ? screenGeometry(d[i].screen) : null;\n"
+        "    if (!g[i]) continue;\n"
+        "    x0 = Math.min(x0, g[i].x); y0 = Math.min(y0, g[i].y);\n"
+        "    x1 = Math.max(x1, g[i].x + g[i].width); y1 = Math.max(y1, g[i].y + g[i].height);\n"
+        "}\n"
+        "function auPlusPres(i, v) {\n"
+        "    var r = v[0][2], ecart = Infinity;\n"
+        "    for (var j = 0; g[i] && j < v.length; ++j) {\n"
+        "        var dx = (g[i].x + g[i].width / 2 - x0) / (x1 - x0) - v[j][0];\n"
+        "        var dy = (g[i].y + g[i].height / 2 - y0) / (y1 - y0) - v[j][1];\n"
+        "        if (dx * dx + dy * dy < ecart) { ecart = dx * dx + dy * dy; r = v[j][2]; }\n"
+        "    }\n"
+        "    return r;\n"
+        "}\n");
+    return entete + (parEcran ? placement : QString())
         + QStringLiteral("for (var i = 0; i < d.length; ++i) {\n"
                          "    d[i].wallpaperPlugin = \"org.kde.image\";\n"
                          "    d[i].currentConfigGroup = %1;\n"
@@ -62,9 +93,22 @@ QString BureauKde::scriptLecture()
 
 void BureauKde::montrer(const QString &chemin)
 {
-    const QString uri
-        = QUrl::fromLocalFile(QFileInfo(chemin).absoluteFilePath()).toString(QUrl::FullyEncoded);
-    ecrire({{QStringLiteral("Image"), uri}}, chemin);
+    ecrire({{QStringLiteral("Image"), uri(chemin)}}, chemin);
+}
+
+void BureauKde::montrerParEcran(const QList<Ecran> &ecrans, const QStringList &chemins)
+{
+    QRect tout;
+    for (const Ecran &e : ecrans)
+        tout |= e.geometrie;
+    if (tout.isEmpty())
+        return montrer(chemins.value(0));
+    QJsonArray images;
+    for (qsizetype i = 0; i < ecrans.size() && i < chemins.size(); ++i) {
+        const QPointF centre = QRectF(ecrans[i].geometrie).center() - tout.topLeft();
+        images.append(QJsonArray {centre.x() / tout.width(), centre.y() / tout.height(), uri(chemins[i])});
+    }
+    ecrire({{QStringLiteral("Image"), images}}, chemins.value(0));
 }
 
 std::optional<Disposition> BureauKde::lireDisposition()
