@@ -99,6 +99,20 @@ void BureauCalque::conclure(Resultat resultat)
         signaler(std::exchange(aSignaler, QString()), resultat);
 }
 
+void BureauCalque::montrer(const QString &chemin)
+{
+    parSortie.clear();
+    BureauWayland::montrer(chemin);
+}
+
+void BureauCalque::montrerParEcran(const QList<Ecran> &ecrans, const QStringList &chemins)
+{
+    parSortie.clear();
+    for (qsizetype i = 0; i < ecrans.size() && i < chemins.size(); ++i)
+        parSortie.append({ecrans[i].nom, chemins[i]});
+    BureauWayland::montrer(chemins.value(0));
+}
+
 void BureauCalque::envoyer(const QString &chemin, Disposition disposition, bool signaler)
 {
     // Absolute, so that the path never starts with '-' and is never read as an option.
@@ -117,9 +131,18 @@ void BureauCalque::envoyer(const QString &chemin, Disposition disposition, bool 
         aSignaler = chemin;
     // Opaque around a centred or fitted picture: a background the session drew beneath (a swaybg from its
     // autostart) must not show through.
-    arguments = QStringList {
-        QStringLiteral("-o"), QStringLiteral("*"), QStringLiteral("-i"), absolu,
-        QStringLiteral("-m"), mode(disposition),   QStringLiteral("-c"), QStringLiteral("#000000")};
+    const auto groupe = [&disposition](const QString &sortie, const QString &image) {
+        return QStringList {QStringLiteral("-o"), sortie,
+                            QStringLiteral("-i"), image,
+                            QStringLiteral("-m"), mode(disposition),
+                            QStringLiteral("-c"), QStringLiteral("#000000")};
+    };
+    // The primary's picture of a round sends the whole round: a new layout then shows on every output. swaybg
+    // gives an output plugged in later the "*" group's picture.
+    arguments = groupe(QStringLiteral("*"), absolu);
+    if (!parSortie.isEmpty() && parSortie.first().second == chemin)
+        for (const auto &[sortie, image] : std::as_const(parSortie))
+            arguments += groupe(sortie, QFileInfo(image).absoluteFilePath());
     relances.clear();
     demarrer();
 }

@@ -12,7 +12,8 @@ class QProcess;
 
 /**
  * Wayland compositors with a background layer (wlr-layer-shell) and no settings of their own for it:
- * the picture is drawn by a swaybg child, which must stay alive for it to stay on the screen.
+ * the picture is drawn by a swaybg child, which must stay alive for it to stay on the screen. One child
+ * draws every output, each its own picture when each has one.
  */
 class BureauCalque final : public BureauWayland
 {
@@ -23,6 +24,9 @@ public:
     ~BureauCalque() override;
 
     QString nom() const override { return QStringLiteral("calque"); }
+    void montrer(const QString &chemin) override;
+    bool montreParEcran() const override { return true; }
+    void montrerParEcran(const QList<Ecran> &ecrans, const QStringList &chemins) override;
 
 private:
     void envoyer(const QString &chemin, Disposition disposition, bool signaler) override;
@@ -38,6 +42,8 @@ private:
 
     const QString programme;
     QStringList arguments;
+    // Each output's picture when each has its own, the primary's first.
+    QList<QPair<QString, QString>> parSortie;
     // The picture whose fate is to be reported once its child has drawn it, or failed to.
     QString aSignaler;
     // The child whose picture is on the screen, and the one started to replace it, not yet drawn.
