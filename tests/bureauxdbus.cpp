@@ -192,9 +192,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(positionSur(*bureau), autre, 10000);
     }
 
-    // Un fond par écran: GSettings' one picture for all is composed, each screen's own in its place, spanned;
-    // xfconf's monitors each get their own, one xfdesktop has no folder for yet too, one gone the primary's.
-    // One picture for all again brings the layout back.
+    // Un fond par écran: GSettings' one picture for all is composed, each screen's own in its place, spanned,
+    // and composed again when one is unplugged; xfconf's monitors each get their own, one xfdesktop has no
+    // folder for yet too, one gone the primary's. One picture for all again brings the layout back.
     void etale_data()
     {
         QTest::addColumn<QString>("famille");
@@ -236,13 +236,24 @@ private slots:
         } else {
             QCOMPARE(gsettings(famille, QStringLiteral("picture-options")), QStringLiteral("spanned"));
             const bool mate = famille == QLatin1String("mate");
-            const QString lu = gsettings(
-                famille, mate ? QStringLiteral("picture-filename") : QStringLiteral("picture-uri"));
-            const QImage compose(mate ? lu : QUrl(lu).toLocalFile());
+            const auto lu = [&] {
+                return gsettings(famille,
+                                 mate ? QStringLiteral("picture-filename") : QStringLiteral("picture-uri"));
+            };
+            const QString avant = lu();
+            const QImage compose(mate ? avant : QUrl(avant).toLocalFile());
             QString pourquoi;
             for (int i = 0; i < 2; ++i)
                 QVERIFY2(montre(compose.copy(ecrans[i].geometrie), QImage(images[i]), 4, &pourquoi),
                          qPrintable(pourquoi));
+            // Composed again, from the pictures that stay, when a monitor is unplugged.
+            QVERIFY(reglerEcrans({ecrans[0].geometrie}));
+            QTRY_VERIFY(lu() != avant);
+            const QImage seul(mate ? lu() : QUrl(lu()).toLocalFile());
+            QCOMPARE(seul.size(), ecrans[0].geometrie.size());
+            QVERIFY2(montre(seul, QImage(images[0]), 4, &pourquoi), qPrintable(pourquoi));
+            QVERIFY(reglerEcrans({ecrans[0].geometrie, ecrans[1].geometrie}));
+            QTRY_COMPARE(QGuiApplication::screens().size(), 2);
         }
         QCOMPARE(positionSur(*bureau), 4);
         QVERIFY(montrerSur(*bureau, images[0]));

@@ -45,6 +45,23 @@ Bureau::Bureau()
 
 Bureau::~Bureau() = default;
 
+bool Bureau::suivreEcrans(QList<Ecran> &ecrans, QStringList &chemins) const
+{
+    QList<Ecran> restants;
+    QStringList leurs;
+    for (const Ecran &e : lireEcrans()) {
+        for (qsizetype i = 0; i < ecrans.size() && i < chemins.size(); ++i) {
+            if (ecrans[i].nom == e.nom) {
+                restants << e;
+                leurs << chemins[i];
+            }
+        }
+    }
+    ecrans = restants;
+    chemins = leurs;
+    return !chemins.isEmpty();
+}
+
 QList<Bureau::Ecran> Bureau::lireEcrans() const
 {
     QList<Ecran> ecrans;

@@ -78,6 +78,9 @@ protected:
     Bureau();
     /** Reports what became of a picture; a picture shown becomes the current one. */
     void signaler(const QString &chemin, Resultat resultat);
+    /** After a change of monitors, for a desktop that is given one picture for all of them: the monitors
+     * still there, each with its picture, at their new place and size; false when none is left. */
+    bool suivreEcrans(QList<Ecran> &ecrans, QStringList &chemins) const;
 
 private:
     QString courante;

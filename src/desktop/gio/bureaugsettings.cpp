@@ -65,6 +65,12 @@ BureauGSettings::BureauGSettings(Famille famille)
         return;
     }
     reglages = g_settings_new_full(schema, nullptr, nullptr);
+    // The composed picture follows the monitors moved, resized or unplugged; one plugged in gets its picture
+    // from the rotation.
+    connect(this, &Bureau::ecransChanges, this, [this] {
+        if (!chemins.isEmpty() && suivreEcrans(ecrans, chemins))
+            composer(lireDisposition().value_or(dispositionParDefaut), false);
+    });
     // Picture and dark picture reach the desktop together, so it redraws once.
     g_settings_delay(reglages);
     for (const char *cle : {d.cleImage, cleOptions}) {
