@@ -110,7 +110,16 @@ BureauLxqt::~BureauLxqt()
 
 void BureauLxqt::montrer(const QString &chemin)
 {
+    cheminsPropres.clear();
     aSignaler = QFileInfo(chemin).absoluteFilePath();
+    planifier(aSignaler, magasin.lireOuDefaut());
+}
+
+void BureauLxqt::montrerParEcran(const QList<Ecran> &ecrans, const QStringList &chemins)
+{
+    ecransPropres = ecrans;
+    cheminsPropres = chemins;
+    aSignaler = QFileInfo(chemins.value(0)).absoluteFilePath();
     planifier(aSignaler, magasin.lireOuDefaut());
 }
 
@@ -127,6 +136,8 @@ void BureauLxqt::enregistrerDisposition(Disposition disposition)
 
 void BureauLxqt::on_ecransChanges()
 {
+    if (!cheminsPropres.isEmpty() && !suivreEcrans(ecransPropres, cheminsPropres))
+        cheminsPropres.clear();
     if (actif)
         planifier(aSignaler, magasin.lireOuDefaut(), true);
 }
@@ -145,7 +156,10 @@ void BureauLxqt::planifier(const QString &chemin, Disposition disposition, bool 
     bureauDessine = bureau;
     ecransDessines = ecrans;
     actif = true;
-    const Demande demande {chemin, disposition, bureau, ecrans, imageCourante()};
+    QList<QPair<QRect, QString>> places;
+    for (qsizetype i = 0; i < cheminsPropres.size(); ++i)
+        places.append({ecransPropres[i].geometrie, cheminsPropres[i]});
+    const Demande demande {chemin, disposition, bureau, ecrans, places, imageCourante()};
     ouvrier.lancer([this, demande](const Ouvrier::Poste &poste) {
         Resultat resultat = Resultat::Injoignable;
         const QString rendu = dessiner(demande, &resultat);
@@ -160,6 +174,12 @@ void BureauLxqt::planifier(const QString &chemin, Disposition disposition, bool 
 
 QString BureauLxqt::dessiner(const Demande &d, Resultat *resultat)
 {
+    if (!d.places.isEmpty()) {
+        const QImage compose = composerEcrans(d.places, d.disposition);
+        if (compose.isNull())
+            *resultat = Resultat::Refusee;
+        return compose.isNull() ? QString() : enregistrerRendu(d.places.first().second, compose, prefixe);
+    }
     const QString rendus = dossierDonnees();
     // A layout change redraws what the desktop shows: a picture set in pcmanfm-qt since, or ours.
     const QString image = d.chemin.isEmpty() ? imageDuBureau(rendus) : d.chemin;

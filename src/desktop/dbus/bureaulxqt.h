@@ -28,6 +28,8 @@ public:
     QString nom() const override { return QStringLiteral("lxqt"); }
     bool accepteNomsBruts() const override { return true; }
     void montrer(const QString &chemin) override;
+    bool montreParEcran() const override { return true; }
+    void montrerParEcran(const QList<Ecran> &ecrans, const QStringList &chemins) override;
     std::optional<Disposition> lireDisposition() override;
     void enregistrerDisposition(Disposition disposition) override;
 
@@ -38,6 +40,8 @@ private:
         Disposition disposition = dispositionParDefaut;
         QSize bureau;
         QList<QRect> ecrans;
+        // Each screen its own picture, in the desktop's pixels; empty when one shows on all.
+        QList<QPair<QRect, QString>> places;
         // Ours, shown last: what is redrawn when the desktop shows no picture of its own.
         QString derniere;
     };
@@ -58,6 +62,9 @@ private:
     QSize bureauDessine;
     QList<QRect> ecransDessines;
     bool actif = false;
+    // Each screen's picture, while each has its own.
+    QList<Ecran> ecransPropres;
+    QStringList cheminsPropres;
     // Before pcmanfm-qt's desktop is on the bus (a session starting): the last drawn picture, sent once it
     // is.
     QString renduEnAttente, cheminEnAttente;
