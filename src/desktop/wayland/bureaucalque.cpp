@@ -99,20 +99,6 @@ void BureauCalque::conclure(Resultat resultat)
         signaler(std::exchange(aSignaler, QString()), resultat);
 }
 
-void BureauCalque::montrer(const QString &chemin)
-{
-    parSortie.clear();
-    BureauWayland::montrer(chemin);
-}
-
-void BureauCalque::montrerParEcran(const QList<Ecran> &ecrans, const QStringList &chemins)
-{
-    parSortie.clear();
-    for (qsizetype i = 0; i < ecrans.size() && i < chemins.size(); ++i)
-        parSortie.append({ecrans[i].nom, chemins[i]});
-    BureauWayland::montrer(chemins.value(0));
-}
-
 void BureauCalque::envoyer(const QString &chemin, Disposition disposition, bool signaler)
 {
     // Absolute, so that the path never starts with '-' and is never read as an option.

@@ -24,9 +24,6 @@ public:
     ~BureauCalque() override;
 
     QString nom() const override { return QStringLiteral("calque"); }
-    void montrer(const QString &chemin) override;
-    bool montreParEcran() const override { return true; }
-    void montrerParEcran(const QList<Ecran> &ecrans, const QStringList &chemins) override;
 
 private:
     void envoyer(const QString &chemin, Disposition disposition, bool signaler) override;
@@ -42,8 +39,6 @@ private:
 
     const QString programme;
     QStringList arguments;
-    // Each output's picture when each has its own, the primary's first.
-    QList<QPair<QString, QString>> parSortie;
     // The picture whose fate is to be reported once its child has drawn it, or failed to.
     QString aSignaler;
     // The child whose picture is on the screen, and the one started to replace it, not yet drawn.

@@ -109,20 +109,6 @@ BureauSway::BureauSway()
         true);
 }
 
-void BureauSway::montrer(const QString &chemin)
-{
-    parSortie.clear();
-    BureauWayland::montrer(chemin);
-}
-
-void BureauSway::montrerParEcran(const QList<Ecran> &ecrans, const QStringList &chemins)
-{
-    parSortie.clear();
-    for (qsizetype i = 0; i < ecrans.size() && i < chemins.size(); ++i)
-        parSortie.append({ecrans[i].nom, chemins[i]});
-    BureauWayland::montrer(chemins.value(0));
-}
-
 void BureauSway::lireSorties()
 {
     demander(getOutputs, {}, [this](const QString &probleme, const QByteArray &reponse) {

@@ -18,10 +18,7 @@ public:
     BureauSway();
 
     QString nom() const override { return QStringLiteral("sway"); }
-    void montrer(const QString &chemin) override;
     QList<Ecran> lireEcrans() const override { return sorties; }
-    bool montreParEcran() const override { return true; }
-    void montrerParEcran(const QList<Ecran> &ecrans, const QStringList &chemins) override;
 
 private:
     struct Envoi
@@ -48,6 +45,4 @@ private:
     bool enVol = false;
     std::optional<Envoi> suivante;
     QList<Ecran> sorties;
-    // Each output's picture when each has its own, the primary's first.
-    QList<QPair<QString, QString>> parSortie;
 };

@@ -21,6 +21,20 @@ QString BureauWayland::mode(Disposition disposition)
 
 void BureauWayland::montrer(const QString &chemin)
 {
+    parSortie.clear();
+    envoyerNouvelle(chemin);
+}
+
+void BureauWayland::montrerParEcran(const QList<Ecran> &ecrans, const QStringList &chemins)
+{
+    parSortie.clear();
+    for (qsizetype i = 0; i < ecrans.size() && i < chemins.size(); ++i)
+        parSortie.append({ecrans[i].nom, chemins[i]});
+    envoyerNouvelle(chemins.value(0));
+}
+
+void BureauWayland::envoyerNouvelle(const QString &chemin)
+{
     // Checked by the caller: sent at once.
     ++demandes;
     enCours = chemin;

@@ -13,6 +13,8 @@ class BureauWayland : public Bureau
 {
 public:
     void montrer(const QString &chemin) override;
+    bool montreParEcran() const override { return true; }
+    void montrerParEcran(const QList<Ecran> &ecrans, const QStringList &chemins) override;
     bool exigeDecodable() const override { return true; }
     std::optional<Disposition> lireDisposition() override;
     void enregistrerDisposition(Disposition disposition) override;
@@ -24,9 +26,15 @@ protected:
     /** Shows the picture in the layout; with signaler, reports what became of it. */
     virtual void envoyer(const QString &chemin, Disposition disposition, bool signaler) = 0;
 
+    // Each output's picture, by name, when each has its own, the primary's first; empty when one shows on
+    // all.
+    QList<QPair<QString, QString>> parSortie;
+
 private:
     /** Checks the picture off this thread, then sends it unless a newer request came meanwhile. */
     void verifierPuisEnvoyer(const QString &chemin, Disposition disposition, bool signaler);
+    /** Sends a checked picture, or round of pictures, at once. */
+    void envoyerNouvelle(const QString &chemin);
 
     Magasin magasin;
     // The picture on its way, not yet reported: a new layout sends it rather than the one shown.
