@@ -403,7 +403,7 @@ void Rotator::rendre(const QHash<QString, QString> &avant)
 void Rotator::on_ecransChanges()
 {
     // A monitor plugged in gets a picture of its own at once; the others keep theirs. One unplugged is
-    // forgotten, so that it gets a new one when it comes back.
+    // forgotten, its picture back in the round, so that it gets a new one when it comes back.
     const QList<Bureau::Ecran> ecrans = ecransDuTirage();
     const QHash<QString, QString> avant = std::exchange(surEcran, {});
     for (auto it = avant.cbegin(); it != avant.cend(); ++it) {
