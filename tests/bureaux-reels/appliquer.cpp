@@ -1,12 +1,15 @@
 // Drives the desktop backend once from a shell: shows the picture and/or stores the layout, waiting for the
 // desktop up to --delai; with --voir, then waits up to --pendant for the real desktop's screen (the X root,
-// or grim's with --wayland) to show that picture laid out as --en says (1..5, 0: any).
+// or grim's with --wayland) to show that picture laid out as --en says (1..5, 0: any). With --par-ecran, a
+// picture per monitor, primary first, and a --voir per monitor, judged in its rectangle of the screen or of
+// --dans's file.
 #include "commun.h"
 
 #include <QCommandLineParser>
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QTest>
 #include <QTextStream>
 #include <QThread>
 
@@ -20,19 +23,34 @@ int main(int argc, char *argv[])
         wayland(QStringLiteral("wayland"), QString()),
         voir(QStringLiteral("voir"), QString(), QStringLiteral("file")),
         en(QStringLiteral("en"), QString(), QStringLiteral("layout"), QStringLiteral("0")),
-        pendant(QStringLiteral("pendant"), QString(), QStringLiteral("seconds"), QStringLiteral("0"));
-    ligne.addOptions({position, ignorer, delai, wayland, voir, en, pendant});
+        pendant(QStringLiteral("pendant"), QString(), QStringLiteral("seconds"), QStringLiteral("0")),
+        parEcran(QStringLiteral("par-ecran"), QString()),
+        dans(QStringLiteral("dans"), QString(), QStringLiteral("file"));
+    ligne.addOptions({position, ignorer, delai, wayland, voir, en, pendant, parEcran, dans});
     ligne.process(application);
-    const QString image = ligne.positionalArguments().value(0), vue = ligne.value(voir);
-    if (ligne.isSet(position) || !image.isEmpty()) {
-        // A family with no backend falls back to "nul": what the desktop then shows fails the caller's check.
-        std::unique_ptr<Bureau> bureau = creerBureau();
-        if (ligne.isSet(position))
-            disposerSur(*bureau, ligne.value(position).toInt());
-        // The desktop runs in another folder: a relative name would mean something else there.
-        if (!image.isEmpty())
-            montrerSur(*bureau, QFileInfo(image).absoluteFilePath(), ligne.value(delai).toInt() * 1000);
-    }
+    QStringList images = ligne.positionalArguments();
+    const QStringList vues = ligne.values(voir);
+    // A family with no backend falls back to "nul": what the desktop then shows fails the caller's check.
+    std::unique_ptr<Bureau> bureau
+        = ligne.isSet(position) || !images.isEmpty() || vues.size() > 1 ? creerBureau() : nullptr;
+    const QList<Bureau::Ecran> ecrans = bureau ? bureau->lireEcrans() : QList<Bureau::Ecran>();
+    if (ligne.isSet(position))
+        disposerSur(*bureau, ligne.value(position).toInt());
+    // The desktop runs in another folder: a relative name would mean something else there.
+    for (QString &image : images)
+        image = QFileInfo(image).absoluteFilePath();
+    if (ligne.isSet(parEcran)) {
+        // One report, for the first picture, says how all went.
+        std::optional<Bureau::Resultat> resultat;
+        QObject::connect(bureau.get(), &Bureau::imageTraitee,
+                         [&](const QString &, Bureau::Resultat r) { resultat = r; });
+        bureau->montrerParEcran(ecrans, images);
+        for (const QDeadlineTimer fin(ligne.value(delai).toInt() * 1000); !resultat && !fin.hasExpired();)
+            QTest::qWait(10);
+        if (resultat != Bureau::Resultat::Montree || ecrans.size() != images.size())
+            return 1;
+    } else if (!images.isEmpty())
+        montrerSur(*bureau, images.first(), ligne.value(delai).toInt() * 1000);
     QList<QRect> ignores;
     for (const QString &zone : ligne.values(ignorer)) {
         const QStringList v = zone.split(QLatin1Char(','));
@@ -40,10 +58,25 @@ int main(int argc, char *argv[])
     }
     const QDeadlineTimer fin(ligne.value(pendant).toInt() * 1000);
     const auto capturer = [&] {
-        return ligne.isSet(wayland) ? captureWayland() : captureRacine();
+        return ligne.isSet(dans)   ? QImage(ligne.value(dans))
+            : ligne.isSet(wayland) ? captureWayland()
+                                   : captureRacine();
+    };
+    // Each monitor's picture in its rectangle of the capture (the ignored areas at the same place in each),
+    // or one picture on the whole.
+    QRect tout;
+    for (const Bureau::Ecran &e : ecrans)
+        tout |= e.geometrie;
+    const auto montreTout = [&](const QImage &capture, QString *pourquoi) {
+        bool oui = vues.size() == 1 || vues.size() == ecrans.size();
+        for (qsizetype i = 0; oui && i < vues.size(); ++i) {
+            const QRect zone = vues.size() == 1 ? QRect() : ecrans[i].geometrie.translated(-tout.topLeft());
+            oui = montre(capture.copy(zone), QImage(vues[i]), ligne.value(en).toInt(), pourquoi, ignores);
+        }
+        return oui;
     };
     QString pourquoi;
-    while (!vue.isEmpty() && !montre(capturer(), QImage(vue), ligne.value(en).toInt(), &pourquoi, ignores)) {
+    while (!vues.isEmpty() && !montreTout(capturer(), &pourquoi)) {
         if (fin.hasExpired()) {
             QTextStream(stdout) << "last capture " << pourquoi << '\n';
             if (ligne.value(pendant).toInt() > 0)

@@ -8,6 +8,7 @@ shift
 case "$CAS" in
 mate) # caja draws the desktop from org.mate.background. Icons would cover the picture; they are not what is tested.
     COMMANDES=(caja gsettings) BUREAU=(caja -n --force-desktop)
+    PAR_ECRAN=oui ETALE=(org.mate.background picture-filename)
     bureau_avant() { for c in {computer,home,trash,network}-icon volumes; do
         gsettings set org.mate.caja.desktop "$c-visible" false; done; natif_appliquer "$1"; }
     natif_appliquer() { gsettings set org.mate.background picture-filename "'$1'"; }
@@ -65,6 +66,7 @@ gnome) # gnome-shell 48 or later, headless on Wayland, draws from org.gnome.desk
     # tmpfs over /run/systemd); the AppIndicator extension is its StatusNotifier host. (Before 48, X11 only: not run.)
     [ "$(gnome-shell --version 2>/dev/null | tr -dc '0-9.' | cut -d. -f1)" -ge 48 ] 2>/dev/null || passer "GNOME before 48"
     COMMANDES=(gnome-shell gsettings dbus-daemon gdbus python3) HOTE_SNI=oui OPTIONS=(any centered wallpaper stretched scaled zoom)
+    PAR_ECRAN=oui ETALE=(org.gnome.desktop.background picture-uri)
     bureau_racine() { if [ -d /run/systemd ]; then mount -t tmpfs tmpfs /run/systemd; fi; }
     bureau_avant() {
         lancer bus-systeme dbus-daemon --session --nofork --address="unix:path=$TRAVAIL/bus-systeme"
@@ -75,7 +77,7 @@ gnome) # gnome-shell 48 or later, headless on Wayland, draws from org.gnome.desk
         export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=wayland-g
         gsettings set org.gnome.shell disable-user-extensions false
         gsettings set org.gnome.shell enabled-extensions "['ubuntu-appindicators@ubuntu.com']"
-        lancer bureau gnome-shell --headless --wayland --virtual-monitor 1280x800 --wayland-display wayland-g
+        lancer bureau gnome-shell --headless --wayland --virtual-monitor 1280x800 --virtual-monitor 800x600 --wayland-display wayland-g
     }
     bureau_pret() { sur_le_bus org.kde.StatusNotifierWatcher; }
     natif_appliquer() { gsettings set org.gnome.desktop.background picture-uri "'file://$1'"; }

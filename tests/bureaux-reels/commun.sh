@@ -5,8 +5,10 @@
 # A desktop gives COMMANDES, BUREAU (its command), BUS (held once it takes changes), natif_appliquer <file> (its own
 # tool), and where it differs: MOTEUR (our backend), CAPTURE (appliquer's options to watch it), AVANT_BUREAU=oui (a
 # picture asked before it runs, as at login), HOTE_SNI=oui (the tray icon through its StatusNotifier host),
-# bureau_racine|avant|demarrer|pret, and lire (the URI and the layout, OPTIONS[n], that its store holds) where its
-# screen cannot be watched.
+# bureau_racine|avant|demarrer|pret, lire (the URI and the layout, OPTIONS[n], that its store holds) where its
+# screen cannot be watched, and PAR_ECRAN=oui where our backend gives each monitor its picture (on X11 the monitors
+# come as at a hotplug; on Wayland bureau_demarrer gives two of different sizes), with ETALE (GSettings schema and
+# key) where that is one picture spanned over them.
 DELAI=15 CAPTURE=() PIDS=() ECHECS=0
 
 executer() { case "${1:-}" in --espace) etape_espace "$2" "$3" ;; --dedans) etape_dedans ;; *) etape_dehors "$@" ;; esac; }
@@ -29,6 +31,14 @@ for l in sys.stdin.read().split("\n"): print(u.unquote(ast.literal_eval(l) if l 
         [ "${lu%%$'\n'*}" = "file://$1" ] && { [ "$3" = 0 ] || [ "$(sed -n 2p <<<"$lu")" = "${OPTIONS[$3]}" ]; }; do
         [ "$SECONDS" -lt "$fin" ] && sleep 0.2 || { echo "$FAMILLE has: $lu" >>"$TRAVAIL/traces/voir.log"; return 1; }
     done
+}
+
+par_ecran() { # <layout>: A on the primary monitor and B on the other, each in its rectangle of the screen or of ETALE's
+    [ -n "${WAYLAND_DISPLAY:-}" ] || { xrandr --setmonitor g 200/50x240/60+0+0 screen &&
+        xrandr --setmonitor d 120/30x160/40+200+0 none; } && outil --position "$1" --par-ecran "$A" "$B" || return 1
+    [ -n "${ETALE:-}" ] || { outil --voir "$A" --voir "$B" --en "$1" --pendant "$DELAI"; return; }
+    local f && f=$(gsettings get "${ETALE[@]}") && [ "$(gsettings get "${ETALE[0]}" picture-options)" = "'spanned'" ] &&
+        f=${f//\'/} && outil --dans "${f#file://}" --voir "$A" --voir "$B" --en "$1"
 }
 
 etape_dehors() {
@@ -118,6 +128,7 @@ etape_dedans() {
         rc=$? && resultat "$rc" "the tray icon on the desktop's StatusNotifier host: menu and clicks"
         { [ "$rc" = 0 ] || kill "$programme"; } && wait "$programme"; resultat $? "\"Quitter\" through that menu ends the program with 0"
     fi
+    [ -z "${PAR_ECRAN:-}" ] || { par_ecran 4; resultat $? "two monitors of different sizes, each shows its own picture fitted"; }
     kill -0 "$bureau_pid" 2>/dev/null; resultat $? "the desktop is still running at the end"
     [ "$ECHECS" = 0 ]
 }
