@@ -1,8 +1,8 @@
-// Drives the desktop backend once from a shell: shows the picture and/or stores the layout, waiting for the
-// desktop up to --delai; with --voir, then waits up to --pendant for the real desktop's screen (the X root,
-// or grim's with --wayland) to show that picture laid out as --en says (1..5, 0: any). With --par-ecran, a
-// picture per monitor, primary first, and a --voir per monitor, judged in its rectangle of the screen or of
-// --dans's file.
+// Drives the desktop backend once from a shell: shows the picture (several: one per monitor, the primary
+// first) and/or stores the layout, waiting for the desktop up to --delai; with --voir (one per monitor
+// likewise), then waits up to --pendant for the real desktop's screen (the X root, grim's with --wayland, or
+// the file --dans names) to show that picture laid out as --en says (1..5, 0: any), each in its monitor's
+// rectangle.
 #include "commun.h"
 
 #include <QCommandLineParser>
@@ -24,9 +24,8 @@ int main(int argc, char *argv[])
         voir(QStringLiteral("voir"), QString(), QStringLiteral("file")),
         en(QStringLiteral("en"), QString(), QStringLiteral("layout"), QStringLiteral("0")),
         pendant(QStringLiteral("pendant"), QString(), QStringLiteral("seconds"), QStringLiteral("0")),
-        parEcran(QStringLiteral("par-ecran"), QString()),
         dans(QStringLiteral("dans"), QString(), QStringLiteral("file"));
-    ligne.addOptions({position, ignorer, delai, wayland, voir, en, pendant, parEcran, dans});
+    ligne.addOptions({position, ignorer, delai, wayland, voir, en, pendant, dans});
     ligne.process(application);
     QStringList images = ligne.positionalArguments();
     const QStringList vues = ligne.values(voir);
@@ -39,8 +38,8 @@ int main(int argc, char *argv[])
     // The desktop runs in another folder: a relative name would mean something else there.
     for (QString &image : images)
         image = QFileInfo(image).absoluteFilePath();
-    if (ligne.isSet(parEcran)) {
-        // One report, for the first picture, says how all went.
+    if (images.size() > 1) {
+        // The one report, on the first picture, says for all.
         std::optional<Bureau::Resultat> resultat;
         QObject::connect(bureau.get(), &Bureau::imageTraitee,
                          [&](const QString &, Bureau::Resultat r) { resultat = r; });
@@ -62,17 +61,12 @@ int main(int argc, char *argv[])
             : ligne.isSet(wayland) ? captureWayland()
                                    : captureRacine();
     };
-    // Each monitor's picture in its rectangle of the capture (the ignored areas at the same place in each),
-    // or one picture on the whole.
-    QRect tout;
-    for (const Bureau::Ecran &e : ecrans)
-        tout |= e.geometrie;
+    // The monitors start at 0,0 here; the ignored areas are ignored at the same place in each.
     const auto montreTout = [&](const QImage &capture, QString *pourquoi) {
         bool oui = vues.size() == 1 || vues.size() == ecrans.size();
-        for (qsizetype i = 0; oui && i < vues.size(); ++i) {
-            const QRect zone = vues.size() == 1 ? QRect() : ecrans[i].geometrie.translated(-tout.topLeft());
-            oui = montre(capture.copy(zone), QImage(vues[i]), ligne.value(en).toInt(), pourquoi, ignores);
-        }
+        for (qsizetype i = 0; oui && i < vues.size(); ++i)
+            oui = montre(capture.copy(vues.size() == 1 ? QRect() : ecrans[i].geometrie), QImage(vues[i]),
+                         ligne.value(en).toInt(), pourquoi, ignores);
         return oui;
     };
     QString pourquoi;

@@ -35,7 +35,7 @@ for l in sys.stdin.read().split("\n"): print(u.unquote(ast.literal_eval(l) if l 
 
 par_ecran() { # <layout>: A on the primary monitor and B on the other, each in its rectangle of the screen or of ETALE's
     [ -n "${WAYLAND_DISPLAY:-}" ] || { xrandr --setmonitor g 200/50x240/60+0+0 screen &&
-        xrandr --setmonitor d 120/30x160/40+200+0 none; } && outil --position "$1" --par-ecran "$A" "$B" || return 1
+        xrandr --setmonitor d 120/30x160/40+200+0 none; } && outil --position "$1" "$A" "$B" || return 1
     [ -n "${ETALE:-}" ] || { outil --voir "$A" --voir "$B" --en "$1" --pendant "$DELAI"; return; }
     local f && f=$(gsettings get "${ETALE[@]}") && [ "$(gsettings get "${ETALE[0]}" picture-options)" = "'spanned'" ] &&
         f=${f//\'/} && outil --dans "${f#file://}" --voir "$A" --voir "$B" --en "$1"
