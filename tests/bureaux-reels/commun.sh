@@ -6,9 +6,10 @@
 # tool), and where it differs: MOTEUR (our backend), CAPTURE (appliquer's options to watch it), AVANT_BUREAU=oui (a
 # picture asked before it runs, as at login), HOTE_SNI=oui (the tray icon through its StatusNotifier host),
 # bureau_racine|avant|demarrer|pret, lire (the URI and the layout, OPTIONS[n], that its store holds) where its
-# screen cannot be watched, and PAR_ECRAN=oui where our backend gives each monitor its picture (on X11 the monitors
-# come as at a hotplug; on Wayland bureau_demarrer gives two of different sizes), with ETALE (GSettings schema and
-# key) where that is one picture spanned over them.
+# screen cannot be watched, and PAR_ECRAN=oui where our backend gives each monitor its picture: on Xvfb two RandR
+# monitors g and d come after the rows above (GTK and Plasma 5 desktops do not take monitors without an output, so
+# only the store tells), on Wayland bureau_demarrer gives two of different sizes; then lire_ecrans (each monitor's
+# picture, primary first) or ETALE (GSettings schema and key of one picture spanned over them) reads the store.
 DELAI=15 CAPTURE=() PIDS=() ECHECS=0
 
 executer() { case "${1:-}" in --espace) etape_espace "$2" "$3" ;; --dedans) etape_dedans ;; *) etape_dehors "$@" ;; esac; }
@@ -33,9 +34,11 @@ for l in sys.stdin.read().split("\n"): print(u.unquote(ast.literal_eval(l) if l 
     done
 }
 
-par_ecran() { # <layout>: A on the primary monitor and B on the other, each in its rectangle of the screen or of ETALE's
+par_ecran() { # <layout>: A on the primary monitor and B on the other; in the store, or each in its rectangle of the
+    # screen or of the one picture spanned over them that ETALE names
     [ -n "${WAYLAND_DISPLAY:-}" ] || { xrandr --setmonitor g 200/50x240/60+0+0 screen &&
         xrandr --setmonitor d 120/30x160/40+200+0 none; } && outil --position "$1" "$A" "$B" || return 1
+    if declare -F lire_ecrans >/dev/null; then [ "$(lire_ecrans)" = "$A"$'\n'"$B" ]; return; fi
     [ -n "${ETALE:-}" ] || { outil --voir "$A" --voir "$B" --en "$1" --pendant "$DELAI"; return; }
     local f && f=$(gsettings get "${ETALE[@]}") && [ "$(gsettings get "${ETALE[0]}" picture-options)" = "'spanned'" ] &&
         f=${f//\'/} && outil --dans "${f#file://}" --voir "$A" --voir "$B" --en "$1"
