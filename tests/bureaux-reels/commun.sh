@@ -131,7 +131,7 @@ etape_dedans() {
         rc=$? && resultat "$rc" "the tray icon on the desktop's StatusNotifier host: menu and clicks"
         { [ "$rc" = 0 ] || kill "$programme"; } && wait "$programme"; resultat $? "\"Quitter\" through that menu ends the program with 0"
     fi
-    [ -z "${PAR_ECRAN:-}" ] || { par_ecran 4; resultat $? "two monitors of different sizes, each shows its own picture fitted"; }
+    [ -z "${PAR_ECRAN:-}" ] || { par_ecran 4; resultat $? "two monitors, each shows its own picture"; }
     kill -0 "$bureau_pid" 2>/dev/null; resultat $? "the desktop is still running at the end"
     [ "$ECHECS" = 0 ]
 }
