@@ -1,15 +1,14 @@
-// Drives the desktop backend once from a shell: shows the picture (several: one per monitor, the primary
-// first) and/or stores the layout, waiting for the desktop up to --delai; with --voir (one per monitor
-// likewise), then waits up to --pendant for the real desktop's screen (the X root, grim's with --wayland, or
-// the file --dans names) to show that picture laid out as --en says (1..5, 0: any), each in its monitor's
-// rectangle.
+// Drives the desktop backend once from a shell: shows the picture (several: one per monitor, primary first)
+// and/or stores the layout, waiting for the desktop up to --delai; with --voir (likewise), then waits for
+// the real desktop's screen (the X root, grim's with --wayland, or the file --dans names), up to --pendant,
+// to show that picture laid out as --en says (1..5, 0: any), each in its monitor's rectangle.
 #include "commun.h"
 
 #include <QCommandLineParser>
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QTest>
+#include <QSignalSpy>
 #include <QTextStream>
 #include <QThread>
 
@@ -40,13 +39,11 @@ int main(int argc, char *argv[])
         image = QFileInfo(image).absoluteFilePath();
     if (images.size() > 1) {
         // The one report, on the first picture, says for all.
-        std::optional<Bureau::Resultat> resultat;
-        QObject::connect(bureau.get(), &Bureau::imageTraitee,
-                         [&](const QString &, Bureau::Resultat r) { resultat = r; });
+        QSignalSpy rapport(bureau.get(), &Bureau::imageTraitee);
         bureau->montrerParEcran(ecrans, images);
-        for (const QDeadlineTimer fin(ligne.value(delai).toInt() * 1000); !resultat && !fin.hasExpired();)
-            QTest::qWait(10);
-        if (resultat != Bureau::Resultat::Montree || ecrans.size() != images.size())
+        if ((rapport.isEmpty() && !rapport.wait(ligne.value(delai).toInt() * 1000))
+            || ecrans.size() != images.size()
+            || rapport.first().at(1).value<Bureau::Resultat>() != Bureau::Resultat::Montree)
             return 1;
     } else if (!images.isEmpty())
         montrerSur(*bureau, images.first(), ligne.value(delai).toInt() * 1000);
