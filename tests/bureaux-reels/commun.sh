@@ -131,7 +131,8 @@ etape_dedans() {
         rc=$? && resultat "$rc" "the tray icon on the desktop's StatusNotifier host: menu and clicks"
         { [ "$rc" = 0 ] || kill "$programme"; } && wait "$programme"; resultat $? "\"Quitter\" through that menu ends the program with 0"
     fi
-    [ -z "${PAR_ECRAN:-}" ] || { par_ecran 4; resultat $? "two monitors, each shows its own picture"; }
+    [ -z "${PAR_ECRAN:-}" ] || { par_ecran 3; resultat $? "two monitors, each shows its own picture"
+        outil "$B" && voir "$B" "$B" 3 "$DELAI"; resultat $? "then one picture again, in the layout it had"; }
     kill -0 "$bureau_pid" 2>/dev/null; resultat $? "the desktop is still running at the end"
     [ "$ECHECS" = 0 ]
 }
