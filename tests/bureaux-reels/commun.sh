@@ -6,10 +6,10 @@
 # tool), and where it differs: MOTEUR (our backend), CAPTURE (appliquer's options to watch it), AVANT_BUREAU=oui (a
 # picture asked before it runs, as at login), HOTE_SNI=oui (the tray icon through its StatusNotifier host),
 # bureau_racine|avant|demarrer|pret, lire (the URI and the layout, OPTIONS[n], that its store holds) where its
-# screen cannot be watched, and PAR_ECRAN=oui where our backend gives each monitor its picture: on Xvfb two RandR
-# monitors g and d come after the rows above (GTK and Plasma 5 desktops do not take monitors without an output, so
-# only the store tells), on Wayland bureau_demarrer gives two of different sizes; then lire_ecrans (each monitor's
-# picture, primary first) or ETALE (GSettings schema and key of one picture spanned over them) reads the store.
+# screen cannot be watched, and PAR_ECRAN=oui where our backend gives each monitor its picture: then a second
+# monitor comes (ecrans; on Xvfb, RandR monitors g and d, which GTK and Plasma 5 desktops do not take, having no
+# output, so only the store tells), and lire_ecrans (each monitor's picture, primary first) or ETALE (GSettings
+# schema and key of one picture spanned over them) reads the store where the screen cannot tell.
 DELAI=15 CAPTURE=() PIDS=() ECHECS=0
 
 executer() { case "${1:-}" in --espace) etape_espace "$2" "$3" ;; --dedans) etape_dedans ;; *) etape_dehors "$@" ;; esac; }
@@ -34,10 +34,12 @@ for l in sys.stdin.read().split("\n"): print(u.unquote(ast.literal_eval(l) if l 
     done
 }
 
+# A second monitor of another size plugged in (2) or out (1) on Xvfb; a Wayland desktop gives its own, or says how.
+ecrans() { [ -n "${WAYLAND_DISPLAY:-}" ] || if [ "$1" = 2 ]; then xrandr --setmonitor g 200/50x240/60+0+0 screen &&
+    xrandr --setmonitor d 120/30x160/40+200+0 none; else xrandr --delmonitor d && xrandr --delmonitor g; fi; }
 par_ecran() { # <layout>: A on the primary monitor and B on the other; in the store, or each in its rectangle of the
     # screen or of the one picture spanned over them that ETALE names
-    [ -n "${WAYLAND_DISPLAY:-}" ] || { xrandr --setmonitor g 200/50x240/60+0+0 screen &&
-        xrandr --setmonitor d 120/30x160/40+200+0 none; } && outil --position "$1" "$A" "$B" || return 1
+    ecrans 2 && outil --position "$1" "$A" "$B" || return 1
     if declare -F lire_ecrans >/dev/null; then [ "$(lire_ecrans)" = "$A"$'\n'"$B" ]; return; fi
     [ -n "${ETALE:-}" ] || { outil --voir "$A" --voir "$B" --en "$1" --pendant "$DELAI"; return; }
     local f && f=$(gsettings get "${ETALE[@]}") && [ "$(gsettings get "${ETALE[0]}" picture-options)" = "'spanned'" ] &&
@@ -132,7 +134,7 @@ etape_dedans() {
         { [ "$rc" = 0 ] || kill "$programme"; } && wait "$programme"; resultat $? "\"Quitter\" through that menu ends the program with 0"
     fi
     [ -z "${PAR_ECRAN:-}" ] || { par_ecran 3; resultat $? "two monitors, each shows its own picture"
-        outil "$B" && voir "$B" "$B" 3 "$DELAI"; resultat $? "then one picture again, in the layout it had"; }
+        ecrans 1 && outil "$B" && voir "$B" "$B" 3 "$DELAI"; resultat $? "then one picture again, in the layout it had"; }
     kill -0 "$bureau_pid" 2>/dev/null; resultat $? "the desktop is still running at the end"
     [ "$ECHECS" = 0 ]
 }
