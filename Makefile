@@ -90,7 +90,7 @@ PAQUETS_BUREAUX := caja mate-desktop-common xfdesktop4 xfconf plasma-desktop qdb
 	libglib2.0-bin libgl1-mesa-dri dbus-daemon xvfb xauth xdotool imagemagick python3-gi gir1.2-glib-2.0
 # Debian 13: Plasma 6 and GNOME 48 on Wayland with their StatusNotifier hosts, labwc with swaybg and waybar.
 PAQUETS_BUREAUX_trixie := kwin-wayland plasma-workspace kded6 qt6-wayland gnome-shell gnome-shell-extension-appindicator \
-	labwc swaybg grim waybar
+	labwc swaybg grim waybar wlr-randr
 CODENOM := $(shell . /etc/os-release 2>/dev/null && echo "$$VERSION_CODENAME")
 
 .PHONY: test-bureaux

@@ -15,6 +15,7 @@ mate) # caja draws the desktop from org.mate.background. Icons would cover the p
     ;;
 xfce) # xfdesktop draws from xfconf's xfce4-desktop (Xvfb's output is "screen"); with no window manager, on the root.
     COMMANDES=(xfdesktop xfconf-query gdbus) BUREAU=(xfdesktop --sm-client-disable --disable-wm-check)
+    PAR_ECRAN=oui && lire_ecrans() { for m in g d; do xfconf-query -c xfce4-desktop -p "${PROPRIETE//monitorscreen/monitor$m}"; done; }
     PROPRIETE=/backdrop/screen0/monitorscreen/workspace0/last-image
     # No icons over the picture; it starts on a picture that loads, as a change made while it failed to load its
     # default (not installed) has crashed xfdesktop 4.18 here.
@@ -27,7 +28,7 @@ xfce) # xfdesktop draws from xfconf's xfce4-desktop (Xvfb's output is "screen");
 lxqt) # pcmanfm-qt --desktop draws from its settings.conf and takes changes on the bus (BUS): its own --set-wallpaper
     # hands them to the running instance, or would become it.
     COMMANDES=(pcmanfm-qt gdbus) BUREAU=(env QT_QPA_PLATFORM=xcb pcmanfm-qt --desktop) BUS=org.pcmanfm.PCManFM
-    AVANT_BUREAU=oui
+    AVANT_BUREAU=oui PAR_ECRAN=oui
     # No icons over the picture; a plain path, free of QSettings escapes; stretch, its default, never returned to.
     bureau_avant() { mkdir -p "$XDG_CONFIG_HOME/pcmanfm-qt/default" && printf '%s\n' "[Desktop]" HideItems=true \
         DesktopShortcuts= "BgColor=#000000" WallpaperMode=stretch "Wallpaper=$1" >"$XDG_CONFIG_HOME/pcmanfm-qt/default/settings.conf"; }
@@ -53,12 +54,15 @@ kde) # plasmashell draws each desktop's wallpaper from its org.kde.image configu
                 XDG_SESSION_TYPE=wayland QT_QPA_PLATFORM=wayland
             # Else the activity manager, started by the bus, looks for X11 and plasmashell aborts.
             dbus-update-activation-environment --all
-            lancer kwin kwin_wayland --virtual --width 1280 --height 800 --socket wayland-kde --no-lockscreen
+            lancer kwin kwin_wayland --virtual --width 1280 --height 800 --output-count 2 --socket wayland-kde --no-lockscreen
             until [ -S "$XDG_RUNTIME_DIR/wayland-kde" ]; do sleep 0.1; done
             lancer kded kded6
             lancer bureau plasmashell --no-respawn
         }
         lire() { script "var d = desktops()[0]; $IMAGE print(d.readConfig('Image') + '\n' + d.readConfig('FillMode'));"; }
+        # Two outputs of one size: kwin's virtual backend has no other.
+        PAR_ECRAN=oui && lire_ecrans() { script "print(desktops().sort(function (a, b) { return a.screen - b.screen; })
+            .map(function (d) { $IMAGE return decodeURIComponent(d.readConfig('Image')).slice(7); }).join('\n'));"; }
     fi
     ;;
 gnome) # gnome-shell 48 or later, headless on Wayland, draws from org.gnome.desktop.background; it refuses screenshots
@@ -85,15 +89,19 @@ gnome) # gnome-shell 48 or later, headless on Wayland, draws from org.gnome.desk
     ;;
 labwc) # a wlroots compositor with no background of its own: our swaybg child draws it on the background layer,
     # watched with grim. waybar, with only its tray module, is the StatusNotifier host (and its own watcher).
-    COMMANDES=(labwc swaybg grim waybar gdbus python3) MOTEUR=calque HOTE_SNI=oui BUS=org.kde.StatusNotifierWatcher
+    COMMANDES=(labwc swaybg grim waybar gdbus python3 wlr-randr) MOTEUR=calque HOTE_SNI=oui BUS=org.kde.StatusNotifierWatcher
+    # Its second output, of another size, is on only for the monitors' own pictures.
+    PAR_ECRAN=oui && ecrans() { if [ "$1" = 2 ]; then wlr-randr --output HEADLESS-2 --on --custom-mode 800x600 --pos 1280,0
+        else wlr-randr --output HEADLESS-1 --pos 0,0 --output HEADLESS-2 --off; fi; }
     # The bar at the top, and the pointer that labwc draws into the picture it hands grim, are not the picture.
     CAPTURE=(--ignorer 0,0,4000,40 --ignorer 0,0,160,160 --wayland)
     bureau_demarrer() {
         export XDG_SESSION_TYPE=wayland QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=wayland-l
         mkdir -p "$XDG_CONFIG_HOME/waybar" && echo '{"layer": "top", "modules-right": ["tray"]}' >"$XDG_CONFIG_HOME/waybar/config"
-        WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 lancer compositeur labwc
+        WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS=2 WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 lancer compositeur labwc
         until [ -S "$XDG_RUNTIME_DIR/wayland-l" ] || [ -S "$XDG_RUNTIME_DIR/wayland-0" ]; do sleep 0.1; done
         [ -S "$XDG_RUNTIME_DIR/wayland-l" ] || export WAYLAND_DISPLAY=wayland-0
+        ecrans 1
         lancer bureau waybar
     }
     natif_appliquer() { [ -z "${NATIF:-}" ] || kill "$NATIF"; swaybg -i "$1" -m fill & NATIF=$! PIDS+=("$!"); }
