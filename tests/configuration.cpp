@@ -67,19 +67,6 @@ private slots:
         QVERIFY(lireSelection(0) && lireChemin(1) == QLatin1String("/suivant") && lireTimer() == 45);
     }
 
-    // Un fond par écran lives beside the history: the settings file stays as the original reads it.
-    void unFondParEcranHorsDesReglages()
-    {
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(travail->chemin()));
-        QVERIFY(travail->ecrireIni("[Options]\ntimer=45\n"));
-        QVERIFY(!lireParEcran());
-        enregistrerParEcran(true);
-        ouvrirConfiguration();
-        QVERIFY(lireParEcran());
-        QCOMPARE(travail->contenuIni(), QByteArray("[Options]\ntimer=45\n"));
-        qunsetenv("XDG_CONFIG_HOME");
-    }
-
     // The file as it is; the rows after a start, which leaves the file as it was; how many bytes at the start
     // of the file adding a location leaves as they were (-1: the file is not settings and is never written).
     // The options as read: an interval never chosen, or not one the timer can take, is 5 minutes.
