@@ -115,7 +115,7 @@ PAQUETS_WINDOWS := cmake ninja-build xz-utils g++-mingw-w64-x86-64-posix qt6-bas
 	qt6-translations-l10n
 PAQUETS_QT_SOURCE := dpkg-dev patch perl python3
 PAQUETS_INSTALLATION := nsis
-PAQUETS_WINE := cmake binutils wine wine64 xvfb xauth xdotool imagemagick tesseract-ocr tesseract-ocr-fra
+PAQUETS_WINE := cmake binutils wine wine64 xvfb xauth xserver-xephyr xdotool imagemagick tesseract-ocr tesseract-ocr-fra
 
 .PHONY: windows windows-installer windows-tests qt-windows qt-windows-source test-windows bench-windows
 ifeq ($(CODENOM),trixie)

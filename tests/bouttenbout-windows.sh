@@ -34,7 +34,8 @@ fond() { # the Wallpaper value, exactly: reg query prints through the console's 
 # A REG_SZ value of the desktop key; "#rrggbb" at x y of the last capture.
 valeur() { wine reg query "$cle" /v "$1" 2>/dev/null | tr -d '\r' | awk -v n="$1" '$1 == n { print $3 }'; }
 capture() { import -window root "$travail/ecran.png"; }
-pixel() { convert "$travail/ecran.png" -crop "1x1+$1+$2" -depth 8 txt:- | grep -o '#[0-9A-F]\{6\}' | tr A-F a-f; }
+point() { convert "$1" -crop "1x1+$2+$3" -depth 8 txt:- | grep -o '#[0-9A-F]\{6\}' | tr A-F a-f; }
+pixel() { point "$travail/ecran.png" "$@"; }
 couleur_du_fond() { basename "$(fond | tr '\\' /)" .bmp; }
 # The desktop's pixels at x y show the picture the registry names.
 fond_affiche() { local c; c=$(couleur_du_fond) && [ -n "$c" ] && capture && [ "#$c" = "$(pixel "$1" "$2")" ]; }
@@ -119,15 +120,21 @@ verifier "the picture set aside is not drawn again" test "$(fond)" != "$deuxieme
 ouvrir_menu
 verifier "the tray menu opens and reads Position" lire_menu Position
 cliquer "${entree[Position]}" && sleep 1
-verifier "the Position menu reads its five layouts" lire_menu Étirer Mosaïque Centrer Ajuster Remplissage
+verifier "the Position menu reads its five layouts and Un fond par écran" lire_menu Étirer Mosaïque Centrer Ajuster Remplissage écran
 # Wine gives the menu no keyboard focus: a click elsewhere closes it.
 xdotool mousemove 10 10 click 1
 
+# An entry of the Position menu, once its submenu has covered the desktop there (slow on a loaded machine).
+autre_pixel() { capture && [ "$(pixel $1 $2)" != "$3" ]; }
+choisir() {
+    local avant
+    ouvrir_menu && capture && avant=$(pixel ${entree[$1]}) && cliquer "${entree[Position]}" &&
+        attendre 5 autre_pixel ${entree[$1]} "$avant" && cliquer "${entree[$1]}"
+}
 # Menu entry, then WallpaperStyle and TileWallpaper as Windows reads them.
 disposition() {
     wine reg add "$cle" /v WallpaperStyle /d 99 /f >/dev/null 2>&1
-    ouvrir_menu
-    cliquer "${entree[Position]}" && sleep 1 && cliquer "${entree[$1]}"
+    choisir "$1"
     verifier "\"$1\" sets WallpaperStyle=$2 TileWallpaper=$3" attendre 10 paire "$2" "$3"
 }
 disposition Étirer 2 0
@@ -138,6 +145,10 @@ disposition Centrer 0 0
 verifier "centred, the corner shows no picture" attendre 10 eval '! fond_affiche 5 5'
 disposition Ajuster 6 0
 disposition Remplissage 10 0
+# Kept on; the virtual desktop is one monitor, so one picture still shows on it.
+rotation=$(printf '%s' "$WINEPREFIX"/drive_c/users/*/AppData/Local/papirol2/rotation.ini)
+choisir écran
+verifier "\"Un fond par écran\" is kept on" attendre 10 grep -q '^parEcran=true' "$rotation"
 
 # Any write makes Qt rewrite the whole file: the folder's name must come back as it was.
 wine "$exe" --desactiver >/dev/null 2>&1
@@ -151,4 +162,33 @@ verifier "--quitter is taken (exit 0)" test $? = 0
 verifier "and the copy ends with exit code 0" eval 'attendre 5 fini "$premier" && wait "$premier"'
 wine "$exe" --changer >/dev/null 2>&1
 verifier "--changer with no copy running exits with 1" test $? = 1
+
+# Un fond par écran for real: Wine reads no RandR 1.5 monitor and its virtual desktop is one, but it takes two
+# Xinerama heads of a plain X display as two monitors. A third picture: one of the first two is set aside.
+wine reg delete 'HKCU\Software\Wine\Explorer' /v Desktop /f >/dev/null 2>&1
+wineserver --kill && wineserver --wait
+exec 4< <(exec Xephyr -displayfd 1 +xinerama -extension RANDR -screen 400x300 -screen 240x200 -noreset 2>/dev/null)
+xephyr=$!
+read -r -t 10 numero <&4 && exec 4<&- && export DISPLAY=":$numero"
+convert -size 64x64 xc:#00ff00 "BMP3:$dossier/00ff00.bmp"
+ecartee=$(basename "$(tr '\\' / <<<"$deuxieme")" .bmp)
+# The picture spanned over the 640x300 virtual screen: at each head's centre a picture of the folder, not the one
+# set aside, not the other head's; black below the shorter head.
+etalee() {
+    local f a b
+    f=$(winepath -u "$(fond)" 2>/dev/null) && [[ "$f" == */ecrans-*.png ]] && [ "$(identify -format %wx%h "$f")" = 640x300 ] &&
+        a=$(point "$f" 200 150) b=$(point "$f" 520 100) && [ "$a" != "$b" ] && [ "$(point "$f" 520 250)" = "#000000" ] &&
+        for c in "$a" "$b"; do [[ "$c" =~ ^#(ff0000|0000ff|00ff00)$ && "$c" != "#$ecartee" ]] || return 1; done
+}
+wine "$exe" >/dev/null 2>&1 &
+verifier "two heads: --changer draws a picture each" attendre 60 changer wine "$exe" --changer
+verifier "spanned: WallpaperStyle=22 TileWallpaper=0" paire 22 0
+verifier "the spanned picture holds each head's picture at its place and size" etalee
+wine "$exe" --quitter >/dev/null 2>&1
+sed -i 's/^parEcran=true/parEcran=false/' "$rotation"
+wine "$exe" >/dev/null 2>&1 &
+verifier "turned off, one picture of the folder again" eval 'attendre 60 changer wine "$exe" --changer && fond_du_dossier'
+verifier "in the layout's own style (Remplissage)" paire 10 0
+wine "$exe" --quitter >/dev/null 2>&1
+kill "$xephyr"
 bilan
