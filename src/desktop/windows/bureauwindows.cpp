@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QSettings>
 
+#include <algorithm>
+
 #include <windows.h>
 
 #include <shobjidl.h>
@@ -48,11 +50,11 @@ QRect rectangle(const RECT &r)
     return QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1));
 }
 
-BOOL CALLBACK ajouterEcran(HMONITOR moniteur, HDC, LPRECT, LPARAM liste)
+BOOL CALLBACK ajouterEcran(HMONITOR ecran, HDC, LPRECT, LPARAM liste)
 {
     MONITORINFOEXW info {};
     info.cbSize = sizeof info;
-    if (GetMonitorInfoW(moniteur, &info)) {
+    if (GetMonitorInfoW(ecran, &info)) {
         auto &ecrans = *reinterpret_cast<QList<Bureau::Ecran> *>(liste);
         const bool principal = info.dwFlags & MONITORINFOF_PRIMARY;
         ecrans.insert(principal ? 0 : ecrans.size(),
@@ -61,9 +63,9 @@ BOOL CALLBACK ajouterEcran(HMONITOR moniteur, HDC, LPRECT, LPARAM liste)
     return TRUE;
 }
 
-/** Each monitor its picture through the shell; false where it does not offer it (before Windows 8, Wine),
- * or where a monitor of ours is not one of its. */
-bool montrerParMoniteur(const QList<QPair<QRect, QString>> &places, Disposition disposition)
+/** Each monitor its picture through the shell; false where the shell does not offer it (Wine) or a monitor
+ * of ours is not one of its. */
+bool montrerParDesktopWallpaper(const QList<QPair<QRect, QString>> &places, Disposition disposition)
 {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     IDesktopWallpaper *fond = nullptr;
@@ -72,22 +74,22 @@ bool montrerParMoniteur(const QList<QPair<QRect, QString>> &places, Disposition 
     if (SUCCEEDED(r))
         r = fond->GetMonitorDevicePathCount(&nombre);
     // The shell counts monitors that are not attached too: they have no rectangle.
-    QList<QPair<QRect, QString>> moniteurs;
+    QList<QPair<QRect, QString>> identifiants;
     for (UINT i = 0; SUCCEEDED(r) && i < nombre; ++i) {
         LPWSTR id = nullptr;
         RECT rect {};
         if (SUCCEEDED(fond->GetMonitorDevicePathAt(i, &id)) && fond->GetMonitorRECT(id, &rect) == S_OK)
-            moniteurs.append({rectangle(rect), QString::fromWCharArray(id)});
+            identifiants.append({rectangle(rect), QString::fromWCharArray(id)});
         CoTaskMemFree(id);
     }
     if (SUCCEEDED(r))
         r = fond->SetPosition(positions[disposition]);
     for (qsizetype i = 0; SUCCEEDED(r) && i < places.size(); ++i) {
-        const auto moniteur = std::find_if(moniteurs.cbegin(), moniteurs.cend(),
-                                           [&](const auto &m) { return m.first == places[i].first; });
-        r = moniteur == moniteurs.cend()
+        const auto trouve = std::find_if(identifiants.cbegin(), identifiants.cend(),
+                                         [&](const auto &m) { return m.first == places[i].first; });
+        r = trouve == identifiants.cend()
             ? E_INVALIDARG
-            : fond->SetWallpaper(natif(moniteur->second), natif(QDir::toNativeSeparators(places[i].second)));
+            : fond->SetWallpaper(natif(trouve->second), natif(QDir::toNativeSeparators(places[i].second)));
     }
     if (FAILED(r))
         qCInfo(lcBureau) << "no picture per monitor from the shell:" << Qt::hex << quint32(r);
@@ -133,7 +135,7 @@ void BureauWindows::montrerEnDisposition(Disposition disposition, bool signaler)
         places.append({ecrans[i].geometrie, chemins[i]});
     ouvrier.planifier(
         [places, disposition] {
-            if (montrerParMoniteur(places, disposition))
+            if (montrerParDesktopWallpaper(places, disposition))
                 return Resultat::Montree;
             // The composed picture's top-left is the virtual screen's, wherever the primary monitor sits.
             const QString rendu = enregistrerRendu(places.first().second, composerEcrans(places, disposition),
