@@ -101,6 +101,16 @@ bool montrerParDesktopWallpaper(const QList<QPair<QRect, QString>> &places, Disp
 }
 } // namespace
 
+BureauWindows::BureauWindows()
+{
+    // The spanned picture follows the monitors moved, resized or unplugged; one plugged in gets its picture
+    // from the rotation.
+    connect(this, &Bureau::ecransChanges, this, [this] {
+        if (!chemins.isEmpty() && suivreEcrans(ecrans, chemins))
+            montrerEnDisposition(lireDisposition().value_or(dispositionParDefaut), false);
+    });
+}
+
 void BureauWindows::montrer(const QString &chemin)
 {
     chemins.clear();

@@ -10,6 +10,7 @@ class BureauWindows final : public Bureau
 {
     Q_OBJECT
 public:
+    BureauWindows();
     QString nom() const override { return QStringLiteral("windows"); }
     bool accepteNomsBruts() const override { return true; }
     void montrer(const QString &chemin) override;
