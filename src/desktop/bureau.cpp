@@ -69,10 +69,9 @@ QList<Bureau::Ecran> Bureau::lireEcrans() const
         return ecrans;
     const QScreen *principal = QGuiApplication::primaryScreen();
     for (const QScreen *s : QGuiApplication::screens()) {
-        // Qt counts in device-independent pixels; desktops in the screen's own.
-        const qreal ratio = s->devicePixelRatio();
+        // Desktops count in the screen's own pixels; Qt scales a screen's size, but keeps its place native.
         const QRect g = s->geometry();
-        Ecran e {s->name(), QRect(g.topLeft() * ratio, g.size() * ratio), s == principal};
+        Ecran e {s->name(), QRect(g.topLeft(), g.size() * s->devicePixelRatio()), s == principal};
         ecrans.insert(e.principal ? 0 : ecrans.size(), e);
     }
     return ecrans;
