@@ -261,9 +261,9 @@ private slots:
             QTRY_COMPARE(QGuiApplication::screens().size(), 2);
         }
         QCOMPARE(positionSur(*bureau), 4);
-        pcmanfm.recus.clear();
+        // pcmanfm-qt's last drawing is ours: the screens' redraws come before it, on the same lane.
         QVERIFY(montrerSur(*bureau, images[0]));
-        QCOMPARE(ecart(famille, images[0], 4), QString());
+        QCOMPARE(ecart(famille, images[0], 4, std::max(0, int(pcmanfm.recus.size()) - 1)), QString());
     }
 };
 
