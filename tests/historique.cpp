@@ -12,6 +12,7 @@
 class TestHistorique : public QObject
 {
     Q_OBJECT
+    const QString m1 = QStringLiteral("\\\\.\\DISPLAY2/m1");
 
 private slots:
     void initTestCase()
@@ -22,9 +23,9 @@ private slots:
     void init() { QFile::remove(cheminRotation()); }
 
     // Steps, split on "|", each a file name's bytes after its sign: "+" a picture drawn, "<" one gone back
-    // to, "-" set aside, "=" taken back (alone: all of them); "m1:" before the sign, on that monitor's track.
-    // Read back after a restart: the pictures before the current one (of the track named the same way), and
-    // those set aside.
+    // to, "-" set aside, "=" taken back (alone: all of them); "m1:" before the sign, on the track of a
+    // monitor named with QSettings' separators. Read back after a restart: the pictures before the current
+    // one (of the track named the same way), and those set aside.
     void apresRedemarrage_data()
     {
         QTest::addColumn<QByteArray>("etapes");
@@ -51,7 +52,7 @@ private slots:
         {
             Historique h;
             for (QByteArray e : etapes.split('|')) {
-                const QString piste = QString::fromLatin1(e.startsWith("m1:") ? "m1" : "");
+                const QString piste = e.startsWith("m1:") ? m1 : QString();
                 e.remove(0, piste.isEmpty() ? 0 : 3);
                 const QString nom = nomDepuisOctets(e.mid(1));
                 if (e.at(0) == '+' || e.at(0) == '<')
@@ -69,8 +70,8 @@ private slots:
             return liste.isEmpty() ? QStringList() : n;
         };
         const Historique relu;
-        const bool m1 = precedentes.startsWith("m1:");
-        QCOMPARE(relu.precedentes(QString::fromLatin1(m1 ? "m1" : "")), noms(precedentes.mid(m1 ? 3 : 0)));
+        const bool surM1 = precedentes.startsWith("m1:");
+        QCOMPARE(relu.precedentes(surM1 ? m1 : QString()), noms(precedentes.mid(surM1 ? 3 : 0)));
         QCOMPARE(relu.ecartees(), noms(ecartees));
     }
 

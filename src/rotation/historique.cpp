@@ -6,6 +6,7 @@
 
 #include <QLoggingCategory>
 #include <QSettings>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -63,7 +64,7 @@ Historique::Historique()
     fichier.beginGroup(groupePistes);
     for (const QString &ecran : fichier.childGroups()) {
         fichier.beginGroup(ecran);
-        pistes.insert(ecran, lirePiste());
+        pistes.insert(QUrl::fromPercentEncoding(ecran.toLatin1()), lirePiste());
         fichier.endGroup();
     }
     fichier.endGroup();
@@ -131,7 +132,9 @@ void Historique::enregistrer() const
     fichier.remove(groupePistes);
     for (auto it = pistes.cbegin(); it != pistes.cend(); ++it) {
         if (!it.key().isEmpty())
-            fichier.beginGroup(groupePistes + QLatin1Char('/') + it.key());
+            // Monitor names may hold what QSettings takes for separators (Windows' "\\.\DISPLAY1").
+            fichier.beginGroup(groupePistes + QLatin1Char('/')
+                               + QString::fromLatin1(QUrl::toPercentEncoding(it.key())));
         ecrireNoms(fichier, cleMontrees, it->montrees);
         fichier.setValue(clePlace, it->place);
         if (!it.key().isEmpty())
