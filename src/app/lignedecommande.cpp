@@ -64,7 +64,7 @@ int afficherUsage(bool erreur)
           "  --changer              change le fond d'écran tout de suite (« Changer » du menu)\n"
           "  --precedent            remet l'image affichée avant celle-ci (« Précédent »)\n"
           "  --ne-plus-afficher     écarte l'image affichée et en affiche une autre (« Ne plus afficher »)\n"
-          "  --courante             écrit le chemin de l'image affichée\n"
+          "  --courante             écrit le chemin de l'image affichée (une ligne par écran)\n"
           "  --activer              active la rotation (« Activer » coché)\n"
           "  --desactiver           désactive la rotation (« Activer » décoché)\n"
           "  --quitter              arrête cette copie (« Quitter » du menu)\n"
