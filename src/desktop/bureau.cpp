@@ -45,6 +45,14 @@ Bureau::Bureau()
 
 Bureau::~Bureau() = default;
 
+QList<QPair<QRect, QString>> Bureau::places(const QList<Ecran> &ecrans, const QStringList &chemins)
+{
+    QList<QPair<QRect, QString>> resultat;
+    for (qsizetype i = 0; i < ecrans.size() && i < chemins.size(); ++i)
+        resultat.append({ecrans[i].geometrie, chemins[i]});
+    return resultat;
+}
+
 bool Bureau::suivreEcrans(QList<Ecran> &ecrans, QStringList &chemins) const
 {
     QList<Ecran> restants;

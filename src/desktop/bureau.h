@@ -5,6 +5,7 @@
 #include <QList>
 #include <QLoggingCategory>
 #include <QObject>
+#include <QPair>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -81,6 +82,8 @@ protected:
     /** After a change of monitors, for a desktop that is given one picture for all of them: the monitors
      * still there, each with its picture, at their new place and size; false when none is left. */
     bool suivreEcrans(QList<Ecran> &ecrans, QStringList &chemins) const;
+    /** Each monitor's rectangle with its picture, as a composed picture takes them. */
+    static QList<QPair<QRect, QString>> places(const QList<Ecran> &ecrans, const QStringList &chemins);
 
 private:
     QString courante;

@@ -156,10 +156,8 @@ void BureauLxqt::planifier(const QString &chemin, Disposition disposition, bool 
     bureauDessine = bureau;
     ecransDessines = ecrans;
     actif = true;
-    QList<QPair<QRect, QString>> places;
-    for (qsizetype i = 0; i < cheminsPropres.size(); ++i)
-        places.append({ecransPropres[i].geometrie, cheminsPropres[i]});
-    const Demande demande {chemin, disposition, bureau, ecrans, places, imageCourante()};
+    const Demande demande {chemin,         disposition, bureau, ecrans, places(ecransPropres, cheminsPropres),
+                           imageCourante()};
     ouvrier.lancer([this, demande](const Ouvrier::Poste &poste) {
         Resultat resultat = Resultat::Injoignable;
         const QString rendu = dessiner(demande, &resultat);

@@ -174,11 +174,8 @@ void BureauGSettings::composer(Disposition disposition, bool signaler)
 {
     if (magasin.lire() != disposition)
         magasin.enregistrer(disposition);
-    QList<QPair<QRect, QString>> places;
-    for (qsizetype i = 0; i < ecrans.size() && i < chemins.size(); ++i)
-        places.append({ecrans[i].geometrie, chemins[i]});
     ouvrier.planifier(
-        [places, disposition, source = chemins.value(0)] {
+        [places = places(ecrans, chemins), disposition, source = chemins.value(0)] {
             return enregistrerRendu(source, composerEcrans(places, disposition), QStringLiteral("ecrans-"));
         },
         [this, chemin = chemins.value(0), signaler, numero = ++compositions](const QString &rendu) {

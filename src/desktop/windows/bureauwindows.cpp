@@ -140,11 +140,8 @@ void BureauWindows::montrerEnDisposition(Disposition disposition, bool signaler)
 {
     if (magasin.lire() != disposition)
         magasin.enregistrer(disposition);
-    QList<QPair<QRect, QString>> places;
-    for (qsizetype i = 0; i < ecrans.size() && i < chemins.size(); ++i)
-        places.append({ecrans[i].geometrie, chemins[i]});
     ouvrier.planifier(
-        [places, disposition] {
+        [places = places(ecrans, chemins), disposition] {
             if (montrerParDesktopWallpaper(places, disposition))
                 return Resultat::Montree;
             // The composed picture's top-left is the virtual screen's, wherever the primary monitor sits.
