@@ -68,15 +68,16 @@ kde) # plasmashell draws each desktop's wallpaper from its org.kde.image configu
         COMMANDES+=(/usr/lib/xorg/Xorg) PAR_ECRAN=oui
         bureau_racine() {
             printf '%s\n' 'Section "Device"' 'Identifier "d"' 'Driver "dummy"' 'VideoRam 16384' 'EndSection' >"$TRAVAIL/xorg.conf"
-            # shellcheck disable=SC2016 # the wrapper's own: of xvfb-run's arguments, the display and, last, -auth <file>
+            # shellcheck disable=SC2016 # the wrapper's: of xvfb-run's arguments, the display and, last, -auth <file>
             printf '#!/bin/bash\nexec /usr/lib/xorg/Xorg "$1" "${@: -2}" -nolisten tcp -noreset -config %q -logfile %q\n' \
                 "$TRAVAIL/xorg.conf" "$TRAVAIL/traces/xorg.log" >"$TRAVAIL/outils/Xvfb" &&
                 chmod +x "$TRAVAIL/outils/Xvfb" && mount --bind "$TRAVAIL/outils/Xvfb" "$(command -v Xvfb)"
         }
-        # DUMMY0, the primary, comes at 1024x768. DUMMY1 counts as connected once it had a mode, and only then do
-        # the desktop's screens take it: it has one once before the desktop runs (kept, as Xorg is told not to reset).
-        bureau_avant() { xrandr --addmode DUMMY1 640x480 && ecrans 2 && ecrans 1; }
-        ecrans() { if [ "$1" = 2 ]; then xrandr --output DUMMY1 --mode 640x480 --pos 1024x0; else xrandr --output DUMMY1 --off; fi; }
+        # DUMMY0, the primary, at its smallest mode, as every check reads the screen. DUMMY1 counts as connected
+        # once it had a mode, and only then do the desktop's screens take it: it has one before the desktop runs
+        # (kept: -noreset).
+        bureau_avant() { xrandr --output DUMMY0 --mode 640x480 && xrandr --addmode DUMMY1 800x600 && ecrans 2 && ecrans 1; }
+        ecrans() { if [ "$1" = 2 ]; then xrandr --output DUMMY1 --mode 800x600 --pos 640x0; else xrandr --output DUMMY1 --off; fi; }
     fi
     ;;
 gnome) # gnome-shell 48 or later, headless on Wayland, draws from org.gnome.desktop.background; it refuses screenshots
