@@ -91,6 +91,8 @@ PAQUETS_BUREAUX := caja mate-desktop-common xfdesktop4 xfconf plasma-desktop qdb
 # Debian 13: Plasma 6 and GNOME 48 on Wayland with their StatusNotifier hosts, labwc with swaybg and waybar.
 PAQUETS_BUREAUX_trixie := kwin-wayland plasma-workspace kded6 qt6-wayland gnome-shell gnome-shell-extension-appindicator \
 	labwc swaybg grim waybar wlr-randr
+# Debian 12: Plasma 5 on X11 gets its two monitors from Xorg's dummy driver.
+PAQUETS_BUREAUX_bookworm := xserver-xorg-video-dummy
 CODENOM := $(shell . /etc/os-release 2>/dev/null && echo "$$VERSION_CODENAME")
 
 .PHONY: test-bureaux

@@ -34,7 +34,7 @@ lxqt) # pcmanfm-qt --desktop draws from its settings.conf and takes changes on t
         DesktopShortcuts= "BgColor=#000000" WallpaperMode=stretch "Wallpaper=$1" >"$XDG_CONFIG_HOME/pcmanfm-qt/default/settings.conf"; }
     natif_appliquer() { QT_QPA_PLATFORM=xcb pcmanfm-qt --set-wallpaper "$1"; }
     ;;
-kde) # plasmashell draws each desktop's wallpaper from its org.kde.image configuration. Plasma 5 runs on Xvfb and
+kde) # plasmashell draws each desktop's wallpaper from its org.kde.image configuration. Plasma 5 runs on X11 and
     # is watched on screen; Plasma 6 runs headless on Wayland (kwin_wayland, then kded6 for the StatusNotifier
     # watcher, then plasmashell), where nothing takes a screenshot without GL: its Image and FillMode are read back.
     QDBUS=/usr/lib/qt6/bin/qdbus IMAGE="d.currentConfigGroup = ['Wallpaper', 'org.kde.image', 'General'];"
@@ -63,6 +63,21 @@ kde) # plasmashell draws each desktop's wallpaper from its org.kde.image configu
         # Two outputs of one size: kwin's virtual backend has no other.
         PAR_ECRAN=oui && lire_ecrans() { script "print(desktops().sort(function (a, b) { return a.screen - b.screen; })
             .map(function (d) { $IMAGE return decodeURIComponent(d.readConfig('Image')).slice(7); }).join('\n'));"; }
+    else # Plasma 5 takes no monitor without an output, all Xvfb has: Xorg's dummy driver, whose outputs it takes,
+        # runs in its place. xvfb-run starts Xvfb by that name only, so in this mount namespace the name starts Xorg.
+        COMMANDES+=(/usr/lib/xorg/Xorg) PAR_ECRAN=oui
+        bureau_racine() {
+            printf '%s\n' 'Section "Device"' 'Identifier "d"' 'Driver "dummy"' 'VideoRam 16384' 'EndSection' >"$TRAVAIL/xorg.conf"
+            # shellcheck disable=SC2016 # the wrapper's: of xvfb-run's arguments, the display and, last, -auth <file>
+            printf '#!/bin/bash\nexec /usr/lib/xorg/Xorg "$1" "${@: -2}" -nolisten tcp -noreset -config %q -logfile %q\n' \
+                "$TRAVAIL/xorg.conf" "$TRAVAIL/traces/xorg.log" >"$TRAVAIL/outils/Xvfb" &&
+                chmod +x "$TRAVAIL/outils/Xvfb" && mount --bind "$TRAVAIL/outils/Xvfb" "$(command -v Xvfb)"
+        }
+        # DUMMY0, the primary, at its smallest mode, as every check reads the screen. DUMMY1 counts as connected
+        # once it had a mode, and only then do the desktop's screens take it: it has one before the desktop runs
+        # (kept: -noreset).
+        bureau_avant() { xrandr --output DUMMY0 --mode 640x480 && xrandr --addmode DUMMY1 800x600 && ecrans 2 && ecrans 1; }
+        ecrans() { if [ "$1" = 2 ]; then xrandr --output DUMMY1 --mode 800x600 --pos 640x0; else xrandr --output DUMMY1 --off; fi; }
     fi
     ;;
 gnome) # gnome-shell 48 or later, headless on Wayland, draws from org.gnome.desktop.background; it refuses screenshots
