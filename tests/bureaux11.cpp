@@ -256,20 +256,22 @@ private slots:
         compter({lire()[2]});
         // Going back acts on the monitor named, with that monitor's own history.
         surM1.removeAll(surM1.last());
-        QVERIFY(rotator.precedent(QGuiApplication::screens().at(1)->name()));
+        QVERIFY(rotator.precedent(QStringLiteral("m1")));
         QTRY_COMPARE(lire()[1], surM1.last());
         QCOMPARE(lire()[0], avant[0]);
-        // An unplugged monitor's picture goes back to the round: it comes again before a picture repeats.
+        // An unplugged monitor's picture goes back to the round, unless going back put it on another too: it
+        // comes again before a picture repeats.
         const int rendue = lire()[2];
         QVERIFY(xrandr({QStringLiteral("--delmonitor"), QStringLiteral("m2")}));
         QTRY_COMPARE(bureau().lireEcrans().size(), 2);
         ecrans.removeLast();
-        cycle.remove(rendue);
+        if (!lire().contains(rendue))
+            cycle.remove(rendue);
         avant = lire();
         tourner(6);
         // Set aside on one monitor: that one changes, the other keeps its picture.
         avant = lire();
-        QVERIFY(rotator.nePlusAfficher(QGuiApplication::screens().at(1)->name()));
+        QVERIFY(rotator.nePlusAfficher(QStringLiteral("m1")));
         QTRY_VERIFY(lire()[1] != avant[1]);
         QCOMPARE(lire()[0], avant[0]);
     }
