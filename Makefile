@@ -86,13 +86,13 @@ clean:
 # its backend and, where a StatusNotifier host runs, the tray icon through it. Large installs (~400 MB
 # downloaded), and root: the suite makes namespaces and a user of its own. Never part of `make test`.
 BUILD_BUREAUX ?= build-bureaux
+# Plasma 5 on X11 gets its second monitor from Xorg's dummy driver.
 PAQUETS_BUREAUX := caja mate-desktop-common xfdesktop4 xfconf plasma-desktop qdbus-qt6 pcmanfm-qt \
-	libglib2.0-bin libgl1-mesa-dri dbus-daemon xvfb xauth xdotool imagemagick python3-gi gir1.2-glib-2.0
+	libglib2.0-bin libgl1-mesa-dri dbus-daemon xvfb xauth xdotool imagemagick python3-gi gir1.2-glib-2.0 \
+	xserver-xorg-video-dummy
 # Debian 13: Plasma 6 and GNOME 48 on Wayland with their StatusNotifier hosts, labwc with swaybg and waybar.
 PAQUETS_BUREAUX_trixie := kwin-wayland plasma-workspace kded6 qt6-wayland gnome-shell gnome-shell-extension-appindicator \
 	labwc swaybg grim waybar wlr-randr
-# Debian 12: Plasma 5 on X11 gets its two monitors from Xorg's dummy driver.
-PAQUETS_BUREAUX_bookworm := xserver-xorg-video-dummy
 CODENOM := $(shell . /etc/os-release 2>/dev/null && echo "$$VERSION_CODENAME")
 
 .PHONY: test-bureaux
