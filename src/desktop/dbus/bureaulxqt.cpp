@@ -1,15 +1,14 @@
 #include "bureaulxqt.h"
 #include "commun/chemins.h"
 
+#include <QCoreApplication>
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QProcess>
-#include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
@@ -18,26 +17,6 @@ namespace {
 const QString prefixe = QStringLiteral("lxqt-");
 // The drawn picture has the desktop's size, so any mode shows it alike; stretch is pcmanfm-qt's default.
 const QString modeRendu = QStringLiteral("stretch");
-
-// What pcmanfm-qt stretches the picture over: the virtual desktop, in device pixels, and each screen on it.
-QList<QRect> ecransBureau(QSize *bureau)
-{
-    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        return {};
-    const QScreen *principal = QGuiApplication::primaryScreen();
-    if (!principal)
-        return {};
-    QList<QRect> ecrans;
-    QRect zone;
-    for (const QScreen *ecran : principal->virtualSiblings()) {
-        ecrans.append(QRect(ecran->geometry().topLeft(), ecran->size() * ecran->devicePixelRatio()));
-        zone |= ecrans.last();
-    }
-    for (QRect &ecran : ecrans)
-        ecran.translate(-zone.topLeft());
-    *bureau = zone.size();
-    return ecrans;
-}
 
 // The picture pcmanfm-qt shows now, unless it is one drawn here: its most recently saved profile says.
 QString imageDuBureau(const QString &rendus)
@@ -73,24 +52,9 @@ BureauLxqt::BureauLxqt()
         renduEnAttente.clear();
         conclure(std::exchange(cheminEnAttente, {}), Resultat::Injoignable);
     });
-    auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
-    if (!application)
-        return;
     // Queued: when a screen goes, the list of screens changes after the signal.
-    const auto suivre = [this](QScreen *ecran) {
-        QObject::connect(
-            ecran, &QScreen::geometryChanged, &contexte, [this] { on_ecransChanges(); },
-            Qt::QueuedConnection);
-    };
-    for (QScreen *ecran : QGuiApplication::screens())
-        suivre(ecran);
-    QObject::connect(application, &QGuiApplication::screenAdded, &contexte, [this, suivre](QScreen *ecran) {
-        suivre(ecran);
-        on_ecransChanges();
-    });
-    QObject::connect(
-        application, &QGuiApplication::screenRemoved, &contexte, [this] { on_ecransChanges(); },
-        Qt::QueuedConnection);
+    connect(
+        this, &Bureau::ecransChanges, &contexte, [this] { on_ecransChanges(); }, Qt::QueuedConnection);
 }
 
 BureauLxqt::~BureauLxqt()
@@ -144,8 +108,16 @@ void BureauLxqt::on_ecransChanges()
 
 void BureauLxqt::planifier(const QString &chemin, Disposition disposition, bool ecransSeulement)
 {
-    QSize bureau;
-    const QList<QRect> ecrans = ecransBureau(&bureau);
+    // What pcmanfm-qt stretches the picture over: the virtual desktop, and each screen on it.
+    QList<QRect> ecrans;
+    QRect zone;
+    for (const Ecran &e : lireEcrans()) {
+        ecrans.append(e.geometrie);
+        zone |= e.geometrie;
+    }
+    for (QRect &ecran : ecrans)
+        ecran.translate(-zone.topLeft());
+    const QSize bureau = zone.size();
     if (bureau.isEmpty()) {
         qCWarning(lcBureau) << "no screen to draw the LXQt wallpaper for";
         conclure(chemin, Resultat::Injoignable);

@@ -172,8 +172,7 @@ void BureauGSettings::montrerParEcran(const QList<Ecran> &ecrans, const QStringL
 
 void BureauGSettings::composer(Disposition disposition, bool signaler)
 {
-    if (magasin.lire() != disposition)
-        magasin.enregistrer(disposition);
+    magasin.enregistrer(disposition);
     ouvrier.planifier(
         [places = places(ecrans, chemins), disposition, source = chemins.value(0)] {
             return enregistrerRendu(source, composerEcrans(places, disposition), QStringLiteral("ecrans-"));

@@ -36,6 +36,9 @@ std::optional<Disposition> Magasin::lire() const
 
 void Magasin::enregistrer(Disposition disposition)
 {
+    // QSettings rewrites the file for a value it has already.
+    if (!nonEnregistree && lire() == disposition)
+        return;
     const StylePapierPeint style = styleDeDisposition(disposition);
     QSettings magasin(fichier, QSettings::IniFormat);
     magasin.setValue(cleStyle, style.style);

@@ -138,8 +138,7 @@ void BureauWindows::montrerParEcran(const QList<Ecran> &ecrans, const QStringLis
 
 void BureauWindows::montrerEnDisposition(Disposition disposition, bool signaler)
 {
-    if (magasin.lire() != disposition)
-        magasin.enregistrer(disposition);
+    magasin.enregistrer(disposition);
     ouvrier.planifier(
         [places = places(ecrans, chemins), disposition] {
             if (montrerParDesktopWallpaper(places, disposition))
